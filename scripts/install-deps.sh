@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Brimlode needs on Debian 12.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+packages=(
+  cmake g++ ninja-build pkg-config
+  qt6-base-dev libgl-dev libgtest-dev zlib1g-dev
+  fonts-ipafont-gothic xvfb xauth
+  zip unzip p7zip-full libarchive-tools lhasa jlha-utils
+  time
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,55 @@
+#include "app/Unit1.h"
+
+#include "analysis/format_detection.h"
+#include "app/check_marks.h"
+#include "app/log_pane.h"
+#include "regenerate/regeneration.h"
+#include "rewrite/rewrite_command.h"
+
+namespace brim {
+
+template <typename Command>
+void TForm1::Exclusive(Command command) {
+  if (busy_) return;
+  struct Guard {
+    bool& flag;
+    ~Guard() { flag = false; }
+  } guard{busy_};
+  busy_ = true;
+  command();
+}
+
+void TForm1::DropFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  Exclusive([&] {
+    state.Label1.SetCaption(paths.front());
+    state.StatusBar1.ClearAll();
+  });
+}
+
+void TForm1::Button1Click() {
+  Exclusive([&] {
+    if (auto chosen = state.desktop.ChooseFile()) state.Label1.SetCaption(*chosen);
+    state.StatusBar1.ClearAll();
+  });
+}
+
+void TForm1::Button3Click() {
+  if (!state.Label1.Caption().empty()) state.AbortRequested = true;
+}
+
+void TForm1::Zip1Click() { Exclusive([&] { DetectFormatAndAnalyse(state); }); }
+void TForm1::N2Click() { Exclusive([&] { RunRewriteCommand(state); }); }
+void TForm1::N6Click() { Exclusive([&] { RegenerateIndividually(state); }); }
+void TForm1::N7Click() { Exclusive([&] { RegenerateCombined(state); }); }
+
+void TForm1::N8Click() { CheckByTalliedExtensions(state); }
+void TForm1::N9Click() { CheckAll(state); }
+void TForm1::N10Click() { UncheckAll(state); }
+void TForm1::N11Click() { InvertChecks(state); }
+
+void TForm1::N4Click() { WriteLogFile(state); }
+void TForm1::kuria1Click() { state.Memo1.Clear(); }
+void TForm1::About1Click() { state.desktop.ShowAbout(); }
+
+}  // namespace brim

@@ -1,0 +1,14 @@
+// The check-mark commands: they change the ticks of listing rows only.
+#pragma once
+#include "app/program_state.h"
+
+namespace brim {
+
+// Ticks every listing row whose extension key is the caption of a ticked
+// tally row (as the caption reads now, edited or not). Only adds ticks.
+void CheckByTalliedExtensions(ProgramState& s);
+void CheckAll(ProgramState& s);
+void UncheckAll(ProgramState& s);
+void InvertChecks(ProgramState& s);
+
+}  // namespace brim

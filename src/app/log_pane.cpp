@@ -1,0 +1,38 @@
+#include "app/log_pane.h"
+
+#include "base/cp932.h"
+#include "base/file_stream.h"
+#include "base/ui_texts.h"
+
+namespace brim {
+
+ProgressLine::ProgressLine(ProgramState& s, std::string firstText) : s_(s) {
+  s_.Memo1.Append(std::move(firstText));
+  index_ = s_.Memo1.Count() - 1;
+}
+
+void ProgressLine::Update(std::string text) {
+  s_.Memo1.Replace(index_, std::move(text));
+  s_.ProcessMessages();
+}
+
+void WriteLogFile(ProgramState& s) {
+  if (s.LogFilePath.empty()) {
+    s.desktop.ShowMessage(Ui().noLogFileName);
+    return;
+  }
+  std::string bytes;
+  for (const std::string& line : s.Memo1.Lines()) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  FileStream out = FileStream::Create(s.LogFilePath);
+  out.Append(bytes.data(), bytes.size());
+  out.Close();
+}
+
+std::string LogFilePathFor(const std::string& archivePath, const std::string& suffixCp932) {
+  return std::string(NativeWithoutExtension(archivePath)) + Cp932ToUtf8(suffixCp932);
+}
+
+}  // namespace brim

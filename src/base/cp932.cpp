@@ -1,0 +1,159 @@
+#include "base/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <mutex>
+#include <stdexcept>
+
+namespace brim {
+
+namespace {
+
+// iconv descriptors are not thread-safe; the program has one thread, but the
+// tests and the fuzzer may not, so each conversion takes the lock.
+struct Converter {
+  explicit Converter(const char* to, const char* from) : cd(iconv_open(to, from)) {
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+  }
+  ~Converter() { iconv_close(cd); }
+  iconv_t cd;
+  std::mutex lock;
+};
+
+// Converts in, replacing each byte iconv rejects with replacement.
+std::string Convert(Converter& c, std::string_view in, std::string_view replacement,
+                    bool fromUtf8, bool* ok) {
+  std::lock_guard guard(c.lock);
+  iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
+  std::string out;
+  out.reserve(in.size() * 3 / 2 + 8);
+  char buf[4096];
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  bool clean = true;
+  while (srcLeft > 0) {
+    char* dst = buf;
+    size_t dstLeft = sizeof buf;
+    size_t r = iconv(c.cd, &src, &srcLeft, &dst, &dstLeft);
+    out.append(buf, dst - buf);
+    if (r == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      // EILSEQ or EINVAL (a cut sequence at the end): skip one byte, or one
+      // whole UTF-8 character, so one bad character gives one replacement.
+      clean = false;
+      out.append(replacement);
+      size_t skip = 1;
+      if (fromUtf8) {
+        while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) ++skip;
+      }
+      src += skip;
+      srcLeft -= skip;
+      iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  if (ok) *ok = clean;
+  return out;
+}
+
+size_t FindLastOfNative(std::string_view text, std::string_view chars) {
+  return text.find_last_of(chars);
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view cp932, bool* ok) {
+  static Converter c("UTF-8", "CP932");
+  return Convert(c, cp932, "\xEF\xBF\xBD", false, ok);
+}
+
+std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
+  static Converter c("CP932", "UTF-8");
+  return Convert(c, utf8, "?", true, ok);
+}
+
+size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
+  size_t found = std::string_view::npos;
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    if (IsCp932LeadByte(b)) {
+      ++i;  // the second byte belongs to the character
+      continue;
+    }
+    if (chars.find(static_cast<char>(b)) != std::string_view::npos) found = i;
+  }
+  return found;
+}
+
+std::string_view FolderPart(std::string_view text) {
+  size_t at = FindLastOfCp932(text, "\\:");
+  return at == std::string_view::npos ? std::string_view() : text.substr(0, at + 1);
+}
+
+std::string_view FileNamePart(std::string_view text) {
+  return text.substr(FolderPart(text).size());
+}
+
+std::string_view ExtensionOf(std::string_view text) {
+  size_t at = FindLastOfCp932(text, ".\\:");
+  if (at == std::string_view::npos || text[at] != '.') return {};
+  return text.substr(at);
+}
+
+std::string_view WithoutExtension(std::string_view text) {
+  return text.substr(0, text.size() - ExtensionOf(text).size());
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string ExtensionKey(std::string_view text) {
+  std::string_view ext = ExtensionOf(text);
+  return ext.empty() ? std::string() : LowerAscii(ext.substr(1));
+}
+
+std::string_view NativeFolderPart(std::string_view path) {
+  size_t at = FindLastOfNative(path, "/");
+  return at == std::string_view::npos ? std::string_view() : path.substr(0, at + 1);
+}
+
+std::string_view NativeFileNamePart(std::string_view path) {
+  return path.substr(NativeFolderPart(path).size());
+}
+
+std::string_view NativeWithoutExtension(std::string_view path) {
+  size_t at = FindLastOfNative(path, "./");
+  if (at == std::string_view::npos || path[at] != '.') return path;
+  return path.substr(0, at);
+}
+
+std::string EntryNameToNativePath(std::string_view nameCp932) {
+  std::string out;
+  out.reserve(nameCp932.size() * 3 / 2);
+  // Convert character by character so that a byte that is not CP932 stays raw
+  // instead of becoming U+FFFD.
+  size_t i = 0;
+  while (i < nameCp932.size()) {
+    unsigned char b = static_cast<unsigned char>(nameCp932[i]);
+    size_t len = (IsCp932LeadByte(b) && i + 1 < nameCp932.size()) ? 2 : 1;
+    std::string_view ch = nameCp932.substr(i, len);
+    if (len == 1 && b == '\\') {
+      out.push_back('/');
+    } else if (len == 1 && b < 0x80) {
+      out.push_back(static_cast<char>(b));
+    } else {
+      bool ok = false;
+      std::string u = Cp932ToUtf8(ch, &ok);
+      out += ok ? u : std::string(ch);
+    }
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace brim

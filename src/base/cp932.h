@@ -1,0 +1,56 @@
+// CP932 (Shift-JIS as Windows writes it) byte strings: conversion to and from
+// UTF-8, and the path rules that every command shares.
+//
+// The rules search for the last "\", ":" or "." of a text. A byte 0x5C that
+// is the second byte of a double-byte character (ソ = 83 5C, 表 = 95 5C) is part
+// of that character and never a separator, so the text is walked from its
+// start, stepping over whole characters.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+inline bool IsCp932LeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// CP932 -> UTF-8 through iconv's "CP932" (not "SHIFT_JIS", which turns 0x5C
+// into the yen sign). A byte sequence that is not CP932 becomes U+FFFD; *ok,
+// when given, says whether every byte converted.
+std::string Cp932ToUtf8(std::string_view cp932, bool* ok = nullptr);
+// UTF-8 -> CP932. A character CP932 cannot hold becomes "?".
+std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
+
+// ---- Path rules on CP932 text ("\" and ":" separate folders) ----
+
+// Index of the last byte of text that is one of chars, skipping the second
+// bytes of double-byte characters; npos when there is none.
+size_t FindLastOfCp932(std::string_view text, std::string_view chars);
+
+// Up to and including the last "\" or ":"; empty when there is none.
+std::string_view FolderPart(std::string_view text);
+// The rest after the folder part.
+std::string_view FileNamePart(std::string_view text);
+// From the last "." to the end, dot included, when that "." comes after the
+// last "\" and ":"; otherwise empty.
+std::string_view ExtensionOf(std::string_view text);
+// The text before the extension's dot; the whole text when there is none.
+std::string_view WithoutExtension(std::string_view text);
+// ASCII A-Z lowered byte by byte; every other byte unchanged.
+std::string LowerAscii(std::string_view text);
+// The extension lowered and without its dot: "A.TXT" -> "txt", "readme." -> "".
+std::string ExtensionKey(std::string_view text);
+
+// ---- The same rules on native paths (UTF-8, "/" separates folders) ----
+
+std::string_view NativeFolderPart(std::string_view path);
+std::string_view NativeFileNamePart(std::string_view path);
+std::string_view NativeWithoutExtension(std::string_view path);
+
+// A native relative path from an entry name: CP932 -> UTF-8, then "\" -> "/".
+// Bytes that are not CP932 are kept as they are (the file system takes any
+// byte but "/" and NUL), so no two raw names collapse into one.
+std::string EntryNameToNativePath(std::string_view nameCp932);
+
+}  // namespace brim

@@ -1,0 +1,111 @@
+// Every fixed text the program shows, logs or writes, in one place. They are
+// written here once as UTF-8; Ui() converts them to CP932 once, and the rest
+// of the program works with those CP932 bytes. Add a text by adding a line.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#define BRIM_UI_TEXTS(X)                                                           \
+  /* Window and message boxes. */                                                 \
+  X(appTitle, "Brimlode")                                                         \
+  X(aboutVersion, "Brimlode v0.40")                                               \
+  X(aboutNotice, "ZIP/LZH書庫をヘッダの水準で扱うツールです")                     \
+  X(aboutLink, "https://brimlode.example.org/")                                   \
+  X(questionTitle, "確認")                                                        \
+  X(buttonYes, "はい(&Y)")                                                        \
+  X(buttonNo, "いいえ(&N)")                                                       \
+  X(buttonOk, "OK")                                                               \
+  /* Controls and menus. */                                                       \
+  X(browse, "参照")                                                               \
+  X(abort, "中断")                                                                \
+  X(containedExtensions, "含有拡張子")                                            \
+  X(reflectToList, "(←)リストに反映!")                                           \
+  X(menuAnalyse, "解析")                                                          \
+  X(menuCheckMarks, "チェックマーク")                                             \
+  X(menuCheckByExtension, "包含拡張子を持つファイルにチェックマークを付ける")     \
+  X(menuCheckAll, "すべてにチェックマークを付ける")                               \
+  X(menuUncheckAll, "すべてのチェックマークを外す")                               \
+  X(menuInvertChecks, "チェックマークを反転させる")                               \
+  X(menuRewrite, "書き換え")                                                      \
+  X(menuRegenerate, "再生成")                                                     \
+  X(menuSplit, "個別に生成")                                                      \
+  X(menuCombine, "結合して生成")                                                  \
+  X(menuLog, "ログ")                                                              \
+  X(menuLogWrite, "出力")                                                         \
+  X(menuLogClear, "クリア")                                                       \
+  X(menuAbout, "バージョン情報")                                                  \
+  /* Column headers. */                                                           \
+  X(colFileName, "ファイル名")                                                    \
+  X(colOffset, "Offset")                                                          \
+  X(colStart, "Start")                                                            \
+  X(colSize, "Size")                                                              \
+  X(colExt, "Ext")                                                                \
+  X(colExtI, "Ext(I)")                                                            \
+  X(colOffsetI, "Offset(I)")                                                      \
+  X(colRatio, "率")                                                               \
+  X(colCompress, "Compress")                                                      \
+  X(colOriginal, "Original")                                                      \
+  X(colPath, "パス名")                                                            \
+  X(colExtension, "拡張子")                                                       \
+  X(colCount, "数")                                                               \
+  /* Status panel 0. */                                                           \
+  X(analysed, "解析済み")                                                         \
+  X(aborted, "中断しました")                                                      \
+  X(damagedZip, "破損zipです")                                                    \
+  X(damagedLzh, "破損lzhです")                                                    \
+  /* Plain message boxes. */                                                      \
+  X(notAnalysed, "解析されていません")                                            \
+  X(nothingChecked, "チェックが付いていません")                                   \
+  X(noLogFileName, "ファイル名が設定されていません")                              \
+  X(fileTooLarge, "ファイルサイズが大きすぎて扱えません。")                       \
+  X(allReCreateNamesTaken, "(ReCreate00)から(ReCreate99)までの名前がすべて使われています") \
+  X(tooManyEntriesForZip, "ZIPに結合できるのは65535個までです")                   \
+  X(outOfMemory, "メモリが不足しています")                                        \
+  /* Error boxes ("%s" is a path or the parsed text). */                          \
+  X(fileCannotOpen, "ファイル %s は開けません")                                   \
+  X(fileCannotCreate, "ファイル %s を作成できません")                             \
+  X(fileCannotWrite, "ファイル %s に書き込めません")                              \
+  X(fileCannotRead, "ファイル %s を読み込めません")                               \
+  X(notAnInteger, "'%s' は整数ではありません")                                    \
+  /* Log pane. */                                                                 \
+  X(logSeparator, "---")                                                          \
+  X(logLeadingBytes, "ファイル先頭%dバイトにZIPに関係ないデータがあります")       \
+  X(logDamagedBefore, "圧縮データは完全ではありませんが、(")                      \
+  X(logDamagedAfter, ")というファイル名を検出しました。")                         \
+  X(logFileSuffixZip, "(Unzip).log")                                              \
+  X(logFileSuffixLzh, "(UnLha).log")                                              \
+  X(crcProgressStart, "CRC計算中 0%")                                             \
+  X(crcProgress, "CRC計算中 %d%%")                                                \
+  /* Rewrite. */                                                                  \
+  X(confirmRewrite, "書き換えを実行します。よろしいですか？")                     \
+  X(confirmReanalyse, "書き換えた内容を解析しますか？")                           \
+  X(logWillRewrite, "の中身を書き換えます。")                                     \
+  X(logZeroed, "を00で上書きしました。")                                          \
+  X(logExtensionMasked, "の拡張子を変更しました。")                               \
+  X(logHeaderRebuilt, "のヘッダを再生成しました。")                               \
+  /* Regeneration. */                                                             \
+  X(logWriting, "を出力中")                                                       \
+  X(logWritten, "を出力しました")                                                 \
+  X(logSkippedExisting, "は既に存在するため出力しませんでした")                   \
+  X(combining, "結合中 %d/%d")                                                    \
+  X(reCreateMark, "(ReCreate%.2d)")
+
+namespace brim {
+
+struct UiTexts {
+#define BRIM_UI_TEXT_MEMBER(name, utf8) std::string name;
+  BRIM_UI_TEXTS(BRIM_UI_TEXT_MEMBER)
+#undef BRIM_UI_TEXT_MEMBER
+};
+
+// The texts in CP932, converted once on first use.
+const UiTexts& Ui();
+
+// Replaces the first "%s" of a CP932 format with arg, byte for byte (names may
+// hold any byte, NUL included, so printf is not used for them).
+std::string FormatText(std::string_view formatCp932, std::string_view arg);
+// Replaces each "%d" in order with the next number and "%%" with "%".
+std::string FormatNumbers(std::string_view formatCp932, int64_t a, int64_t b = 0);
+
+}  // namespace brim

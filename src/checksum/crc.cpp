@@ -1,0 +1,185 @@
+#include "checksum/crc.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <vector>
+
+#include "app/log_pane.h"
+#include "base/ui_texts.h"
+
+namespace brim {
+
+namespace {
+
+// Slicing-by-8 tables for CRC-16/ARC; table[0] is the classic byte table
+// (entry 1 is 0xC0C1).
+struct Crc16Tables {
+  std::array<std::array<uint16_t, 256>, 8> t{};
+  Crc16Tables() {
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint16_t c = static_cast<uint16_t>(n);
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : c >> 1;
+      t[0][n] = c;
+    }
+    for (uint32_t n = 0; n < 256; ++n) {
+      for (int k = 1; k < 8; ++k) t[k][n] = static_cast<uint16_t>((t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF]);
+    }
+  }
+};
+const Crc16Tables& Tables16() {
+  static const Crc16Tables tables;
+  return tables;
+}
+
+// Points where the shown percentage changes while folding len bytes: after
+// byte index `at`, the line reads `percent`. At most 99 of them.
+struct Step {
+  uint64_t at;
+  int percent;
+};
+std::vector<Step> ProgressSteps(uint64_t len) {
+  std::vector<Step> steps;
+  int shown = 0;
+  uint64_t from = 0;
+  for (int target = 1; target <= 99 && len > 0; ++target) {
+    if (shown >= target) continue;
+    // First index whose percentage reaches target; the percentage never falls
+    // as the index grows, so a binary search finds it.
+    uint64_t lo = from, hi = len;  // search in [lo, hi)
+    while (lo < hi) {
+      uint64_t mid = lo + (hi - lo) / 2;
+      if (CrcProgressPercent(mid, len) >= target) hi = mid; else lo = mid + 1;
+    }
+    if (lo == len) break;
+    int p = CrcProgressPercent(lo, len);
+    steps.push_back({lo, p});
+    shown = p;
+    from = lo + 1;
+  }
+  return steps;
+}
+
+// Runs the progress protocol over len bytes; fold(from, to) folds bytes
+// [from, to) into the caller's CRC.
+template <typename Fold>
+void WithProgress(ProgramState& s, uint64_t len, Fold fold) {
+  ProgressLine line(s, Ui().crcProgressStart);
+  uint64_t done = 0;
+  for (const Step& step : ProgressSteps(len)) {
+    fold(done, step.at + 1);
+    done = step.at + 1;
+    line.Update(FormatNumbers(Ui().crcProgress, step.percent));
+  }
+  fold(done, len);
+}
+
+}  // namespace
+
+uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t len) {
+  while (len > 0) {
+    uInt chunk = len > (1u << 30) ? (1u << 30) : static_cast<uInt>(len);
+    crc = static_cast<uint32_t>(crc32(crc, data, chunk));
+    data += chunk;
+    len -= chunk;
+  }
+  return crc;
+}
+
+uint32_t Crc32Zeros(uint32_t crc, uint64_t n) {
+  if (n == 0) return crc;
+  // CRC of n zeros by doubling, then appended to crc.
+  static const uint8_t zero = 0;
+  uint32_t zerosCrc = 0;       // CRC of the zeros taken so far
+  uint64_t zerosLen = 0;
+  uint32_t powerCrc = static_cast<uint32_t>(crc32(0, &zero, 1));  // CRC of 2^k zeros
+  uint64_t powerLen = 1;
+  for (uint64_t rest = n; rest != 0; rest >>= 1) {
+    if (rest & 1) {
+      zerosCrc = zerosLen == 0 ? powerCrc
+                               : static_cast<uint32_t>(crc32_combine64(zerosCrc, powerCrc, powerLen));
+      zerosLen += powerLen;
+    }
+    if (rest > 1) {
+      powerCrc = static_cast<uint32_t>(crc32_combine64(powerCrc, powerCrc, powerLen));
+      powerLen *= 2;
+    }
+  }
+  return static_cast<uint32_t>(crc32_combine64(crc, zerosCrc, zerosLen));
+}
+
+uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t len) {
+  const auto& t = Tables16().t;
+  while (len >= 8) {
+    uint32_t lo = static_cast<uint32_t>(crc ^ (data[0] | (data[1] << 8)));
+    crc = static_cast<uint16_t>(t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][data[2]] ^
+                                t[4][data[3]] ^ t[3][data[4]] ^ t[2][data[5]] ^
+                                t[1][data[6]] ^ t[0][data[7]]);
+    data += 8;
+    len -= 8;
+  }
+  while (len--) crc = static_cast<uint16_t>(t[0][(crc ^ *data++) & 0xFF] ^ (crc >> 8));
+  return crc;
+}
+
+uint16_t Crc16Zeros(uint16_t crc, uint64_t n) {
+  // From 0, zeros keep the register at 0; otherwise fold a zero block.
+  static const std::vector<uint8_t> zeros(64 * 1024, 0);
+  while (crc != 0 && n > 0) {
+    size_t chunk = n < zeros.size() ? static_cast<size_t>(n) : zeros.size();
+    crc = Crc16Update(crc, zeros.data(), chunk);
+    n -= chunk;
+  }
+  return crc;
+}
+
+int HeaderSum(const uint8_t* buffer, int64_t high) {
+  uint32_t sum = 0;
+  for (int64_t i = 0; i <= high; ++i) sum += buffer[i];
+  return static_cast<int>(sum % 256);
+}
+
+int CrcProgressPercent(uint64_t i, uint64_t len) {
+  // Extended precision (x86-64 long double: 64-bit significand), rounding to
+  // nearest at each step, then truncation: this is what makes index 53 of 100
+  // show 52.
+  volatile long double quotient = static_cast<long double>(i) / static_cast<long double>(len);
+  volatile long double scaled = quotient * 100.0L;
+  return static_cast<int>(scaled);
+}
+
+namespace {
+uint64_t LengthFromHigh(int32_t high) {
+  return static_cast<uint32_t>(static_cast<int64_t>(high) + 1);
+}
+}  // namespace
+
+uint32_t Crc32Progress(ProgramState& s, const uint8_t* buffer, int32_t high) {
+  uint32_t crc = 0;
+  WithProgress(s, LengthFromHigh(high), [&](uint64_t from, uint64_t to) {
+    crc = Crc32Update(crc, buffer + from, static_cast<size_t>(to - from));
+  });
+  return crc;
+}
+
+uint16_t Crc16Progress(ProgramState& s, const uint8_t* buffer, int32_t high) {
+  uint16_t crc = 0;
+  WithProgress(s, LengthFromHigh(high), [&](uint64_t from, uint64_t to) {
+    crc = Crc16Update(crc, buffer + from, static_cast<size_t>(to - from));
+  });
+  return crc;
+}
+
+uint32_t Crc32ProgressZeros(ProgramState& s, uint64_t len) {
+  uint32_t crc = 0;
+  WithProgress(s, len, [&](uint64_t from, uint64_t to) { crc = Crc32Zeros(crc, to - from); });
+  return crc;
+}
+
+uint16_t Crc16ProgressZeros(ProgramState& s, uint64_t len) {
+  uint16_t crc = 0;
+  WithProgress(s, len, [&](uint64_t from, uint64_t to) { crc = Crc16Zeros(crc, to - from); });
+  return crc;
+}
+
+}  // namespace brim

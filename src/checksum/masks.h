@@ -1,0 +1,17 @@
+// The two program-wide buffers whose bytes the rewrite writes into headers.
+#pragma once
+#include <string_view>
+
+#include "app/program_state.h"
+
+namespace brim {
+
+// NameMask := the bytes of text with the last one turned into "$"; an empty
+// text leaves NameMask empty. Written over the same bytes of a name, it
+// changes only the name's last byte.
+void SetNameMask(ProgramState& s, std::string_view text);
+
+// MethodId := the first five bytes of text ("-lh0-").
+void SetMethodId(ProgramState& s, std::string_view text);
+
+}  // namespace brim

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "app/Unit1.h"
+#include "app/application.h"
+#include "app/check_marks.h"
+#include "app/entry_tables.h"
+#include "app/log_pane.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/ui_texts.h"
+#include "support/scripted_desktop.h"
+#include "support/test_files.h"
+
+namespace brim {
+namespace {
+
+using test::J;
+
+TEST(FormatThousands, GroupBoundaries) {
+  const std::pair<int64_t, const char*> cases[] = {
+      {0, "0"},          {12, "12"},         {100, "100"},           {999, "999"},
+      {1000, "1,000"},   {123456, "123,456"}, {1000000, "1,000,000"}, {1234567, "1,234,567"},
+      {4294967295, "4,294,967,295"}};
+  for (auto [value, text] : cases) EXPECT_EQ(FormatThousands(value), text);
+}
+
+TEST(EntryTables, FindLocatorRowReturnsTheLowestEqualRow) {
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  EXPECT_EQ(FindLocatorRow(s, "0"), -1);
+  s.ListView1.Add("a", {"10"});
+  s.ListView1.Add("b", {"20"});
+  EXPECT_EQ(FindLocatorRow(s, "20"), 1);
+  s.ListView1.Add("c", {"20"});
+  s.ListView1.Add("d", {"5"});
+  EXPECT_EQ(FindLocatorRow(s, "20"), 1);
+  EXPECT_EQ(FindLocatorRow(s, "5"), 3);
+  s.ListView1.SetSubItem(0, 0, "5");
+  EXPECT_EQ(FindLocatorRow(s, "5"), 0);
+  EXPECT_EQ(FindLocatorRow(s, "10"), -1);
+  s.ListView1.Clear();
+  EXPECT_EQ(FindLocatorRow(s, "5"), -1);
+}
+
+TEST(EntryTables, TallyCountsKeysAndFollowsEditedCaptions) {
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  for (const char* name : {"A.TXT", "b.txt", "c.Txt", "README", "archive.tar.gz", "file."}) {
+    TallyExtension(s, ExtensionKey(name));
+  }
+  ASSERT_EQ(s.ListView5.Count(), 3u);
+  EXPECT_EQ(s.ListView5.Item(0).caption, "txt");
+  EXPECT_EQ(s.ListView5.Item(0).subItems[0], "3");
+  EXPECT_EQ(s.ListView5.Item(1).caption, "");
+  EXPECT_EQ(s.ListView5.Item(1).subItems[0], "2");
+  EXPECT_EQ(s.ListView5.Item(2).caption, "gz");
+  // A user edit makes two rows read "gz": both count the next one.
+  s.ListView5.SetCaption(0, "gz");
+  TallyExtension(s, "gz");
+  EXPECT_EQ(s.ListView5.Item(0).subItems[0], "4");
+  EXPECT_EQ(s.ListView5.Item(2).subItems[0], "2");
+  TallyExtension(s, "txt");
+  EXPECT_EQ(s.ListView5.Count(), 4u);
+}
+
+struct CheckCase {
+  const char* label;
+  std::vector<std::string> listing;
+  std::vector<bool> before;
+  std::vector<std::pair<std::string, bool>> tally;
+  std::vector<bool> after;
+};
+
+class CheckByExtensionTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckByExtensionTest, TicksMatchingRowsOnly) {
+  const CheckCase& c = GetParam();
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  for (size_t i = 0; i < c.listing.size(); ++i) {
+    s.ListView2.Add(c.listing[i]);
+    s.ListView2.SetChecked(i, c.before[i]);
+  }
+  for (size_t i = 0; i < c.tally.size(); ++i) {
+    s.ListView5.Add(c.tally[i].first, {"1"});
+    s.ListView5.SetChecked(i, c.tally[i].second);
+  }
+  CheckByTalliedExtensions(s);
+  for (size_t i = 0; i < c.listing.size(); ++i) EXPECT_EQ(s.ListView2.Item(i).checked, c.after[i]) << i;
+  for (size_t i = 0; i < c.tally.size(); ++i) EXPECT_EQ(s.ListView5.Item(i).checked, c.tally[i].second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CheckByExtensionTest,
+    ::testing::Values(
+        CheckCase{"none ticked", {"a.txt"}, {false}, {{"txt", false}}, {false}},
+        CheckCase{"txt and jpg", {"a.TXT", "b.txt", "c.jpg", "d.doc"}, {false, false, false, true},
+                  {{"txt", true}, {"jpg", true}, {"doc", false}}, {true, true, true, true}},
+        CheckCase{"edited caption", {"a.txt", "b.doc"}, {false, false}, {{"doc", true}}, {false, true}},
+        CheckCase{"double dot", {"x.tar.gz", "y.tar"}, {false, false}, {{"gz", true}}, {true, false}},
+        CheckCase{"empty key", {"src.old\\readme", "readme.", "a.b", "noext"},
+                  {false, false, false, false}, {{"", true}}, {true, true, false, true}},
+        CheckCase{"cp932 folder", {J("ソ\\x.TXT")}, {false}, {{"txt", true}}, {true}}),
+    [](const auto& info) {
+      std::string n = info.param.label;
+      for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return n;
+    });
+
+TEST(CheckMarks, AllNoneInvert) {
+  test::ScriptedDesktop d;
+  TForm1 f(d);
+  f.N9Click();  // empty listing: nothing happens
+  for (const char* n : {"a", "b", "c"}) f.state.ListView2.Add(n);
+  f.state.ListView2.SetChecked(1, true);
+  f.N11Click();
+  EXPECT_TRUE(f.state.ListView2.Item(0).checked);
+  EXPECT_FALSE(f.state.ListView2.Item(1).checked);
+  f.N11Click();
+  EXPECT_FALSE(f.state.ListView2.Item(0).checked);
+  EXPECT_TRUE(f.state.ListView2.Item(1).checked);
+  f.N9Click();
+  EXPECT_EQ(CountChecked(f.state), 3u);
+  f.N10Click();
+  EXPECT_EQ(CountChecked(f.state), 0u);
+}
+
+TEST(LogFile, WritesCp932LinesWithCrLfOrRefuses) {
+  test::TempDir dir;
+  test::ScriptedDesktop d;
+  TForm1 f(d);
+  f.N4Click();
+  ASSERT_EQ(d.messages.size(), 1u);
+  EXPECT_EQ(d.messages[0], J("ファイル名が設定されていません"));
+
+  f.state.LogFilePath = LogFilePathFor(dir.Path() + "/a.b/pack", Ui().logFileSuffixZip);
+  EXPECT_EQ(f.state.LogFilePath, dir.Path() + "/a.b/pack(Unzip).log");
+  f.state.LogFilePath = LogFilePathFor(dir.File("pack.lzh"), Ui().logFileSuffixLzh);
+  EXPECT_EQ(f.state.LogFilePath, dir.File("pack(UnLha).log"));
+  f.state.Memo1.Append("---");
+  f.state.Memo1.Append(J("表.txtを00で上書きしました。"));
+  f.state.Memo1.Append("");
+  f.N4Click();
+  test::Bytes expected = test::BytesOf("---\r\n" + J("表.txtを00で上書きしました。") + "\r\n\r\n");
+  EXPECT_EQ(test::ReadFileBytes(f.state.LogFilePath), expected);
+  f.kuria1Click();
+  f.N4Click();
+  EXPECT_TRUE(test::ReadFileBytes(f.state.LogFilePath).empty());
+
+  // A folder that does not exist: the error box names the file, the pane stays.
+  f.state.LogFilePath = dir.Path() + "/missing/x(Unzip).log";
+  f.state.Memo1.Append("kept");
+  EXPECT_FALSE(RunCommand(d, [&] { f.N4Click(); }));
+  ASSERT_EQ(d.errors.size(), 1u);
+  EXPECT_EQ(d.errors[0], J("ファイル ") + dir.Path() + J("/missing/x(Unzip).log を作成できません."));
+  EXPECT_EQ(f.state.Memo1.Count(), 1u);
+}
+
+TEST(Application, ErrorBoxAddsTheDotByTheRule) {
+  EXPECT_EQ(ErrorBoxText("abc"), "abc.");
+  EXPECT_EQ(ErrorBoxText("abc."), "abc.");
+  EXPECT_EQ(ErrorBoxText("abc "), "abc ");
+  EXPECT_EQ(ErrorBoxText(J("ません")), J("ません") + ".");
+}
+
+TEST(Form1, SelectionClearsPanelsAndAbortNeedsAPath) {
+  test::ScriptedDesktop d;
+  TForm1 f(d);
+  EXPECT_EQ(f.state.ArchiveKind, ArchiveKindType::Lzh);
+  f.Button3Click();
+  EXPECT_FALSE(f.state.AbortRequested);
+  for (size_t i = 0; i < 3; ++i) f.state.StatusBar1.SetPanel(i, "x");
+  f.state.ListView2.Add("kept");
+  f.DropFiles({"/tmp/first.zip", "/tmp/second.zip", "/tmp/third.zip"});
+  EXPECT_EQ(f.state.Label1.Caption(), "/tmp/first.zip");
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(f.state.StatusBar1.Panel(i), "");
+  EXPECT_EQ(f.state.ListView2.Count(), 1u);
+
+  std::string longPath = "/tmp/" + std::string(400, 'x') + ".zip";  // taken whole
+  f.DropFiles({longPath});
+  EXPECT_EQ(f.state.Label1.Caption(), longPath);
+
+  f.state.StatusBar1.SetPanel(0, Ui().analysed);
+  d.chooseResult.reset();  // cancelled: path kept, panels cleared
+  f.Button1Click();
+  EXPECT_EQ(f.state.Label1.Caption(), longPath);
+  EXPECT_EQ(f.state.StatusBar1.Panel(0), "");
+  d.chooseResult = "/tmp/chosen.lzh";
+  f.Button1Click();
+  EXPECT_EQ(f.state.Label1.Caption(), "/tmp/chosen.lzh");
+  f.Button3Click();
+  EXPECT_TRUE(f.state.AbortRequested);
+  f.About1Click();
+  EXPECT_EQ(d.aboutShown, 1);
+}
+
+}  // namespace
+}  // namespace brim

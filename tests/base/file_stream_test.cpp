@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "base/byte_window.h"
+#include "base/errors.h"
+#include "base/file_stream.h"
+#include "support/test_files.h"
+
+namespace brim {
+namespace {
+
+using test::TempDir;
+
+TEST(FileStream, RefusesFoldersMissingFilesAndWriteLockedFiles) {
+  TempDir dir;
+  EXPECT_THROW(FileStream::Open(dir.Path(), FileStream::Mode::Read), CommandError);
+  EXPECT_THROW(FileStream::Open(dir.File("missing"), FileStream::Mode::Read), CommandError);
+  test::WriteFileBytes(dir.File("a"), {1, 2, 3});
+  FileStream writer = FileStream::Open(dir.File("a"), FileStream::Mode::ReadWrite);
+  // Others may read only while nobody writes, as with the Windows share mode.
+  EXPECT_THROW(FileStream::Open(dir.File("a"), FileStream::Mode::Read), CommandError);
+  writer.Close();
+  FileStream r1 = FileStream::Open(dir.File("a"), FileStream::Mode::Read);
+  FileStream r2 = FileStream::Open(dir.File("a"), FileStream::Mode::Read);
+  EXPECT_THROW(FileStream::Open(dir.File("a"), FileStream::Mode::ReadWrite), CommandError);
+}
+
+TEST(FileStream, NeverCreatesOverAnOpenSource) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("pack.zip"), {9, 9});
+  {
+    FileStream source = FileStream::Open(dir.File("pack.zip"), FileStream::Mode::Read);
+    try {
+      FileStream::Create(dir.Path() + "/./pack.zip");
+      FAIL();
+    } catch (const CommandError& e) {
+      EXPECT_NE(e.Text().find("pack.zip"), std::string::npos);
+    }
+    EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")).size(), 2u);
+  }
+  FileStream out = FileStream::Create(dir.File("pack.zip"));  // closed now: allowed
+  out.Append("abc", 3);
+  out.Close();
+  EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), test::BytesOf("abc"));
+}
+
+TEST(FileStream, PositionsBeyondFourGibibytes) {
+  TempDir dir;
+  FileStream f = FileStream::Create(dir.File("sparse"));
+  const uint64_t far = (5ull << 30) + 7;
+  f.WriteAt(far, "xy", 2);
+  EXPECT_EQ(f.Size(), far + 2);
+  f.Close();
+  FileStream r = FileStream::Open(dir.File("sparse"), FileStream::Mode::Read);
+  char got[3] = {};
+  EXPECT_EQ(r.ReadAt(far, got, 3), 2u);
+  EXPECT_STREQ(got, "xy");
+}
+
+TEST(ByteWindow, ReportsCutReadsAsMissing) {
+  TempDir dir;
+  test::Bytes data(1000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
+  test::WriteFileBytes(dir.File("d"), data);
+  FileStream f = FileStream::Open(dir.File("d"), FileStream::Mode::Read);
+  ByteWindow w(f, 64);
+  ASSERT_NE(w.At(990, 10), nullptr);
+  EXPECT_EQ(w.At(990, 10)[9], static_cast<uint8_t>(999 & 0xFF));
+  EXPECT_EQ(w.At(995, 10), nullptr);
+  EXPECT_EQ(w.At(5000, 1), nullptr);
+  ASSERT_NE(w.At(3, 4), nullptr);
+  EXPECT_EQ(w.At(3, 4)[0], 3);
+  uint8_t big[300];
+  EXPECT_EQ(w.Copy(800, big, 300), 200u);
+  EXPECT_EQ(big[0], static_cast<uint8_t>(800 & 0xFF));
+}
+
+}  // namespace
+}  // namespace brim

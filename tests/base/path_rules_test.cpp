@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "base/cp932.h"
+#include "support/test_files.h"
+
+namespace brim {
+namespace {
+
+using test::J;
+
+struct PathCase {
+  const char* label;
+  std::string text;  // CP932
+  std::string folder, fileName, extension, withoutExtension, key;
+};
+
+class PathRulesTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(PathRulesTest, SplitsLikeTheRules) {
+  const PathCase& c = GetParam();
+  EXPECT_EQ(FolderPart(c.text), c.folder);
+  EXPECT_EQ(FileNamePart(c.text), c.fileName);
+  EXPECT_EQ(ExtensionOf(c.text), c.extension);
+  EXPECT_EQ(WithoutExtension(c.text), c.withoutExtension);
+  EXPECT_EQ(ExtensionKey(c.text), c.key);
+}
+
+// ソ is 83 5C and 表 is 95 5C: their second byte is a backslash.
+INSTANTIATE_TEST_SUITE_P(
+    Cp932, PathRulesTest,
+    ::testing::Values(
+        PathCase{"plain", "a.txt", "", "a.txt", ".txt", "a", "txt"},
+        PathCase{"folder", "dir\\b.BIN", "dir\\", "b.BIN", ".BIN", "dir\\b", "bin"},
+        PathCase{"drive", "D:readme", "D:", "readme", "", "D:readme", ""},
+        PathCase{"double", "x.tar.gz", "", "x.tar.gz", ".gz", "x.tar", "gz"},
+        PathCase{"dotted folder", "src.old\\readme", "src.old\\", "readme", "", "src.old\\readme", ""},
+        PathCase{"trailing dot", "readme.", "", "readme.", ".", "readme", ""},
+        PathCase{"so", J("ソフト\\表示.TXT"), J("ソフト\\"), J("表示.TXT"), ".TXT", J("ソフト\\表示"), "txt"},
+        PathCase{"so only", J("ソ"), "", J("ソ"), "", J("ソ"), ""},
+        PathCase{"hyo ext", J("a.表"), "", J("a.表"), J(".表"), "a", J("表")},
+        PathCase{"empty", "", "", "", "", "", ""}),
+    [](const auto& info) {
+      std::string n = info.param.label;
+      for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return n;
+    });
+
+TEST(PathRules, NativePathsUseSlashAndKeepDottedFolders) {
+  EXPECT_EQ(NativeWithoutExtension("/tmp/a.b/pack"), "/tmp/a.b/pack");
+  EXPECT_EQ(NativeWithoutExtension("/tmp/a.b/pack.zip"), "/tmp/a.b/pack");
+  EXPECT_EQ(NativeWithoutExtension("/tmp/ソ\\x.zip"), "/tmp/ソ\\x");
+  EXPECT_EQ(NativeFolderPart("/tmp/a.b/pack.zip"), "/tmp/a.b/");
+  EXPECT_EQ(NativeFileNamePart("/tmp/a.b/pack.zip"), "pack.zip");
+}
+
+TEST(Cp932, ConvertsBackslashAsBackslashAndMarksBadBytes) {
+  bool ok = false;
+  EXPECT_EQ(Cp932ToUtf8(J("表\\a"), &ok), "表\\a");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(J("表"), "\x95\x5C");
+  EXPECT_EQ(Cp932ToUtf8("a\x80z", &ok), "a\xEF\xBF\xBDz");
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(Utf8ToCp932("a€b", &ok), "a?b");  // not a CP932 character
+  EXPECT_FALSE(ok);
+}
+
+TEST(Cp932, EntryNamesBecomeNativeRelativePaths) {
+  EXPECT_EQ(EntryNameToNativePath(J("src\\表.c")), "src/表.c");
+  // Half-width katakana converts; a byte that is not CP932 stays raw.
+  EXPECT_EQ(EntryNameToNativePath(std::string("a\xB1\xFD.txt", 7)), std::string("a\xEF\xBD\xB1\xFD.txt"));
+}
+
+}  // namespace
+}  // namespace brim
