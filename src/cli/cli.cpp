@@ -1,12 +1,151 @@
 #include "cli/cli.h"
 
-#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/Unit1.h"
+#include "app/application.h"
+#include "app/entry_tables.h"
+#include "base/ui_texts.h"
+#include "cli/arguments.h"
+#include "cli/cli_desktop.h"
+#include "cli/exit_status.h"
+#include "cli/state_printer.h"
 
 namespace brim::cli {
 
-int Main(int, char**) {
-  std::fprintf(stderr, "brimlode-cli: not built yet\n");
-  return 2;
+namespace {
+
+void Print(std::FILE* f, const std::string& text) {
+  if (f) std::fwrite(text.data(), 1, text.size(), f);
+}
+
+int UsageError(std::FILE* err, const std::string& message) {
+  Print(err, "brimlode-cli: " + message + "\n" + UsageLine() + "\n");
+  return kExitUsage;
+}
+
+// Ticks the selected rows the way a user of the window would: row check
+// boxes, tally check boxes and the check-mark commands.
+void TickSelection(TForm1& form, const Arguments& a) {
+  ProgramState& s = form.state;
+  switch (a.selection) {
+    case Selection::All:
+      form.N9Click();
+      break;
+    case Selection::Extensions:
+      for (size_t row = 0; row < s.ListView5.Count(); ++row) {
+        for (const std::string& key : a.extensions) {
+          if (s.ListView5.Item(row).caption == key) s.ListView5.SetChecked(row, true);
+        }
+      }
+      form.N8Click();
+      break;
+    case Selection::Rows:
+      for (uint64_t row : a.rows) s.ListView2.SetChecked(static_cast<size_t>(row), true);
+      break;
+    case Selection::None:
+      break;
+  }
+  if (a.invert) form.N11Click();
+}
+
+}  // namespace
+
+std::string AbsolutePath(const std::string& given, const std::string& cwd) {
+  std::string joined = !given.empty() && given[0] == '/' ? given : cwd + "/" + given;
+  std::string out;
+  size_t i = 0;
+  while (i < joined.size()) {
+    size_t slash = joined.find('/', i);
+    if (slash == std::string::npos) slash = joined.size();
+    std::string_view segment(joined.data() + i, slash - i);
+    if (!segment.empty() && segment != ".") {
+      out += '/';
+      out += segment;
+    }
+    i = slash + 1;
+  }
+  // A trailing "/" names a folder; keep it so the path still says so.
+  if (!given.empty() && given.back() == '/') out += '/';
+  return out.empty() ? "/" : out;
+}
+
+int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  ParseResult parsed = ParseArguments(args);
+  if (!parsed.arguments) return UsageError(err, parsed.error);
+  const Arguments& a = *parsed.arguments;
+  if (a.help) {
+    Print(out, HelpText());
+    return kExitDone;
+  }
+
+  std::error_code ec;
+  std::string cwd = std::filesystem::current_path(ec).string();
+  std::string path = ec ? a.archive : AbsolutePath(a.archive, cwd);
+
+  CliDesktop desktop(err, a.reanalyse);
+  TForm1 form(desktop);
+  form.FormCreate();
+
+  RunRecord record;
+  record.command = a.command;
+  record.reanalyse = a.reanalyse;
+
+  bool ok = RunCommand(desktop, [&] { form.DropFiles({path}); }) &&
+            RunCommand(desktop, [&] { form.Zip1Click(); });
+
+  if (ok && a.command != Subcommand::Analyse) {
+    size_t rows = form.state.ListView2.Count();
+    for (uint64_t row : a.rows) {
+      if (row >= rows) {
+        return UsageError(err, "--rows: there is no row " + std::to_string(row) + " (the listing has " +
+                                   std::to_string(rows) + " rows, numbered from 0)");
+      }
+    }
+    TickSelection(form, a);
+
+    size_t messagesBefore = desktop.MessageCount();
+    size_t questionsBefore = desktop.Questions().size();
+    switch (a.command) {
+      case Subcommand::Rewrite:
+        ok = RunCommand(desktop, [&] { form.N2Click(); });
+        record.confirmed = desktop.Questions().size() > questionsBefore &&
+                           desktop.Questions()[questionsBefore] == Ui().confirmRewrite;
+        break;
+      case Subcommand::Split:
+      case Subcommand::Combine:
+        // The window would still run the command (combine even writes an
+        // empty archive); a script asking for nothing gets nothing.
+        if (CountChecked(form.state) == 0) {
+          record.nothingTicked = true;
+          Print(err, "brimlode-cli: no entry is ticked; nothing was written\n");
+        } else if (a.command == Subcommand::Split) {
+          ok = RunCommand(desktop, [&] { form.N6Click(); });
+        } else {
+          ok = RunCommand(desktop, [&] { form.N7Click(); });
+        }
+        break;
+      case Subcommand::Analyse:
+        break;
+    }
+    record.refused = desktop.MessageCount() > messagesBefore;
+  }
+
+  record.errorBox = !ok || desktop.ErrorCount() > 0;
+  record.finalPanelAnalysed = form.state.StatusBar1.Panel(kPanelState) == Ui().analysed;
+
+  Print(out, a.json ? StateJson(form.state, desktop.Boxes()) : StateText(form.state));
+  if (out && (std::fflush(out) != 0 || std::ferror(out))) {
+    Print(err, "brimlode-cli: the output could not be written\n");
+    return kExitError;
+  }
+  return ExitStatus(record);
+}
+
+int Main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return Run(args, stdout, stderr);
 }
 
 }  // namespace brim::cli

@@ -1,0 +1,38 @@
+#include "cli/cli_desktop.h"
+
+#include "base/ui_texts.h"
+#include "cli/text_cells.h"
+
+namespace brim::cli {
+
+void CliDesktop::Write(const char* label, const std::string& textCp932) {
+  if (!err_) return;
+  std::string line = std::string("brimlode-cli: ") + label + ForTerminal(CellToUtf8(textCp932)) + "\n";
+  std::fwrite(line.data(), 1, line.size(), err_);
+  std::fflush(err_);
+}
+
+void CliDesktop::ShowMessage(const std::string& text) {
+  boxes_.push_back(text);
+  ++messages_;
+  Write("", text);
+}
+
+void CliDesktop::ShowError(const std::string& text) {
+  boxes_.push_back(text);
+  ++errors_;
+  Write("error: ", text);
+}
+
+// Answered by the text asked, not by its turn, so a question nobody expected
+// is declined rather than taken for another one.
+Answer CliDesktop::AskYesNo(const std::string& text) {
+  questions_.push_back(text);
+  Answer answer = Answer::No;
+  if (text == Ui().confirmRewrite) answer = Answer::Yes;
+  if (text == Ui().confirmReanalyse && reanalyse_) answer = Answer::Yes;
+  Write(answer == Answer::Yes ? "(yes) " : "(no) ", text);
+  return answer;
+}
+
+}  // namespace brim::cli

@@ -1,0 +1,44 @@
+// The Desktop of the command line: no window, no dialogs. Boxes go to
+// standard error and are kept for the "messages" of the output; questions are
+// answered from the flags.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/desktop.h"
+
+namespace brim::cli {
+
+class CliDesktop : public Desktop {
+ public:
+  // reanalyse: the answer to "analyse the rewritten content?".
+  CliDesktop(std::FILE* err, bool reanalyse) : err_(err), reanalyse_(reanalyse) {}
+
+  void ProcessMessages() override {}
+  void ShowMessage(const std::string& text) override;
+  Answer AskYesNo(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  std::optional<std::string> ChooseFile() override { return std::nullopt; }
+  void OpenUrl(const std::string&) override {}
+  void ShowAbout() override {}
+
+  // Texts of the message and error boxes, CP932, in order.
+  const std::vector<std::string>& Boxes() const { return boxes_; }
+  size_t MessageCount() const { return messages_; }
+  size_t ErrorCount() const { return errors_; }
+  // Questions asked, CP932, in order.
+  const std::vector<std::string>& Questions() const { return questions_; }
+
+ private:
+  void Write(const char* label, const std::string& textCp932);
+
+  std::FILE* err_;
+  bool reanalyse_;
+  std::vector<std::string> boxes_;
+  std::vector<std::string> questions_;
+  size_t messages_ = 0;
+  size_t errors_ = 0;
+};
+
+}  // namespace brim::cli

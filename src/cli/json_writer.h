@@ -1,0 +1,50 @@
+// A small JSON writer: the state printed by --json. Output is always valid
+// JSON in UTF-8, whatever bytes the strings hold.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brim::cli {
+
+// Appends text as a JSON string literal, quotes included. Control characters
+// are escaped (\n, \t, ... or \u00XX), so are DEL, U+2028 and U+2029; a byte
+// sequence that is not UTF-8 becomes U+FFFD.
+void AppendJsonString(std::string& out, std::string_view utf8);
+
+class JsonWriter {
+ public:
+  // Members of containers nested up to breakDepth deep go on lines of their
+  // own (1: the keys of the outer object; 2: also the rows of its arrays).
+  explicit JsonWriter(int breakDepth = 0) : breakDepth_(breakDepth) {}
+
+  JsonWriter& BeginObject();
+  JsonWriter& EndObject();
+  JsonWriter& BeginArray();
+  JsonWriter& EndArray();
+  JsonWriter& Key(std::string_view utf8);
+  JsonWriter& String(std::string_view utf8);
+  JsonWriter& Number(int64_t value);
+  JsonWriter& Bool(bool value);
+
+  const std::string& Text() const { return out_; }
+  std::string& Text() { return out_; }
+
+ private:
+  struct Level {
+    bool first = true;
+    bool broken = false;
+  };
+  void BeforeValue();
+  void Begin(char open);
+  void End(char close);
+  void NewLine(size_t depth);
+
+  std::string out_;
+  std::vector<Level> levels_;
+  bool afterKey_ = false;
+  int breakDepth_;
+};
+
+}  // namespace brim::cli
