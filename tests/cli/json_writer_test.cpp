@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "cli/json_writer.h"
+#include "cli/json_reader.h"
+
+namespace brim::cli {
+namespace {
+
+using test::JsonReader;
+using test::JsonValue;
+
+std::string Quoted(std::string_view s) {
+  std::string out;
+  AppendJsonString(out, s);
+  return out;
+}
+
+struct EscapeCase {
+  std::string in;
+  std::string out;
+};
+
+class JsonEscape : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(JsonEscape, Exact) { EXPECT_EQ(Quoted(GetParam().in), GetParam().out); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings, JsonEscape,
+    ::testing::Values(
+        EscapeCase{"", R"("")"}, EscapeCase{"a.txt", R"("a.txt")"},
+        EscapeCase{"say \"hi\"", R"("say \"hi\"")"}, EscapeCase{"src\\main.c", R"("src\\main.c")"},
+        EscapeCase{"a\nb\rc\td\be\ff", R"("a\nb\rc\td\be\ff")"},
+        EscapeCase{std::string("\0x", 2), R"("\u0000x")"}, EscapeCase{"\x1B[31m", R"("\u001b[31m")"},
+        EscapeCase{"\x7F", R"("\u007f")"}, EscapeCase{"/", R"("/")"},
+        // Valid UTF-8 passes through; the line separators and C1 controls are escaped.
+        EscapeCase{"\xE8\xA1\xA8.txt", "\"\xE8\xA1\xA8.txt\""}, EscapeCase{"\xEF\xBF\xBD", "\"\xEF\xBF\xBD\""},
+        EscapeCase{"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""}, EscapeCase{"\xE2\x80\xA8", R"("\u2028")"},
+        EscapeCase{"\xE2\x80\xA9", R"("\u2029")"}, EscapeCase{"\xC2\x85", R"("\u0085")"},
+        // Bytes that are not UTF-8 become U+FFFD, one per byte, never a raw byte.
+        EscapeCase{"\xFF", "\"\xEF\xBF\xBD\""}, EscapeCase{"a\x95\\b", "\"a\xEF\xBF\xBD\\\\b\""},
+        EscapeCase{"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                        // overlong "/"
+        EscapeCase{"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},        // a surrogate
+        EscapeCase{"\xE8\xA1", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                        // cut at the end
+        EscapeCase{"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}));
+
+TEST(JsonEscape, EveryByteValueGivesValidJsonThatReadsBack) {
+  std::string all;
+  for (int b = 0; b < 0x80; ++b) all += static_cast<char>(b);
+  JsonValue v = JsonReader::Parse(Quoted(all));
+  EXPECT_EQ(v.string, all);
+  for (int b = 0x80; b < 0x100; ++b) {
+    std::string one(1, static_cast<char>(b));
+    EXPECT_EQ(JsonReader::Parse(Quoted(one)).string, "\xEF\xBF\xBD") << b;
+  }
+}
+
+TEST(JsonWriter, NestingAndCommasAtEveryLineBreakDepth) {
+  for (int depth = 0; depth <= 3; ++depth) {
+    JsonWriter w(depth);
+    w.BeginObject();
+    w.Key("a").BeginArray().EndArray();
+    w.Key("b").BeginArray().BeginArray().String("x").Number(-3).Bool(true).EndArray().BeginArray().EndArray().EndArray();
+    w.Key("c").BeginObject().Key("d").Bool(false).EndObject();
+    w.Key("e").Number(100);
+    w.EndObject();
+    JsonValue v = JsonReader::Parse(w.Text());
+    EXPECT_EQ(v.Keys(), (std::vector<std::string>{"a", "b", "c", "e"}));
+    EXPECT_TRUE(v["a"].array.empty());
+    ASSERT_EQ(v["b"].array.size(), 2u);
+    EXPECT_EQ(v["b"][0][0].string, "x");
+    EXPECT_EQ(v["b"][0][1].number, -3);
+    EXPECT_TRUE(v["b"][0][2].boolean);
+    EXPECT_FALSE(v["c"]["d"].boolean);
+    EXPECT_EQ(v["e"].number, 100);
+    EXPECT_EQ(w.Text().back(), '\n');
+  }
+  JsonWriter compact;
+  compact.BeginArray().Number(1).String("2").EndArray();
+  EXPECT_EQ(compact.Text(), "[1,\"2\"]\n");
+}
+
+TEST(JsonWriter, RowsOfTheOuterArraysGoOnLinesOfTheirOwn) {
+  JsonWriter w(2);
+  w.BeginObject().Key("listing").BeginArray();
+  w.BeginArray().String("a").Bool(true).EndArray();
+  w.BeginArray().String("b").Bool(false).EndArray();
+  w.EndArray().EndObject();
+  EXPECT_EQ(w.Text(), "{\n  \"listing\": [\n    [\"a\",true],\n    [\"b\",false]\n  ]\n}\n");
+}
+
+}  // namespace
+}  // namespace brim::cli

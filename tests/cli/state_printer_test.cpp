@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "base/cp932.h"
+#include "base/ui_texts.h"
+#include "cli/json_reader.h"
+#include "cli/state_printer.h"
+#include "cli/text_cells.h"
+#include "support/scripted_desktop.h"
+#include "support/test_files.h"
+
+namespace brim::cli {
+namespace {
+
+using test::J;
+using test::JsonReader;
+using test::JsonValue;
+
+// A state as a ZIP analysis would leave it, filled by hand: a CP932 name whose
+// second byte is 0x5C, a name with a byte that is not CP932, a name with an
+// escape sequence, and a row filled short.
+struct FilledState {
+  test::ScriptedDesktop desktop;
+  ProgramState s{desktop};
+
+  FilledState() {
+    s.ArchiveKind = ArchiveKindType::Zip;
+    s.StatusBar1.SetPanel(kPanelState, Ui().analysed);
+    s.StatusBar1.SetPanel(kPanelDetail, "0");
+    s.Gauge1.SetProgress(100);
+    s.Memo1.Append(Ui().logSeparator);
+    s.Memo1.Append(J("表.txt") + Ui().logZeroed);
+    s.ListView1.Add(J("表.txt"), {"0", "24", "1F4", "4", "4", "3E8"});
+    s.ListView2.Add(J("表.txt"), {"50%", "500", "1,000", J("ソフト\\")});
+    s.ListView1.Add("bad\xFF.bin", {"218", "230", "0", "5", "", ""});
+    s.ListView2.Add("bad\xFF.bin", {"", "0", "0", ""});
+    s.ListView1.Add("\x1B[2Jx.txt", {"230"});
+    s.ListView2.Add("\x1B[2Jx.txt", {" 0%"});
+    s.ListView2.SetChecked(1, true);
+    s.ListView5.Add("txt", {"2"});
+    s.ListView5.Add("bin", {"1"});
+    s.ListView5.SetChecked(0, true);
+  }
+};
+
+TEST(StateJson, KeysInOrderWithEveryCellConverted) {
+  FilledState f;
+  JsonValue v = JsonReader::Parse(StateJson(f.s, {Ui().nothingChecked, "ErrorBox."}));
+  EXPECT_EQ(v.Keys(), (std::vector<std::string>{"kind", "panels", "gauge", "log", "locator", "listing", "tally",
+                                                 "messages"}));
+  EXPECT_EQ(v["kind"].string, "zip");
+  ASSERT_EQ(v["panels"].array.size(), 3u);
+  EXPECT_EQ(v["panels"][0].string, Cp932ToUtf8(Ui().analysed));
+  EXPECT_EQ(v["panels"][1].string, "0");
+  EXPECT_EQ(v["panels"][2].string, "");
+  EXPECT_EQ(v["gauge"].number, 100);
+  ASSERT_EQ(v["log"].array.size(), 2u);
+  EXPECT_EQ(v["log"][1].string, Cp932ToUtf8(J("表.txt") + Ui().logZeroed));
+
+  ASSERT_EQ(v["locator"].array.size(), 3u);
+  for (const JsonValue& row : v["locator"].array) EXPECT_EQ(row.array.size(), 7u);
+  EXPECT_EQ(v["locator"][0][0].string, Cp932ToUtf8(J("表.txt")));
+  EXPECT_EQ(v["locator"][0][3].string, "1F4");
+  EXPECT_EQ(v["locator"][0][6].string, "3E8");
+  EXPECT_EQ(v["locator"][1][0].string, "bad\xEF\xBF\xBD.bin");  // not CP932: U+FFFD
+  EXPECT_EQ(v["locator"][1][5].string, "");
+  EXPECT_EQ(v["locator"][2][0].string, "\x1B[2Jx.txt");        // escaped in the text, intact once read
+  EXPECT_EQ(v["locator"][2][1].string, "230");
+  EXPECT_EQ(v["locator"][2][6].string, "");                     // filled short: empty cells
+
+  ASSERT_EQ(v["listing"].array.size(), 3u);
+  for (const JsonValue& row : v["listing"].array) {
+    ASSERT_EQ(row.array.size(), 6u);
+    EXPECT_EQ(row[5].type, JsonValue::Type::Bool);
+  }
+  EXPECT_EQ(v["listing"][0][3].string, "1,000");
+  EXPECT_EQ(v["listing"][0][4].string, Cp932ToUtf8(J("ソフト\\")));
+  EXPECT_FALSE(v["listing"][0][5].boolean);
+  EXPECT_TRUE(v["listing"][1][5].boolean);
+
+  ASSERT_EQ(v["tally"].array.size(), 2u);
+  EXPECT_EQ(v["tally"][0][0].string, "txt");
+  EXPECT_EQ(v["tally"][0][1].string, "2");
+  EXPECT_TRUE(v["tally"][0][2].boolean);
+  EXPECT_FALSE(v["tally"][1][2].boolean);
+
+  ASSERT_EQ(v["messages"].array.size(), 2u);
+  EXPECT_EQ(v["messages"][0].string, Cp932ToUtf8(Ui().nothingChecked));
+}
+
+TEST(StateJson, EmptyStateHasEveryKey) {
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  JsonValue v = JsonReader::Parse(StateJson(s, {}));
+  EXPECT_EQ(v["kind"].string, "lzh");
+  EXPECT_EQ(v["panels"].array.size(), 3u);
+  EXPECT_TRUE(v["listing"].array.empty());
+  EXPECT_TRUE(v["messages"].array.empty());
+}
+
+TEST(StateText, NoRawControlBytesAndColumnsLineUpPastWideCharacters) {
+  FilledState f;
+  std::string text = StateText(f.s);
+  for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+  EXPECT_NE(text.find("\xE2\x90\x9B[2Jx.txt"), std::string::npos);  // ESC shown as its control picture
+  EXPECT_NE(text.find(Cp932ToUtf8(Ui().analysed)), std::string::npos);
+
+  // In the listing, the "Compress" column ends at the same terminal column
+  // on every line, whatever the width of the names before it.
+  size_t at = text.find("listing:");
+  ASSERT_NE(at, std::string::npos);
+  std::vector<std::string> lines;
+  size_t pos = text.find('\n', at) + 1;
+  for (int i = 0; i < 4; ++i) {
+    size_t end = text.find('\n', pos);
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  auto columnEnd = [](const std::string& line, const std::string& cell) {
+    size_t found = line.find(cell);
+    EXPECT_NE(found, std::string::npos) << line;
+    return DisplayWidth(line.substr(0, found + cell.size()));
+  };
+  size_t header = columnEnd(lines[0], "Compress");
+  EXPECT_EQ(columnEnd(lines[1], " 500"), header);
+  EXPECT_EQ(columnEnd(lines[2], " 0"), header);
+  EXPECT_NE(lines[2].find("[x]"), std::string::npos);
+}
+
+TEST(TextCells, AsciiShortcutAgreesWithTheConverter) {
+  for (int b = 0; b < 0x80; ++b) {
+    std::string one(1, static_cast<char>(b));
+    EXPECT_EQ(CellToUtf8(one), Cp932ToUtf8(one)) << b;
+  }
+  EXPECT_EQ(CellToUtf8(J("表\\")), Cp932ToUtf8(J("表\\")));
+  EXPECT_EQ(CellToUtf8("\x95"), "\xEF\xBF\xBD");  // a lead byte cut at the end
+}
+
+TEST(TextCells, TerminalSafetyAndWidth) {
+  EXPECT_EQ(ForTerminal("a\tb\x7F"), "a\xE2\x90\x89" "b\xE2\x90\xA1");
+  EXPECT_EQ(ForTerminal("\xC2\x9B" "31m"), "\xEF\xBF\xBD" "31m");        // C1 CSI
+  EXPECT_EQ(ForTerminal("\xE2\x80\xAE" "txt.exe"), "\xEF\xBF\xBD" "txt.exe");  // RIGHT-TO-LEFT OVERRIDE
+  EXPECT_EQ(DisplayWidth("abc"), 3u);
+  EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("表.txt"))), 6u);
+  EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("ｱｲ"))), 2u);  // half-width katakana
+  EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("Ａ"))), 2u);
+}
+
+}  // namespace
+}  // namespace brim::cli
