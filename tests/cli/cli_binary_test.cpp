@@ -1,0 +1,208 @@
+// End-to-end runs of the built brimlode-cli on real archives: exit status,
+// the JSON it prints, and the files it changes or makes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/cp932.h"
+#include "base/ui_texts.h"
+#include "cli/json_reader.h"
+#include "support/test_files.h"
+
+namespace brim {
+namespace {
+
+using test::JsonReader;
+using test::JsonValue;
+using test::RunShell;
+using test::TempDir;
+
+std::string U(const std::string& cp932) { return Cp932ToUtf8(cp932); }
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+  JsonValue json() const { return JsonReader::Parse(out); }
+};
+
+// Runs the binary in folder cwd with the given (shell-quoted) arguments.
+CliResult RunCli(const std::string& cwd, const std::string& args) {
+  TempDir scratch;
+  std::string outFile = scratch.File("out"), errFile = scratch.File("err");
+  CliResult r;
+  r.status = RunShell("cd '" + cwd + "' && '" BRIMLODE_CLI_PATH "' " + args + " >'" + outFile + "' 2>'" +
+                      errFile + "'");
+  auto bytes = test::ReadFileBytes(outFile);
+  r.out.assign(bytes.begin(), bytes.end());
+  bytes = test::ReadFileBytes(errFile);
+  r.err.assign(bytes.begin(), bytes.end());
+  return r;
+}
+
+std::vector<std::string> Captions(const JsonValue& rows) {
+  std::vector<std::string> out;
+  for (const JsonValue& row : rows.array) out.push_back(row[0].string);
+  return out;
+}
+
+// A ZIP made by Info-ZIP zip: three files, one in a folder.
+class CliOnZip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(src.File("sub"));
+    test::WriteFileBytes(src.File("a.txt"), test::BytesOf(std::string(300, 'a')));
+    test::WriteFileBytes(src.File("b.exe"), test::BytesOf("MZ just a program, honestly"));
+    test::WriteFileBytes(src.File("sub/c.js"), test::BytesOf("alert(1);\n"));
+    ASSERT_EQ(RunShell("cd '" + src.Path() + "' && zip -q -D '" + dir.File("pack.zip") + "' a.txt b.exe sub/c.js"), 0);
+  }
+  TempDir src, dir;
+};
+
+TEST_F(CliOnZip, AnalyseJsonHasEveryKeyAndTheListing) {
+  CliResult r = RunCli(dir.Path(), "analyse pack.zip --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  JsonValue v = r.json();
+  EXPECT_EQ(v.Keys(), (std::vector<std::string>{"kind", "panels", "gauge", "log", "locator", "listing", "tally",
+                                                 "messages"}));
+  EXPECT_EQ(v["kind"].string, "zip");
+  EXPECT_EQ(v["panels"][0].string, U(Ui().analysed));
+  EXPECT_EQ(v["panels"][1].string, "0");
+  EXPECT_EQ(Captions(v["listing"]), (std::vector<std::string>{"a.txt", "b.exe", "c.js"}));
+  EXPECT_EQ(v["listing"][2][4].string, "sub\\");
+  EXPECT_EQ(v["listing"][0][3].string, "300");
+  EXPECT_FALSE(v["listing"][0][5].boolean);
+  ASSERT_EQ(v["locator"].array.size(), 3u);
+  EXPECT_EQ(v["locator"][0][1].string, "0");  // first local header at 0
+  EXPECT_EQ(Captions(v["tally"]), (std::vector<std::string>{"txt", "exe", "js"}));
+  EXPECT_EQ(v["log"][0].string, U(Ui().logSeparator));
+  EXPECT_TRUE(v["messages"].array.empty());
+  EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+TEST_F(CliOnZip, AnalyseTextShowsPanelsAndRows) {
+  CliResult r = RunCli(dir.Path(), "analyse pack.zip");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const std::string& part : {U(Ui().analysed), std::string("c.js"), std::string("sub\\"),
+                                  U(Ui().colCompress)}) {
+    EXPECT_NE(r.out.find(part), std::string::npos) << part;
+  }
+}
+
+TEST_F(CliOnZip, RewriteByExtensionThenReanalyse) {
+  auto before = test::ReadFileBytes(dir.File("pack.zip"));
+  CliResult r = RunCli(dir.Path(), "rewrite pack.zip --ext EXE --reanalyse --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  JsonValue v = r.json();
+  EXPECT_EQ(v["panels"][0].string, U(Ui().analysed));
+  EXPECT_EQ(Captions(v["listing"]), (std::vector<std::string>{"a.txt", "b.ex$", "c.js"}));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")).size(), before.size());
+  EXPECT_EQ(RunShell("unzip -tq '" + dir.File("pack.zip") + "'"), 0);
+  // Both questions were answered Yes, and said so.
+  EXPECT_NE(r.err.find(U(Ui().confirmRewrite)), std::string::npos);
+  EXPECT_NE(r.err.find(U(Ui().confirmReanalyse)), std::string::npos);
+}
+
+TEST_F(CliOnZip, RewriteWithoutReanalyseKeepsTheOldListingAndInvertTicksTheRest) {
+  CliResult r = RunCli(dir.Path(), "rewrite pack.zip --rows 0 --invert --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  JsonValue v = r.json();
+  EXPECT_EQ(Captions(v["listing"]), (std::vector<std::string>{"a.txt", "b.exe", "c.js"}));
+  EXPECT_FALSE(v["listing"][0][5].boolean);
+  EXPECT_TRUE(v["listing"][1][5].boolean);
+  EXPECT_TRUE(v["listing"][2][5].boolean);
+  CliResult again = RunCli(dir.Path(), "analyse pack.zip --json");
+  EXPECT_EQ(Captions(again.json()["listing"]), (std::vector<std::string>{"a.txt", "b.ex$", "c.j$"}));
+}
+
+TEST_F(CliOnZip, RewriteOfNothingIsRefused) {
+  auto before = test::ReadFileBytes(dir.File("pack.zip"));
+  CliResult r = RunCli(dir.Path(), "rewrite pack.zip --ext doc --json");
+  EXPECT_EQ(r.status, 1);
+  JsonValue v = r.json();
+  ASSERT_EQ(v["messages"].array.size(), 1u);
+  EXPECT_EQ(v["messages"][0].string, U(Ui().nothingChecked));
+  EXPECT_NE(r.err.find(U(Ui().nothingChecked)), std::string::npos);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), before);
+}
+
+TEST_F(CliOnZip, ARowPastTheListingChangesNothing) {
+  auto before = test::ReadFileBytes(dir.File("pack.zip"));
+  CliResult r = RunCli(dir.Path(), "rewrite pack.zip --rows 1,3");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no row 3"), std::string::npos) << r.err;
+  EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), before);
+}
+
+TEST_F(CliOnZip, SplitWritesNextToTheArchiveWhateverTheWorkingFolder) {
+  CliResult r = RunCli(src.Path(), "split '" + dir.File("pack.zip") + "' --rows 0,2 --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("a.txt.zip")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("c.js.zip")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("b.exe.zip")));
+  EXPECT_EQ(RunShell("unzip -tq '" + dir.File("a.txt.zip") + "'"), 0);
+  EXPECT_EQ(r.json()["log"].array.size(), 1u + 4u);  // "---" and two lines per output
+}
+
+TEST_F(CliOnZip, CombineRelativePathAndNothingTicked) {
+  CliResult none = RunCli(dir.Path(), "combine ./pack.zip --ext gif");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("pack(ReCreate00).zip")));
+
+  CliResult r = RunCli(dir.Path(), "combine ./pack.zip --all --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(RunShell("unzip -tq '" + dir.File("pack(ReCreate00).zip") + "'"), 0);
+  EXPECT_EQ(r.json()["panels"][2].string, "");
+}
+
+TEST(CliBinary, NotAnArchiveAndMissingFile) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("notes.txt"), test::BytesOf("nothing to see here"));
+  CliResult r = RunCli(dir.Path(), "analyse notes.txt --json");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.json()["listing"].array.empty());
+
+  CliResult missing = RunCli(dir.Path(), "analyse gone.zip --json");
+  EXPECT_EQ(missing.status, 3);
+  JsonValue v = missing.json();
+  ASSERT_EQ(v["messages"].array.size(), 1u);
+  EXPECT_EQ(v["messages"][0].string, U(FormatText(Ui().fileCannotOpen, dir.File("gone.zip")) + "."));
+  EXPECT_NE(missing.err.find("gone.zip"), std::string::npos);
+
+  CliResult refused = RunCli(dir.Path(), "rewrite notes.txt --all --json");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.json()["messages"][0].string, U(Ui().notAnalysed));
+}
+
+struct CorpusCase {
+  const char* file;
+  int status;
+  const char* kind;
+  const char* panel1;
+  size_t rows;
+};
+
+class CliOnCorpus : public ::testing::TestWithParam<CorpusCase> {};
+
+TEST_P(CliOnCorpus, ExitStatusAndPanels) {
+  const CorpusCase& c = GetParam();
+  TempDir dir;
+  CliResult r = RunCli(dir.Path(), "analyse '" + test::CorpusPath(c.file) + "' --json");
+  ASSERT_EQ(r.status, c.status) << r.err;
+  JsonValue v = r.json();
+  EXPECT_EQ(v["kind"].string, c.kind);
+  EXPECT_EQ(v["panels"][1].string, c.panel1);
+  EXPECT_EQ(v["listing"].array.size(), c.rows);
+  EXPECT_EQ(v["locator"].array.size(), c.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, CliOnCorpus,
+    ::testing::Values(CorpusCase{"libarchive/lha_header0.lzh", 0, "lzh", "Level=0", 2},
+                      CorpusCase{"libarchive/lha_header1.lzh", 0, "lzh", "Level=1", 2},
+                      CorpusCase{"libarchive/lha_header2.lzh", 0, "lzh", "Level=2", 2},
+                      CorpusCase{"libarchive/lha_oversize_header.lzh", 1, "lzh", "Level=0", 6},
+                      CorpusCase{"libarchive/zip_sfx", 0, "zip", "1024", 1}));
+
+}  // namespace
+}  // namespace brim
