@@ -135,8 +135,13 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   record.errorBox = !ok || desktop.ErrorCount() > 0;
   record.finalPanelAnalysed = form.state.StatusBar1.Panel(kPanelState) == Ui().analysed;
 
-  Print(out, a.json ? StateJson(form.state, desktop.Boxes()) : StateText(form.state));
-  if (out && (std::fflush(out) != 0 || std::ferror(out))) {
+  bool written = true;
+  if (a.json) {
+    written = !out || WriteStateJson(form.state, desktop.Boxes(), out);
+  } else {
+    Print(out, StateText(form.state));
+  }
+  if (out && (!written || std::fflush(out) != 0 || std::ferror(out))) {
     Print(err, "brimlode-cli: the output could not be written\n");
     return kExitError;
   }

@@ -1,5 +1,7 @@
 #include "cli/json_writer.h"
 
+#include "base/cp932.h"
+
 namespace brim::cli {
 
 namespace {
@@ -98,7 +100,16 @@ void JsonWriter::NewLine(size_t depth) {
   out_.append(depth * 2, ' ');
 }
 
+bool JsonWriter::Flush() {
+  if (sink_ && !out_.empty()) {
+    if (std::fwrite(out_.data(), 1, out_.size(), sink_) != out_.size()) sinkFailed_ = true;
+    out_.clear();
+  }
+  return !sinkFailed_;
+}
+
 void JsonWriter::BeforeValue() {
+  if (sink_ && out_.size() >= kBlock) Flush();
   if (afterKey_) {
     afterKey_ = false;
     return;
@@ -154,6 +165,19 @@ JsonWriter& JsonWriter::Key(std::string_view utf8) {
 JsonWriter& JsonWriter::String(std::string_view utf8) {
   BeforeValue();
   AppendJsonString(out_, utf8);
+  return *this;
+}
+
+JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
+  BeforeValue();
+  for (char c : cp932) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      AppendJsonString(out_, Cp932ToUtf8(cp932));
+      return *this;
+    }
+  }
+  // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and 0x7E).
+  AppendJsonString(out_, cp932);
   return *this;
 }
 

@@ -2,6 +2,7 @@
 // JSON in UTF-8, whatever bytes the strings hold.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,10 @@ class JsonWriter {
   // Members of containers nested up to breakDepth deep go on lines of their
   // own (1: the keys of the outer object; 2: also the rows of its arrays).
   explicit JsonWriter(int breakDepth = 0) : breakDepth_(breakDepth) {}
+  // Streams to sink in blocks instead of holding the whole text, so a listing
+  // of 65,535 entries costs a buffer, not its full size. Text() then holds
+  // only what has not been written yet; call Flush() at the end.
+  JsonWriter(int breakDepth, std::FILE* sink) : sink_(sink), breakDepth_(breakDepth) {}
 
   JsonWriter& BeginObject();
   JsonWriter& EndObject();
@@ -25,11 +30,15 @@ class JsonWriter {
   JsonWriter& EndArray();
   JsonWriter& Key(std::string_view utf8);
   JsonWriter& String(std::string_view utf8);
+  // A CP932 text, written as UTF-8 (bytes that are not CP932 become U+FFFD).
+  JsonWriter& Cp932String(std::string_view cp932);
   JsonWriter& Number(int64_t value);
   JsonWriter& Bool(bool value);
 
   const std::string& Text() const { return out_; }
   std::string& Text() { return out_; }
+  // Writes what is buffered to the sink; false when the sink failed.
+  bool Flush();
 
  private:
   struct Level {
@@ -41,7 +50,10 @@ class JsonWriter {
   void End(char close);
   void NewLine(size_t depth);
 
+  static constexpr size_t kBlock = 1 << 20;
   std::string out_;
+  std::FILE* sink_ = nullptr;
+  bool sinkFailed_ = false;
   std::vector<Level> levels_;
   bool afterKey_ = false;
   int breakDepth_;

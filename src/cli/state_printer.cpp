@@ -27,8 +27,8 @@ void WriteRows(JsonWriter& w, const ListView& view, size_t columns, bool withTic
   w.BeginArray();
   for (size_t row = 0; row < view.Count(); ++row) {
     const ListItem& item = view.Item(row);
-    w.BeginArray().String(CellToUtf8(item.caption));
-    for (size_t col = 0; col < columns; ++col) w.String(CellToUtf8(SubItem(item, col)));
+    w.BeginArray().Cp932String(item.caption);
+    for (size_t col = 0; col < columns; ++col) w.Cp932String(SubItem(item, col));
     if (withTick) w.Bool(item.checked);
     w.EndArray();
   }
@@ -89,16 +89,15 @@ std::string Tick(bool checked) { return checked ? "[x]" : "[ ]"; }
 
 }  // namespace
 
-std::string StateJson(const ProgramState& s, const std::vector<std::string>& messages) {
-  JsonWriter w(2);
+static void FillJson(JsonWriter& w, const ProgramState& s, const std::vector<std::string>& messages) {
   w.BeginObject();
   w.Key("kind").String(KindName(s.ArchiveKind));
   w.Key("panels").BeginArray();
-  for (size_t p = 0; p < StatusBar::kPanels; ++p) w.String(CellToUtf8(s.StatusBar1.Panel(p)));
+  for (size_t p = 0; p < StatusBar::kPanels; ++p) w.Cp932String(s.StatusBar1.Panel(p));
   w.EndArray();
   w.Key("gauge").Number(s.Gauge1.Progress());
   w.Key("log").BeginArray();
-  for (const std::string& line : s.Memo1.Lines()) w.String(CellToUtf8(line));
+  for (const std::string& line : s.Memo1.Lines()) w.Cp932String(line);
   w.EndArray();
   w.Key("locator");
   WriteRows(w, s.ListView1, kLocatorColumns, false);
@@ -107,10 +106,21 @@ std::string StateJson(const ProgramState& s, const std::vector<std::string>& mes
   w.Key("tally");
   WriteRows(w, s.ListView5, kTallyColumns, true);
   w.Key("messages").BeginArray();
-  for (const std::string& m : messages) w.String(CellToUtf8(m));
+  for (const std::string& m : messages) w.Cp932String(m);
   w.EndArray();
   w.EndObject();
+}
+
+std::string StateJson(const ProgramState& s, const std::vector<std::string>& messages) {
+  JsonWriter w(2);
+  FillJson(w, s, messages);
   return std::move(w.Text());
+}
+
+bool WriteStateJson(const ProgramState& s, const std::vector<std::string>& messages, std::FILE* out) {
+  JsonWriter w(2, out);
+  FillJson(w, s, messages);
+  return w.Flush();
 }
 
 std::string StateText(const ProgramState& s) {
