@@ -97,6 +97,28 @@ TEST(StateJson, EmptyStateHasEveryKey) {
   EXPECT_TRUE(v["messages"].array.empty());
 }
 
+TEST(StateJson, StreamedInBlocksEqualsTheWholeText) {
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  // Enough rows that the stream is written in several blocks.
+  for (int i = 0; i < 20000; ++i) {
+    std::string name = (i % 3 ? std::string("f") : J("表")) + std::to_string(i) + ".txt";
+    s.ListView1.Add(name, {"1A2B3", "1A2F0", "3C", "10", "10", "ABCDE"});
+    s.ListView2.Add(name, {"50%", "1,234", "2,468", "dir\\"});
+  }
+  std::string whole = StateJson(s, {"x"});
+  ASSERT_GT(whole.size(), 2u << 20);
+  std::FILE* f = std::tmpfile();
+  ASSERT_TRUE(WriteStateJson(s, {"x"}, f));
+  std::rewind(f);
+  std::string streamed;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) streamed.append(buf, n);
+  std::fclose(f);
+  EXPECT_EQ(streamed, whole);
+}
+
 TEST(StateText, NoRawControlBytesAndColumnsLineUpPastWideCharacters) {
   FilledState f;
   std::string text = StateText(f.s);
