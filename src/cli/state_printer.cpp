@@ -87,6 +87,10 @@ class TextTable {
 
 std::string Tick(bool checked) { return checked ? "[x]" : "[ ]"; }
 
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace
 
 static void FillJson(JsonWriter& w, const ProgramState& s, const std::vector<std::string>& messages) {
@@ -130,12 +134,13 @@ std::string StateText(const ProgramState& s) {
 
   out += "kind     " + std::string(KindName(s.ArchiveKind)) + "\n";
   for (size_t p = 0; p < StatusBar::kPanels; ++p) {
-    out += "panel " + std::to_string(p) + "  " + ForTerminal(u(s.StatusBar1.Panel(p))) + "\n";
+    std::string text = ForTerminal(u(s.StatusBar1.Panel(p)));
+    out += "panel " + std::to_string(p) + (text.empty() ? "" : "  " + text) + "\n";
   }
   out += "gauge    " + std::to_string(s.Gauge1.Progress()) + "\n";
 
   const ListView& listing = s.ListView2;
-  out += "\nlisting: " + std::to_string(listing.Count()) + " entries, " +
+  out += "\nlisting: " + Count(listing.Count(), "entry", "entries") + ", " +
          std::to_string(CountChecked(s)) + " ticked\n";
   if (listing.Count() > 0) {
     TextTable t({{"#", Align::Right}, {"", Align::Left}, {u(ui.colFileName), Align::Left},
@@ -151,7 +156,7 @@ std::string StateText(const ProgramState& s) {
   }
 
   const ListView& locator = s.ListView1;
-  out += "\nlocator: " + std::to_string(locator.Count()) + " rows\n";
+  out += "\nlocator: " + Count(locator.Count(), "row", "rows") + "\n";
   if (locator.Count() > 0) {
     TextTable t({{"#", Align::Right}, {u(ui.colFileName), Align::Left},
                  {u(ui.colOffset), Align::Right}, {u(ui.colStart), Align::Right},
@@ -167,7 +172,7 @@ std::string StateText(const ProgramState& s) {
   }
 
   const ListView& tally = s.ListView5;
-  out += "\ntally: " + std::to_string(tally.Count()) + " extensions\n";
+  out += "\ntally: " + Count(tally.Count(), "extension", "extensions") + "\n";
   if (tally.Count() > 0) {
     TextTable t({{"", Align::Left}, {u(ui.colExtension), Align::Left}, {u(ui.colCount), Align::Right}});
     for (size_t row = 0; row < tally.Count(); ++row) {
@@ -177,7 +182,7 @@ std::string StateText(const ProgramState& s) {
     t.AppendTo(out);
   }
 
-  out += "\nlog: " + std::to_string(s.Memo1.Count()) + " lines\n";
+  out += "\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n";
   for (const std::string& line : s.Memo1.Lines()) out += " " + ForTerminal(u(line)) + "\n";
   return out;
 }
