@@ -2,6 +2,7 @@
 # Listing speed and peak memory: `brimlode-cli analyse --json` against the
 # listing commands of unzip, zipinfo, bsdtar and lhasa, on the same archives
 # in the same run. Goal: no slower than the fastest peer on each archive.
+# Output goes to /dev/null for every tool.
 #
 #   bash bench/analyse.sh            # best of 3 runs per tool
 #   RUNS=5 bash bench/analyse.sh
@@ -19,7 +20,7 @@ if [ ! -x "$cli" ]; then
   echo "brimlode-cli not found at $cli: build first (see README) or set BRIMLODE_CLI" >&2
   exit 2
 fi
-for tool in python3 unzip zipinfo bsdtar lhasa /usr/bin/time; do
+for tool in python3 unzip zipinfo bsdtar lhasa /usr/bin/time awk; do
   command -v "$tool" > /dev/null || { echo "missing: $tool (bash scripts/install-deps.sh)" >&2; exit 2; }
 done
 mkdir -p "$out"
@@ -52,54 +53,37 @@ for level in 0 1 2; do
 done
 
 # ---- Timing ----
-# best_of "label" cmd...: prints "<best ms> <peak KiB of that run> <exit>".
-best_of() {
-  local best_ms="" best_kib="" rc=0 i start end ms kib
-  local memfile
-  memfile=$(mktemp)
-  for ((i = 0; i < runs; i++)); do
-    start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o "$memfile" "$@" > /dev/null 2>&1 && rc=0 || rc=$?
-    end=$(date +%s%N)
-    ms=$(( (end - start) / 1000000 ))
-    kib=$(tail -n 1 "$memfile")
-    if [ -z "$best_ms" ] || [ "$ms" -lt "$best_ms" ]; then best_ms=$ms; best_kib=$kib; fi
-  done
-  rm -f "$memfile"
-  echo "$best_ms $best_kib $rc"
-}
-
-printf '%-24s %-26s %9s %10s %6s %s\n' archive tool "wall ms" "peak MiB" exit "ours / this"
-compare() {  # archive, then "label|command" pairs; ours first
+# Best of $runs per tool (bench/measure.py): wall ms, CPU ms, peak KiB, exit.
+# The machine may be shared: CPU time is the steadier figure under load.
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); best of $runs runs"
+printf '%-22s %-14s %9s %9s %9s %5s  %s\n' archive tool "wall ms" "cpu ms" "peak MiB" exit "ours/this (wall, cpu)"
+compare() {  # archive, then "label|command" pairs, ours first
   local archive=$1; shift
-  local name ours_ms ours_line fastest_ms="" fastest_label=""
+  local name ours_wall ours_cpu fastest_wall="" fastest_cpu="" fastest_label="" spec r
   name=$(basename "$archive")
   local results=()
   for spec in "$@"; do
-    local label=${spec%%|*} cmd=${spec#*|}
     # shellcheck disable=SC2086
-    local r
-    r=$(best_of $cmd "$archive")
-    results+=("$label|$r")
+    r=$(python3 "$here/measure.py" "$runs" ${spec#*|} "$archive")
+    results+=("${spec%%|*}|$r")
   done
-  ours_ms=$(echo "${results[0]#*|}" | cut -d' ' -f1)
+  read -r ours_wall ours_cpu _ _ <<< "${results[0]#*|}"
   for r in "${results[@]}"; do
-    local label=${r%%|*} vals=${r#*|}
-    local ms kib rc ratio
-    read -r ms kib rc <<< "$vals"
+    local label=${r%%|*} wall cpu kib rc ratio="-"
+    read -r wall cpu kib rc <<< "${r#*|}"
     if [ "$label" != "brimlode-cli" ]; then
-      if [ -z "$fastest_ms" ] || [ "$ms" -lt "$fastest_ms" ]; then fastest_ms=$ms; fastest_label=$label; fi
-      ratio=$(awk -v a="$ours_ms" -v b="$ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-    else
-      ratio="-"
+      ratio=$(awk -v a="$ours_wall" -v b="$wall" -v c="$ours_cpu" -v d="$cpu" \
+        'BEGIN { printf "%.2f, %.2f", a / b, c / d }')
+      if [ -z "$fastest_wall" ] || awk -v a="$wall" -v b="$fastest_wall" 'BEGIN { exit !(a < b) }'; then
+        fastest_wall=$wall; fastest_cpu=$cpu; fastest_label=$label
+      fi
     fi
-    printf '%-24s %-26s %9s %10s %6s %s\n' "$name" "$label" "$ms" \
+    printf '%-22s %-14s %9s %9s %9s %5s  %s\n' "$name" "$label" "$wall" "$cpu" \
       "$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')" "$rc" "$ratio"
   done
-  local verdict="ok"
-  [ "$ours_ms" -gt "$fastest_ms" ] && verdict="SLOWER"
-  printf '%-24s %-26s %s\n' "$name" "=> vs fastest peer" \
-    "$(awk -v a="$ours_ms" -v b="$fastest_ms" 'BEGIN { printf "%.2fx", (b > 0 ? a / b : 0) }') of $fastest_label ($verdict)"
+  awk -v n="$name" -v l="$fastest_label" -v a="$ours_wall" -v b="$fastest_wall" -v c="$ours_cpu" -v d="$fastest_cpu" \
+    'BEGIN { printf "%-22s => %.2fx the wall time of the fastest peer (%s), %.2fx its CPU time: %s\n",
+             n, a / b, l, c / d, (a <= b ? "ok" : "SLOWER") }'
 }
 
 # CP932 names: bsdtar needs the charset, or it stops at the first such name.

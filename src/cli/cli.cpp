@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "app/Unit1.h"
@@ -72,6 +73,13 @@ std::string AbsolutePath(const std::string& given, const std::string& cwd) {
 }
 
 int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  std::unique_ptr<Desktop> desktop;
+  std::unique_ptr<TForm1> form;
+  return RunKeepingState(args, out, err, desktop, form);
+}
+
+int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                    std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut) {
   ParseResult parsed = ParseArguments(args);
   if (!parsed.arguments) return UsageError(err, parsed.error);
   const Arguments& a = *parsed.arguments;
@@ -84,8 +92,11 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   std::string cwd = std::filesystem::current_path(ec).string();
   std::string path = ec ? a.archive : AbsolutePath(a.archive, cwd);
 
-  CliDesktop desktop(err, a.reanalyse);
-  TForm1 form(desktop);
+  auto* cliDesktop = new CliDesktop(err, a.reanalyse);
+  desktopOut.reset(cliDesktop);
+  CliDesktop& desktop = *cliDesktop;
+  formOut = std::make_unique<TForm1>(desktop);
+  TForm1& form = *formOut;
   form.FormCreate();
 
   RunRecord record;
@@ -150,7 +161,14 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
 
 int Main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return Run(args, stdout, stderr);
+  std::unique_ptr<Desktop> desktop;
+  std::unique_ptr<TForm1> form;
+  int status = RunKeepingState(args, stdout, stderr, desktop, form);
+  // The process ends here: freeing tables of 65,535 rows node by node would
+  // cost a tenth of the run for nothing.
+  (void)form.release();
+  (void)desktop.release();
+  return status;
 }
 
 }  // namespace brim::cli

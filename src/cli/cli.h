@@ -1,8 +1,11 @@
 // brimlode-cli: the window's commands for scripts and servers.
 #pragma once
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "app/Unit1.h"
 
 namespace brim::cli {
 
@@ -11,6 +14,10 @@ int Main(int argc, char** argv);
 // One run: args without the program name; the state goes to out, boxes and
 // usage errors to err. Returns the exit status.
 int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// The same, handing the desktop and the window state to the caller, who may
+// let the process end without taking them apart.
+int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                    std::unique_ptr<Desktop>& desktop, std::unique_ptr<TForm1>& form);
 
 // given made absolute against cwd, with "." segments and doubled "/" removed
 // (".." is kept: through a symbolic link it does not mean the lexical parent).
