@@ -170,14 +170,25 @@ JsonWriter& JsonWriter::String(std::string_view utf8) {
 
 JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
   BeforeValue();
+  // Most cells are hex digits, numbers and ASCII names that need neither
+  // conversion nor escaping: one scan, one copy.
+  bool plain = true;
   for (char c : cp932) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b >= 0x80) {
       AppendJsonString(out_, Cp932ToUtf8(cp932));
       return *this;
     }
+    if (b < 0x20 || b == 0x7F || b == '"' || b == '\\') plain = false;
   }
-  // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and 0x7E).
-  AppendJsonString(out_, cp932);
+  if (plain) {
+    out_ += '"';
+    out_.append(cp932);
+    out_ += '"';
+  } else {
+    // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and 0x7E).
+    AppendJsonString(out_, cp932);
+  }
   return *this;
 }
 
