@@ -1,0 +1,41 @@
+// The ZIP directory records that regeneration writes for copied entries: a
+// central directory header per entry and the end record, with the values
+// taken from each entry's own local header.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "base/file_stream.h"
+
+namespace brim {
+
+// The local header fields from "version needed" to "file name length".
+struct ZipEntryFacts {
+  uint16_t versionNeeded = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint16_t time = 0;
+  uint16_t date = 0;
+  uint32_t crc = 0;
+  uint32_t compressedSize = 0;
+  uint32_t originalSize = 0;
+  uint16_t nameLength = 0;
+};
+
+// Decodes the facts from a local header's first 30 bytes.
+ZipEntryFacts DecodeZipEntryFacts(const uint8_t* localHeader);
+// Reads them from the local header at pos. Throws CannotRead when cut.
+ZipEntryFacts ReadZipEntryFacts(const FileStream& archive, uint64_t pos);
+
+// Appends a central directory header: made by 0 (MS-DOS), the facts, no extra
+// field or comment, external attributes 0x20 (archive), the local header at
+// localOffset, then the nameLength bytes of name. 46 + n bytes.
+void AppendCentralHeader(std::vector<uint8_t>& out, const ZipEntryFacts& facts,
+                         uint32_t localOffset, const uint8_t* name);
+
+// Appends the end record: entries on this disk and in total, the directory's
+// size and offset, no comment. 22 bytes.
+void AppendEndRecord(std::vector<uint8_t>& out, uint16_t entries, uint32_t directorySize,
+                     uint32_t directoryOffset);
+
+}  // namespace brim
