@@ -82,8 +82,10 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
 
   ZipEntryFacts facts;
   std::vector<uint8_t> name;
+  uint64_t descriptor = 0;
   if (zipWay) {
     facts = ReadZipEntryFacts(archive, range.offset);
+    descriptor = TakeDataDescriptor(archive, range.offset + range.length, facts);
     name.resize(facts.nameLength);
     archive.ReadExactAt(range.offset + zip::kLocalHeaderSize, name.data(), name.size());
   }
@@ -93,6 +95,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   CopyRange(s, archive, out, range.offset, range.length);
   std::vector<uint8_t> tail;
   if (zipWay) {
+    out.AppendFrom(archive, range.offset + range.length, descriptor);
     const uint32_t directoryOffset = static_cast<uint32_t>(out.Position());
     AppendCentralHeader(tail, facts, 0, name.data());
     AppendEndRecord(tail, 1, static_cast<uint32_t>(zip::kCentralHeaderSize + facts.nameLength),
@@ -118,9 +121,10 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) {
       const EntryRange range = RangeOfRow(s, row, archive);
-      const ZipEntryFacts f = ReadZipEntryFacts(archive, range.offset);
+      ZipEntryFacts f = ReadZipEntryFacts(archive, range.offset);
+      const uint64_t descriptor = TakeDataDescriptor(archive, range.offset + range.length, f);
       const uint64_t position = out.Position();
-      out.AppendFrom(archive, range.offset, range.length);
+      out.AppendFrom(archive, range.offset, range.length + descriptor);
       s.ListView4.Add(FormatHexCell(static_cast<uint32_t>(position)),
                       {FormatHexCell(f.versionNeeded), FormatHexCell(f.flags),
                        FormatHexCell(f.method), FormatHexCell(f.time), FormatHexCell(f.date),

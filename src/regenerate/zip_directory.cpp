@@ -30,6 +30,17 @@ ZipEntryFacts ReadZipEntryFacts(const FileStream& archive, uint64_t pos) {
   return DecodeZipEntryFacts(header);
 }
 
+uint64_t TakeDataDescriptor(const FileStream& archive, uint64_t pos, ZipEntryFacts& f) {
+  if ((f.flags & kFlagDataDescriptor) == 0) return 0;
+  uint8_t d[kDescriptorSize];
+  if (archive.ReadAt(pos, d, sizeof d) != sizeof d) return 0;
+  if (std::memcmp(d, kDescriptorSignature, 4) != 0) return 0;
+  if (f.crc == 0) f.crc = le::Get32(d + 4);
+  if (f.compressedSize == 0) f.compressedSize = le::Get32(d + 8);
+  if (f.originalSize == 0) f.originalSize = le::Get32(d + 12);
+  return kDescriptorSize;
+}
+
 void AppendCentralHeader(std::vector<uint8_t>& out, const ZipEntryFacts& f,
                          uint32_t localOffset, const uint8_t* name) {
   const size_t at = out.size();

@@ -22,10 +22,23 @@ struct ZipEntryFacts {
   uint16_t nameLength = 0;
 };
 
+// General purpose flag bit 3: CRC-32 and sizes follow the data in a data
+// descriptor, "PK" 7 8, CRC-32, compressed size, uncompressed size.
+inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
+inline constexpr uint8_t kDescriptorSignature[4] = {0x50, 0x4B, 0x07, 0x08};
+inline constexpr uint64_t kDescriptorSize = 16;
+
 // Decodes the facts from a local header's first 30 bytes.
 ZipEntryFacts DecodeZipEntryFacts(const uint8_t* localHeader);
 // Reads them from the local header at pos. Throws CannotRead when cut.
 ZipEntryFacts ReadZipEntryFacts(const FileStream& archive, uint64_t pos);
+
+// For an entry with flag bit 3: the data descriptor (with its signature) that
+// follows the data at pos. Returns its length, 16, or 0 when there is none.
+// Readers expect the descriptor of such an entry, so regeneration copies it
+// with the entry range; and a CRC-32 or size that the local header leaves 0
+// (writers that stream their output) is taken from it into facts.
+uint64_t TakeDataDescriptor(const FileStream& archive, uint64_t pos, ZipEntryFacts& facts);
 
 // Appends a central directory header: made by 0 (MS-DOS), the facts, no extra
 // field or comment, external attributes 0x20 (archive), the local header at
