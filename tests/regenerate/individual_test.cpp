@@ -59,6 +59,8 @@ struct ZipCase {
   size_t stub;  // foreign bytes before the archive
 };
 
+void PrintTo(const ZipCase& c, std::ostream* os) { *os << c.label; }
+
 class IndividualZip : public Individual, public ::testing::WithParamInterface<ZipCase> {};
 
 // Each output holds its entry range at 0, then the records made for it.
