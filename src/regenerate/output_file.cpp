@@ -12,7 +12,7 @@ namespace brim {
 
 namespace {
 // Writes are gathered up to this size; larger ranges go straight through.
-constexpr size_t kPendingLimit = 1 << 20;
+constexpr size_t kPendingLimit = 256 * 1024;
 constexpr size_t kSmallRange = 64 * 1024;
 constexpr size_t kBounceSize = 1 << 20;
 }  // namespace

@@ -26,8 +26,8 @@ constexpr char kZipSuffix[] = ".zip";
 constexpr char kLzhSuffix[] = ".lzh";
 // The end record counts entries in 16 bits.
 constexpr size_t kMaxZipEntries = 0xFFFF;
-// The combined directory goes out in pieces of about this size.
-constexpr size_t kDirectoryChunk = 256 * 1024;
+// Names are read again through a window of this size (a name is < 64 KiB).
+constexpr size_t kNameWindow = 64 * 1024;
 
 const std::string& Cell(const ListView& view, size_t row, size_t col) {
   static const std::string empty;
@@ -138,8 +138,8 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
   // The directory, from the combined-entry table, names read again.
   const uint64_t directoryOffset = out.Position();
   uint64_t directorySize = 0;
-  ByteWindow names(archive);
-  std::vector<uint8_t> directory;
+  ByteWindow names(archive, kNameWindow);
+  std::vector<uint8_t> record;
   for (size_t i = 0; i < s.ListView4.Count(); ++i) {
     const ListItem& item = s.ListView4.Item(i);
     auto col = [&](size_t c) { return ParseHexCell(Cell(s.ListView4, i, c)); };
@@ -157,16 +157,15 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
     const uint32_t localOffset = ParseHexCell(item.caption);
     const uint8_t* name = f.nameLength == 0 ? nullptr : names.At(namePos, f.nameLength);
     if (f.nameLength != 0 && name == nullptr) throw CannotRead(archive.Path());
-    AppendCentralHeader(directory, f, localOffset, name);
-    directorySize += zip::kCentralHeaderSize + f.nameLength;
-    if (directory.size() >= kDirectoryChunk) {
-      out.Append(directory.data(), directory.size());
-      directory.clear();
-    }
+    record.clear();
+    AppendCentralHeader(record, f, localOffset, name);
+    out.Append(record.data(), record.size());
+    directorySize += record.size();
   }
-  AppendEndRecord(directory, static_cast<uint16_t>(s.ListView4.Count()),
+  record.clear();
+  AppendEndRecord(record, static_cast<uint16_t>(s.ListView4.Count()),
                   static_cast<uint32_t>(directorySize), static_cast<uint32_t>(directoryOffset));
-  out.Append(directory.data(), directory.size());
+  out.Append(record.data(), record.size());
   out.Finish();
 }
 
