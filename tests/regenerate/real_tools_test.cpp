@@ -3,7 +3,9 @@
 
 #include <filesystem>
 
+#include "analysis/format_detection.h"
 #include "base/file_stream.h"
+#include "base/ui_texts.h"
 #include "regen_fixture.h"
 #include "regenerate/output_naming.h"
 #include "regenerate/regeneration.h"
@@ -38,6 +40,22 @@ class RealTools : public RegenTest {
                        const std::vector<Row>& rows) {
     const std::string path = dir.File("files/" + name);
     s.Label1.SetCaption(path);
+    // Where the analysis lists the archive fully, its rows are the walk's.
+    ASSERT_TRUE(Run(DetectFormatAndAnalyse));
+    if (s.StatusBar1.Panel(kPanelState) == Ui().analysed) {
+      EXPECT_EQ(s.ArchiveKind, kind);
+      ASSERT_EQ(s.ListView1.Count(), rows.size());
+      for (size_t i = 0; i < rows.size(); ++i) {
+        const ListItem& item = s.ListView1.Item(i);
+        EXPECT_EQ(item.caption, rows[i].caption);
+        EXPECT_EQ(item.subItems[kColOffset], FormatHexCell(rows[i].offset));
+        EXPECT_EQ(item.subItems[kColStart], FormatHexCell(rows[i].start));
+        EXPECT_EQ(item.subItems[kColSize], FormatHexCell(rows[i].size));
+      }
+    }
+    s.ListView1.Clear();
+    s.ListView2.Clear();
+    s.Memo1.Clear();
     s.ArchiveKind = kind;
     AddRows(rows);
     ASSERT_FALSE(rows.empty());
