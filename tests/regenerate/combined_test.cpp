@@ -215,5 +215,37 @@ TEST_F(Combined, OutputCannotBeCreatedOverAFolder) {
   EXPECT_TRUE(Log().empty());
 }
 
+// 64-bit positions: entries past 2 GiB in a sparse archive of 3 GiB.
+TEST_F(Combined, EntriesBeyondTwoGiB) {
+  const uint64_t far = 0xA0000000;  // 2.5 GiB
+  LocalEntry a{"near.txt", Filler(40)};
+  LocalEntry b{"far.txt", Filler(60)};
+  Bytes head, tail;
+  AddRow(AppendLocal(head, a), true);
+  Row rb = AppendLocal(tail, b);
+  rb.offset += static_cast<uint32_t>(far);
+  rb.start += static_cast<uint32_t>(far);
+  AddRow(rb, true);
+  const std::string path = dir.File("huge.zip");
+  test::WriteFileBytes(path, head);
+  {
+    FileStream f = FileStream::Open(path, FileStream::Mode::ReadWrite);
+    f.WriteAt(far, tail.data(), tail.size());
+    f.WriteAt(far + 0x40000000, "\0", 1);  // the file goes on to 3.5 GiB
+  }
+  s.Label1.SetCaption(path);
+  s.ArchiveKind = ArchiveKindType::Zip;
+
+  ASSERT_TRUE(Run(RegenerateCombined)) << desktop.errors.front();
+  EXPECT_EQ(s.ListView4.Item(1).subItems.back(), "A000001E");  // name at far + 30
+  const uint32_t n = static_cast<uint32_t>(head.size());
+  EXPECT_EQ(test::ReadFileBytes(dir.File("huge(ReCreate00).zip")),
+            Concat({head, tail, ExpectedCentral(a, 0), ExpectedCentral(b, n),
+                    ExpectedEnd(2, 46 * 2 + 8 + 7, static_cast<uint32_t>(n + tail.size()))}));
+  ASSERT_TRUE(Run(RegenerateIndividually)) << desktop.errors.front();
+  EXPECT_EQ(test::ReadFileBytes(dir.File("far.txt.zip")),
+            Concat({tail, ExpectedCentral(b, 0), ExpectedEnd(1, 46 + 7, 97)}));
+}
+
 }  // namespace
 }  // namespace brim
