@@ -2,9 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <limits>
 #include <vector>
 
+#include "analysis/zip_layout.h"
 #include "app/entry_tables.h"
 #include "base/byte_window.h"
 #include "base/cp932.h"
@@ -16,7 +16,6 @@
 #include "regenerate/output_naming.h"
 #include "regenerate/range_copy.h"
 #include "regenerate/zip_directory.h"
-#include "analysis/zip_layout.h"
 
 namespace brim {
 
@@ -120,6 +119,9 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
   OutputFile out(outPath);
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) {
+      // Ticks made while messages were processed count too; the end record
+      // cannot count past 65,535, so the output is given up rather than lie.
+      if (s.ListView4.Count() == kMaxZipEntries) throw CommandError(Ui().tooManyEntriesForZip);
       const EntryRange range = RangeOfRow(s, row, archive);
       ZipEntryFacts f = ReadZipEntryFacts(archive, range.offset);
       const uint64_t descriptor = TakeDataDescriptor(archive, range.offset + range.length, f);

@@ -188,6 +188,17 @@ TEST_F(Combined, MoreThan65535ZipEntriesRefused) {
   ASSERT_TRUE(Run(RegenerateCombined));
   const Bytes out = test::ReadFileBytes(dir.File("many(ReCreate00).zip"));
   EXPECT_EQ(le::Get16(&out[out.size() - 22 + 8]), 65535);
+
+  // Ticks added while the command runs count: past 65,535 it gives up and
+  // leaves no output.
+  for (size_t i = 0; i < s.ListView2.Count(); ++i) s.ListView2.SetChecked(i, i == 0);
+  desktop.onPump = [&](long) {
+    if (s.ListView2.Item(1).checked) return;
+    for (size_t i = 0; i < s.ListView2.Count(); ++i) s.ListView2.SetChecked(i, true);
+  };
+  EXPECT_FALSE(Run(RegenerateCombined));
+  EXPECT_EQ(desktop.errors, (std::vector<std::string>{Ui().tooManyEntriesForZip + "."}));
+  EXPECT_FALSE(RegularFileExists(dir.File("many(ReCreate01).zip")));
 }
 
 TEST_F(Combined, ShortReadRemovesTheOutputAndLogsNothing) {
