@@ -24,6 +24,7 @@ rm -rf "${OUT:?}"/*
 # otherwise.
 CLI="$BUILD/brimlode-cli"
 if [[ -x "$CLI" ]] && "$CLI" 2>&1 | grep -q combine; then
+  ANALYSE=()
   SPLIT=("$CLI" split)
   COMBINE=("$CLI" combine)
   TAIL=(--all)
@@ -32,6 +33,7 @@ else
   cmake --build "$BUILD" --target brimlode_core > /dev/null
   g++ -O2 -std=c++20 -I "$ROOT/src" "$HERE/regenerate_driver.cpp" "$BUILD/libbrimlode_core.a" \
     -lz -o "$OUT/regenerate_driver"
+  ANALYSE=("$OUT/regenerate_driver" analyse)
   SPLIT=("$OUT/regenerate_driver" split)
   COMBINE=("$OUT/regenerate_driver" combine)
   TAIL=()
@@ -56,7 +58,7 @@ measure() {
     ((rss > peak)) && peak="$rss"
   done
   eval "$cleanup"
-  printf '%-44s %8.3f s %10d KiB\n' "$label" "$best" "$peak"
+  printf '%-50s %8.3f s %10d KiB\n' "$label" "$best" "$peak"
   RESULT_WALL="$best"
 }
 
@@ -72,7 +74,7 @@ done
 (cd "$OUT/small" && zip -q -0 -r small.zip files && rm -rf files)
 cat "$OUT/large/big.zip" "$OUT/small/small.zip" > /dev/null  # warm the cache
 
-printf '\n%-44s %10s %14s\n' "case" "wall" "peak RSS"
+printf '\n%-50s %10s %14s\n' "case" "wall" "peak RSS"
 LARGE="$OUT/large/big.zip"
 SMALL="$OUT/small/small.zip"
 
@@ -89,6 +91,9 @@ measure "cp of the 10,000-entry archive" "rm -f $OUT/small/copy.zip" cp "$SMALL"
 CP_SMALL="$RESULT_WALL"
 measure "zip -U (raw copy) of the 10,000 entries" "rm -f $OUT/small/zipcopy.zip" \
   zip -q -U "$SMALL" --out "$OUT/small/zipcopy.zip"
+if [[ -n "${ANALYSE[*]:-}" ]]; then
+  measure "analysis alone of the 10,000 entries (baseline)" ":" "${ANALYSE[@]}" "$SMALL"
+fi
 measure "combine 10,000 small entries" "rm -f $OUT/small/small\(ReCreate*" \
   "${COMBINE[@]}" "$SMALL" "${TAIL[@]}"
 COMBINE_SMALL="$RESULT_WALL"
