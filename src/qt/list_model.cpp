@@ -102,7 +102,7 @@ bool ListViewModel::setData(const QModelIndex& index, const QVariant& value, int
   const size_t row = static_cast<size_t>(index.row());
   const uint64_t before = list_.Revision();
   if (role == Qt::CheckStateRole) {
-    list_.SetChecked(row, value.value<Qt::CheckState>() == Qt::Checked);
+    list_.SetChecked(row, static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
   } else if (role == Qt::EditRole && editableCaption_) {
     const QString text = value.toString();
     // An editor closed without a change must not rewrite the caption: bytes

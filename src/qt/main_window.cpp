@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -35,7 +36,7 @@ std::vector<std::string> LocalPaths(const QMimeData* mime) {
   std::vector<std::string> paths;
   if (!mime || !mime->hasUrls()) return paths;
   for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
   }
   return paths;
 }
@@ -261,7 +262,7 @@ void MainWindow::BuildStatusBar() {
 
 void MainWindow::SyncViews() {
   if (s_.Label1.Revision() != labelRevision_) {
-    label1_->setText(QString::fromStdString(s_.Label1.Caption()));
+    label1_->setText(QFile::decodeName(QByteArray::fromStdString(s_.Label1.Caption())));
     labelRevision_ = s_.Label1.Revision();
   }
   if (s_.Gauge1.Revision() != gaugeRevision_) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QPushButton>
 
@@ -64,7 +65,7 @@ void QtDesktop::ShowError(const std::string& text) {
 std::optional<std::string> QtDesktop::ChooseFile() {
   QString chosen = chooseFile(mainWindow_);
   if (chosen.isEmpty()) return std::nullopt;
-  return chosen.toStdString();
+  return QFile::encodeName(chosen).toStdString();
 }
 
 void QtDesktop::OpenUrl(const std::string& address) {

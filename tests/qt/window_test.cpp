@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -426,6 +427,17 @@ class WindowTest : public QObject {
     QCOMPARE(script_.openedUrls[0], QUrl(label3->text()));
     QCOMPARE(script_.openedUrls[0].scheme(), QString("https"));
     QVERIFY(about.isVisible());
+  }
+
+  void closingTheMainWindowEndsTheProgramWhileAboutIsOpen() {
+    W().show();
+    Action("About1")->trigger();
+    QVERIFY(app_->aboutWindow.isVisible());
+    // The event loop ends by itself once the main window closes; the About
+    // window does not keep the program alive.
+    QTimer::singleShot(0, &W(), [this] { W().close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
   }
 
   void closingDuringACommandAbortsAndClosesWhenItReturns() {
