@@ -2,6 +2,7 @@
 // the JSON it prints, and the files it changes or makes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "base/cp932.h"
@@ -155,6 +156,34 @@ TEST_F(CliOnZip, CombineRelativePathAndNothingTicked) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(RunShell("unzip -tq '" + dir.File("pack(ReCreate00).zip") + "'"), 0);
   EXPECT_EQ(r.json()["panels"][2].string, "");
+}
+
+TEST_F(CliOnZip, CombineWithEveryNumberTakenIsRefused) {
+  for (int n = 0; n < 100; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "pack(ReCreate%02d).zip", n);
+    test::WriteFileBytes(dir.File(name), test::BytesOf("taken"));
+  }
+  CliResult r = RunCli(dir.Path(), "combine pack.zip --all --json");
+  EXPECT_EQ(r.status, 1);
+  JsonValue v = r.json();
+  ASSERT_EQ(v["messages"].array.size(), 1u);
+  EXPECT_EQ(v["messages"][0].string, U(Ui().allReCreateNamesTaken));
+}
+
+// An entry named like its archive would be written over it: the error box,
+// exit 3, and the archive intact.
+TEST(CliBinary, SplitNeverWritesOverTheArchive) {
+  TempDir src, dir;
+  test::WriteFileBytes(src.File("pack"), test::BytesOf("the entry named like the archive"));
+  ASSERT_EQ(RunShell("cd '" + src.Path() + "' && zip -q '" + dir.File("pack.zip") + "' pack"), 0);
+  auto before = test::ReadFileBytes(dir.File("pack.zip"));
+  CliResult r = RunCli(dir.Path(), "split pack.zip --all --json");
+  EXPECT_EQ(r.status, 3);
+  JsonValue v = r.json();
+  ASSERT_EQ(v["messages"].array.size(), 1u);
+  EXPECT_EQ(v["messages"][0].string, U(FormatText(Ui().fileCannotCreate, dir.File("pack.zip")) + "."));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), before);
 }
 
 TEST(CliBinary, NotAnArchiveAndMissingFile) {
