@@ -59,13 +59,13 @@ echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); best of $runs runs"
 printf '%-22s %-14s %9s %9s %9s %5s  %s\n' archive tool "wall ms" "cpu ms" "peak MiB" exit "ours/this (wall, cpu)"
 compare() {  # archive, then "label|command" pairs, ours first
   local archive=$1; shift
-  local name ours_wall ours_cpu fastest_wall="" fastest_cpu="" fastest_label="" spec r
+  local name ours_wall ours_cpu fastest_wall="" fastest_cpu="" fastest_label="" tool r
   name=$(basename "$archive")
   local results=()
-  for spec in "$@"; do
+  for tool in "$@"; do
     # shellcheck disable=SC2086
-    r=$(python3 "$here/measure.py" "$runs" ${spec#*|} "$archive")
-    results+=("${spec%%|*}|$r")
+    r=$(python3 "$here/measure.py" "$runs" ${tool#*|} "$archive")
+    results+=("${tool%%|*}|$r")
   done
   read -r ours_wall ours_cpu _ _ <<< "${results[0]#*|}"
   for r in "${results[@]}"; do

@@ -21,7 +21,7 @@ struct RunRecord {
   bool refused = false;         // a plain message box during the archive command
   bool confirmed = false;       // the rewrite asked its first question
   bool nothingTicked = false;   // split/combine found no ticked row
-  bool finalPanelAnalysed = false;  // panel 0 reads "解析済み" at the end
+  bool finalPanelAnalysed = false;  // panel 0 holds the "analysed" text at the end
 };
 
 int ExitStatus(const RunRecord& r);
