@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -179,6 +180,21 @@ uint32_t Crc32ProgressZeros(ProgramState& s, uint64_t len) {
 uint16_t Crc16ProgressZeros(ProgramState& s, uint64_t len) {
   uint16_t crc = 0;
   WithProgress(s, len, [&](uint64_t from, uint64_t to) { crc = Crc16Zeros(crc, to - from); });
+  return crc;
+}
+
+uint16_t Crc16ProgressRead(ProgramState& s, uint64_t len, const CrcReader& read) {
+  constexpr size_t kBlock = 64 * 1024;
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(len, kBlock)));
+  uint16_t crc = 0;
+  WithProgress(s, len, [&](uint64_t from, uint64_t to) {
+    while (from < to) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(to - from, block.size()));
+      read(from, block.data(), n);
+      crc = Crc16Update(crc, block.data(), n);
+      from += n;
+    }
+  });
   return crc;
 }
 
