@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -240,6 +241,62 @@ TEST(ZipRewrite, FailedWriteIsReported) {
   ASSERT_EQ(f.d.errors.size(), 1u);
   EXPECT_EQ(f.d.errors[0], J("ファイル ") + f.path + J(" に書き込めません."));
   EXPECT_EQ(test::ReadFileBytes(f.path).size(), f.original.bytes.size());
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+// Archives between 2 and 4 GiB: an archive placed 3 GiB into a sparse file
+// is rewritten at its own positions and nowhere else (a write at a wrapped
+// 32-bit position would allocate a block in the hole before it).
+TEST(ZipRewrite, PositionsBeyondTwoGibibytes) {
+  const uint64_t base = 0xC0000000ull;
+  for (bool lzh : {false, true}) {
+    test::Built archive = lzh ? test::BuildLzh(1, {test::LzhSpec{"big.exe", "-lh5-", Pattern(5000), 9000, 77}})
+                              : test::BuildZip({ZipSpec{"big.exe", std::nullopt, 8, 0, Pattern(5000), 9000, 7}});
+    test::Built expected = lzh ? test::BuildLzh(1, {test::LzhSpec{"big.ex$", "-lh0-", test::Zeros(5000), 5000, 0}})
+                               : test::BuildZip({ZipSpec{"big.ex$", std::nullopt, 0, 0, test::Zeros(5000), 5000,
+                                                         test::Crc32Of(test::Zeros(5000))}});
+    test::TempDir dir;
+    const std::string path = dir.File("sparse");
+    {
+      FILE* f = std::fopen(path.c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      ASSERT_EQ(fseeko(f, static_cast<off_t>(base), SEEK_SET), 0);
+      ASSERT_EQ(std::fwrite(archive.bytes.data(), 1, archive.bytes.size(), f), archive.bytes.size());
+      std::fclose(f);
+    }
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+    test::ScriptedDesktop d;
+    ProgramState s(d);
+    test::MarkAnalysed(s, path, lzh ? ArchiveKindType::Lzh : ArchiveKindType::Zip, lzh ? "Level=1" : "0");
+    test::Row row = archive.rows[0];
+    for (size_t col : {kColOffset, kColStart, kColExt, kColExtI, kColOffsetI}) {  // not the size
+      uint64_t v = std::stoull(row.cells[col], nullptr, 16);
+      if (v != 0 || col == kColOffset) row.cells[col] = test::HexCells(v + base, 0, 0, 0, 0, 0)[0];
+    }
+    test::AddRow(s, row);
+    if (lzh) RewriteLzhEntries(s);
+    else RewriteZipEntries(s);
+    EXPECT_TRUE(d.errors.empty() && d.messages.empty());
+
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_blocks, before.st_blocks) << lzh;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(fseeko(f, static_cast<off_t>(base), SEEK_SET), 0);
+    Bytes tail(archive.bytes.size());
+    ASSERT_EQ(std::fread(tail.data(), 1, tail.size(), f), tail.size());
+    std::fclose(f);
+    EXPECT_EQ(tail, expected.bytes) << lzh;
+  }
 }
 
 }  // namespace
