@@ -1,0 +1,50 @@
+#include "analysis/format_detection.h"
+
+#include <string>
+
+#include "analysis/lzh_analysis.h"
+#include "analysis/lzh_layout.h"
+#include "analysis/signature_search.h"
+#include "analysis/zip_analysis.h"
+#include "analysis/zip_layout.h"
+#include "base/byte_window.h"
+#include "base/file_stream.h"
+
+namespace brim {
+
+namespace {
+
+// "-lh?-" at offset 2: the method of an LZH header that starts the file. The
+// fifth byte is left open so that any method (-lh0-, -lhd-, -lh7-) passes.
+bool LooksLikeLzh(const FileStream& f) {
+  uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
+  f.ReadAt(lzh::kMethod, m, sizeof m);
+  return m[0] == '-' && m[1] == 'l' && m[2] == 'h' && m[4] == '-';
+}
+
+}  // namespace
+
+void DetectFormatAndAnalyse(ProgramState& s) {
+  const std::string path = s.Label1.Caption();
+  if (path.empty()) return;
+  // Held open while the analyser runs, so nobody writes the file meanwhile.
+  FileStream f = FileStream::Open(path, FileStream::Mode::Read);
+
+  if (LooksLikeLzh(f)) {
+    s.ArchiveKind = ArchiveKindType::Lzh;
+    AnalyseLzh(s);
+    return;
+  }
+
+  // The whole file is searched with 64-bit positions; the window is pumped
+  // once per position passed, as a byte-by-byte search would.
+  ByteWindow w(f, kSearchBlock);
+  auto found = SearchForward(w, 0, zip::kLocalSignature,
+                             [&](uint64_t n) { s.ProcessMessages(n); });
+  if (!found) return;
+  s.ArchiveKind = ArchiveKindType::Zip;
+  s.StatusBar1.SetPanel(kPanelDetail, std::to_string(*found));
+  AnalyseZip(s);
+}
+
+}  // namespace brim
