@@ -71,6 +71,40 @@ TEST(RewriteCommand, QuestionsDifferInTheirSense) {
   }
 }
 
+// Yes to the second question analyses the altered file with the analyser of
+// ArchiveKind (no detection): the tables and the pane then show it alone.
+TEST(RewriteCommand, YesReanalysesTheRewrittenArchive) {
+  for (size_t lead : {size_t{0}, size_t{300}}) {
+    test::TempDir dir;
+    const std::string path = dir.File("r.zip");
+    test::Built built = test::BuildZip({test::ZipSpec{"dir/a.exe", std::nullopt, 8, 0, Bytes(50, 'z'), 99, 7},
+                                        test::ZipSpec{"b.txt", std::nullopt, 8, 0, Bytes(9, 'q'), 30, 8}},
+                                       lead);
+    test::WriteFileBytes(path, built.bytes);
+    test::ScriptedDesktop d;
+    TForm1 form(d);
+    form.state.Label1.SetCaption(path);
+    form.Zip1Click();
+    ASSERT_EQ(form.state.StatusBar1.Panel(kPanelState), J("解析済み"));
+    form.state.ListView2.SetChecked(0, true);
+    d.answers = {Answer::Yes, Answer::Yes};
+    form.N2Click();
+    const ProgramState& s = form.state;
+    EXPECT_EQ(s.StatusBar1.Panel(kPanelState), J("解析済み"));
+    EXPECT_EQ(s.StatusBar1.Panel(kPanelDetail), std::to_string(lead));
+    ASSERT_EQ(s.ListView2.Count(), 2u);
+    EXPECT_EQ(s.ListView2.Item(0).caption, "a.ex$");
+    EXPECT_EQ(s.ListView2.Item(0).subItems[kColCompress], "50");
+    EXPECT_EQ(s.ListView2.Item(0).subItems[kColOriginal], "50");
+    EXPECT_EQ(s.ListView2.Item(1).caption, "b.txt");
+    EXPECT_FALSE(s.ListView2.Item(0).checked);
+    EXPECT_EQ(s.ListView5.Item(0).caption, "ex$");
+    ASSERT_GE(s.Memo1.Count(), 1u);
+    EXPECT_EQ(s.Memo1.Line(0), "---");
+    for (const std::string& line : s.Memo1.Lines()) EXPECT_EQ(line.find(J("上書き")), std::string::npos);
+  }
+}
+
 TEST(RewriteCommand, FailureEndsTheCommandBeforeTheSecondQuestion) {
   Window w;
   w.form.N9Click();
