@@ -2,8 +2,6 @@
 
 #include <zlib.h>
 
-#include <stdexcept>
-
 #include "base/cp932.h"
 #include "base/hex_cell.h"
 #include "base/ui_texts.h"
@@ -20,16 +18,6 @@ void Put(Bytes& b, const Bytes& s) { b.insert(b.end(), s.begin(), s.end()); }
 void Set16(Bytes& b, size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v);
   b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-uint32_t Get(const Bytes& b, uint64_t at, int width) {
-  if (at + width > b.size()) throw std::runtime_error("field past the end");
-  uint32_t v = 0;
-  for (int i = width - 1; i >= 0; --i) v = (v << 8) | b[at + i];
-  return v;
-}
-std::string Text(const Bytes& b, uint64_t at, uint64_t n) {
-  if (at + n > b.size()) throw std::runtime_error("name past the end");
-  return std::string(b.begin() + at, b.begin() + at + n);
 }
 
 // Position of the first byte after the extension's dot of a ZIP name stored
@@ -231,81 +219,6 @@ Built BuildLzh(int level, const std::vector<LzhSpec>& entries) {
   }
   b.push_back(0);
   return out;
-}
-
-std::vector<Row> RowsOfZip(const Bytes& a) {
-  std::vector<Row> rows;
-  std::vector<uint64_t> offsets;
-  uint64_t q = 0;
-  while (q + 4 <= a.size() && Get(a, q, 4) == 0x04034B50) {
-    uint32_t z = Get(a, q + 18, 4), u = Get(a, q + 22, 4), n = Get(a, q + 26, 2), m = Get(a, q + 28, 2);
-    std::string name = Text(a, q + 30, n);
-    uint64_t d = q + 30 + n + m;
-    if (z != 0 || u != 0) {
-      rows.push_back({ZipCaption(name), HexCells(q, d, z, ZipExtPosition(name, q + 30), 0, 0)});
-      rows.back().cells[4] = rows.back().cells[5] = "";
-      offsets.push_back(q);
-    }
-    q = d + z;
-  }
-  uint64_t e = a.size() - 22;
-  while (Get(a, e, 4) != 0x06054B50) --e;
-  uint64_t g = Get(a, e + 16, 4);
-  for (uint32_t k = Get(a, e + 8, 2); k > 0; --k) {
-    uint32_t n = Get(a, g + 28, 2), m = Get(a, g + 30, 2), c = Get(a, g + 32, 2), o = Get(a, g + 42, 4);
-    for (size_t r = 0; r < offsets.size(); ++r) {
-      if (offsets[r] != o) continue;
-      rows[r].cells[4] = FormatHexCell(static_cast<uint32_t>(ZipExtPosition(Text(a, g + 46, n), g + 46)));
-      rows[r].cells[5] = FormatHexCell(static_cast<uint32_t>(g));
-    }
-    g += 46 + n + m + c;
-  }
-  return rows;
-}
-
-std::vector<Row> RowsOfLzh(const Bytes& a) {
-  std::vector<Row> rows;
-  uint64_t p = 0;
-  while (p < a.size() && a[p] != 0) {
-    int level = a[p + 20];
-    uint64_t start, size, ext = 0, extI = 0, offsetI = 0, chain = 0, orig = Get(a, p + 11, 4);
-    std::string name;
-    uint64_t packed = Get(a, p + 7, 4);
-    if (level < 2) {
-      uint32_t n = a[p + 21];
-      name = Text(a, p + 22, n);
-      ext = LzhExtPosition(name, p + 22);
-      offsetI = p + 22 + n;
-      if (level == 0) {
-        start = p + a[p] + 2;
-        size = packed;
-      } else {
-        chain = p + 25 + n;
-      }
-    } else {
-      chain = p + 24;
-    }
-    if (level > 0) {
-      uint64_t q = chain;
-      for (uint32_t s; (s = Get(a, q, 2)) != 0; q += s) {
-        uint8_t type = a[q + 2];
-        if (type == 0x00) extI = q + 3;
-        if (type == 0x01 && name.empty()) {
-          name = Text(a, q + 3, s - 3);
-          ext = LzhExtPosition(name, q + 3);
-        }
-      }
-      start = q + 2;
-      size = level == 1 ? packed - (start - chain) + 2 : packed;
-      if (level == 2) start = p + Get(a, p, 2);
-    }
-    if (!(level == 2 && orig == 0)) {
-      rows.push_back({LzhCaption(name, level),
-                      HexCells(p, start, size, ext, level == 0 ? 0 : extI, level == 2 ? 0 : offsetI)});
-    }
-    p = start + size;
-  }
-  return rows;
 }
 
 Bytes Zeros(size_t n) { return Bytes(n, 0); }

@@ -69,11 +69,6 @@ struct LzhSpec {
 // computed by the builder.
 Built BuildLzh(int level, const std::vector<LzhSpec>& entries);
 
-// Locator rows for archives made by real tools (no leading bytes, no data
-// descriptors), as the analysis would store them.
-std::vector<Row> RowsOfZip(const Bytes& archive);
-std::vector<Row> RowsOfLzh(const Bytes& archive);
-
 Bytes Zeros(size_t n);
 uint32_t Crc32Of(const Bytes& data);
 uint16_t Crc16Of(const Bytes& data);
