@@ -107,7 +107,9 @@ TEST(CorpusRewrite, OnlyTheNamedFieldsChange) {
       const ListItem& listed = s.ListView2.Item(row);
       EXPECT_EQ(listed.subItems[kColCompress], listed.subItems[kColOriginal]) << listed.caption;
       std::string_view ext = ExtensionOf(listed.caption);
-      if (ext.size() > 1) EXPECT_EQ(ext.back(), '$') << listed.caption;
+      if (ext.size() > 1) {
+        EXPECT_EQ(ext.back(), '$') << listed.caption;
+      }
     }
     // Rewriting again, with the new rows, changes nothing.
     form.N9Click();

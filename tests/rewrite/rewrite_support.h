@@ -45,9 +45,9 @@ struct ZipSpec {
   Bytes data;
   uint32_t originalSize = 0;
   uint32_t crc = 0;
-  Bytes localExtra;
-  Bytes centralExtra;
-  Bytes comment;
+  Bytes localExtra{};
+  Bytes centralExtra{};
+  Bytes comment{};
 };
 // Local headers, central directory and end record, after `lead` foreign
 // bytes (stored offsets relative to the archive proper, as zip -A does not).
@@ -60,10 +60,10 @@ struct LzhSpec {
   Bytes data;
   uint32_t originalSize = 0;
   uint16_t crc = 0;
-  std::optional<std::string> directory;  // directory record (levels 1, 2), 0xFF separated
+  std::optional<std::string> directory{};  // directory record (levels 1, 2), 0xFF separated
   bool commonHeader = true;              // levels 1 and 2: the header-CRC record
   bool nameInRecord = false;             // level 1: N = 0 and a file-name record
-  Bytes level0Tail;                      // level 0: bytes after the CRC, inside H
+  Bytes level0Tail{};                    // level 0: bytes after the CRC, inside H
 };
 // Entries of one level, closed by the 0 byte; checksums and header CRCs are
 // computed by the builder.
