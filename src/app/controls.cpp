@@ -88,12 +88,23 @@ void Memo::Append(std::string line) {
 void Memo::Replace(size_t index, std::string line) {
   if (index >= lines_.size()) return;
   lines_[index] = std::move(line);
+  replacedLow_ = std::min(replacedLow_, index);
+  replacedHigh_ = std::max(replacedHigh_, index);
   ++replaceRevision_;
   ++revision_;
 }
 
+std::pair<size_t, size_t> Memo::TakeReplacedSpan() {
+  std::pair<size_t, size_t> span{replacedLow_, replacedHigh_};
+  replacedLow_ = SIZE_MAX;
+  replacedHigh_ = 0;
+  return span;
+}
+
 void Memo::Clear() {
   lines_.clear();
+  replacedLow_ = SIZE_MAX;
+  replacedHigh_ = 0;
   ++clearRevision_;
   ++revision_;
 }

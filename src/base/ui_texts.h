@@ -10,12 +10,15 @@
   /* Window and message boxes. */                                                 \
   X(appTitle, "Brimlode")                                                         \
   X(aboutVersion, "Brimlode v0.40")                                               \
-  X(aboutNotice, "ZIP/LZH書庫をヘッダの水準で扱うツールです")                     \
+  X(aboutNotice, "ヘッダ水準の書庫ツール")                                       \
   X(aboutLink, "https://brimlode.example.org/")                                   \
   X(questionTitle, "確認")                                                        \
   X(buttonYes, "はい(&Y)")                                                        \
   X(buttonNo, "いいえ(&N)")                                                       \
   X(buttonOk, "OK")                                                               \
+  /* Font names as Windows knows them (the window falls back to installed ones). */ \
+  X(fontProportional, "ＭＳ Ｐゴシック")                                          \
+  X(fontFixed, "ＭＳ ゴシック")                                                   \
   /* Controls and menus. */                                                       \
   X(browse, "参照")                                                               \
   X(abort, "中断")                                                                \

@@ -1,9 +1,48 @@
 #include <QApplication>
-#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include "base/cp932.h"
+#include "base/ui_texts.h"
+#include "qt/brimlode_app.h"
+#include "qt/look.h"
+
+namespace {
+
+// --screenshot FILE [ARCHIVE]: shows the window (with ARCHIVE selected and
+// analysed), saves a picture of it to FILE and quits. For the docs.
+void ScheduleScreenshot(brim::qt::BrimlodeApp& app, QString file, QString archive) {
+  QTimer::singleShot(200, &app.mainWindow, [&app, archive] {
+    if (archive.isEmpty()) return;
+    app.mainWindow.Run([&] { app.form.DropFiles({archive.toStdString()}); });
+    app.mainWindow.Run(&brim::TForm1::Zip1Click);
+  });
+  QTimer::singleShot(800, &app.mainWindow, [&app, file] {
+    QPixmap shot;
+    if (QScreen* screen = app.mainWindow.screen()) {
+      const QRect r = app.mainWindow.frameGeometry();
+      shot = screen->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+    }
+    if (shot.isNull()) shot = app.mainWindow.grab();
+    shot.save(file);
+    QApplication::quit();
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QLabel label("Brimlode");
-  label.show();
-  return app.exec();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QString::fromStdString(brim::Cp932ToUtf8(brim::Ui().appTitle)));
+  brim::qt::InstallFontFallbacks();
+
+  brim::qt::BrimlodeApp app;
+  app.mainWindow.show();
+
+  const QStringList args = QApplication::arguments();
+  const qsizetype at = args.indexOf("--screenshot");
+  if (at >= 0 && at + 1 < args.size()) {
+    ScheduleScreenshot(app, args[at + 1], at + 2 < args.size() ? args[at + 2] : QString());
+  }
+  return application.exec();
 }

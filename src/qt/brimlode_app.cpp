@@ -1,0 +1,10 @@
+#include "qt/brimlode_app.h"
+
+namespace brim::qt {
+
+BrimlodeApp::BrimlodeApp() {
+  desktop.Attach(
+      &mainWindow, [this] { mainWindow.SyncViews(); }, [this] { aboutWindow.ShowOnce(); });
+}
+
+}  // namespace brim::qt

@@ -1,0 +1,79 @@
+#include "qt/qt_desktop.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
+
+#include "base/ui_texts.h"
+#include "qt/look.h"
+
+namespace brim::qt {
+
+QtDesktop::QtDesktop() {
+  runBox = [](QMessageBox& box) { box.exec(); };
+  chooseFile = [](QWidget* parent) { return QFileDialog::getOpenFileName(parent); };
+  openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+}
+
+void QtDesktop::Attach(QWidget* mainWindow, std::function<void()> syncViews, std::function<void()> showAbout) {
+  mainWindow_ = mainWindow;
+  syncViews_ = std::move(syncViews);
+  showAbout_ = std::move(showAbout);
+}
+
+void QtDesktop::ProcessMessages() {
+  // Views first, so what the command changed is painted in this very pump;
+  // a command the user starts meanwhile syncs again when it returns.
+  if (syncViews_) syncViews_();
+  QCoreApplication::processEvents();
+}
+
+void QtDesktop::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, Display(Ui().appTitle), Display(text), QMessageBox::NoButton, mainWindow_);
+  box.setObjectName("MessageBox");
+  box.addButton(Display(Ui().buttonOk), QMessageBox::AcceptRole);
+  runBox(box);
+}
+
+Answer QtDesktop::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, Display(Ui().questionTitle), Display(text), QMessageBox::NoButton,
+                  mainWindow_);
+  box.setObjectName("QuestionBox");
+  QPushButton* yes = box.addButton(Display(Ui().buttonYes), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(Display(Ui().buttonNo), QMessageBox::NoRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(no);
+  // Esc clicks the No button; closing the box from its frame clicks nothing,
+  // which is the "closed" answer.
+  QAbstractButton* clicked = nullptr;
+  QObject::connect(&box, &QMessageBox::buttonClicked, &box, [&clicked](QAbstractButton* b) { clicked = b; });
+  runBox(box);
+  if (clicked == yes) return Answer::Yes;
+  if (clicked == no) return Answer::No;
+  return Answer::Closed;
+}
+
+void QtDesktop::ShowError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, Display(Ui().appTitle), Display(text), QMessageBox::NoButton, mainWindow_);
+  box.setObjectName("ErrorBox");
+  box.addButton(Display(Ui().buttonOk), QMessageBox::AcceptRole);
+  runBox(box);
+}
+
+std::optional<std::string> QtDesktop::ChooseFile() {
+  QString chosen = chooseFile(mainWindow_);
+  if (chosen.isEmpty()) return std::nullopt;
+  return QFile::encodeName(chosen).toStdString();
+}
+
+void QtDesktop::OpenUrl(const std::string& address) {
+  openUrl(QUrl(QString::fromStdString(address), QUrl::TolerantMode));
+}
+
+void QtDesktop::ShowAbout() {
+  if (showAbout_) showAbout_();
+}
+
+}  // namespace brim::qt

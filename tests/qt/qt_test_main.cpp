@@ -1,0 +1,36 @@
+// One binary for the window tests; each QObject suite runs in turn. Named
+// test functions on the command line run in the suites that have them.
+#include <QApplication>
+#include <QMetaMethod>
+#include <QTest>
+#include <memory>
+
+#include "qt/look.h"
+
+std::unique_ptr<QObject> MakeWindowTest();
+std::unique_ptr<QObject> MakeViewTest();
+
+namespace {
+
+bool HasAllNamedFunctions(const QObject& suite, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    QByteArray name(argv[i]);
+    if (name.startsWith('-')) return true;  // options: let QTest handle them
+    if (qsizetype colon = name.indexOf(':'); colon >= 0) name.truncate(colon);  // name:dataTag
+    if (suite.metaObject()->indexOfMethod(QByteArray(name + "()").constData()) < 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  brim::qt::InstallFontFallbacks();
+  int failures = 0;
+  for (auto make : {MakeWindowTest, MakeViewTest}) {
+    std::unique_ptr<QObject> suite = make();
+    if (HasAllNamedFunctions(*suite, argc, argv)) failures += QTest::qExec(suite.get(), argc, argv);
+  }
+  return failures == 0 ? 0 : 1;
+}

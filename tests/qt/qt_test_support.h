@@ -1,0 +1,61 @@
+// Shared by the window tests: a fresh application object per test with a
+// desktop whose boxes, dialog and browser are scripted, never shown.
+#pragma once
+#include <QMessageBox>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <memory>
+#include <vector>
+
+#include "qt/brimlode_app.h"
+#include "qt/look.h"
+#include "support/test_files.h"
+
+namespace brim::test {
+
+// CP932 bytes as the window shows them.
+inline QString Q(const std::string& cp932) { return qt::Display(cp932); }
+
+struct Box {
+  QString objectName, title, text;
+  QMessageBox::Icon icon;
+  QStringList buttons;
+  QString defaultButton, escapeButton;
+};
+
+// What the scripted desktop saw, and what it answers.
+struct Script {
+  std::vector<Box> boxes;
+  // Runs on each box after it is recorded; by default clicks its first
+  // button. The box is not shown unless the action shows it.
+  std::function<void(QMessageBox&)> answer;
+  std::vector<QWidget*> dialogParents;
+  QString chosenFile;  // empty: the dialog is cancelled
+  std::vector<QUrl> openedUrls;
+};
+
+inline std::unique_ptr<qt::BrimlodeApp> MakeApp(Script& script) {
+  auto app = std::make_unique<qt::BrimlodeApp>();
+  app->desktop.runBox = [&script](QMessageBox& box) {
+    Box b{box.objectName(), box.windowTitle(), box.text(), box.icon(), {}, {}, {}};
+    for (QAbstractButton* button : box.buttons()) b.buttons << button->text();
+    if (box.defaultButton()) b.defaultButton = box.defaultButton()->text();
+    if (box.escapeButton()) b.escapeButton = box.escapeButton()->text();
+    script.boxes.push_back(b);
+    if (script.answer) {
+      script.answer(box);
+    } else if (!box.buttons().isEmpty()) {
+      box.buttons().front()->click();
+    }
+  };
+  app->desktop.chooseFile = [&script](QWidget* parent) {
+    script.dialogParents.push_back(parent);
+    return script.chosenFile;
+  };
+  app->desktop.openUrl = [&script](const QUrl& url) { script.openedUrls.push_back(url); };
+  return app;
+}
+
+}  // namespace brim::test
