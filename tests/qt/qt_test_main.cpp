@@ -9,6 +9,7 @@
 
 std::unique_ptr<QObject> MakeWindowTest();
 std::unique_ptr<QObject> MakeViewTest();
+std::unique_ptr<QObject> MakeRewriteWindowTest();
 
 namespace {
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   brim::qt::InstallFontFallbacks();
   int failures = 0;
-  for (auto make : {MakeWindowTest, MakeViewTest}) {
+  for (auto make : {MakeWindowTest, MakeViewTest, MakeRewriteWindowTest}) {
     std::unique_ptr<QObject> suite = make();
     if (HasAllNamedFunctions(*suite, argc, argv)) failures += QTest::qExec(suite.get(), argc, argv);
   }
