@@ -117,6 +117,18 @@ FileStream FileStream::Create(const std::string& path) {
   return FileStream(fd, path, st.st_dev, st.st_ino, false);
 }
 
+FileStream FileStream::CreateNew(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) throw CannotCreate(path);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !TryLock(fd, F_WRLCK)) {
+    ::close(fd);
+    ::unlink(path.c_str());
+    throw CannotCreate(path);
+  }
+  return FileStream(fd, path, st.st_dev, st.st_ino, false);
+}
+
 uint64_t FileStream::Size() const {
   struct stat st {};
   if (fstat(fd_, &st) != 0) throw CannotRead(path_);

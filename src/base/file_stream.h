@@ -25,6 +25,9 @@ class FileStream {
   // Creates or replaces a file for writing. Throws CannotCreate, also when the
   // path names a file that is open in this process (the source archive).
   static FileStream Create(const std::string& nativePath);
+  // Creates a file that must not exist yet (O_EXCL: never replaces a file,
+  // never follows a symbolic link). Throws CannotCreate.
+  static FileStream CreateNew(const std::string& nativePath);
 
   FileStream(FileStream&& other) noexcept;
   FileStream& operator=(FileStream&& other) noexcept;

@@ -1,0 +1,25 @@
+// Names of the files regeneration creates, as native paths (UTF-8, "/").
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+// The combined output's name: the path without its extension, the mark
+// "(ReCreateNN)" and suffix (".zip" or ".lzh"), NN the first number of 00..99
+// under which no file exists; a folder of that name does not count as a file.
+// When all hundred exist, the name numbered 99 is returned: the caller checks
+// RegularFileExists and refuses rather than replace it.
+std::string MakeReCreateName(const std::string& nativePath, std::string_view suffix);
+
+// The individual output of an entry: the archive's folder, the entry name
+// (CP932, "\" separating folders) as a native relative path, then suffix.
+// nullopt when the result would not lie under the archive's folder (a ".."
+// component, an absolute name) or when the name holds a NUL byte, which the
+// file system would silently cut the name at.
+std::optional<std::string> IndividualOutputPath(const std::string& archivePath,
+                                                std::string_view entryNameCp932,
+                                                std::string_view suffix);
+
+}  // namespace brim

@@ -1,0 +1,229 @@
+#include "regenerate/regeneration.h"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "analysis/zip_layout.h"
+#include "app/entry_tables.h"
+#include "base/byte_window.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/file_stream.h"
+#include "base/hex_cell.h"
+#include "base/ui_texts.h"
+#include "regenerate/output_file.h"
+#include "regenerate/output_naming.h"
+#include "regenerate/range_copy.h"
+#include "regenerate/zip_directory.h"
+
+namespace brim {
+
+namespace {
+
+constexpr char kZipSuffix[] = ".zip";
+constexpr char kLzhSuffix[] = ".lzh";
+// The end record counts entries in 16 bits.
+constexpr size_t kMaxZipEntries = 0xFFFF;
+// Names are read again through a window of this size (a name is < 64 KiB).
+constexpr size_t kNameWindow = 64 * 1024;
+
+const std::string& Cell(const ListView& view, size_t row, size_t col) {
+  static const std::string empty;
+  if (row >= view.Count()) return empty;
+  const auto& sub = view.Item(row).subItems;
+  return col < sub.size() ? sub[col] : empty;
+}
+
+struct EntryRange {
+  uint64_t offset;
+  uint64_t length;
+};
+
+// The entry range of locator row `row`: from "Offset" to "Start" + "Size",
+// taken at full width.
+EntryRange RangeOfRow(const ProgramState& s, size_t row, const FileStream& archive) {
+  const uint64_t offset = ParseHexCell(Cell(s.ListView1, row, kColOffset));
+  const uint64_t start = ParseHexCell(Cell(s.ListView1, row, kColStart));
+  const uint64_t size = ParseHexCell(Cell(s.ListView1, row, kColSize));
+  // A range that ends before it begins is nothing the archive holds.
+  if (start + size < offset) throw CannotRead(archive.Path());
+  return {offset, start + size - offset};
+}
+
+bool IsChecked(const ProgramState& s, size_t row) { return s.ListView2.Item(row).checked; }
+
+bool AnythingExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string LogPath(const std::string& nativePath) { return Utf8ToCp932(nativePath); }
+
+void SplitOne(ProgramState& s, const FileStream& archive, const std::string& archivePath,
+              size_t row) {
+  const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
+  const char* suffix = zipWay ? kZipSuffix : kLzhSuffix;
+  const std::string caption = row < s.ListView1.Count() ? s.ListView1.Item(row).caption : "";
+  const EntryRange range = RangeOfRow(s, row, archive);
+
+  const auto path = IndividualOutputPath(archivePath, caption, suffix);
+  if (!path) {
+    throw CannotCreate(std::string(NativeFolderPart(archivePath)) +
+                       EntryNameToNativePath(caption) + suffix);
+  }
+  // The entry named "pack" in pack.zip: never create over the source.
+  if (*path == archivePath || SameFile(*path, archivePath)) throw CannotCreate(*path);
+  if (AnythingExists(*path)) {
+    s.Memo1.Append(LogPath(*path) + Ui().logSkippedExisting);
+    return;
+  }
+
+  ZipEntryFacts facts;
+  std::vector<uint8_t> name;
+  uint64_t descriptor = 0;
+  if (zipWay) {
+    facts = ReadZipEntryFacts(archive, range.offset);
+    descriptor = TakeDataDescriptor(archive, range.offset + range.length, facts);
+    name.resize(facts.nameLength);
+    archive.ReadExactAt(range.offset + zip::kLocalHeaderSize, name.data(), name.size());
+  }
+
+  OutputFile out(*path);
+  s.Memo1.Append(LogPath(*path) + Ui().logWriting);
+  CopyRange(s, archive, out, range.offset, range.length);
+  std::vector<uint8_t> tail;
+  if (zipWay) {
+    out.AppendFrom(archive, range.offset + range.length, descriptor);
+    const uint32_t directoryOffset = static_cast<uint32_t>(out.Position());
+    AppendCentralHeader(tail, facts, 0, name.data());
+    AppendEndRecord(tail, 1, static_cast<uint32_t>(zip::kCentralHeaderSize + facts.nameLength),
+                    directoryOffset);
+  } else {
+    tail.push_back(0);  // the end of an LZH archive
+  }
+  out.Append(tail.data(), tail.size());
+  out.Finish();
+  s.Memo1.Append(LogPath(*path) + Ui().logWritten);
+}
+
+void ShowCombining(ProgramState& s, size_t row, size_t ticked) {
+  s.StatusBar1.SetPanel(kPanelProgress, FormatNumbers(Ui().combining, static_cast<int64_t>(row),
+                                                      static_cast<int64_t>(ticked)));
+  s.ProcessMessages();
+}
+
+void CombineZip(ProgramState& s, const FileStream& archive, const std::string& outPath,
+                size_t rows, size_t ticked) {
+  s.ListView4.Clear();
+  OutputFile out(outPath);
+  for (size_t row = 0; row < rows; ++row) {
+    if (IsChecked(s, row)) {
+      // Ticks made while messages were processed count too; the end record
+      // cannot count past 65,535, so the output is given up rather than lie.
+      if (s.ListView4.Count() == kMaxZipEntries) throw CommandError(Ui().tooManyEntriesForZip);
+      const EntryRange range = RangeOfRow(s, row, archive);
+      ZipEntryFacts f = ReadZipEntryFacts(archive, range.offset);
+      const uint64_t descriptor = TakeDataDescriptor(archive, range.offset + range.length, f);
+      const uint64_t position = out.Position();
+      out.AppendFrom(archive, range.offset, range.length + descriptor);
+      s.ListView4.Add(FormatHexCell(static_cast<uint32_t>(position)),
+                      {FormatHexCell(f.versionNeeded), FormatHexCell(f.flags),
+                       FormatHexCell(f.method), FormatHexCell(f.time), FormatHexCell(f.date),
+                       FormatHexCell(f.crc), FormatHexCell(f.compressedSize),
+                       FormatHexCell(f.originalSize), FormatHexCell(f.nameLength),
+                       FormatHexCell(static_cast<uint32_t>(range.offset + zip::kLocalHeaderSize))});
+    }
+    ShowCombining(s, row, ticked);
+  }
+
+  // The directory, from the combined-entry table, names read again.
+  const uint64_t directoryOffset = out.Position();
+  uint64_t directorySize = 0;
+  ByteWindow names(archive, kNameWindow);
+  std::vector<uint8_t> record;
+  for (size_t i = 0; i < s.ListView4.Count(); ++i) {
+    const ListItem& item = s.ListView4.Item(i);
+    auto col = [&](size_t c) { return ParseHexCell(Cell(s.ListView4, i, c)); };
+    ZipEntryFacts f;
+    f.versionNeeded = static_cast<uint16_t>(col(0));
+    f.flags = static_cast<uint16_t>(col(1));
+    f.method = static_cast<uint16_t>(col(2));
+    f.time = static_cast<uint16_t>(col(3));
+    f.date = static_cast<uint16_t>(col(4));
+    f.crc = col(5);
+    f.compressedSize = col(6);
+    f.originalSize = col(7);
+    f.nameLength = static_cast<uint16_t>(col(8));
+    const uint64_t namePos = col(9);
+    const uint32_t localOffset = ParseHexCell(item.caption);
+    const uint8_t* name = f.nameLength == 0 ? nullptr : names.At(namePos, f.nameLength);
+    if (f.nameLength != 0 && name == nullptr) throw CannotRead(archive.Path());
+    record.clear();
+    AppendCentralHeader(record, f, localOffset, name);
+    out.Append(record.data(), record.size());
+    directorySize += record.size();
+  }
+  record.clear();
+  AppendEndRecord(record, static_cast<uint16_t>(s.ListView4.Count()),
+                  static_cast<uint32_t>(directorySize), static_cast<uint32_t>(directoryOffset));
+  out.Append(record.data(), record.size());
+  out.Finish();
+}
+
+void CombineLzh(ProgramState& s, const FileStream& archive, const std::string& outPath,
+                size_t rows, size_t ticked) {
+  OutputFile out(outPath);
+  for (size_t row = 0; row < rows; ++row) {
+    if (IsChecked(s, row)) {
+      const EntryRange range = RangeOfRow(s, row, archive);
+      out.AppendFrom(archive, range.offset, range.length);
+    }
+    ShowCombining(s, row, ticked);
+  }
+  const uint8_t end = 0;
+  out.Append(&end, 1);
+  out.Finish();
+}
+
+}  // namespace
+
+void RegenerateIndividually(ProgramState& s) {
+  const std::string archivePath = s.Label1.Caption();
+  const size_t rows = s.ListView2.Count();
+  FileStream archive = FileStream::Open(archivePath, FileStream::Mode::Read);
+  for (size_t row = 0; row < rows; ++row) {
+    if (IsChecked(s, row)) SplitOne(s, archive, archivePath, row);
+  }
+  archive.Close();
+}
+
+void RegenerateCombined(ProgramState& s) {
+  const std::string archivePath = s.Label1.Caption();
+  const size_t rows = s.ListView2.Count();
+  const size_t ticked = CountChecked(s);
+  FileStream archive = FileStream::Open(archivePath, FileStream::Mode::Read);
+  const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
+
+  // Refusals come before anything is created or emptied.
+  if (zipWay && ticked > kMaxZipEntries) {
+    s.desktop.ShowMessage(Ui().tooManyEntriesForZip);
+    return;
+  }
+  const std::string outPath = MakeReCreateName(archivePath, zipWay ? kZipSuffix : kLzhSuffix);
+  if (RegularFileExists(outPath)) {
+    s.desktop.ShowMessage(Ui().allReCreateNamesTaken);
+    return;
+  }
+
+  if (zipWay) {
+    CombineZip(s, archive, outPath, rows, ticked);
+  } else {
+    CombineLzh(s, archive, outPath, rows, ticked);
+  }
+  s.Memo1.Append(LogPath(outPath) + Ui().logWritten);
+  s.StatusBar1.SetPanel(kPanelProgress, "");
+  archive.Close();
+}
+
+}  // namespace brim
