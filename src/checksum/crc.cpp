@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -44,13 +45,15 @@ std::vector<Step> ProgressSteps(uint64_t len) {
   uint64_t from = 0;
   for (int target = 1; target <= 99 && len > 0; ++target) {
     if (shown >= target) continue;
-    // First index whose percentage reaches target; the percentage never falls
-    // as the index grows, so a binary search finds it.
-    uint64_t lo = from, hi = len;  // search in [lo, hi)
-    while (lo < hi) {
-      uint64_t mid = lo + (hi - lo) / 2;
-      if (CrcProgressPercent(mid, len) >= target) hi = mid; else lo = mid + 1;
-    }
+    // First index whose percentage reaches target. Exactly it is
+    // ceil(target * len / 100); extended precision may put it a step or two
+    // off, and the percentage never falls as the index grows, so walk from
+    // there. (Thousands of small entries each take this path.)
+    unsigned __int128 exact = (static_cast<unsigned __int128>(target) * len + 99) / 100;
+    uint64_t lo = exact > len ? len : static_cast<uint64_t>(exact);
+    if (lo < from) lo = from;
+    while (lo > from && CrcProgressPercent(lo - 1, len) >= target) --lo;
+    while (lo < len && CrcProgressPercent(lo, len) < target) ++lo;
     if (lo == len) break;
     int p = CrcProgressPercent(lo, len);
     steps.push_back({lo, p});
@@ -88,24 +91,13 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t len) {
 
 uint32_t Crc32Zeros(uint32_t crc, uint64_t n) {
   if (n == 0) return crc;
-  // CRC of n zeros by doubling, then appended to crc.
-  static const uint8_t zero = 0;
-  uint32_t zerosCrc = 0;       // CRC of the zeros taken so far
-  uint64_t zerosLen = 0;
-  uint32_t powerCrc = static_cast<uint32_t>(crc32(0, &zero, 1));  // CRC of 2^k zeros
-  uint64_t powerLen = 1;
-  for (uint64_t rest = n; rest != 0; rest >>= 1) {
-    if (rest & 1) {
-      zerosCrc = zerosLen == 0 ? powerCrc
-                               : static_cast<uint32_t>(crc32_combine64(zerosCrc, powerCrc, powerLen));
-      zerosLen += powerLen;
-    }
-    if (rest > 1) {
-      powerCrc = static_cast<uint32_t>(crc32_combine64(powerCrc, powerCrc, powerLen));
-      powerLen *= 2;
-    }
-  }
-  return static_cast<uint32_t>(crc32_combine64(crc, zerosCrc, zerosLen));
+  // Short runs (the steps of a small entry's progress line) are cheaper to
+  // fold directly.
+  static const uint8_t zeros[1024] = {};
+  if (n <= sizeof zeros) return static_cast<uint32_t>(crc32(crc, zeros, static_cast<uInt>(n)));
+  // n zero bytes multiply the raw (uncomplemented) register by x^(8n) mod P,
+  // which crc32_combine64(reg, 0, n) computes in O(log n).
+  return ~static_cast<uint32_t>(crc32_combine64(~crc, 0, static_cast<z_off64_t>(n)));
 }
 
 uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t len) {
@@ -179,6 +171,21 @@ uint32_t Crc32ProgressZeros(ProgramState& s, uint64_t len) {
 uint16_t Crc16ProgressZeros(ProgramState& s, uint64_t len) {
   uint16_t crc = 0;
   WithProgress(s, len, [&](uint64_t from, uint64_t to) { crc = Crc16Zeros(crc, to - from); });
+  return crc;
+}
+
+uint16_t Crc16ProgressRead(ProgramState& s, uint64_t len, const CrcReader& read) {
+  constexpr size_t kBlock = 64 * 1024;
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(len, kBlock)));
+  uint16_t crc = 0;
+  WithProgress(s, len, [&](uint64_t from, uint64_t to) {
+    while (from < to) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(to - from, block.size()));
+      read(from, block.data(), n);
+      crc = Crc16Update(crc, block.data(), n);
+      from += n;
+    }
+  });
   return crc;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "app/program_state.h"
 
@@ -37,5 +38,11 @@ uint16_t Crc16Progress(ProgramState& s, const uint8_t* buffer, int32_t high);
 // no buffer of that size (entries of gigabytes).
 uint32_t Crc32ProgressZeros(ProgramState& s, uint64_t len);
 uint16_t Crc16ProgressZeros(ProgramState& s, uint64_t len);
+
+// The same over len bytes that read(from, buf, n) supplies (bytes from..from+n
+// of the run), fetched in blocks: an LZH header is checked in place, never
+// held whole however long its extended headers are.
+using CrcReader = std::function<void(uint64_t from, uint8_t* buf, size_t n)>;
+uint16_t Crc16ProgressRead(ProgramState& s, uint64_t len, const CrcReader& read);
 
 }  // namespace brim

@@ -9,6 +9,7 @@
 
 std::unique_ptr<QObject> MakeWindowTest();
 std::unique_ptr<QObject> MakeViewTest();
+std::unique_ptr<QObject> MakeRewriteWindowTest();
 std::unique_ptr<QObject> MakeRegenerateWindowTest();
 
 namespace {
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   brim::qt::InstallFontFallbacks();
   int failures = 0;
-  for (auto make : {MakeWindowTest, MakeViewTest, MakeRegenerateWindowTest}) {
+  for (auto make : {MakeWindowTest, MakeViewTest, MakeRewriteWindowTest, MakeRegenerateWindowTest}) {
     std::unique_ptr<QObject> suite = make();
     if (HasAllNamedFunctions(*suite, argc, argv)) failures += QTest::qExec(suite.get(), argc, argv);
   }

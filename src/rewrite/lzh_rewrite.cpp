@@ -1,0 +1,117 @@
+// Neutralises ticked LZH entries in place: zero data, "-lh0-", the size and
+// CRC-16 of the zeros, "$" as the extension's last byte, then the header sum
+// or header CRC of the archive's level computed over the changed header.
+#include <array>
+
+#include "analysis/lzh_layout.h"
+#include "base/errors.h"
+#include "base/file_stream.h"
+#include "base/ui_texts.h"
+#include "checksum/crc.h"
+#include "checksum/masks.h"
+#include "rewrite/entry_writer.h"
+#include "rewrite/rewrite_command.h"
+
+namespace brim {
+
+namespace {
+
+using rewrite::EntryWriter;
+using rewrite::Locator;
+
+constexpr std::string_view kStoredMethod = "-lh0-";
+
+// The level that panel 1 names, or -1.
+int LevelOf(const std::string& panel) {
+  if (panel == "Level=0") return 0;
+  if (panel == "Level=1") return 1;
+  if (panel == "Level=2") return 2;
+  return -1;
+}
+
+// Header CRC of levels 1 and 2: CRC-16 of the header from P up to the data,
+// taken with its own field at 0, then written into that field.
+void RewriteHeaderCrc(ProgramState& s, EntryWriter& out, const Locator& v) {
+  out.Put16(v.extI, 0);
+  const uint64_t p = v.offset;
+  const uint16_t crc = Crc16ProgressRead(
+      s, uint64_t{v.start} - p, [&](uint64_t from, uint8_t* buf, size_t n) { out.Read(p + from, buf, n); });
+  out.Put16(v.extI, crc);
+}
+
+// Header sum of levels 0 and 1: the byte sum of the H bytes from P + 2.
+void RewriteHeaderSum(EntryWriter& out, const Locator& v) {
+  const uint64_t p = v.offset;
+  std::array<uint8_t, 255> header{};
+  const uint8_t h = out.ReadByte(p + lzh::kHeaderSize);
+  out.Read(p + lzh::kMethod, header.data(), h);
+  out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(HeaderSum(header.data(), int64_t{h} - 1)));
+}
+
+void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
+  const std::string name = s.ListView2.Item(row).caption;
+  s.Memo1.Append(name + Ui().logWillRewrite);
+  const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
+  const Locator v = rewrite::ParseLocatorRow(s.ListView1.Item(row));
+  const uint64_t p = v.offset;
+
+  // Every field this entry gets must still lie inside the file; checked
+  // before its first byte is written.
+  out.Measure();
+  out.Require(v.start, v.size);
+  out.Require(p, lzh::kOriginalSize + 4);  // method, original size
+  if (level == 2) {
+    out.Require(p + lzh::kLevel2Crc, 2);
+  } else {
+    out.Require(v.offsetI, 2);
+    out.Require(p, 2 + uint64_t{out.ReadByte(p + lzh::kHeaderSize)});  // the summed bytes
+  }
+  if (v.ext != 0) out.Require(v.ext, ext.size());
+  if (level != 0 && v.extI != 0) {
+    if (v.start < p) out.Refuse();  // a header that would end before it begins
+    out.Require(p, uint64_t{v.start} - p);
+    out.Require(v.extI, 2);
+  }
+
+  out.Zeros(v.start, v.size);
+  s.Memo1.Append(name + Ui().logZeroed);
+  out.Put32(p + lzh::kOriginalSize, v.size);
+  SetMethodId(s, kStoredMethod);
+  out.Bytes(p + lzh::kMethod,
+            std::string_view(reinterpret_cast<const char*>(s.MethodId.data()), s.MethodId.size()));
+  const uint16_t crc = Crc16ProgressZeros(s, v.size);
+  out.Put16(level == 2 ? p + lzh::kLevel2Crc : uint64_t{v.offsetI}, crc);
+
+  if (v.ext != 0) {
+    SetNameMask(s, ext);
+    out.Bytes(v.ext, s.NameMask);
+    s.Memo1.Append(name + Ui().logExtensionMasked);
+  }
+
+  // The sum (levels 0, 1) lies inside the range of the header CRC (level 1),
+  // so it is written first.
+  if (level != 2) RewriteHeaderSum(out, v);
+  if (level != 0 && v.extI != 0) RewriteHeaderCrc(s, out, v);
+  s.Memo1.Append(name + Ui().logHeaderRebuilt);
+}
+
+}  // namespace
+
+void RewriteLzhEntries(ProgramState& s) {
+  const int level = LevelOf(s.StatusBar1.Panel(kPanelDetail));
+  // Without a level 0, 1 or 2 in panel 1 no analysis of this archive ended
+  // well: nothing can say how its headers are checked.
+  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || level < 0) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return;
+  }
+  const size_t rows = s.ListView1.Count();
+  FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
+  EntryWriter out(file);
+  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
+    if (rewrite::RowTicked(s, row)) RewriteLzhEntry(s, out, row, level);
+  }
+  file.Close();
+}
+
+}  // namespace brim

@@ -1,0 +1,88 @@
+// Neutralises ticked ZIP entries in place: zero data, stored method, the CRC
+// and size of the zeros in both headers, and "$" as the extension's last byte
+// in both names. Every position comes from the locator table.
+#include <algorithm>
+
+#include "analysis/zip_layout.h"
+#include "base/errors.h"
+#include "base/file_stream.h"
+#include "base/le.h"
+#include "base/ui_texts.h"
+#include "checksum/crc.h"
+#include "checksum/masks.h"
+#include "rewrite/entry_writer.h"
+#include "rewrite/rewrite_command.h"
+
+namespace brim {
+
+namespace {
+
+using rewrite::EntryWriter;
+using rewrite::Locator;
+
+void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
+  const std::string name = s.ListView2.Item(row).caption;
+  const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
+  const Locator v = rewrite::ParseLocatorRow(s.ListView1.Item(row));
+
+  // Check every range before the entry's first byte is written, so a file
+  // that changed since the analysis is refused whole, never half rewritten.
+  out.Measure();
+  out.Require(v.start, v.size);
+  out.Require(v.offset, zip::kLocalHeaderSize);
+  out.Require(v.offsetI, zip::kCentralHeaderSize);
+  if (v.ext != 0) out.Require(v.ext, ext.size());
+  // The central name may carry a different extension than the local one: the
+  // local mask is written at its extension position but never past the
+  // central name's own bytes.
+  uint8_t nameLength[2];
+  out.Read(uint64_t{v.offsetI} + zip::kCentralNameLength, nameLength, sizeof nameLength);
+  const uint64_t centralNameStart = uint64_t{v.offsetI} + zip::kCentralHeaderSize;
+  const uint64_t centralNameEnd = centralNameStart + le::Get16(nameLength);
+  uint64_t centralFrom = 0, centralTo = 0;
+  if (v.ext != 0 && v.extI != 0) {
+    centralFrom = std::max<uint64_t>(v.extI, centralNameStart);
+    centralTo = std::min<uint64_t>(uint64_t{v.extI} + ext.size(), centralNameEnd);
+    if (centralFrom < centralTo) out.Require(centralFrom, centralTo - centralFrom);
+  }
+
+  out.Zeros(v.start, v.size);
+  s.Memo1.Append(name + Ui().logZeroed);
+  const uint32_t crc = Crc32ProgressZeros(s, v.size);
+
+  out.Put16(uint64_t{v.offset} + zip::kLocalMethod, 0);
+  out.Put32(uint64_t{v.offset} + zip::kLocalCrc, crc);
+  out.Put32(uint64_t{v.offset} + zip::kLocalOriginalSize, v.size);
+  out.Put16(uint64_t{v.offsetI} + zip::kCentralMethod, 0);
+  out.Put32(uint64_t{v.offsetI} + zip::kCentralCrc, crc);
+  out.Put32(uint64_t{v.offsetI} + zip::kCentralOriginalSize, v.size);
+
+  if (v.ext != 0) {
+    SetNameMask(s, ext);
+    out.Bytes(v.ext, s.NameMask);
+    s.Memo1.Append(name + Ui().logExtensionMasked);
+    if (centralFrom < centralTo) {
+      out.Bytes(centralFrom, std::string_view(s.NameMask)
+                                 .substr(static_cast<size_t>(centralFrom - v.extI),
+                                         static_cast<size_t>(centralTo - centralFrom)));
+    }
+  }
+}
+
+}  // namespace
+
+void RewriteZipEntries(ProgramState& s) {
+  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return;
+  }
+  const size_t rows = s.ListView1.Count();
+  FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
+  EntryWriter out(file);
+  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
+    if (rewrite::RowTicked(s, row)) RewriteZipEntry(s, out, row);
+  }
+  file.Close();
+}
+
+}  // namespace brim

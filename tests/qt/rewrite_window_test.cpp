@@ -1,0 +1,108 @@
+// "書き換え" through the real menu: ticks by the tally button, the two
+// questions answered by clicks, the listing read back from the rewritten file.
+#include <QAction>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include "app/Unit1.h"
+#include "qt/list_model.h"
+#include "qt_test_support.h"
+#include "support/zip_builder.h"
+
+using brim::test::J;
+using brim::test::Q;
+
+class RewriteWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  brim::test::Script script_;
+  std::unique_ptr<brim::qt::BrimlodeApp> app_;
+  std::unique_ptr<brim::test::TempDir> dir_;
+  std::string path_;
+
+  brim::qt::MainWindow& W() { return app_->mainWindow; }
+  brim::ProgramState& S() { return app_->form.state; }
+  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
+  // Answers the questions in turn by clicking "はい" (0) or "いいえ" (1).
+  void Answer(std::vector<int> buttons) {
+    script_.answer = [buttons, n = size_t{0}](QMessageBox& box) mutable {
+      if (box.buttons().size() == 2 && n < buttons.size()) box.buttons()[buttons[n++]]->click();
+      else if (!box.buttons().isEmpty()) box.buttons().front()->click();
+    };
+  }
+
+ private slots:
+  void init() {
+    script_ = {};
+    app_ = brim::test::MakeApp(script_);
+    dir_ = std::make_unique<brim::test::TempDir>();
+    path_ = dir_->File("mail.zip");
+    brim::test::ZipBuilder z;
+    z.Local(brim::test::ZipLocal::Deflated("setup.exe", brim::test::Bytes(3000, 'e')));
+    z.Local(brim::test::ZipLocal::Stored("note.txt", brim::test::BytesOf("hello")));
+    z.Finish();
+    brim::test::WriteFileBytes(path_, z.bytes);
+    W().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&W()));
+    S().Label1.SetCaption(path_);
+    Action("Zip1")->trigger();
+    QCOMPARE(S().StatusBar1.Panel(0), J("解析済み"));
+  }
+  void cleanup() {
+    app_.reset();
+    dir_.reset();
+  }
+
+  void rewriteTickedByExtensionThenReanalyse() {
+    // Tick the tally row "exe" by its check box, then "(←)リストに反映!".
+    auto& tally = W().ListView5Model();
+    int exeRow = -1;
+    for (int r = 0; r < tally.rowCount(); ++r) {
+      if (tally.index(r, 0).data().toString() == "exe") exeRow = r;
+    }
+    QVERIFY(exeRow >= 0);
+    QVERIFY(tally.setData(tally.index(exeRow, 0), Qt::Checked, Qt::CheckStateRole));
+    QTest::mouseClick(W().findChild<QPushButton*>("Button2"), Qt::LeftButton);
+    QCOMPARE(W().ListView2Model().index(0, 0).data(Qt::CheckStateRole).toInt(), static_cast<int>(Qt::Checked));
+    QCOMPARE(W().ListView2Model().index(1, 0).data(Qt::CheckStateRole).toInt(), static_cast<int>(Qt::Unchecked));
+
+    const QString compressed = W().ListView2Model().index(0, 2).data().toString();
+    Answer({0, 0});
+    Action("N2")->trigger();
+    QCOMPARE(script_.boxes.size(), size_t{2});
+    QCOMPARE(script_.boxes[0].text, Q(J("書き換えを実行します。よろしいですか？")));
+    QCOMPARE(script_.boxes[1].text, Q(J("書き換えた内容を解析しますか？")));
+    // The listing now shows the rewritten archive.
+    auto& listing = W().ListView2Model();
+    QCOMPARE(listing.index(0, 0).data().toString(), QString("setup.ex$"));
+    // Stored zeros, as many as the compressed bytes were.
+    QCOMPARE(listing.index(0, 2).data().toString(), compressed);
+    QCOMPARE(listing.index(0, 3).data().toString(), compressed);
+    QCOMPARE(listing.index(1, 0).data().toString(), QString("note.txt"));
+    QCOMPARE(S().Memo1.Line(0), std::string("---"));
+  }
+
+  void noToTheFirstQuestionLeavesTheFile() {
+    const brim::test::Bytes before = brim::test::ReadFileBytes(path_);
+    Action("N9")->trigger();
+    Answer({1});
+    Action("N2")->trigger();
+    QCOMPARE(script_.boxes.size(), size_t{1});
+    QVERIFY(brim::test::ReadFileBytes(path_) == before);
+  }
+
+  void noToTheSecondKeepsTheOldListingAndTheLog() {
+    Action("N9")->trigger();
+    Answer({0, 1});
+    Action("N2")->trigger();
+    QCOMPARE(script_.boxes.size(), size_t{2});
+    QCOMPARE(W().ListView2Model().index(0, 0).data().toString(), QString("setup.exe"));
+    QCOMPARE(S().Memo1.Line(1), "setup.exe" + J("を00で上書きしました。"));
+  }
+};
+
+std::unique_ptr<QObject> MakeRewriteWindowTest() { return std::make_unique<RewriteWindowTest>(); }
+
+#include "rewrite_window_test.moc"
