@@ -22,8 +22,11 @@ std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_
                                       Covered covered) {
   const uint64_t size = w.FileSize();
   while (from + 4 <= size) {
-    const size_t span = static_cast<size_t>(std::min<uint64_t>(kSearchBlock, size - from));
-    const uint8_t* block = w.At(from, span);
+    size_t have = 0;
+    const uint8_t* held = w.Buffered(from, &have);
+    const bool useHeld = held && have >= 4;
+    const size_t span = useHeld ? have : static_cast<size_t>(std::min<uint64_t>(kSearchBlock, size - from));
+    const uint8_t* block = useHeld ? held : w.At(from, span);
     if (!block) return std::nullopt;  // the file shrank: nothing more to find
     const void* hit = memmem(block, span, sig, 4);
     if (hit) {

@@ -73,6 +73,8 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
 }
 
 size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
+  bool wanted[256] = {};
+  for (char c : chars) wanted[static_cast<unsigned char>(c)] = true;
   size_t found = std::string_view::npos;
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char b = static_cast<unsigned char>(text[i]);
@@ -80,7 +82,7 @@ size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
       ++i;  // the second byte belongs to the character
       continue;
     }
-    if (chars.find(static_cast<char>(b)) != std::string_view::npos) found = i;
+    if (wanted[b]) found = i;
   }
   return found;
 }

@@ -7,9 +7,13 @@
 namespace brim {
 
 std::string FormatHexCell(uint32_t value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%X", value);
-  return buf;
+  char buf[8];
+  char* p = buf + sizeof buf;
+  do {
+    *--p = "0123456789ABCDEF"[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  return std::string(p, buf + sizeof buf - p);
 }
 
 uint32_t ParseHexCell(std::string_view cell) {
