@@ -21,8 +21,12 @@ template <typename Covered>
 std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_t (&sig)[4],
                                       Covered covered) {
   const uint64_t size = w.FileSize();
+  // A small first look: the next header is usually near, and asking the
+  // window for a whole block ahead would make it read one per search.
+  size_t look = 4096;
   while (from + 4 <= size) {
-    const size_t span = static_cast<size_t>(std::min<uint64_t>(kSearchBlock, size - from));
+    const size_t span = static_cast<size_t>(std::min<uint64_t>(look, size - from));
+    look = kSearchBlock;
     const uint8_t* block = w.At(from, span);
     if (!block) return std::nullopt;  // the file shrank: nothing more to find
     // memchr on the first byte, then a compare: faster than memmem for a

@@ -19,7 +19,7 @@ size_t ListView::Add(std::string caption, std::vector<std::string> subItems) {
 void ListView::Clear() {
   items_.clear();
   captionIndex_.clear();
-  captionIndexValid_ = true;
+  captionIndexValid_ = false;
   subItemIndex_.clear();
   subItemIndexValid_ = false;
   ++rowsRevision_;

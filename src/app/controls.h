@@ -55,7 +55,8 @@ class ListView {
 
   // Lookup indexes; "valid" false means rebuild before the next use.
   mutable std::unordered_map<std::string, std::vector<uint32_t>> captionIndex_;
-  mutable bool captionIndexValid_ = true;
+  // Built on the first lookup: the locator table and the listing never ask.
+  mutable bool captionIndexValid_ = false;
   mutable size_t subItemIndexCol_ = SIZE_MAX;
   mutable std::unordered_map<std::string, uint32_t> subItemIndex_;
   mutable bool subItemIndexValid_ = false;
