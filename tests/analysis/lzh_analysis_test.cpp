@@ -384,12 +384,31 @@ TEST(LzhAnalysis, PositionsBeyond2GiB) {
   ASSERT_EQ(::pwrite(fd, tail.bytes.data(), tail.bytes.size(), static_cast<off_t>(31 + big)),
             static_cast<ssize_t>(tail.bytes.size()));
   ::close(fd);
+  a.PumpEveryCall();
+  std::vector<int> gauges;  // as shown at each header's pump
+  a.desktop.onPump = [&](long) { gauges.push_back(a.s.Gauge1.Progress()); };
   a.AnalyseFile(a.path);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
+  EXPECT_EQ(gauges, (std::vector<int>{0, 99, 99}));  // 100 x position exceeds 32 bits
   ASSERT_EQ(a.Rows(), 2u);
   EXPECT_EQ(a.Locator(0), (Row{"big.dat", "0", "1F", "8000000A", "1A", "0", "1D"}));
   EXPECT_EQ(a.Listing(0)[2], "2,147,483,658");
   EXPECT_EQ(a.Locator(1)[1], "80000029");
+}
+
+TEST(LzhAnalysis, FilesOf4GiBAreRefused) {
+  AnalysisSession a;
+  int fd = ::open(a.path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, "\x20\x00-lh0-", 7, 0), 7);
+  ASSERT_EQ(::ftruncate(fd, off_t{1} << 32), 0);  // sparse
+  ::close(fd);
+  a.AnalyseFile(a.path);
+  EXPECT_EQ(a.desktop.messages, Row{Ui().fileTooLarge});
+  EXPECT_EQ(a.Panel(0), "");
+  EXPECT_EQ(a.Panel(1), "");
+  EXPECT_TRUE(a.Log().empty());
+  EXPECT_EQ(a.s.LogFilePath, a.dir.File("archive(UnLha).log"));
 }
 
 }  // namespace
