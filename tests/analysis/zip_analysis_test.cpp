@@ -6,6 +6,7 @@
 
 #include "analysis/zip_analysis.h"
 #include "app/Unit1.h"
+#include "base/errors.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
 #include "support/analysis_session.h"
@@ -339,6 +340,20 @@ TEST(ZipAnalysis, ReanalysisTakesTheLeadFromPanel1AndRebuildsTheTables) {
   EXPECT_FALSE(a.s.ListView2.Item(0).checked);
   EXPECT_EQ(a.Locator(0)[1], "3E8");
   EXPECT_EQ(a.Tally(), (Row{"txt=1", "bin=1"}));
+}
+
+TEST(ZipAnalysis, ALeadThatIsNotANumberIsAConversionError) {
+  AnalysisSession a;
+  test::WriteFileBytes(a.path, TwoEntries().bytes);
+  a.s.Label1.SetCaption(a.path);
+  a.s.StatusBar1.SetPanel(kPanelDetail, "Level=2");  // what an LZH analysis leaves
+  try {
+    AnalyseZip(a.s);
+    ADD_FAILURE() << "no error";
+  } catch (const CommandError& e) {
+    EXPECT_EQ(e.Text(), J("'Level=2' は整数ではありません"));
+  }
+  EXPECT_EQ(a.Rows(), 0u);
 }
 
 TEST(ZipAnalysis, FilesOf4GiBAreRefused) {
