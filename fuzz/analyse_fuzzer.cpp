@@ -29,7 +29,9 @@ const std::string& InputPath() {
     int fd = mkstemp(tmpl);
     if (fd < 0) std::abort();
     close(fd);
-    return std::string(tmpl);
+    static std::string made = tmpl;
+    std::atexit([] { unlink(made.c_str()); });
+    return made;
   }();
   return path;
 }
