@@ -2,7 +2,9 @@
 // time at memory speed. The walks still owe the window a message pump (and
 // sometimes a gauge update) per byte position they pass; the callbacks get
 // how many positions each block covered, so the pump can count them at once.
+// The window must hold at least kSearchBlock bytes.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
