@@ -1,7 +1,6 @@
 #include "analysis/lzh_analysis.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 
 #include "analysis/lzh_layout.h"

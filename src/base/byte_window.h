@@ -20,12 +20,6 @@ class ByteWindow {
   size_t Copy(uint64_t pos, uint8_t* out, size_t n);
 
   uint64_t FileSize() const { return size_; }
-  // The bytes from pos that the window holds already (nullptr, 0 when none).
-  const uint8_t* Buffered(uint64_t pos, size_t* n) const {
-    if (pos < start_ || pos >= start_ + len_) { *n = 0; return nullptr; }
-    *n = static_cast<size_t>(start_ + len_ - pos);
-    return buf_.data() + (pos - start_);
-  }
 
  private:
   const FileStream& file_;

@@ -1,0 +1,69 @@
+// Any bytes as the selected file: detection and the analyser it picks must
+// end (no hang, no crash, no read outside the file) and keep the tables whole.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/Unit1.h"
+#include "base/errors.h"
+
+namespace {
+
+class QuietDesktop : public brim::Desktop {
+ public:
+  void ProcessMessages() override {}
+  void ShowMessage(const std::string&) override {}
+  brim::Answer AskYesNo(const std::string&) override { return brim::Answer::No; }
+  void ShowError(const std::string&) override {}
+  std::optional<std::string> ChooseFile() override { return std::nullopt; }
+  void OpenUrl(const std::string&) override {}
+  void ShowAbout() override {}
+};
+
+const std::string& InputPath() {
+  static const std::string path = [] {
+    char tmpl[] = "/tmp/brimlode-fuzz-XXXXXX";
+    int fd = mkstemp(tmpl);
+    if (fd < 0) std::abort();
+    close(fd);
+    static std::string made = tmpl;
+    std::atexit([] { unlink(made.c_str()); });
+    return made;
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = InputPath();
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  if (size && std::fwrite(data, 1, size, f) != size) std::abort();
+  std::fclose(f);
+
+  QuietDesktop desktop;
+  brim::TForm1 form(desktop);
+  form.DropFiles({path});
+  try {
+    form.Zip1Click();
+  } catch (const brim::CommandError&) {
+    // A file that cannot be read is an error box, not a fault.
+  }
+  const brim::ProgramState& s = form.state;
+  // Row i of the locator table and of the listing describe one entry, with
+  // all their columns; the tally counts every listed entry once.
+  if (s.ListView1.Count() != s.ListView2.Count()) std::abort();
+  size_t tallied = 0;
+  for (size_t i = 0; i < s.ListView1.Count(); ++i) {
+    if (s.ListView1.Item(i).subItems.size() != 6) std::abort();
+    if (s.ListView2.Item(i).subItems.size() != 4) std::abort();
+  }
+  for (size_t i = 0; i < s.ListView5.Count(); ++i)
+    tallied += std::strtoull(s.ListView5.Item(i).subItems.at(0).c_str(), nullptr, 10);
+  if (tallied != s.ListView2.Count()) std::abort();
+  return 0;
+}

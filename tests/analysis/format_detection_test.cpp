@@ -1,0 +1,177 @@
+// "解析" decides between LZH (a method at offset 2) and ZIP (the first local
+// header signature anywhere); anything else leaves everything as it was.
+#include <gtest/gtest.h>
+
+#include "app/application.h"
+#include "base/ui_texts.h"
+#include "support/analysis_session.h"
+#include "support/lzh_builder.h"
+#include "support/zip_builder.h"
+
+namespace brim {
+namespace {
+
+using test::AnalysisSession;
+using test::Bytes;
+using test::BytesOf;
+using test::LzhBuilder;
+using test::LzhEntry;
+using test::ZipBuilder;
+using test::ZipLocal;
+
+Bytes SmallZip() {
+  ZipBuilder z;
+  z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
+  z.Finish();
+  return z.bytes;
+}
+
+// A ZIP analysed first, then another file selected: what must survive a
+// file that is neither.
+void AnalyseZipThenSelect(AnalysisSession& a, const Bytes& other) {
+  a.Analyse(SmallZip());
+  ASSERT_EQ(a.Rows(), 1u);
+  test::WriteFileBytes(a.dir.File("other"), other);
+  a.AnalyseFile(a.dir.File("other"));
+}
+
+struct MethodCase {
+  const char* method;
+  bool lzh;
+};
+
+class Detection : public ::testing::TestWithParam<MethodCase> {};
+
+TEST_P(Detection, OnlyLhAtOffset2MeansLzh) {
+  LzhBuilder b;
+  LzhEntry e = LzhEntry::Level0("a.c", BytesOf("abc"));
+  e.method = GetParam().method;
+  b.Add(e);
+  b.EndMark();
+  AnalysisSession a;
+  AnalyseZipThenSelect(a, b.bytes);
+  if (GetParam().lzh) {
+    EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
+    EXPECT_EQ(a.Panel(0), Ui().analysed);
+    EXPECT_EQ(a.Panel(1), "Level=0");
+    ASSERT_EQ(a.Rows(), 1u);
+    EXPECT_EQ(a.Locator(0)[0], "a.c");
+  } else {  // neither: the ZIP's tables and kind stay, the panels stay empty
+    EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
+    EXPECT_EQ(a.Panel(0), "");
+    EXPECT_EQ(a.Panel(1), "");
+    ASSERT_EQ(a.Rows(), 1u);
+    EXPECT_EQ(a.Locator(0)[0], "a.txt");
+    EXPECT_EQ(a.Log(), std::vector<std::string>{"---"});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, Detection,
+                         ::testing::Values(MethodCase{"-lh5-", true}, MethodCase{"-lh0-", true},
+                                           MethodCase{"-lhd-", true}, MethodCase{"-lhX-", true},
+                                           MethodCase{"-lz5-", false}, MethodCase{"-lh5_", false},
+                                           MethodCase{"_lh5-", false}),
+                         [](const auto& info) {
+                           std::string n;
+                           for (char c : std::string(info.param.method))
+                             n += isalnum(static_cast<unsigned char>(c)) ? std::string(1, c)
+                                  : c == '-'                             ? "m"
+                                                                         : "u";
+                           return n;
+                         });
+
+TEST(Detection, ShortFilesAreNeither) {
+  for (const Bytes& b : {Bytes{}, Bytes{'P', 'K', 3}, Bytes{0, 0, '-', 'l', 'h', '5'}}) {
+    AnalysisSession a;
+    AnalyseZipThenSelect(a, b);
+    EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
+    EXPECT_EQ(a.Panel(0), "");
+    EXPECT_EQ(a.Rows(), 1u);
+  }
+}
+
+TEST(Detection, ZipBehindAStubGivesTheLeadingByteCount) {
+  ZipBuilder z;
+  z.Raw(Bytes(12288, 0x90));
+  z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
+  z.Finish(12288);
+  AnalysisSession a;
+  a.Analyse(z.bytes);
+  EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
+  EXPECT_EQ(a.Panel(1), "12288");
+  EXPECT_EQ(a.Panel(0), Ui().analysed);
+  ASSERT_EQ(a.Rows(), 1u);
+  EXPECT_EQ(a.Locator(0)[1], "3000");
+}
+
+TEST(Detection, SignatureAcrossSearchBlocksIsFound) {
+  // The search reads in blocks: a signature straddling a block boundary,
+  // and "PK" false starts before it, must still be found at its position.
+  for (uint64_t at : {262140u, 262141u, 262143u, 262144u, 524285u}) {
+    ZipBuilder z;
+    Bytes stub(at, 'P');
+    for (size_t i = 1; i < stub.size(); i += 3) stub[i] = 'K';
+    z.Raw(stub);
+    z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
+    z.Finish(at);
+    AnalysisSession a;
+    a.Analyse(z.bytes);
+    EXPECT_EQ(a.Panel(1), std::to_string(at));
+    EXPECT_EQ(a.Panel(0), Ui().analysed) << at;
+  }
+}
+
+TEST(Detection, LzhBehindAStubIsSearchedAsZip) {
+  LzhBuilder b;
+  b.Raw(BytesOf("MZ stub"));
+  b.Add(LzhEntry::Level0("a.c", BytesOf("abc")));
+  b.EndMark();
+  Bytes withPk = b.bytes;
+  const Bytes zip = SmallZip();
+  withPk.insert(withPk.end(), zip.begin(), zip.end());
+
+  AnalysisSession plain;
+  AnalyseZipThenSelect(plain, b.bytes);  // no signature: nothing happens
+  EXPECT_EQ(plain.Panel(0), "");
+  EXPECT_EQ(plain.Locator(0)[0], "a.txt");
+
+  AnalysisSession zipped;
+  zipped.Analyse(withPk);
+  EXPECT_EQ(zipped.s.ArchiveKind, ArchiveKindType::Zip);
+  EXPECT_EQ(zipped.Panel(1), std::to_string(b.bytes.size()));
+  EXPECT_EQ(zipped.Panel(0), Ui().analysed);
+}
+
+TEST(Detection, LzhTestComesFirst) {
+  LzhBuilder b;
+  b.Add(LzhEntry::Level0("a.c", BytesOf("abc")));
+  b.EndMark();
+  const Bytes zip = SmallZip();
+  b.bytes.insert(b.bytes.end(), zip.begin(), zip.end());
+  AnalysisSession a;
+  a.Analyse(b.bytes);
+  EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
+  EXPECT_EQ(a.Panel(1), "Level=0");
+}
+
+TEST(Detection, AFileThatCannotBeOpenedEndsInTheErrorBox) {
+  AnalysisSession a;
+  a.Analyse(SmallZip());
+  a.form.DropFiles({a.dir.File("missing.zip")});
+  EXPECT_FALSE(RunCommand(a.desktop, [&] { a.form.Zip1Click(); }));
+  ASSERT_EQ(a.desktop.errors.size(), 1u);
+  EXPECT_NE(a.desktop.errors[0].find("missing.zip"), std::string::npos);
+  EXPECT_EQ(a.Rows(), 1u);  // detection opens the file before anything changes
+  EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
+}
+
+TEST(Detection, NoSelectedPathDoesNothing) {
+  AnalysisSession a;
+  a.form.Zip1Click();
+  EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
+  EXPECT_TRUE(a.Log().empty());
+  EXPECT_TRUE(a.s.LogFilePath.empty());
+}
+
+}  // namespace
+}  // namespace brim

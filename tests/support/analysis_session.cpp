@@ -1,0 +1,56 @@
+#include "support/analysis_session.h"
+
+#include <cstdio>
+
+#include "base/ui_texts.h"
+
+namespace brim::test {
+
+AnalysisSession::AnalysisSession() : path(dir.File("archive.bin")) {}
+
+void AnalysisSession::Analyse(const Bytes& bytes) {
+  WriteFileBytes(path, bytes);
+  AnalyseFile(path);
+}
+
+void AnalysisSession::AnalyseFile(const std::string& nativePath) {
+  form.DropFiles({nativePath});
+  form.Zip1Click();
+}
+
+void AnalysisSession::PumpEveryCall() { s.ProcessMessages.SetThrottle(1, std::chrono::microseconds(0)); }
+
+std::vector<std::string> AnalysisSession::Locator(size_t i) const {
+  const ListItem& it = s.ListView1.Item(i);
+  std::vector<std::string> out{it.caption};
+  out.insert(out.end(), it.subItems.begin(), it.subItems.end());
+  return out;
+}
+
+std::vector<std::string> AnalysisSession::Listing(size_t i) const {
+  const ListItem& it = s.ListView2.Item(i);
+  std::vector<std::string> out{it.caption};
+  out.insert(out.end(), it.subItems.begin(), it.subItems.end());
+  return out;
+}
+
+std::vector<std::string> AnalysisSession::Tally() const {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < s.ListView5.Count(); ++i) {
+    const ListItem& it = s.ListView5.Item(i);
+    out.push_back(it.caption + "=" + (it.subItems.empty() ? "" : it.subItems[0]));
+  }
+  return out;
+}
+
+std::string DamagedLine(const std::string& name) {
+  return Ui().logDamagedBefore + name + Ui().logDamagedAfter;
+}
+
+std::string Hex(uint64_t v) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+}  // namespace brim::test
