@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace brim {
@@ -78,11 +79,18 @@ class Memo {
   // Lines replaced since the last clear (for views that patch in place).
   uint64_t ReplaceRevision() const { return replaceRevision_; }
 
+  // The lowest and highest index replaced since the last call (or clear), so
+  // a view patches those lines and need not compare the whole log; first >
+  // second when nothing was replaced. A progress line keeps the span short.
+  std::pair<size_t, size_t> TakeReplacedSpan();
+
  private:
   std::vector<std::string> lines_;
   uint64_t revision_ = 0;
   uint64_t clearRevision_ = 0;
   uint64_t replaceRevision_ = 0;
+  size_t replacedLow_ = SIZE_MAX;
+  size_t replacedHigh_ = 0;
 };
 
 class StatusBar {
