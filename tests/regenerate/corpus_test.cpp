@@ -47,7 +47,7 @@ size_t LhasaTested(const std::string& path) {
 // decodes differently; the names are copied byte for byte all the same.
 bool Utf8Flagged(const std::string& name) { return name.find("utf8") != std::string::npos; }
 
-class Corpus : public RegenTest, public ::testing::WithParamInterface<std::string> {
+class RegenerateCorpus : public RegenTest, public ::testing::WithParamInterface<std::string> {
  protected:
   // The verdicts a reader gives the source must hold for the output too.
   void ExpectSameVerdicts(const std::string& source, const std::string& out, bool zip) {
@@ -67,7 +67,7 @@ class Corpus : public RegenTest, public ::testing::WithParamInterface<std::strin
   }
 };
 
-TEST_P(Corpus, SplitAndCombineEveryListedEntry) {
+TEST_P(RegenerateCorpus, SplitAndCombineEveryListedEntry) {
   const std::string name = GetParam();
   const std::string source = dir.File(name);
   std::filesystem::copy_file(test::CorpusPath("libarchive/" + name), source);
@@ -115,7 +115,7 @@ TEST_P(Corpus, SplitAndCombineEveryListedEntry) {
   EXPECT_EQ(test::ReadFileBytes(source), original);
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, Corpus, ::testing::ValuesIn(CorpusFiles()),
+INSTANTIATE_TEST_SUITE_P(Samples, RegenerateCorpus, ::testing::ValuesIn(CorpusFiles()),
                          [](const auto& info) {
                            std::string n = info.param;
                            for (char& c : n) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
