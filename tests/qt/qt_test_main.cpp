@@ -11,6 +11,7 @@ std::unique_ptr<QObject> MakeWindowTest();
 std::unique_ptr<QObject> MakeViewTest();
 std::unique_ptr<QObject> MakeRewriteWindowTest();
 std::unique_ptr<QObject> MakeRegenerateWindowTest();
+std::unique_ptr<QObject> MakeAnalyseWindowTest();
 
 namespace {
 
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   brim::qt::InstallFontFallbacks();
   int failures = 0;
-  for (auto make : {MakeWindowTest, MakeViewTest, MakeRewriteWindowTest, MakeRegenerateWindowTest}) {
+  for (auto make : {MakeWindowTest, MakeViewTest, MakeRewriteWindowTest, MakeRegenerateWindowTest,
+                    MakeAnalyseWindowTest}) {
     std::unique_ptr<QObject> suite = make();
     if (HasAllNamedFunctions(*suite, argc, argv)) failures += QTest::qExec(suite.get(), argc, argv);
   }
