@@ -35,6 +35,14 @@ bool TryLock(int fd, short type) {
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
+// Opened with O_NONBLOCK so that a named pipe is refused at once instead of
+// waiting for a program at its other end; a regular file then reads and
+// writes as usual without it.
+bool BlockingAgain(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
 }  // namespace
 
 FileStream::FileStream(int fd, std::string path, dev_t dev, ino_t ino, bool registered)
@@ -78,11 +86,11 @@ void FileStream::Release() noexcept {
 }
 
 FileStream FileStream::Open(const std::string& path, Mode mode) {
-  int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
   int fd = ::open(path.c_str(), flags);
   if (fd < 0) throw CannotOpen(path);
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !BlockingAgain(fd) ||
       !TryLock(fd, mode == Mode::Read ? F_RDLCK : F_WRLCK)) {
     ::close(fd);
     throw CannotOpen(path);
@@ -107,9 +115,9 @@ FileStream FileStream::Create(const std::string& path) {
   }
   // Open without truncating, take the lock, then truncate: a file that another
   // program holds locked is refused instead of being emptied under it.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) throw CannotCreate(path);
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TryLock(fd, F_WRLCK) ||
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !BlockingAgain(fd) || !TryLock(fd, F_WRLCK) ||
       ftruncate(fd, 0) != 0) {
     ::close(fd);
     throw CannotCreate(path);

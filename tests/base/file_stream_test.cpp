@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "base/byte_window.h"
 #include "base/errors.h"
@@ -23,6 +28,35 @@ TEST(FileStream, RefusesFoldersMissingFilesAndWriteLockedFiles) {
   FileStream r1 = FileStream::Open(dir.File("a"), FileStream::Mode::Read);
   FileStream r2 = FileStream::Open(dir.File("a"), FileStream::Mode::Read);
   EXPECT_THROW(FileStream::Open(dir.File("a"), FileStream::Mode::ReadWrite), CommandError);
+}
+
+// A named pipe chosen as the archive or as the log file: opening it must
+// not wait for another program to open its other end (the window would hang
+// for good). If it does wait, the test opens that end itself to get free.
+TEST(FileStream, NamedPipesAreRefusedWithoutWaiting) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe.zip");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (int which = 0; which < 3; ++which) {
+    auto attempt = std::async(std::launch::async, [&] {
+      try {
+        if (which == 0) FileStream::Open(fifo, FileStream::Mode::Read);
+        if (which == 1) FileStream::Open(fifo, FileStream::Mode::ReadWrite);
+        if (which == 2) FileStream::Create(fifo);
+        return false;
+      } catch (const CommandError&) {
+        return true;
+      }
+    });
+    if (attempt.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+      int other = ::open(fifo.c_str(), (which == 2 ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+      attempt.wait();
+      if (other >= 0) ::close(other);
+      ADD_FAILURE() << "opening a named pipe waited for a partner (" << which << ")";
+      continue;
+    }
+    EXPECT_TRUE(attempt.get()) << which;
+  }
 }
 
 TEST(FileStream, NeverCreatesOverAnOpenSource) {
