@@ -54,6 +54,7 @@ FileStream::FileStream(FileStream&& o) noexcept
       dev_(o.dev_),
       ino_(o.ino_),
       registered_(std::exchange(o.registered_, false)),
+      writable_(o.writable_),
       position_(o.position_) {}
 
 FileStream& FileStream::operator=(FileStream&& o) noexcept {
@@ -64,6 +65,7 @@ FileStream& FileStream::operator=(FileStream&& o) noexcept {
     dev_ = o.dev_;
     ino_ = o.ino_;
     registered_ = std::exchange(o.registered_, false);
+    writable_ = o.writable_;
     position_ = o.position_;
   }
   return *this;
@@ -100,7 +102,9 @@ FileStream FileStream::Open(const std::string& path, Mode mode) {
     std::lock_guard guard(r.lock);
     r.ids.emplace_back(st.st_dev, st.st_ino);
   }
-  return FileStream(fd, path, st.st_dev, st.st_ino, true);
+  FileStream f(fd, path, st.st_dev, st.st_ino, true);
+  f.writable_ = mode == Mode::ReadWrite;
+  return f;
 }
 
 FileStream FileStream::Create(const std::string& path) {
@@ -122,7 +126,9 @@ FileStream FileStream::Create(const std::string& path) {
     ::close(fd);
     throw CannotCreate(path);
   }
-  return FileStream(fd, path, st.st_dev, st.st_ino, false);
+  FileStream f(fd, path, st.st_dev, st.st_ino, false);
+  f.writable_ = true;
+  return f;
 }
 
 FileStream FileStream::CreateNew(const std::string& path) {
@@ -134,7 +140,9 @@ FileStream FileStream::CreateNew(const std::string& path) {
     ::unlink(path.c_str());
     throw CannotCreate(path);
   }
-  return FileStream(fd, path, st.st_dev, st.st_ino, false);
+  FileStream f(fd, path, st.st_dev, st.st_ino, false);
+  f.writable_ = true;
+  return f;
 }
 
 uint64_t FileStream::Size() const {
@@ -182,14 +190,14 @@ void FileStream::Append(const void* buf, size_t n) {
 }
 
 void FileStream::Close() {
-  bool wasOpen = fd_ >= 0;
-  int fd = fd_;
-  if (registered_) {
+  if (fd_ < 0) {
     Release();
     return;
   }
-  fd_ = -1;
-  if (wasOpen && ::close(fd) != 0) throw CannotWrite(path_);
+  const int fd = std::exchange(fd_, -1);
+  Release();  // unregisters only: the descriptor is closed below
+  // An archive rewritten in place is written like a created file.
+  if (::close(fd) != 0 && writable_) throw CannotWrite(path_);
 }
 
 bool RegularFileExists(const std::string& path) {

@@ -78,6 +78,36 @@ TEST(FileStream, NeverCreatesOverAnOpenSource) {
   EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), test::BytesOf("abc"));
 }
 
+// A written file whose close fails (a network file system reports a write it
+// could not carry out only then) must not pass for written: the rewrite
+// would report success. The failure is made here by closing the descriptor
+// behind the stream's back, so that its own close fails.
+TEST(FileStream, AFailedCloseOfAWrittenFileIsReported) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("a.zip"), {1, 2, 3});
+  struct Case {
+    const char* label;
+    bool written;
+    FileStream (*open)(const std::string&);
+  };
+  const Case cases[] = {
+      {"rewrite in place", true, [](const std::string& p) { return FileStream::Open(p, FileStream::Mode::ReadWrite); }},
+      {"created", true, [](const std::string& p) { return FileStream::Create(p + ".log"); }},
+      {"read only", false, [](const std::string& p) { return FileStream::Open(p, FileStream::Mode::Read); }},
+  };
+  for (const Case& c : cases) {
+    FileStream f = c.open(dir.File("a.zip"));
+    ASSERT_EQ(::close(f.Descriptor()), 0) << c.label;
+    if (c.written) {
+      EXPECT_THROW(f.Close(), CommandError) << c.label;
+    } else {
+      EXPECT_NO_THROW(f.Close()) << c.label;
+    }
+  }
+  // Nothing stays registered: the archive can be replaced again.
+  EXPECT_NO_THROW(FileStream::Create(dir.File("a.zip")).Close());
+}
+
 TEST(FileStream, PositionsBeyondFourGibibytes) {
   TempDir dir;
   FileStream f = FileStream::Create(dir.File("sparse"));
