@@ -35,6 +35,14 @@ bool TryLock(int fd, short type) {
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
+// Opened with O_NONBLOCK so that a named pipe is refused at once instead of
+// waiting for a program at its other end; a regular file then reads and
+// writes as usual without it.
+bool BlockingAgain(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
 }  // namespace
 
 FileStream::FileStream(int fd, std::string path, dev_t dev, ino_t ino, bool registered)
@@ -46,6 +54,7 @@ FileStream::FileStream(FileStream&& o) noexcept
       dev_(o.dev_),
       ino_(o.ino_),
       registered_(std::exchange(o.registered_, false)),
+      writable_(o.writable_),
       position_(o.position_) {}
 
 FileStream& FileStream::operator=(FileStream&& o) noexcept {
@@ -56,6 +65,7 @@ FileStream& FileStream::operator=(FileStream&& o) noexcept {
     dev_ = o.dev_;
     ino_ = o.ino_;
     registered_ = std::exchange(o.registered_, false);
+    writable_ = o.writable_;
     position_ = o.position_;
   }
   return *this;
@@ -78,11 +88,11 @@ void FileStream::Release() noexcept {
 }
 
 FileStream FileStream::Open(const std::string& path, Mode mode) {
-  int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
   int fd = ::open(path.c_str(), flags);
   if (fd < 0) throw CannotOpen(path);
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !BlockingAgain(fd) ||
       !TryLock(fd, mode == Mode::Read ? F_RDLCK : F_WRLCK)) {
     ::close(fd);
     throw CannotOpen(path);
@@ -92,7 +102,9 @@ FileStream FileStream::Open(const std::string& path, Mode mode) {
     std::lock_guard guard(r.lock);
     r.ids.emplace_back(st.st_dev, st.st_ino);
   }
-  return FileStream(fd, path, st.st_dev, st.st_ino, true);
+  FileStream f(fd, path, st.st_dev, st.st_ino, true);
+  f.writable_ = mode == Mode::ReadWrite;
+  return f;
 }
 
 FileStream FileStream::Create(const std::string& path) {
@@ -107,14 +119,16 @@ FileStream FileStream::Create(const std::string& path) {
   }
   // Open without truncating, take the lock, then truncate: a file that another
   // program holds locked is refused instead of being emptied under it.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) throw CannotCreate(path);
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TryLock(fd, F_WRLCK) ||
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !BlockingAgain(fd) || !TryLock(fd, F_WRLCK) ||
       ftruncate(fd, 0) != 0) {
     ::close(fd);
     throw CannotCreate(path);
   }
-  return FileStream(fd, path, st.st_dev, st.st_ino, false);
+  FileStream f(fd, path, st.st_dev, st.st_ino, false);
+  f.writable_ = true;
+  return f;
 }
 
 FileStream FileStream::CreateNew(const std::string& path) {
@@ -126,7 +140,9 @@ FileStream FileStream::CreateNew(const std::string& path) {
     ::unlink(path.c_str());
     throw CannotCreate(path);
   }
-  return FileStream(fd, path, st.st_dev, st.st_ino, false);
+  FileStream f(fd, path, st.st_dev, st.st_ino, false);
+  f.writable_ = true;
+  return f;
 }
 
 uint64_t FileStream::Size() const {
@@ -174,14 +190,14 @@ void FileStream::Append(const void* buf, size_t n) {
 }
 
 void FileStream::Close() {
-  bool wasOpen = fd_ >= 0;
-  int fd = fd_;
-  if (registered_) {
+  if (fd_ < 0) {
     Release();
     return;
   }
-  fd_ = -1;
-  if (wasOpen && ::close(fd) != 0) throw CannotWrite(path_);
+  const int fd = std::exchange(fd_, -1);
+  Release();  // unregisters only: the descriptor is closed below
+  // An archive rewritten in place is written like a created file.
+  if (::close(fd) != 0 && writable_) throw CannotWrite(path_);
 }
 
 bool RegularFileExists(const std::string& path) {

@@ -64,6 +64,7 @@ class FileStream {
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   bool registered_ = false;  // counted among the files open for reading
+  bool writable_ = false;    // a failed close is a failed write
   uint64_t position_ = 0;
 };
 

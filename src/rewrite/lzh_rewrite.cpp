@@ -1,6 +1,7 @@
 // Neutralises ticked LZH entries in place: zero data, "-lh0-", the size and
 // CRC-16 of the zeros, "$" as the extension's last byte, then the header sum
 // or header CRC of the archive's level computed over the changed header.
+#include <algorithm>
 #include <array>
 
 #include "analysis/lzh_layout.h"
@@ -48,10 +49,24 @@ void RewriteHeaderSum(EntryWriter& out, const Locator& v) {
   out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(HeaderSum(header.data(), int64_t{h} - 1)));
 }
 
+// How many bytes of the mask to write at "Ext": the name's bytes after its
+// last "." byte, which is where "Ext" points. The extension by the path rules
+// can start at an earlier dot when a lead byte takes the last one as its
+// second byte (a name that is not CP932); the mask is then longer than what
+// follows "Ext", and only its tail, which ends where the name ends, is the
+// name's.
+size_t NameBytesAfterExt(const std::string& caption, size_t maskLength) {
+  const size_t dot = caption.rfind('.');
+  const size_t after = dot == std::string::npos ? 0 : caption.size() - dot - 1;
+  return std::min(after, maskLength);
+}
+
 void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
   const std::string name = s.ListView2.Item(row).caption;
   s.Memo1.Append(name + Ui().logWillRewrite);
-  const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
+  const std::string& caption = s.ListView1.Item(row).caption;
+  const std::string ext = rewrite::MaskSource(caption);
+  const size_t maskBytes = NameBytesAfterExt(caption, ext.size());
   const Locator v = rewrite::ParseLocatorRow(s.ListView1.Item(row));
   const uint64_t p = v.offset;
 
@@ -66,7 +81,7 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
     out.Require(v.offsetI, 2);
     out.Require(p, 2 + uint64_t{out.ReadByte(p + lzh::kHeaderSize)});  // the summed bytes
   }
-  if (v.ext != 0) out.Require(v.ext, ext.size());
+  if (v.ext != 0) out.Require(v.ext, maskBytes);
   if (level != 0 && v.extI != 0) {
     if (v.start < p) out.Refuse();  // a header that would end before it begins
     out.Require(p, uint64_t{v.start} - p);
@@ -84,7 +99,7 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
 
   if (v.ext != 0) {
     SetNameMask(s, ext);
-    out.Bytes(v.ext, s.NameMask);
+    out.Bytes(v.ext, std::string_view(s.NameMask).substr(s.NameMask.size() - maskBytes));
     s.Memo1.Append(name + Ui().logExtensionMasked);
   }
 

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "base/byte_window.h"
 #include "base/errors.h"
@@ -25,6 +30,35 @@ TEST(FileStream, RefusesFoldersMissingFilesAndWriteLockedFiles) {
   EXPECT_THROW(FileStream::Open(dir.File("a"), FileStream::Mode::ReadWrite), CommandError);
 }
 
+// A named pipe chosen as the archive or as the log file: opening it must
+// not wait for another program to open its other end (the window would hang
+// for good). If it does wait, the test opens that end itself to get free.
+TEST(FileStream, NamedPipesAreRefusedWithoutWaiting) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe.zip");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (int which = 0; which < 3; ++which) {
+    auto attempt = std::async(std::launch::async, [&] {
+      try {
+        if (which == 0) FileStream::Open(fifo, FileStream::Mode::Read);
+        if (which == 1) FileStream::Open(fifo, FileStream::Mode::ReadWrite);
+        if (which == 2) FileStream::Create(fifo);
+        return false;
+      } catch (const CommandError&) {
+        return true;
+      }
+    });
+    if (attempt.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+      int other = ::open(fifo.c_str(), (which == 2 ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+      attempt.wait();
+      if (other >= 0) ::close(other);
+      ADD_FAILURE() << "opening a named pipe waited for a partner (" << which << ")";
+      continue;
+    }
+    EXPECT_TRUE(attempt.get()) << which;
+  }
+}
+
 TEST(FileStream, NeverCreatesOverAnOpenSource) {
   TempDir dir;
   test::WriteFileBytes(dir.File("pack.zip"), {9, 9});
@@ -42,6 +76,36 @@ TEST(FileStream, NeverCreatesOverAnOpenSource) {
   out.Append("abc", 3);
   out.Close();
   EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), test::BytesOf("abc"));
+}
+
+// A written file whose close fails (a network file system reports a write it
+// could not carry out only then) must not pass for written: the rewrite
+// would report success. The failure is made here by closing the descriptor
+// behind the stream's back, so that its own close fails.
+TEST(FileStream, AFailedCloseOfAWrittenFileIsReported) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("a.zip"), {1, 2, 3});
+  struct Case {
+    const char* label;
+    bool written;
+    FileStream (*open)(const std::string&);
+  };
+  const Case cases[] = {
+      {"rewrite in place", true, [](const std::string& p) { return FileStream::Open(p, FileStream::Mode::ReadWrite); }},
+      {"created", true, [](const std::string& p) { return FileStream::Create(p + ".log"); }},
+      {"read only", false, [](const std::string& p) { return FileStream::Open(p, FileStream::Mode::Read); }},
+  };
+  for (const Case& c : cases) {
+    FileStream f = c.open(dir.File("a.zip"));
+    ASSERT_EQ(::close(f.Descriptor()), 0) << c.label;
+    if (c.written) {
+      EXPECT_THROW(f.Close(), CommandError) << c.label;
+    } else {
+      EXPECT_NO_THROW(f.Close()) << c.label;
+    }
+  }
+  // Nothing stays registered: the archive can be replaced again.
+  EXPECT_NO_THROW(FileStream::Create(dir.File("a.zip")).Close());
 }
 
 TEST(FileStream, PositionsBeyondFourGibibytes) {

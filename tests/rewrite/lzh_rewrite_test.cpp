@@ -108,6 +108,10 @@ std::vector<LzhCase> Cases() {
     // The last dot is in a folder name: logged, nothing written.
     cases.push_back({"dotted_folder", level, "src.old" + sep + "readme", "src.old" + sep + "readme", true});
     cases.push_back({"double_byte", level, J("a.表"), J("a.") + "\x95$", true});
+    // Not CP932: the lead byte 0x81 takes the last dot as its second byte, so
+    // the extension by the path rules starts at the first dot, while "Ext"
+    // follows the last one. Only the name's last byte may change.
+    cases.push_back({"dot_after_lead_byte", level, "a.b\x81.c", "a.b\x81.$", true});
     cases.push_back({"cp932_folder", level, J("ソフト") + sep + J("表示.txt"), J("ソフト") + sep + J("表示.tx$"),
                      true});
   }
