@@ -26,13 +26,17 @@ OpenFiles& Registry() {
   return registry;
 }
 
+// False only when another program holds a conflicting lock. A file system
+// that cannot lock at all (some network and FUSE mounts) must not make every
+// archive on it unopenable, so there the file is used without a lock.
 bool TryLock(int fd, short type) {
   struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = 0;
   fl.l_len = 0;  // the whole file
-  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+  if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+  return errno != EAGAIN && errno != EACCES;
 }
 
 // Opened with O_NONBLOCK so that a named pipe is refused at once instead of

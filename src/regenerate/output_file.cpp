@@ -79,7 +79,10 @@ void OutputFile::CopyDirect(const FileStream& source, uint64_t pos, uint64_t n) 
       flushed_ += static_cast<uint64_t>(r);
       n -= static_cast<uint64_t>(r);
     } else if (r == 0) {
-      throw CannotRead(source.Path());  // the source ends before the range does
+      // The source ends before the range does, or (older kernels, across
+      // file systems) the kernel copies nothing: the plain path below tells
+      // the two apart.
+      kernelCopy_ = false;
     } else if (errno != EINTR) {
       // Not supported here (another file system, an old kernel) or a failure:
       // the plain path below copies, or names the file that failed.
