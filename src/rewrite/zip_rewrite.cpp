@@ -34,16 +34,19 @@ void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
   if (v.ext != 0) out.Require(v.ext, ext.size());
   // The central name may carry a different extension than the local one: the
   // local mask is written at its extension position but never past the
-  // central name's own bytes.
+  // central name's own bytes. When it would run past, its tail is written, so
+  // the central name still ends in "$" ("a.c" beside a local "a.txt" becomes
+  // "a.$", not "a.t").
   uint8_t nameLength[2];
   out.Read(uint64_t{v.offsetI} + zip::kCentralNameLength, nameLength, sizeof nameLength);
   const uint64_t centralNameStart = uint64_t{v.offsetI} + zip::kCentralHeaderSize;
   const uint64_t centralNameEnd = centralNameStart + le::Get16(nameLength);
-  uint64_t centralFrom = 0, centralTo = 0;
-  if (v.ext != 0 && v.extI != 0) {
-    centralFrom = std::max<uint64_t>(v.extI, centralNameStart);
-    centralTo = std::min<uint64_t>(uint64_t{v.extI} + ext.size(), centralNameEnd);
-    if (centralFrom < centralTo) out.Require(centralFrom, centralTo - centralFrom);
+  uint64_t centralAt = 0;
+  size_t centralLength = 0;
+  if (v.ext != 0 && v.extI != 0 && v.extI >= centralNameStart && v.extI < centralNameEnd) {
+    centralAt = v.extI;
+    centralLength = static_cast<size_t>(std::min<uint64_t>(ext.size(), centralNameEnd - v.extI));
+    if (centralLength > 0) out.Require(centralAt, centralLength);
   }
 
   out.Zeros(v.start, v.size);
@@ -61,10 +64,8 @@ void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
     SetNameMask(s, ext);
     out.Bytes(v.ext, s.NameMask);
     s.Memo1.Append(name + Ui().logExtensionMasked);
-    if (centralFrom < centralTo) {
-      out.Bytes(centralFrom, std::string_view(s.NameMask)
-                                 .substr(static_cast<size_t>(centralFrom - v.extI),
-                                         static_cast<size_t>(centralTo - centralFrom)));
+    if (centralLength > 0) {
+      out.Bytes(centralAt, std::string_view(s.NameMask).substr(s.NameMask.size() - centralLength));
     }
   }
 }

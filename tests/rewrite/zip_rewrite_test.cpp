@@ -93,8 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         ZipCase{"central_without_extension", "a.txt", "a_txt", "a.tx$", "a_txt", true},
         ZipCase{"local_without_extension", "a_txt", "a.txt", "a_txt", "a.txt", false},
         // The local mask "tx$" at the central extension "c": only the byte
-        // inside the central name is written; what follows it stays.
-        ZipCase{"central_extension_shorter", "a.txt", "a.c", "a.tx$", "a.t", true},
+        // inside the central name is written, the mask's last one, so the
+        // central name ends in "$" too; what follows the name stays.
+        ZipCase{"central_extension_shorter", "a.txt", "a.c", "a.tx$", "a.$", true},
         ZipCase{"central_extension_longer", "a.c", "a.txt", "a.$", "a.$xt", true}),
     [](const auto& info) { return std::string(info.param.label); });
 
