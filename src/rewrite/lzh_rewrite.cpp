@@ -82,6 +82,13 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
     out.Require(p, 2 + uint64_t{out.ReadByte(p + lzh::kHeaderSize)});  // the summed bytes
   }
   if (v.ext != 0) out.Require(v.ext, maskBytes);
+  // The archive's level (panel 1) decides where the data CRC and the header
+  // check go. A header of another level in a mixed archive would have them
+  // written at the wrong places (its "Offset(I)" may even be 0, the first
+  // header), so it is refused before any of its bytes is written.
+  if (out.ReadByte(p + lzh::kLevel) != level) {
+    throw CommandError(FormatText(Ui().lzhLevelMismatch, name));
+  }
   if (level != 0 && v.extI != 0) {
     if (v.start < p) out.Refuse();  // a header that would end before it begins
     out.Require(p, uint64_t{v.start} - p);

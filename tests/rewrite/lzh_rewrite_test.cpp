@@ -5,6 +5,11 @@
 #include "checksum/crc.h"
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
+#include "support/analysis_session.h"
+#include "support/lzh_builder.h"
+#include "app/Unit1.h"
+#include "base/errors.h"
+#include <algorithm>
 #include "support/scripted_desktop.h"
 
 namespace brim {
@@ -199,6 +204,42 @@ TEST(LzhRewrite, ShortenedFileRefusesTheEntryAndKeepsItsLength) {
     expected.resize(shortened.size());
     EXPECT_EQ(test::ReadFileBytes(f.path), expected) << level;
   }
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+// A level-1 header after a level-2 first header: panel 1 says Level=2, so the
+// level-2 fields (the data CRC at P + 21) would land inside its name. That entry is refused before
+// any of its bytes is written; the entry before it stays rewritten.
+TEST(LzhRewrite, HeaderOfAnotherLevelIsRefusedUntouched) {
+  test::AnalysisSession a;
+  test::LzhBuilder b;
+  // Zero data (CRC-16 0) lets the level-2 layout read a 0 where it expects
+  // a record size, so the level-1 header reaches its own layout and is listed.
+  b.Add(test::LzhEntry::Level2("a.c", test::Bytes(3, 0)));
+  b.Add(test::LzhEntry::Level1("ab", test::Bytes(3, 0)));
+  b.EndMark();
+  a.Analyse(b.bytes);
+  ASSERT_EQ(a.Panel(0), test::J("解析済み"));
+  ASSERT_EQ(a.Panel(1), "Level=2");
+  ASSERT_EQ(a.Rows(), 2u);
+  a.form.N9Click();
+  a.desktop.answers = {Answer::Yes, Answer::No};
+  EXPECT_FALSE(RunCommand(a.desktop, [&] { a.form.N2Click(); }));
+  ASSERT_EQ(a.desktop.errors.size(), 1u);
+  EXPECT_EQ(a.desktop.errors[0],
+            test::J("ab はヘッダのレベルが先頭のヘッダと異なるため書き換えられません."));
+  const test::Bytes after = test::ReadFileBytes(a.path);
+  ASSERT_EQ(after.size(), b.bytes.size());
+  const uint64_t second = b.entries[1].offset;
+  EXPECT_TRUE(std::equal(after.begin() + static_cast<std::ptrdiff_t>(second), after.end(),
+                         b.bytes.begin() + static_cast<std::ptrdiff_t>(second)));
+  EXPECT_NE(std::vector<uint8_t>(after.begin(), after.begin() + static_cast<std::ptrdiff_t>(second)),
+            std::vector<uint8_t>(b.bytes.begin(), b.bytes.begin() + static_cast<std::ptrdiff_t>(second)));
 }
 
 }  // namespace
