@@ -106,8 +106,9 @@ void Allow(std::vector<bool>& writable, uint64_t from, uint64_t n) {
 // row the data, the method, CRC and size fields, the extension bytes of the
 // name(s), and (LZH) the header sum and header CRC. The rewrite ends at the
 // first ticked row whose cells are not all numbers, so rows after it get
-// nothing.
-std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original) {
+// nothing. A row whose Ext does not point at its caption's extension is a
+// fault in itself: the mask would go over other bytes.
+std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, std::string* fault) {
   std::vector<bool> w(original.size(), false);
   if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) return w;
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
@@ -115,9 +116,16 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original) {
   for (size_t row : TickedRows(s)) {
     const auto r = ReadRow(s, row);
     if (!r) break;
-    // The bytes after the caption's last dot; the mask never writes more.
-    const size_t dot = r->caption.rfind('.');
-    const uint64_t extLength = dot == std::string::npos ? 0 : r->caption.size() - dot - 1;
+    // The mask is the caption's extension (by the path rules) with "$" as its
+    // last byte, written at Ext: the bytes there must be that extension.
+    const std::string_view ext = ExtensionOf(r->caption);
+    const uint64_t extLength = ext.empty() ? 0 : ext.size() - 1;
+    const Bytes extBytes(ext.begin() + (ext.empty() ? 0 : 1), ext.end());
+    if (r->ext != 0 && r->ext + extLength <= original.size() &&
+        !std::equal(extBytes.begin(), extBytes.end(), original.begin() + static_cast<ptrdiff_t>(r->ext))) {
+      *fault = "row " + std::to_string(row) + ": Ext does not point at the caption's extension";
+      return w;
+    }
     Allow(w, r->start, r->size);
     if (r->ext != 0) Allow(w, r->ext, extLength);
     const uint64_t p = r->offset;
@@ -295,7 +303,9 @@ std::string RewriteViolation(const Bytes& input) {
   form.DropFiles({path});
   RunCommand(desktop, [&] { form.Zip1Click(); });
   Tick(form, input);
-  const std::vector<bool> writable = WritableBytes(form.state, input);
+  std::string fault;
+  const std::vector<bool> writable = WritableBytes(form.state, input, &fault);
+  if (!fault.empty()) return fault;
   RunCommand(desktop, [&] { form.N2Click(); });
 
   const Bytes now = ReadFileBytes(path);
