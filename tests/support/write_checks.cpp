@@ -112,7 +112,6 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
   std::vector<bool> w(original.size(), false);
   if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) return w;
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
-  const std::string level = s.StatusBar1.Panel(kPanelDetail);
   for (size_t row : TickedRows(s)) {
     const auto r = ReadRow(s, row);
     if (!r) break;
@@ -146,13 +145,16 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     } else {
       Allow(w, p + 2, 5);
       Allow(w, p + 11, 4);
-      if (level == "Level=2") {
+      // The entry's own header decides where its CRC and checks lie: its
+      // level byte, listed as 2 when above (the analysis read it there).
+      const int level = p + 20 < original.size() ? std::min<int>(original[p + 20], 2) : -1;
+      if (level == 2) {
         Allow(w, p + 21, 2);
-      } else {
+      } else if (level >= 0) {
         Allow(w, r->offsetI, 2);
         Allow(w, p + 1, 1);
       }
-      if (level != "Level=0" && r->extI != 0) Allow(w, r->extI, 2);
+      if (level > 0 && r->extI != 0) Allow(w, r->extI, 2);
     }
   }
   return w;
