@@ -1,6 +1,7 @@
 // Neutralises ticked LZH entries in place: zero data, "-lh0-", the size and
 // CRC-16 of the zeros, "$" as the extension's last byte, then the header sum
-// or header CRC of the archive's level computed over the changed header.
+// or header CRC of the entry's own level computed over the changed header.
+#include <algorithm>
 #include <array>
 
 #include "analysis/lzh_layout.h"
@@ -48,7 +49,7 @@ void RewriteHeaderSum(EntryWriter& out, const Locator& v) {
   out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(HeaderSum(header.data(), int64_t{h} - 1)));
 }
 
-void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
+void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
   const std::string name = s.ListView2.Item(row).caption;
   s.Memo1.Append(name + Ui().logWillRewrite);
   const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
@@ -59,7 +60,11 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
   // before its first byte is written.
   out.Measure();
   out.Require(v.start, v.size);
-  out.Require(p, lzh::kOriginalSize + 4);  // method, original size
+  out.Require(p, lzh::kLevel + 1);  // method, original size, level
+  // The entry's own level, as the analysis listed it (above 2 as 2): its
+  // locator cells follow that level, and in an archive of mixed levels the
+  // first header's would put the checks over other bytes.
+  const int level = std::min<int>(out.ReadByte(p + lzh::kLevel), 2);
   if (level == 2) {
     out.Require(p + lzh::kLevel2Crc, 2);
   } else {
@@ -98,10 +103,9 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
 }  // namespace
 
 void RewriteLzhEntries(ProgramState& s) {
-  const int level = LevelOf(s.StatusBar1.Panel(kPanelDetail));
   // Without a level 0, 1 or 2 in panel 1 no analysis of this archive ended
   // well: nothing can say how its headers are checked.
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || level < 0) {
+  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || LevelOf(s.StatusBar1.Panel(kPanelDetail)) < 0) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return;
   }
@@ -109,7 +113,7 @@ void RewriteLzhEntries(ProgramState& s) {
   FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
   EntryWriter out(file);
   for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-    if (rewrite::RowTicked(s, row)) RewriteLzhEntry(s, out, row, level);
+    if (rewrite::RowTicked(s, row)) RewriteLzhEntry(s, out, row);
   }
   file.Close();
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/Unit1.h"
 #include "app/application.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
@@ -196,6 +197,66 @@ TEST(LzhRewrite, ShortenedFileRefusesTheEntryAndKeepsItsLength) {
     EXPECT_EQ(test::ReadFileBytes(f.path), expected) << level;
   }
 }
+
+// Headers of different levels in one archive: each entry's checks lie where
+// its own level puts them, whatever level the first header has (with the
+// first one's, a level-2 entry's data CRC went to Offset(I), which is 0, over
+// the first header).
+class MixedLevels : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(MixedLevels, EachEntryIsRewrittenByItsOwnLevel) {
+  const auto [first, second] = GetParam();
+  // Zero data (CRC 0) lets the walk, which tries the previous header's
+  // layout first, reach each header's own.
+  LzhSpec a = Entry("a.exe", 3), b = Entry("b.txt", 3);
+  a.data = b.data = test::Zeros(3);
+  a.crc = b.crc = 0;
+  auto join = [&](const LzhSpec& x, const LzhSpec& y) {
+    Bytes out = test::BuildLzh(first, {x}).bytes;
+    out.pop_back();  // the first archive's end byte
+    const Bytes rest = test::BuildLzh(second, {y}).bytes;
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+  };
+  test::TempDir dir;
+  const std::string path = dir.File("m.lzh");
+  test::WriteFileBytes(path, join(a, b));
+  test::ScriptedDesktop d;
+  d.answers = {Answer::Yes, Answer::No};
+  TForm1 form(d);
+  form.DropFiles({path});
+  form.Zip1Click();
+  ASSERT_EQ(form.state.StatusBar1.Panel(kPanelState), Ui().analysed);
+  ASSERT_EQ(form.state.ListView1.Count(), 2u);
+  form.N9Click();
+  ASSERT_TRUE(RunCommand(d, [&] { form.N2Click(); }));
+  const Bytes got = test::ReadFileBytes(path), want = join(Neutral(a, "a.ex$"), Neutral(b, "b.tx$"));
+  const size_t firstLength = test::BuildLzh(first, {a}).bytes.size() - 1;
+  ASSERT_EQ(got.size(), want.size());
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + firstLength, want.begin()));
+  // A level-2 header that the walk reached through the level-0/1 layout is
+  // listed without its name and header-CRC positions: only its own fixed
+  // fields and data change.
+  if (second != 2) {
+    EXPECT_EQ(got, want);
+  } else {
+    Bytes keep = join(a, b);
+    const size_t p = firstLength;
+    // Method, sizes, time, level and data CRC (the data is zeros already).
+    std::copy(want.begin() + static_cast<ptrdiff_t>(p + 2), want.begin() + static_cast<ptrdiff_t>(p + 23),
+              keep.begin() + static_cast<ptrdiff_t>(p + 2));
+    EXPECT_EQ(std::vector<uint8_t>(got.begin() + static_cast<ptrdiff_t>(p), got.end()),
+              std::vector<uint8_t>(keep.begin() + static_cast<ptrdiff_t>(p), keep.end()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, MixedLevels,
+                         ::testing::Values(std::pair{0, 1}, std::pair{1, 0}, std::pair{0, 2},
+                                           std::pair{1, 2}),
+                         [](const auto& info) {
+                           return "level" + std::to_string(info.param.first) + "_then_level" +
+                                  std::to_string(info.param.second);
+                         });
 
 }  // namespace
 }  // namespace brim
