@@ -83,7 +83,7 @@ class LzhWalk {
  private:
   void End(const std::string& text) { s_.StatusBar1.SetPanel(kPanelState, text); }
 
-  // Appends the name bytes at pos, noting the position after each ".".
+  // Appends the name bytes at pos, noting the position after its last ".".
   bool ReadName(uint64_t pos, uint64_t n, LzhHeader& h) {
     h.name.clear();
     h.extPosition = 0;
@@ -91,8 +91,11 @@ class LzhWalk {
     const uint8_t* b = w_.At(pos, static_cast<size_t>(n));
     if (!b) return false;
     h.name.assign(reinterpret_cast<const char*>(b), static_cast<size_t>(n));
-    for (uint64_t i = 0; i < n; ++i)
-      if (b[i] == '.') h.extPosition = pos + i + 1;
+    // By the path rules, as the caption's extension is taken: a "." after a
+    // lead byte is that character's second byte. The rewrite writes the
+    // caption's extension here, so both must start at the same byte.
+    const size_t dot = FindLastOfCp932(h.name, ".");
+    if (dot != std::string::npos) h.extPosition = pos + dot + 1;
     return true;
   }
 

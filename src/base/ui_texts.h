@@ -87,7 +87,6 @@
   X(logZeroed, "を00で上書きしました。")                                          \
   X(logExtensionMasked, "の拡張子を変更しました。")                               \
   X(logHeaderRebuilt, "のヘッダを再生成しました。")                               \
-  X(lzhLevelMismatch, "%s はヘッダのレベルが先頭のヘッダと異なるため書き換えられません") \
   X(fileChangedSinceAnalysis, "ファイル %s は解析後に変更されています")          \
   /* Regeneration. */                                                             \
   X(logWriting, "を出力中")                                                       \

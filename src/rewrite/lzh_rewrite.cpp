@@ -1,6 +1,6 @@
 // Neutralises ticked LZH entries in place: zero data, "-lh0-", the size and
 // CRC-16 of the zeros, "$" as the extension's last byte, then the header sum
-// or header CRC of the archive's level computed over the changed header.
+// or header CRC of the entry's own level computed over the changed header.
 #include <algorithm>
 #include <array>
 
@@ -49,24 +49,10 @@ void RewriteHeaderSum(EntryWriter& out, const Locator& v) {
   out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(HeaderSum(header.data(), int64_t{h} - 1)));
 }
 
-// How many bytes of the mask to write at "Ext": the name's bytes after its
-// last "." byte, which is where "Ext" points. The extension by the path rules
-// can start at an earlier dot when a lead byte takes the last one as its
-// second byte (a name that is not CP932); the mask is then longer than what
-// follows "Ext", and only its tail, which ends where the name ends, is the
-// name's.
-size_t NameBytesAfterExt(const std::string& caption, size_t maskLength) {
-  const size_t dot = caption.rfind('.');
-  const size_t after = dot == std::string::npos ? 0 : caption.size() - dot - 1;
-  return std::min(after, maskLength);
-}
-
-void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
+void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
   const std::string name = s.ListView2.Item(row).caption;
   s.Memo1.Append(name + Ui().logWillRewrite);
-  const std::string& caption = s.ListView1.Item(row).caption;
-  const std::string ext = rewrite::MaskSource(caption);
-  const size_t maskBytes = NameBytesAfterExt(caption, ext.size());
+  const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
   const Locator v = rewrite::ParseLocatorRow(s.ListView1.Item(row));
   const uint64_t p = v.offset;
 
@@ -74,21 +60,18 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
   // before its first byte is written.
   out.Measure();
   out.Require(v.start, v.size);
-  out.Require(p, lzh::kOriginalSize + 4);  // method, original size
+  out.Require(p, lzh::kLevel + 1);  // method, original size, level
+  // The entry's own level, as the analysis listed it (above 2 as 2): its
+  // locator cells follow that level, and in an archive of mixed levels the
+  // first header's would put the checks over other bytes.
+  const int level = std::min<int>(out.ReadByte(p + lzh::kLevel), 2);
   if (level == 2) {
     out.Require(p + lzh::kLevel2Crc, 2);
   } else {
     out.Require(v.offsetI, 2);
     out.Require(p, 2 + uint64_t{out.ReadByte(p + lzh::kHeaderSize)});  // the summed bytes
   }
-  if (v.ext != 0) out.Require(v.ext, maskBytes);
-  // The archive's level (panel 1) decides where the data CRC and the header
-  // check go. A header of another level in a mixed archive would have them
-  // written at the wrong places (its "Offset(I)" may even be 0, the first
-  // header), so it is refused before any of its bytes is written.
-  if (out.ReadByte(p + lzh::kLevel) != level) {
-    throw CommandError(FormatText(Ui().lzhLevelMismatch, name));
-  }
+  if (v.ext != 0) out.Require(v.ext, ext.size());
   if (level != 0 && v.extI != 0) {
     if (v.start < p) out.Refuse();  // a header that would end before it begins
     out.Require(p, uint64_t{v.start} - p);
@@ -106,7 +89,7 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
 
   if (v.ext != 0) {
     SetNameMask(s, ext);
-    out.Bytes(v.ext, std::string_view(s.NameMask).substr(s.NameMask.size() - maskBytes));
+    out.Bytes(v.ext, s.NameMask);
     s.Memo1.Append(name + Ui().logExtensionMasked);
   }
 
@@ -120,10 +103,9 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row, int level) {
 }  // namespace
 
 void RewriteLzhEntries(ProgramState& s) {
-  const int level = LevelOf(s.StatusBar1.Panel(kPanelDetail));
   // Without a level 0, 1 or 2 in panel 1 no analysis of this archive ended
   // well: nothing can say how its headers are checked.
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || level < 0) {
+  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || LevelOf(s.StatusBar1.Panel(kPanelDetail)) < 0) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return;
   }
@@ -131,7 +113,7 @@ void RewriteLzhEntries(ProgramState& s) {
   FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
   EntryWriter out(file);
   for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-    if (rewrite::RowTicked(s, row)) RewriteLzhEntry(s, out, row, level);
+    if (rewrite::RowTicked(s, row)) RewriteLzhEntry(s, out, row);
   }
   file.Close();
 }

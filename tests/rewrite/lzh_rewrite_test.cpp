@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/Unit1.h"
 #include "app/application.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
@@ -206,41 +207,66 @@ TEST(LzhRewrite, ShortenedFileRefusesTheEntryAndKeepsItsLength) {
   }
 }
 
-}  // namespace
-}  // namespace brim
+// Headers of different levels in one archive: each entry's checks lie where
+// its own level puts them, whatever level the first header has (with the
+// first one's, a level-2 entry's data CRC went to Offset(I), which is 0, over
+// the first header).
+class MixedLevels : public ::testing::TestWithParam<std::pair<int, int>> {};
 
-namespace brim {
-namespace {
-
-// A level-1 header after a level-2 first header: panel 1 says Level=2, so the
-// level-2 fields (the data CRC at P + 21) would land inside its name. That entry is refused before
-// any of its bytes is written; the entry before it stays rewritten.
-TEST(LzhRewrite, HeaderOfAnotherLevelIsRefusedUntouched) {
-  test::AnalysisSession a;
-  test::LzhBuilder b;
-  // Zero data (CRC-16 0) lets the level-2 layout read a 0 where it expects
-  // a record size, so the level-1 header reaches its own layout and is listed.
-  b.Add(test::LzhEntry::Level2("a.c", test::Bytes(3, 0)));
-  b.Add(test::LzhEntry::Level1("ab", test::Bytes(3, 0)));
-  b.EndMark();
-  a.Analyse(b.bytes);
-  ASSERT_EQ(a.Panel(0), test::J("解析済み"));
-  ASSERT_EQ(a.Panel(1), "Level=2");
-  ASSERT_EQ(a.Rows(), 2u);
-  a.form.N9Click();
-  a.desktop.answers = {Answer::Yes, Answer::No};
-  EXPECT_FALSE(RunCommand(a.desktop, [&] { a.form.N2Click(); }));
-  ASSERT_EQ(a.desktop.errors.size(), 1u);
-  EXPECT_EQ(a.desktop.errors[0],
-            test::J("ab はヘッダのレベルが先頭のヘッダと異なるため書き換えられません."));
-  const test::Bytes after = test::ReadFileBytes(a.path);
-  ASSERT_EQ(after.size(), b.bytes.size());
-  const uint64_t second = b.entries[1].offset;
-  EXPECT_TRUE(std::equal(after.begin() + static_cast<std::ptrdiff_t>(second), after.end(),
-                         b.bytes.begin() + static_cast<std::ptrdiff_t>(second)));
-  EXPECT_NE(std::vector<uint8_t>(after.begin(), after.begin() + static_cast<std::ptrdiff_t>(second)),
-            std::vector<uint8_t>(b.bytes.begin(), b.bytes.begin() + static_cast<std::ptrdiff_t>(second)));
+TEST_P(MixedLevels, EachEntryIsRewrittenByItsOwnLevel) {
+  const auto [first, second] = GetParam();
+  // Zero data (CRC 0) lets the walk, which tries the previous header's
+  // layout first, reach each header's own.
+  LzhSpec a = Entry("a.exe", 3), b = Entry("b.txt", 3);
+  a.data = b.data = test::Zeros(3);
+  a.crc = b.crc = 0;
+  auto join = [&](const LzhSpec& x, const LzhSpec& y) {
+    Bytes out = test::BuildLzh(first, {x}).bytes;
+    out.pop_back();  // the first archive's end byte
+    const Bytes rest = test::BuildLzh(second, {y}).bytes;
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+  };
+  test::TempDir dir;
+  const std::string path = dir.File("m.lzh");
+  test::WriteFileBytes(path, join(a, b));
+  test::ScriptedDesktop d;
+  d.answers = {Answer::Yes, Answer::No};
+  TForm1 form(d);
+  form.DropFiles({path});
+  form.Zip1Click();
+  ASSERT_EQ(form.state.StatusBar1.Panel(kPanelState), Ui().analysed);
+  ASSERT_EQ(form.state.ListView1.Count(), 2u);
+  form.N9Click();
+  ASSERT_TRUE(RunCommand(d, [&] { form.N2Click(); }));
+  const Bytes got = test::ReadFileBytes(path), want = join(Neutral(a, "a.ex$"), Neutral(b, "b.tx$"));
+  const size_t firstLength = test::BuildLzh(first, {a}).bytes.size() - 1;
+  ASSERT_EQ(got.size(), want.size());
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + firstLength, want.begin()));
+  // A level-2 header that the walk reached through the level-0/1 layout is
+  // listed without its name and header-CRC positions: only its own fixed
+  // fields and data change.
+  if (second != 2) {
+    EXPECT_EQ(got, want);
+  } else {
+    Bytes keep = join(a, b);
+    const size_t p = firstLength;
+    // Method, sizes, time, level and data CRC (the data is zeros already).
+    std::copy(want.begin() + static_cast<ptrdiff_t>(p + 2), want.begin() + static_cast<ptrdiff_t>(p + 23),
+              keep.begin() + static_cast<ptrdiff_t>(p + 2));
+    EXPECT_EQ(std::vector<uint8_t>(got.begin() + static_cast<ptrdiff_t>(p), got.end()),
+              std::vector<uint8_t>(keep.begin() + static_cast<ptrdiff_t>(p), keep.end()));
+  }
 }
 
+INSTANTIATE_TEST_SUITE_P(Pairs, MixedLevels,
+                         ::testing::Values(std::pair{0, 1}, std::pair{1, 0}, std::pair{0, 2},
+                                           std::pair{1, 2}),
+                         [](const auto& info) {
+                           return "level" + std::to_string(info.param.first) + "_then_level" +
+                                  std::to_string(info.param.second);
+                         });
+
 }  // namespace
 }  // namespace brim
+

@@ -34,9 +34,10 @@ std::string ZipCaption(const std::string& name) {
   return std::string(FileNamePart(backslashed));
 }
 
-// LZH: the byte after the last "." of the stored name, wherever it is.
+// LZH: the byte after the last "." of the stored name, wherever it is (a "."
+// right after a lead byte is that character's second byte).
 uint64_t LzhExtPosition(const std::string& name, uint64_t namePos) {
-  size_t dot = name.rfind('.');
+  size_t dot = FindLastOfCp932(name, ".");
   return dot == std::string::npos ? 0 : namePos + dot + 1;
 }
 std::string LzhCaption(const std::string& name, int level) {

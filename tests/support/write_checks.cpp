@@ -1,0 +1,406 @@
+#include "support/write_checks.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "app/Unit1.h"
+#include "app/application.h"
+#include "base/cp932.h"
+#include "base/ui_texts.h"
+#include "support/scripted_desktop.h"
+
+namespace brim::test {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A locator cell as the analysis writes it ("%X"); nullopt when empty or
+// anything else.
+std::optional<uint64_t> HexCell(const std::string& text) {
+  if (text.empty() || text.size() > 8) return std::nullopt;
+  uint64_t v = 0;
+  for (char c : text) {
+    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return std::nullopt;
+    v = v * 16 + static_cast<uint64_t>(d);
+  }
+  return v;
+}
+
+struct Row {
+  std::string caption;
+  uint64_t offset, start, size, ext, extI, offsetI;
+};
+
+// Locator row `row` with all six cells read; nullopt when one is not a number.
+std::optional<Row> ReadRow(const ProgramState& s, size_t row) {
+  const ListItem& item = s.ListView1.Item(row);
+  uint64_t v[6];
+  for (size_t c = 0; c < 6; ++c) {
+    auto cell = c < item.subItems.size() ? HexCell(item.subItems[c]) : std::nullopt;
+    if (!cell) return std::nullopt;
+    v[c] = *cell;
+  }
+  return Row{item.caption, v[0], v[1], v[2], v[3], v[4], v[5]};
+}
+
+void Tick(TForm1& form, const Bytes& input) {
+  const uint8_t mode = input.empty() ? 0 : input.back();
+  if ((mode & 0x80) == 0) {
+    form.N9Click();
+    return;
+  }
+  ListView& listing = form.state.ListView2;
+  for (size_t row = 0; row < listing.Count(); ++row) listing.SetChecked(row, (mode >> (row % 7)) & 1);
+}
+
+std::vector<size_t> TickedRows(const ProgramState& s) {
+  std::vector<size_t> rows;
+  for (size_t row = 0; row < s.ListView1.Count() && row < s.ListView2.Count(); ++row) {
+    if (s.ListView2.Item(row).checked) rows.push_back(row);
+  }
+  return rows;
+}
+
+uint64_t Get16(const Bytes& b, uint64_t at) { return b[at] | uint64_t{b[at + 1]} << 8; }
+
+std::string Hex(uint64_t v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+// The tables keep one row per entry, with all columns, and the tally counts
+// every entry once.
+std::string TablesWhole(const ProgramState& s) {
+  if (s.ListView1.Count() != s.ListView2.Count()) return "locator and listing differ in rows";
+  for (size_t i = 0; i < s.ListView1.Count(); ++i) {
+    if (s.ListView1.Item(i).subItems.size() != 6) return "locator row without its six cells";
+    if (s.ListView2.Item(i).subItems.size() != 4) return "listing row without its four cells";
+  }
+  uint64_t tallied = 0;
+  for (size_t i = 0; i < s.ListView5.Count(); ++i) {
+    tallied += std::strtoull(s.ListView5.Item(i).subItems.at(0).c_str(), nullptr, 10);
+  }
+  if (tallied != s.ListView2.Count()) return "the tally does not count every entry once";
+  return "";
+}
+
+// ---- Rewrite ----
+
+// Marks [from, from + n) as writable.
+void Allow(std::vector<bool>& writable, uint64_t from, uint64_t n) {
+  for (uint64_t i = from; i < from + n && i < writable.size(); ++i) writable[i] = true;
+}
+
+// Every byte the rewrite may change, from the tables as analysed: per ticked
+// row the data, the method, CRC and size fields, the extension bytes of the
+// name(s), and (LZH) the header sum and header CRC. The rewrite ends at the
+// first ticked row whose cells are not all numbers, so rows after it get
+// nothing. A row whose Ext does not point at its caption's extension is a
+// fault in itself: the mask would go over other bytes.
+std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, std::string* fault) {
+  std::vector<bool> w(original.size(), false);
+  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) return w;
+  const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
+  for (size_t row : TickedRows(s)) {
+    const auto r = ReadRow(s, row);
+    if (!r) break;
+    // The mask is the caption's extension (by the path rules) with "$" as its
+    // last byte, written at Ext: the bytes there must be that extension.
+    const std::string_view ext = ExtensionOf(r->caption);
+    const uint64_t extLength = ext.empty() ? 0 : ext.size() - 1;
+    const Bytes extBytes(ext.begin() + (ext.empty() ? 0 : 1), ext.end());
+    if (r->ext != 0 && r->ext + extLength <= original.size() &&
+        !std::equal(extBytes.begin(), extBytes.end(), original.begin() + static_cast<ptrdiff_t>(r->ext))) {
+      *fault = "row " + std::to_string(row) + ": Ext does not point at the caption's extension";
+      return w;
+    }
+    Allow(w, r->start, r->size);
+    if (r->ext != 0) Allow(w, r->ext, extLength);
+    const uint64_t p = r->offset;
+    if (zip) {
+      Allow(w, p + 8, 2);
+      Allow(w, p + 14, 4);
+      Allow(w, p + 22, 4);
+      const uint64_t c = r->offsetI;
+      Allow(w, c + 10, 2);
+      Allow(w, c + 16, 4);
+      Allow(w, c + 24, 4);
+      // The central mask stays inside the central name.
+      if (r->ext != 0 && r->extI != 0 && c + 30 <= original.size()) {
+        const uint64_t nameFrom = c + 46, nameTo = nameFrom + Get16(original, c + 28);
+        const uint64_t from = std::max(r->extI, nameFrom), to = std::min(r->extI + extLength, nameTo);
+        if (from < to) Allow(w, from, to - from);
+      }
+    } else {
+      Allow(w, p + 2, 5);
+      Allow(w, p + 11, 4);
+      // The entry's own header decides where its CRC and checks lie: its
+      // level byte, listed as 2 when above (the analysis read it there).
+      const int level = p + 20 < original.size() ? std::min<int>(original[p + 20], 2) : -1;
+      if (level == 2) {
+        Allow(w, p + 21, 2);
+      } else if (level >= 0) {
+        Allow(w, r->offsetI, 2);
+        Allow(w, p + 1, 1);
+      }
+      if (level > 0 && r->extI != 0) Allow(w, r->extI, 2);
+    }
+  }
+  return w;
+}
+
+// ---- Regeneration ----
+
+// What one output must hold: its length, and bytes at some positions.
+struct Expected {
+  uint64_t length = 0;
+  std::vector<std::pair<uint64_t, Bytes>> pieces;
+};
+
+Bytes Slice(const Bytes& b, uint64_t from, uint64_t n) {
+  return Bytes(b.begin() + static_cast<ptrdiff_t>(from), b.begin() + static_cast<ptrdiff_t>(from + n));
+}
+
+void Put(Bytes& b, uint64_t v, int width) {
+  for (int i = 0; i < width; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+Bytes EndRecord(uint64_t entries, uint64_t directorySize, uint64_t directoryOffset) {
+  Bytes e = {0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0};
+  Put(e, entries, 2);
+  Put(e, entries, 2);
+  Put(e, directorySize, 4);
+  Put(e, directoryOffset, 4);
+  Put(e, 0, 2);
+  return e;
+}
+
+// One entry as the outputs copy it: the range from "Offset" to "Start" +
+// "Size", for ZIP the data descriptor after it (flag bit 3 and its signature
+// there) and the name from the local header. nullopt when the archive does
+// not hold all of it, so no output may contain it.
+struct Copied {
+  Bytes range;  // with the descriptor
+  Bytes name;
+};
+
+std::optional<Copied> CopiedEntry(const ProgramState& s, size_t row, const Bytes& a, bool zip) {
+  const ListItem& item = s.ListView1.Item(row);
+  std::optional<uint64_t> v[3];
+  for (size_t c = 0; c < 3; ++c) v[c] = c < item.subItems.size() ? HexCell(item.subItems[c]) : std::nullopt;
+  if (!v[0] || !v[1] || !v[2]) return std::nullopt;
+  const uint64_t offset = *v[0], end = *v[1] + *v[2];
+  if (end < offset || end > a.size()) return std::nullopt;
+  Copied out;
+  uint64_t descriptor = 0;
+  if (zip) {
+    if (offset + 30 > a.size()) return std::nullopt;
+    const uint64_t n = Get16(a, offset + 26);
+    if (offset + 30 + n > a.size()) return std::nullopt;
+    out.name = Slice(a, offset + 30, n);
+    const bool bit3 = Get16(a, offset + 6) & 8;
+    if (bit3 && end + 16 <= a.size() && std::memcmp(&a[end], "PK\x07\x08", 4) == 0) descriptor = 16;
+  }
+  out.range = Slice(a, offset, end + descriptor - offset);
+  return out;
+}
+
+// The output of the entries, in order, as "個別に生成" (one entry) or
+// "結合して生成" builds it.
+Expected ExpectedArchive(const std::vector<Copied>& entries, bool zip) {
+  Expected e;
+  uint64_t at = 0;
+  std::vector<uint64_t> positions;
+  for (const Copied& c : entries) {
+    positions.push_back(at);
+    e.pieces.push_back({at, c.range});
+    at += c.range.size();
+  }
+  if (!zip) {
+    e.pieces.push_back({at, Bytes{0}});
+    e.length = at + 1;
+    return e;
+  }
+  const uint64_t directory = at;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    e.pieces.push_back({at, Bytes{0x50, 0x4B, 0x01, 0x02}});
+    Bytes local;
+    Put(local, positions[i], 4);
+    e.pieces.push_back({at + 42, local});
+    e.pieces.push_back({at + 46, entries[i].name});
+    at += 46 + entries[i].name.size();
+  }
+  e.pieces.push_back({at, EndRecord(entries.size(), at - directory, directory)});
+  e.length = at + 22;
+  return e;
+}
+
+std::string Mismatch(const std::string& path, const Expected& e) {
+  const Bytes got = ReadFileBytes(path);
+  if (got.size() != e.length) {
+    return path + ": " + std::to_string(got.size()) + " bytes, expected " + std::to_string(e.length);
+  }
+  for (const auto& [at, bytes] : e.pieces) {
+    if (!std::equal(bytes.begin(), bytes.end(), got.begin() + static_cast<ptrdiff_t>(at))) {
+      return path + ": bytes at " + Hex(at) + " differ from the expected output";
+    }
+  }
+  return "";
+}
+
+struct Node {
+  bool regular;
+  uint64_t size;
+};
+using Tree = std::map<std::string, Node>;
+
+// Everything under root, symbolic links not followed.
+Tree ListTree(const std::string& root) {
+  Tree out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0) continue;
+    out[it->path().string()] = {S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size)};
+  }
+  return out;
+}
+
+// The entries of after that before lacks; "" in *fault when nothing of
+// before went or changed size.
+std::vector<std::string> NewEntries(const Tree& before, const Tree& after, std::string* fault) {
+  std::vector<std::string> added;
+  for (const auto& [path, node] : before) {
+    auto it = after.find(path);
+    if (it == after.end()) *fault = path + " went away";
+    else if (it->second.regular != node.regular || it->second.size != node.size) *fault = path + " changed";
+  }
+  for (const auto& [path, node] : after) {
+    if (!before.count(path)) added.push_back(path);
+  }
+  return added;
+}
+
+}  // namespace
+
+std::string RewriteViolation(const Bytes& input) {
+  TempDir dir;
+  const std::string path = dir.File("archive");
+  WriteFileBytes(path, input);
+
+  ScriptedDesktop desktop;
+  desktop.answers = {Answer::Yes, Answer::No};
+  TForm1 form(desktop);
+  form.DropFiles({path});
+  RunCommand(desktop, [&] { form.Zip1Click(); });
+  Tick(form, input);
+  std::string fault;
+  const std::vector<bool> writable = WritableBytes(form.state, input, &fault);
+  if (!fault.empty()) return fault;
+  RunCommand(desktop, [&] { form.N2Click(); });
+
+  const Bytes now = ReadFileBytes(path);
+  if (now.size() != input.size()) {
+    return "length " + std::to_string(input.size()) + " became " + std::to_string(now.size());
+  }
+  for (size_t i = 0; i < now.size(); ++i) {
+    if (now[i] != input[i] && !writable[i]) return "byte " + Hex(i) + " changed outside the written fields";
+  }
+
+  ScriptedDesktop again;
+  TForm1 second(again);
+  second.DropFiles({path});
+  RunCommand(again, [&] { second.Zip1Click(); });
+  const std::string tables = TablesWhole(second.state);
+  return tables.empty() ? "" : "after the rewrite: " + tables;
+}
+
+std::string RegenerateViolation(const Bytes& input) {
+  TempDir root;
+  const std::string folder = root.Path() + "/w";
+  fs::create_directory(folder);
+  static const char kPk[] = "PK";
+  const bool pk = std::search(input.begin(), input.end(), kPk, kPk + 2) != input.end();
+  const std::string path = folder + (pk ? "/a.zip" : "/a.lzh");
+  WriteFileBytes(path, input);
+
+  ScriptedDesktop desktop;
+  TForm1 form(desktop);
+  form.DropFiles({path});
+  RunCommand(desktop, [&] { form.Zip1Click(); });
+  Tick(form, input);
+  const ProgramState& s = form.state;
+  const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
+  const std::string suffix = zip ? ".zip" : ".lzh";
+  const std::vector<size_t> ticked = TickedRows(s);
+
+  std::string fault;
+  auto sourceKept = [&] { return ReadFileBytes(path) == input ? "" : std::string("the source changed"); };
+
+  // "個別に生成": each new file is the output of the first ticked row whose
+  // name gives its path.
+  const Tree before = ListTree(root.Path());
+  RunCommand(desktop, [&] { form.N6Click(); });
+  const Tree split = ListTree(root.Path());
+  if (!(fault = sourceKept()).empty()) return "split: " + fault;
+  const std::vector<std::string> outputs = NewEntries(before, split, &fault);
+  if (!fault.empty()) return "split: " + fault;
+  for (const std::string& added : outputs) {
+    if (added.rfind(folder + "/", 0) != 0) return "split: " + added + " created outside the folder";
+    if (!split.at(added).regular) return "split: " + added + " is not a file";
+    std::optional<size_t> producer;
+    for (size_t row : ticked) {
+      const std::string name = folder + "/" + EntryNameToNativePath(s.ListView1.Item(row).caption) + suffix;
+      if (fs::path(name).lexically_normal().string() == added) {
+        producer = row;
+        break;
+      }
+    }
+    if (!producer) return "split: " + added + " is no ticked entry's output";
+    const auto entry = CopiedEntry(s, *producer, input, zip);
+    if (!entry) return "split: " + added + " made of a range the archive does not hold";
+    if (!(fault = Mismatch(added, ExpectedArchive({*entry}, zip))).empty()) return "split: " + fault;
+  }
+
+  // "結合して生成": at most one new file, under the first free number, holding
+  // every ticked entry.
+  RunCommand(desktop, [&] { form.N7Click(); });
+  const Tree combined = ListTree(root.Path());
+  if (!(fault = sourceKept()).empty()) return "combine: " + fault;
+  const std::vector<std::string> added = NewEntries(split, combined, &fault);
+  if (!fault.empty()) return "combine: " + fault;
+  if (added.empty()) return "";
+  if (added.size() > 1) return "combine: " + std::to_string(added.size()) + " files created";
+  std::string name;
+  for (int number = 0; number <= 99 && name.empty(); ++number) {
+    char mark[32];
+    std::snprintf(mark, sizeof mark, "/a(ReCreate%02d)", number);
+    const std::string candidate = folder + mark + suffix;
+    auto it = split.find(candidate);
+    if (it == split.end() || !it->second.regular) name = candidate;
+  }
+  if (added[0] != name) return "combine: " + added[0] + " created, expected " + name;
+  if (!combined.at(name).regular) return "combine: " + name + " is not a file";
+  std::vector<Copied> entries;
+  for (size_t row : ticked) {
+    auto entry = CopiedEntry(s, row, input, zip);
+    if (!entry) return "combine: " + name + " made of a range the archive does not hold";
+    entries.push_back(*entry);
+  }
+  if (zip && entries.size() > 0xFFFF) return "combine: " + name + " of more than 65,535 entries";
+  fault = Mismatch(name, ExpectedArchive(entries, zip));
+  return fault.empty() ? "" : "combine: " + fault;
+}
+
+}  // namespace brim::test
