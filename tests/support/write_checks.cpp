@@ -60,7 +60,18 @@ void Tick(TForm1& form, const Bytes& input) {
     return;
   }
   ListView& listing = form.state.ListView2;
-  for (size_t row = 0; row < listing.Count(); ++row) listing.SetChecked(row, (mode >> (row % 7)) & 1);
+  for (size_t row = 0; row < listing.Count(); ++row) listing.SetChecked(row, (mode >> (row % 6)) & 1);
+}
+
+// The archive as the command finds it: shrunk when the input asks, as if it
+// had changed since the analysis.
+Bytes ShrinkIfAsked(const std::string& path, const Bytes& input) {
+  const uint8_t mode = input.empty() ? 0 : input.back();
+  if ((mode & 0x40) == 0 || input.size() < 2) return input;
+  const size_t length = input.size() * input[input.size() - 2] / 256;
+  Bytes shrunk(input.begin(), input.begin() + static_cast<ptrdiff_t>(length));
+  WriteFileBytes(path, shrunk);
+  return shrunk;
 }
 
 std::vector<size_t> TickedRows(const ProgramState& s) {
@@ -305,17 +316,18 @@ std::string RewriteViolation(const Bytes& input) {
   form.DropFiles({path});
   RunCommand(desktop, [&] { form.Zip1Click(); });
   Tick(form, input);
+  const Bytes before = ShrinkIfAsked(path, input);
   std::string fault;
-  const std::vector<bool> writable = WritableBytes(form.state, input, &fault);
+  const std::vector<bool> writable = WritableBytes(form.state, before, &fault);
   if (!fault.empty()) return fault;
   RunCommand(desktop, [&] { form.N2Click(); });
 
   const Bytes now = ReadFileBytes(path);
-  if (now.size() != input.size()) {
-    return "length " + std::to_string(input.size()) + " became " + std::to_string(now.size());
+  if (now.size() != before.size()) {
+    return "length " + std::to_string(before.size()) + " became " + std::to_string(now.size());
   }
   for (size_t i = 0; i < now.size(); ++i) {
-    if (now[i] != input[i] && !writable[i]) return "byte " + Hex(i) + " changed outside the written fields";
+    if (now[i] != before[i] && !writable[i]) return "byte " + Hex(i) + " changed outside the written fields";
   }
 
   ScriptedDesktop again;
@@ -340,13 +352,14 @@ std::string RegenerateViolation(const Bytes& input) {
   form.DropFiles({path});
   RunCommand(desktop, [&] { form.Zip1Click(); });
   Tick(form, input);
+  const Bytes source = ShrinkIfAsked(path, input);
   const ProgramState& s = form.state;
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
   const std::string suffix = zip ? ".zip" : ".lzh";
   const std::vector<size_t> ticked = TickedRows(s);
 
   std::string fault;
-  auto sourceKept = [&] { return ReadFileBytes(path) == input ? "" : std::string("the source changed"); };
+  auto sourceKept = [&] { return ReadFileBytes(path) == source ? "" : std::string("the source changed"); };
 
   // "個別に生成": each new file is the output of the first ticked row whose
   // name gives its path.
@@ -368,7 +381,7 @@ std::string RegenerateViolation(const Bytes& input) {
       }
     }
     if (!producer) return "split: " + added + " is no ticked entry's output";
-    const auto entry = CopiedEntry(s, *producer, input, zip);
+    const auto entry = CopiedEntry(s, *producer, source, zip);
     if (!entry) return "split: " + added + " made of a range the archive does not hold";
     if (!(fault = Mismatch(added, ExpectedArchive({*entry}, zip))).empty()) return "split: " + fault;
   }
@@ -394,7 +407,7 @@ std::string RegenerateViolation(const Bytes& input) {
   if (!combined.at(name).regular) return "combine: " + name + " is not a file";
   std::vector<Copied> entries;
   for (size_t row : ticked) {
-    auto entry = CopiedEntry(s, row, input, zip);
+    auto entry = CopiedEntry(s, row, source, zip);
     if (!entry) return "combine: " + name + " made of a range the archive does not hold";
     entries.push_back(*entry);
   }

@@ -4,8 +4,11 @@
 // through RunCommand, and returns "" when every rule held or a description of
 // the first one broken. The fuzz targets and the regression tests share them.
 //
-// Rows ticked: all of them, unless the input's last byte has its top bit set;
-// then row i is ticked when bit (i mod 7) of that byte is.
+// The input's last byte picks what happens between the analysis and the
+// command. Bit 7: row i is ticked when bit (i mod 6) of that byte is (without
+// it, all rows are). Bit 6: the archive shrinks to (length * the byte before
+// it) / 256 bytes, as if it had changed since the analysis; the rules then
+// hold for the shrunk archive.
 #pragma once
 #include <string>
 
