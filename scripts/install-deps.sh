@@ -8,6 +8,7 @@ packages=(
   fonts-ipafont-gothic xvfb xauth
   zip unzip p7zip-full libarchive-tools lhasa jlha-utils
   time
+  desktop-file-utils qt6-translations-l10n
 )
 missing=()
 for p in "${packages[@]}"; do

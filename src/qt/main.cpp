@@ -34,7 +34,11 @@ void ScheduleScreenshot(brim::qt::BrimlodeApp& app, QString file, QString archiv
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(brim::Cp932ToUtf8(brim::Ui().appTitle)));
+  // The desktop entry's name: lets the window manager match the window to
+  // its menu entry and icon.
+  QGuiApplication::setDesktopFileName("brimlode");
   brim::qt::InstallFontFallbacks();
+  brim::qt::InstallQtTranslations(application);
 
   brim::qt::BrimlodeApp app;
   app.mainWindow.show();
@@ -43,6 +47,9 @@ int main(int argc, char** argv) {
   const qsizetype at = args.indexOf("--screenshot");
   if (at >= 0 && at + 1 < args.size()) {
     ScheduleScreenshot(app, args[at + 1], at + 2 < args.size() ? args[at + 2] : QString());
+  } else if (const QString file = brim::qt::FileArgument(args); !file.isEmpty()) {
+    // Once the window is up, so the analysis shows its progress.
+    QTimer::singleShot(0, &app.mainWindow, [&app, file] { app.OpenFile(file); });
   }
   return application.exec();
 }
