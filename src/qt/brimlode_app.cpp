@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QTreeView>
 #include <QUrl>
 
 #include "base/ui_texts.h"
@@ -23,8 +25,19 @@ QString ChooseArchive(QWidget* parent) {
   auto settings = OpenSettings();
   const QString folder = settings->value("browse/folder").toString();
   const QString filters = Display(Ui().archiveFilter) + ";;" + Display(Ui().allFilesFilter);
-  const QString chosen = QFileDialog::getOpenFileName(parent, QString(), folder, filters);
-  if (!chosen.isEmpty()) settings->setValue("browse/folder", QFileInfo(chosen).absolutePath());
+  QFileDialog dialog(parent, QString(), folder, filters);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Qt's own dialog cuts sizes, types and dates short at its first size;
+  // the desktop's native dialog, where there is one, ignores both.
+  dialog.resize(760, 460);
+  if (auto* details = dialog.findChild<QTreeView*>("treeView")) {
+    details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog.selectedFiles().front();
+  settings->setValue("browse/folder", QFileInfo(chosen).absolutePath());
   return chosen;
 }
 

@@ -1,5 +1,7 @@
 #include "qt/main_window.h"
 
+#include <climits>
+
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -330,6 +332,10 @@ void MainWindow::TrackColumns(FittedView& f) {
     if (!fitting_ && column < static_cast<int>(f.widths.size())) f.widths[column] = size;
   });
   connect(f.view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, &f] { FitColumns(f); });
+  // A cleared table is a new listing, even when the next sync finds more
+  // rows than before.
+  connect(f.view->model(), &QAbstractItemModel::modelReset, this, [&f] { f.rows = INT_MAX; });
+  connect(f.view->model(), &QAbstractItemModel::rowsRemoved, this, [&f] { f.rows = INT_MAX; });
 }
 
 void MainWindow::FitColumns(FittedView& f) {
@@ -343,7 +349,8 @@ void MainWindow::FitColumns(FittedView& f) {
   f.rows = rows;
   if (rows > 0 && f.view->isVisible()) {
     for (int c = 0; c < static_cast<int>(f.widths.size()); ++c) {
-      const int wanted = f.view->sizeHintForColumn(c);
+      // (Public only through the base class; the table view answers it.)
+      const int wanted = static_cast<QAbstractItemView*>(f.view)->sizeHintForColumn(c);
       if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);
     }
   }
@@ -446,6 +453,21 @@ void MainWindow::showEvent(QShowEvent* e) {
   QMainWindow::showEvent(e);
   if (shownOnce_) return;
   shownOnce_ = true;
+  FitFirstPlace();
+  // Some window managers (openbox) tell the frame only after the window is
+  // mapped: fit once more when it is known.
+  frameAwaited_ = windowHandle() && windowHandle()->frameMargins().isNull();
+}
+
+void MainWindow::moveEvent(QMoveEvent* e) {
+  QMainWindow::moveEvent(e);
+  if (frameAwaited_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+    frameAwaited_ = false;
+    FitFirstPlace();
+  }
+}
+
+void MainWindow::FitFirstPlace() {
   // 868 x 527 is the outer size: take the frame off where the platform
   // already knows it. The whole window must fit the screen's free area (on
   // a high-DPI screen 868 x 527 can be larger than it), and a remembered

@@ -41,6 +41,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
@@ -54,6 +55,8 @@ class MainWindow : public QMainWindow {
   void BuildShortcuts();
   void BuildStatusBar();
   void RestoreSettings();
+  // The first place and size: remembered or centred, within the screen.
+  void FitFirstPlace();
 
   // A list view whose columns start at their set widths and grow to fit the
   // widest value shown, so no value is cut. The user's drags set the widths.
@@ -82,6 +85,7 @@ class MainWindow : public QMainWindow {
   bool fitting_ = false;  // resizing columns ourselves, not the user
   bool restoredPlace_ = false;
   bool restoredMaximized_ = false;
+  bool frameAwaited_ = false;
 
   uint64_t labelRevision_ = UINT64_MAX;
   uint64_t gaugeRevision_ = UINT64_MAX;

@@ -142,7 +142,7 @@ class DesktopWindowTest : public QObject {
 
   void placeSplitterAndWidthsAreRemembered() {
     ShowActive();
-    W().resize(640, 420);
+    W().resize(760, 450);
     W().move(30, 40);
     auto* splitter = W().findChild<QSplitter*>("Splitter1");
     const int total = splitter->sizes()[0] + splitter->sizes()[1];
@@ -152,7 +152,7 @@ class DesktopWindowTest : public QObject {
 
     app_ = brim::test::MakeApp(script_, false);
     ShowActive();
-    QCOMPARE(W().size(), QSize(640, 420));
+    QCOMPARE(W().size(), QSize(760, 450));
     QCOMPARE(W().pos(), QPoint(30, 40));
     QCOMPARE(W().findChild<QSplitter*>("Splitter1")->sizes()[1], 120);
     QCOMPARE(View("ListView2")->horizontalHeader()->sectionSize(0), 222);
@@ -160,7 +160,7 @@ class DesktopWindowTest : public QObject {
     W().close();
 
     // A place off the screen (a screen since removed) comes back onto it.
-    brim::qt::OpenSettings()->setValue("window/geometry", QRect(5000, -3000, 3000, 420));
+    brim::qt::OpenSettings()->setValue("window/geometry", QRect(5000, -3000, 3000, 450));
     app_ = brim::test::MakeApp(script_, false);
     ShowActive();
     QVERIFY(W().screen()->availableGeometry().contains(W().frameGeometry()));
