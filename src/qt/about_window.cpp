@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "app/Unit2.h"
+#include "form/Unit2.h"
 #include "base/cp932.h"
 #include "base/ui_texts.h"
 #include "qt/look.h"

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "qt/about_window.h"
 #include "qt/main_window.h"
 #include "qt/qt_desktop.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 
 class QAction;
 class QLabel;
