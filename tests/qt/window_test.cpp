@@ -77,6 +77,8 @@ class WindowTest : public QObject {
     W().show();
     QVERIFY(QTest::qWaitForWindowExposed(&W()));
     QCOMPARE(W().windowTitle(), QString("Brimlode"));
+    // The drawing the desktop menu shows, built in.
+    QCOMPARE(W().windowIcon().pixmap(256).size(), QSize(256, 256));
     const QRect screen = W().screen()->availableGeometry();
     // 868 x 527, but never more than the screen holds (the offscreen screen
     // is narrower, as a high-DPI screen can be).
