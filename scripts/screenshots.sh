@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/: every window and dialog of the program under
 # Xvfb with openbox and a Japanese locale, each with its window frame.
-# Needs: xvfb openbox xdotool x11-apps x11-utils netpbm, the ja_JP.UTF-8
-# locale, and a built ./build/brimlode.
+# Needs a built ./build/brimlode; installs the rest (as root or with sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh --docs
+if ! locale -a | grep -qi '^ja_JP.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  $SUDO locale-gen >/dev/null
+fi
 app=$PWD/build/brimlode
 docs=$PWD/docs
 work=$(mktemp -d)
