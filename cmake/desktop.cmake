@@ -67,8 +67,9 @@ set(CPACK_PACKAGE_DESCRIPTION
   "neutralises ticked entries inside the archive (zeroed data, stored method,\n"
   "fixed CRCs, the extension's last byte turned into $), and copies entries\n"
   "byte for byte into new archives. Names are CP932 and kept as raw bytes.\n"
-  "brimlode is the Japanese window; brimlode-cli runs the same commands for\n"
-  "scripts and servers.")
+  "brimlode is the Japanese window, and brimlode-cli runs the same commands\n"
+  "for scripts and servers.")
+# (The lines above are a list: join them without the separator.)
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
