@@ -8,7 +8,7 @@
 #include <set>
 
 #include "base/ui_texts.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 
 namespace brim {
 namespace {
@@ -128,7 +128,7 @@ class Corpus : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(Corpus, AnalysedAsTheRulesSay) {
   const CorpusCase& c = GetParam();
-  test::AnalysisSession a;
+  test::AnalysedArchive a;
   a.AnalyseFile(test::CorpusPath(std::string("libarchive/") + c.file));
   const bool lzh = std::string(c.panel1).rfind("Level=", 0) == 0;
   EXPECT_EQ(a.s.ArchiveKind, lzh ? ArchiveKindType::Lzh : ArchiveKindType::Zip);
