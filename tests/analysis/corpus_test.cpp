@@ -9,6 +9,7 @@
 
 #include "base/ui_texts.h"
 #include "support/analysed_archive.h"
+#include "support/needs.h"
 
 namespace brim {
 namespace {
@@ -127,6 +128,7 @@ const std::vector<CorpusCase>& Cases() {
 class Corpus : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(Corpus, AnalysedAsTheRulesSay) {
+  BRIMLODE_NEEDS_CORPUS();
   const CorpusCase& c = GetParam();
   test::AnalysedArchive a;
   a.AnalyseFile(test::CorpusPath(std::string("libarchive/") + c.file));
@@ -175,6 +177,7 @@ INSTANTIATE_TEST_SUITE_P(Libarchive, Corpus, ::testing::ValuesIn(Cases()),
                          });
 
 TEST(Corpus, EverySampleHasAnExpectedOutcome) {
+  BRIMLODE_NEEDS_CORPUS();
   std::set<std::string> listed;
   for (const CorpusCase& c : Cases()) listed.insert(c.file);
   for (const auto& entry : std::filesystem::directory_iterator(test::CorpusPath("libarchive")))
