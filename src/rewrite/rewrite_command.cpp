@@ -8,7 +8,7 @@
 namespace brim {
 
 void RunRewriteCommand(ProgramState& s) {
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) {
+  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return;
   }
