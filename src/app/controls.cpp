@@ -65,13 +65,17 @@ void StatusBar::SetLzhLevel(uint8_t level) {
   SetText(1, "Level=" + std::to_string(level));
 }
 
+void StatusBar::ClearDetail() {
+  leadingBytes_.reset();
+  lzhLevel_.reset();
+  SetText(1, {});
+}
+
 void StatusBar::SetProgress(std::string text) { SetText(2, std::move(text)); }
 
 void StatusBar::ClearAll() {
   SetOutcome(AnalysisOutcome::None);
-  leadingBytes_.reset();
-  lzhLevel_.reset();
-  SetText(1, {});
+  ClearDetail();
   SetText(2, {});
 }
 

@@ -61,6 +61,7 @@ class StatusBar {
   // The first header's level byte, set by the LZH analysis ("Level=N").
   std::optional<uint8_t> LzhLevel() const { return lzhLevel_; }
   void SetLzhLevel(uint8_t level);
+  void ClearDetail();
   void SetProgress(std::string text);
   void ClearAll();
   uint64_t Revision() const { return revision_; }
