@@ -7,7 +7,7 @@
 
 #include "analysis/analysis_start.h"
 #include "analysis/signature_search.h"
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/byte_window.h"
