@@ -91,7 +91,7 @@ class DesktopWindowTest : public QObject {
 
   void openFileSelectsItAndAnalyses() {
     const std::string path = SmallZip();
-    S().StatusBar1.SetPanel(2, J("結合中 1/2"));
+    S().StatusBar1.SetProgress(J("結合中 1/2"));
     app_->OpenFile(QString::fromStdString(path));
     QCOMPARE(S().Label1.Caption(), path);
     QCOMPARE(W().findChild<QLabel*>("Label1")->toolTip(), QString::fromStdString(path));
