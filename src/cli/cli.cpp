@@ -98,6 +98,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   formOut = std::make_unique<TForm1>(desktop);
   TForm1& form = *formOut;
   form.FormCreate();
+  desktop.SetAbortFlag(&form.state.AbortRequested);
 
   RunRecord record;
   record.command = a.command;
@@ -144,6 +145,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   }
 
   record.errorBox = !ok || desktop.ErrorCount() > 0;
+  record.interrupted = Interrupted();
   record.finalPanelAnalysed = form.state.StatusBar1.Outcome() == AnalysisOutcome::Analysed;
 
   bool written = true;
@@ -161,6 +163,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
 
 int Main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  StopOnInterrupt();
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<TForm1> form;
   int status = RunKeepingState(args, stdout, stderr, desktop, form);

@@ -17,8 +17,16 @@ void RewriteTicked(ProgramState& s, EntryRewrite rewriteEntry) {
   const size_t rows = s.ListView1.Count();
   FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
   EntryWriter out(file);
+  s.AbortRequested = false;
   for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-    if (s.ListView2.Checked(row)) rewriteEntry(s, out, row);
+    if (!s.ListView2.Checked(row)) continue;
+    // "中断" stops between entries: an entry is rewritten whole or not at all.
+    s.ProcessMessages();
+    if (s.AbortRequested) {
+      s.Memo1.Append(Ui().aborted);
+      break;
+    }
+    rewriteEntry(s, out, row);
   }
   file.Close();
 }

@@ -49,7 +49,8 @@ using EntryRewrite = void (*)(ProgramState& s, EntryWriter& out, size_t row);
 
 // Opens the analysed archive for reading and writing and rewrites every
 // ticked row in order. A tick is read when its row's turn comes, so one set
-// while an earlier row is rewritten is honoured.
+// while an earlier row is rewritten is honoured. "中断" stops before the next
+// ticked row; the rows done stay done and the log says "中断しました".
 void RewriteTicked(ProgramState& s, EntryRewrite rewriteEntry);
 
 }  // namespace brim::rewrite

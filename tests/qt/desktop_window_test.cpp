@@ -3,6 +3,7 @@
 // and the About window's ways out.
 #include <QAction>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
@@ -12,6 +13,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "qt/list_model.h"
@@ -51,6 +54,44 @@ class DesktopWindowTest : public QObject {
     brim::test::WriteFileBytes(path, z.bytes);
     return path;
   }
+  // n stored entries e0.txt, e1.txt, ... analysed and all ticked, every
+  // step pumping, so "中断" is seen at the first check after it.
+  std::string AnalysedZipOfTicked(int n) {
+    brim::test::ZipBuilder z;
+    for (int i = 0; i < n; ++i) {
+      z.Local(brim::test::ZipLocal::Stored("e" + std::to_string(i) + ".txt", brim::test::BytesOf("data")));
+    }
+    z.Finish();
+    const std::string path = dir_->File("ten.zip");
+    brim::test::WriteFileBytes(path, z.bytes);
+    app_->OpenFile(QString::fromStdString(path));
+    Action("N9")->trigger();
+    S().ProcessMessages.SetThrottle(1, std::chrono::microseconds(0));
+    return path;
+  }
+  // Presses Esc in the pump that shows the count-th log line ending in
+  // suffix, as a user who waited for it would.
+  void EscAfterLogLines(const std::string& suffix, size_t count) {
+    auto* memo = W().findChild<QPlainTextEdit*>("Memo1");
+    connect(memo, &QPlainTextEdit::blockCountChanged, this, [this, suffix, count, done = false]() mutable {
+      size_t seen = 0;
+      for (const std::string& line : S().Memo1.Lines()) {
+        if (line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0) {
+          ++seen;
+        }
+      }
+      if (done || seen < count) return;
+      done = true;
+      QTest::keyClick(&W(), Qt::Key_Escape);
+    });
+  }
+  std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   // Stored LZH entries all named alike: ratio "100.0%", one tally row.
   std::string ManyStoredLzh(int entries) {
     brim::test::LzhBuilder b;
@@ -138,6 +179,50 @@ class DesktopWindowTest : public QObject {
 
     QTest::keyClick(&W(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!W().isVisible());
+  }
+
+  // "中断" (Esc) during each long command stops it between entries.
+  void stopSplitKeepsTheFinishedOutputs() {
+    ShowActive();
+    AnalysedZipOfTicked(10);
+    EscAfterLogLines(J("を出力しました"), 2);
+    Action("N6")->trigger();
+    QCOMPARE(FilesIn(dir_->Path()), (std::vector<std::string>{"e0.txt.zip", "e1.txt.zip", "ten.zip"}));
+    QCOMPARE(S().Memo1.Lines().back(), J("中断しました"));
+    const auto& lines = S().Memo1.Lines();
+    QVERIFY(lines[lines.size() - 2].find("e1.txt.zip") != std::string::npos);
+    QVERIFY(script_.boxes.empty());
+  }
+
+  void stopCombineRemovesTheUnfinishedOutput() {
+    ShowActive();
+    AnalysedZipOfTicked(10);
+    const size_t logBefore = S().Memo1.Count();
+    // At the first pump, after the first entry was copied.
+    QTimer::singleShot(0, this, [this] { QTest::keyClick(&W(), Qt::Key_Escape); });
+    Action("N7")->trigger();
+    QCOMPARE(FilesIn(dir_->Path()), std::vector<std::string>{"ten.zip"});
+    QCOMPARE(S().Memo1.Count(), logBefore + 1);
+    QCOMPARE(S().Memo1.Lines().back(), J("中断しました"));
+    QCOMPARE(Panel(2), QString());
+  }
+
+  void stopRewriteKeepsTheRewrittenEntries() {
+    ShowActive();
+    AnalysedZipOfTicked(10);
+    // Yes to the rewrite, No to analysing again, so the log stays.
+    script_.answer = [n = 0](QMessageBox& box) mutable { box.buttons()[n++ == 0 ? 0 : 1]->click(); };
+    EscAfterLogLines(J("の拡張子を変更しました。"), 2);
+    Action("N2")->trigger();
+    QCOMPARE(S().Memo1.Lines().back(), J("中断しました"));
+    QCOMPARE(script_.boxes.size(), size_t{2});
+    Action("Zip1")->trigger();
+    auto& listing = W().ListView2Model();
+    QCOMPARE(listing.rowCount(), 10);
+    for (int r = 0; r < 10; ++r) {
+      const QString name = listing.data(listing.index(r, 0), Qt::DisplayRole).toString();
+      QCOMPARE(name, QString("e%1.tx%2").arg(r).arg(r < 2 ? "$" : "t"));
+    }
   }
 
   void placeSplitterAndWidthsAreRemembered() {
