@@ -14,8 +14,7 @@
 namespace brim {
 namespace {
 
-using test::JsonReader;
-using test::JsonValue;
+using test::Json;
 using test::RunShell;
 using test::TempDir;
 
@@ -25,7 +24,7 @@ struct CliResult {
   int status = -1;
   std::string out;
   std::string err;
-  JsonValue json() const { return JsonReader::Parse(out); }
+  Json json() const { return Json::parse(out); }
 };
 
 // Runs the binary in folder cwd with the given (shell-quoted) arguments.
@@ -44,9 +43,9 @@ CliResult RunCli(const std::string& cwd, const std::string& args) {
   return r;
 }
 
-std::vector<std::string> Captions(const JsonValue& rows) {
+std::vector<std::string> Captions(const Json& rows) {
   std::vector<std::string> out;
-  for (const JsonValue& row : rows.array) out.push_back(row[0].string);
+  for (const Json& row : rows) out.push_back(row[0].get<std::string>());
   return out;
 }
 
@@ -67,21 +66,21 @@ class CliOnZip : public ::testing::Test {
 TEST_F(CliOnZip, AnalyseJsonHasEveryKeyAndTheListing) {
   CliResult r = RunCli(dir.Path(), "analyse pack.zip --json");
   ASSERT_EQ(r.status, 0) << r.err;
-  JsonValue v = r.json();
-  EXPECT_EQ(v.Keys(), (std::vector<std::string>{"kind", "panels", "gauge", "log", "locator", "listing", "tally",
+  Json v = r.json();
+  EXPECT_EQ(test::Keys(v), (std::vector<std::string>{"kind", "panels", "gauge", "log", "locator", "listing", "tally",
                                                  "messages"}));
-  EXPECT_EQ(v["kind"].string, "zip");
-  EXPECT_EQ(v["panels"][0].string, U(Ui().analysed));
-  EXPECT_EQ(v["panels"][1].string, "0");
+  EXPECT_EQ(v["kind"].get<std::string>(), "zip");
+  EXPECT_EQ(v["panels"][0].get<std::string>(), U(Ui().analysed));
+  EXPECT_EQ(v["panels"][1].get<std::string>(), "0");
   EXPECT_EQ(Captions(v["listing"]), (std::vector<std::string>{"a.txt", "b.exe", "c.js"}));
-  EXPECT_EQ(v["listing"][2][4].string, "sub\\");
-  EXPECT_EQ(v["listing"][0][3].string, "300");
-  EXPECT_FALSE(v["listing"][0][5].boolean);
-  ASSERT_EQ(v["locator"].array.size(), 3u);
-  EXPECT_EQ(v["locator"][0][1].string, "0");  // first local header at 0
+  EXPECT_EQ(v["listing"][2][4].get<std::string>(), "sub\\");
+  EXPECT_EQ(v["listing"][0][3].get<std::string>(), "300");
+  EXPECT_FALSE(v["listing"][0][5].get<bool>());
+  ASSERT_EQ(v["locator"].size(), 3u);
+  EXPECT_EQ(v["locator"][0][1].get<std::string>(), "0");  // first local header at 0
   EXPECT_EQ(Captions(v["tally"]), (std::vector<std::string>{"txt", "exe", "js"}));
-  EXPECT_EQ(v["log"][0].string, U(Ui().logSeparator));
-  EXPECT_TRUE(v["messages"].array.empty());
+  EXPECT_EQ(v["log"][0].get<std::string>(), U(Ui().logSeparator));
+  EXPECT_TRUE(v["messages"].empty());
   EXPECT_TRUE(r.err.empty()) << r.err;
 }
 
@@ -98,8 +97,8 @@ TEST_F(CliOnZip, RewriteByExtensionThenReanalyse) {
   auto before = test::ReadFileBytes(dir.File("pack.zip"));
   CliResult r = RunCli(dir.Path(), "rewrite pack.zip --ext EXE --reanalyse --json");
   ASSERT_EQ(r.status, 0) << r.err;
-  JsonValue v = r.json();
-  EXPECT_EQ(v["panels"][0].string, U(Ui().analysed));
+  Json v = r.json();
+  EXPECT_EQ(v["panels"][0].get<std::string>(), U(Ui().analysed));
   EXPECT_EQ(Captions(v["listing"]), (std::vector<std::string>{"a.txt", "b.ex$", "c.js"}));
   EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")).size(), before.size());
   if (test::Installed("unzip")) {
@@ -113,11 +112,11 @@ TEST_F(CliOnZip, RewriteByExtensionThenReanalyse) {
 TEST_F(CliOnZip, RewriteWithoutReanalyseKeepsTheOldListingAndInvertTicksTheRest) {
   CliResult r = RunCli(dir.Path(), "rewrite pack.zip --rows 0 --invert --json");
   ASSERT_EQ(r.status, 0) << r.err;
-  JsonValue v = r.json();
+  Json v = r.json();
   EXPECT_EQ(Captions(v["listing"]), (std::vector<std::string>{"a.txt", "b.exe", "c.js"}));
-  EXPECT_FALSE(v["listing"][0][5].boolean);
-  EXPECT_TRUE(v["listing"][1][5].boolean);
-  EXPECT_TRUE(v["listing"][2][5].boolean);
+  EXPECT_FALSE(v["listing"][0][5].get<bool>());
+  EXPECT_TRUE(v["listing"][1][5].get<bool>());
+  EXPECT_TRUE(v["listing"][2][5].get<bool>());
   CliResult again = RunCli(dir.Path(), "analyse pack.zip --json");
   EXPECT_EQ(Captions(again.json()["listing"]), (std::vector<std::string>{"a.txt", "b.ex$", "c.j$"}));
 }
@@ -126,9 +125,9 @@ TEST_F(CliOnZip, RewriteOfNothingIsRefused) {
   auto before = test::ReadFileBytes(dir.File("pack.zip"));
   CliResult r = RunCli(dir.Path(), "rewrite pack.zip --ext doc --json");
   EXPECT_EQ(r.status, 1);
-  JsonValue v = r.json();
-  ASSERT_EQ(v["messages"].array.size(), 1u);
-  EXPECT_EQ(v["messages"][0].string, U(Ui().nothingChecked));
+  Json v = r.json();
+  ASSERT_EQ(v["messages"].size(), 1u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(), U(Ui().nothingChecked));
   EXPECT_NE(r.err.find(U(Ui().nothingChecked)), std::string::npos);
   EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), before);
 }
@@ -150,7 +149,7 @@ TEST_F(CliOnZip, SplitWritesNextToTheArchiveWhateverTheWorkingFolder) {
   if (test::Installed("unzip")) {
     EXPECT_EQ(RunShell("unzip -tq '" + dir.File("a.txt.zip") + "'"), 0);
   }
-  EXPECT_EQ(r.json()["log"].array.size(), 1u + 4u);  // "---" and two lines per output
+  EXPECT_EQ(r.json()["log"].size(), 1u + 4u);  // "---" and two lines per output
 }
 
 TEST_F(CliOnZip, CombineRelativePathAndNothingTicked) {
@@ -163,7 +162,7 @@ TEST_F(CliOnZip, CombineRelativePathAndNothingTicked) {
   if (test::Installed("unzip")) {
     EXPECT_EQ(RunShell("unzip -tq '" + dir.File("pack(ReCreate00).zip") + "'"), 0);
   }
-  EXPECT_EQ(r.json()["panels"][2].string, "");
+  EXPECT_EQ(r.json()["panels"][2].get<std::string>(), "");
 }
 
 TEST_F(CliOnZip, CombineWithEveryNumberTakenIsRefused) {
@@ -174,9 +173,9 @@ TEST_F(CliOnZip, CombineWithEveryNumberTakenIsRefused) {
   }
   CliResult r = RunCli(dir.Path(), "combine pack.zip --all --json");
   EXPECT_EQ(r.status, 1);
-  JsonValue v = r.json();
-  ASSERT_EQ(v["messages"].array.size(), 1u);
-  EXPECT_EQ(v["messages"][0].string, U(Ui().allReCreateNamesTaken));
+  Json v = r.json();
+  ASSERT_EQ(v["messages"].size(), 1u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(), U(Ui().allReCreateNamesTaken));
 }
 
 // An entry named like its archive would be written over it: the error box,
@@ -189,9 +188,9 @@ TEST(CliBinary, SplitNeverWritesOverTheArchive) {
   auto before = test::ReadFileBytes(dir.File("pack.zip"));
   CliResult r = RunCli(dir.Path(), "split pack.zip --all --json");
   EXPECT_EQ(r.status, 3);
-  JsonValue v = r.json();
-  ASSERT_EQ(v["messages"].array.size(), 1u);
-  EXPECT_EQ(v["messages"][0].string, U(FormatText(Ui().fileCannotCreate, dir.File("pack.zip")) + "."));
+  Json v = r.json();
+  ASSERT_EQ(v["messages"].size(), 1u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(), U(FormatText(Ui().fileCannotCreate, dir.File("pack.zip")) + "."));
   EXPECT_EQ(test::ReadFileBytes(dir.File("pack.zip")), before);
 }
 
@@ -200,13 +199,13 @@ TEST(CliBinary, NotAnArchiveAndMissingFile) {
   test::WriteFileBytes(dir.File("notes.txt"), test::BytesOf("nothing to see here"));
   CliResult r = RunCli(dir.Path(), "analyse notes.txt --json");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.json()["listing"].array.empty());
+  EXPECT_TRUE(r.json()["listing"].empty());
 
   CliResult missing = RunCli(dir.Path(), "analyse gone.zip --json");
   EXPECT_EQ(missing.status, 3);
-  JsonValue v = missing.json();
-  ASSERT_EQ(v["messages"].array.size(), 1u);
-  EXPECT_EQ(v["messages"][0].string, U(FormatText(Ui().fileCannotOpen, dir.File("gone.zip")) + "."));
+  Json v = missing.json();
+  ASSERT_EQ(v["messages"].size(), 1u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(), U(FormatText(Ui().fileCannotOpen, dir.File("gone.zip")) + "."));
   EXPECT_NE(missing.err.find("gone.zip"), std::string::npos);
 }
 
@@ -215,9 +214,9 @@ TEST(CliBinary, RewriteOfWhatIsNotAnalysedIsRefused) {
   test::WriteFileBytes(dir.File("notes.txt"), test::BytesOf("nothing to see here"));
   CliResult refused = RunCli(dir.Path(), "rewrite notes.txt --all --json");
   EXPECT_EQ(refused.status, 1);
-  JsonValue v = refused.json();
-  ASSERT_EQ(v["messages"].array.size(), 1u);
-  EXPECT_EQ(v["messages"][0].string, U(Ui().notAnalysed));
+  Json v = refused.json();
+  ASSERT_EQ(v["messages"].size(), 1u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(), U(Ui().notAnalysed));
 }
 
 struct CorpusCase {
@@ -236,11 +235,11 @@ TEST_P(CliOnCorpus, ExitStatusAndPanels) {
   TempDir dir;
   CliResult r = RunCli(dir.Path(), "analyse '" + test::CorpusPath(c.file) + "' --json");
   ASSERT_EQ(r.status, c.status) << r.err;
-  JsonValue v = r.json();
-  EXPECT_EQ(v["kind"].string, c.kind);
-  EXPECT_EQ(v["panels"][1].string, c.panel1);
-  EXPECT_EQ(v["listing"].array.size(), c.rows);
-  EXPECT_EQ(v["locator"].array.size(), c.rows);
+  Json v = r.json();
+  EXPECT_EQ(v["kind"].get<std::string>(), c.kind);
+  EXPECT_EQ(v["panels"][1].get<std::string>(), c.panel1);
+  EXPECT_EQ(v["listing"].size(), c.rows);
+  EXPECT_EQ(v["locator"].size(), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
