@@ -12,22 +12,10 @@
 using brim::test::J;
 using brim::test::Q;
 
-class RegenerateWindowTest : public QObject {
+class RegenerateWindowTest : public brim::test::WindowFixture {
   Q_OBJECT
 
  private:
-  brim::test::Script script_;
-  std::unique_ptr<brim::qt::BrimlodeApp> app_;
-  std::unique_ptr<brim::test::TempDir> dir_;
-
-  brim::qt::MainWindow& W() { return app_->mainWindow; }
-  brim::ProgramState& S() { return app_->form.state; }
-  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
-  QString Panel(int i) {
-    return W().findChild<QLabel*>(qPrintable(QString("StatusBar1Panel%1").arg(i)))->text();
-  }
-  QString Log() { return W().findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
-
   // pack.zip with readme.txt, pack (the archive's own name without ".zip")
   // and notes.txt, analysed through the menu.
   std::string AnalysedPack() {
@@ -44,15 +32,8 @@ class RegenerateWindowTest : public QObject {
   }
 
  private slots:
-  void init() {
-    script_ = {};
-    app_ = brim::test::MakeApp(script_);
-    dir_ = std::make_unique<brim::test::TempDir>();
-  }
-  void cleanup() {
-    app_.reset();
-    dir_.reset();
-  }
+  void init() { Start(); }
+  void cleanup() { Stop(); }
 
   void splitThroughTheMenu() {
     const std::string path = AnalysedPack();

@@ -5,6 +5,7 @@
 #include "base/cp932.h"
 #include "base/hex_cell.h"
 #include "base/ui_texts.h"
+#include "support/zip_builder.h"
 
 namespace brim::test {
 
@@ -73,64 +74,46 @@ void MarkAnalysed(ProgramState& s, const std::string& path, ArchiveKindType kind
 }
 
 Built BuildZip(const std::vector<ZipSpec>& entries, size_t lead) {
-  Built out;
-  Bytes& b = out.bytes;
-  b.assign(lead, 'M');
-  std::vector<uint64_t> local;
+  ZipBuilder z;
+  z.Raw(Bytes(lead, 'M'));
+  std::vector<uint64_t> local, central;
+  std::vector<ZipLocal> headers;
   for (const ZipSpec& e : entries) {
-    local.push_back(b.size());
-    Put(b, 0x04034B50, 4);
-    Put(b, 20, 2);
-    Put(b, e.flags, 2);
-    Put(b, e.method, 2);
-    Put(b, 0x6000, 2);
-    Put(b, 0x5A21, 2);
-    Put(b, e.crc, 4);
-    Put(b, e.data.size(), 4);
-    Put(b, e.originalSize, 4);
-    Put(b, e.name.size(), 2);
-    Put(b, e.localExtra.size(), 2);
-    Put(b, e.name);
-    Put(b, e.localExtra);
-    Put(b, e.data);
+    ZipLocal h;
+    h.flags = e.flags;
+    h.method = e.method;
+    h.time = 0x6000;
+    h.date = 0x5A21;
+    h.crc = e.crc;
+    h.compressedSize = static_cast<uint32_t>(e.data.size());
+    h.originalSize = e.originalSize;
+    h.name = e.name;
+    h.extra = e.localExtra;
+    h.data = e.data;
+    local.push_back(z.Local(h));
+    headers.push_back(h);
   }
-  uint64_t directory = b.size();
-  std::vector<uint64_t> central;
+  const uint64_t directory = z.Size();
   for (size_t i = 0; i < entries.size(); ++i) {
-    const ZipSpec& e = entries[i];
-    const std::string& name = e.centralName ? *e.centralName : e.name;
-    central.push_back(b.size());
-    Put(b, 0x02014B50, 4);
-    Put(b, 0x031E, 2);
-    Put(b, 20, 2);
-    Put(b, e.flags, 2);
-    Put(b, e.method, 2);
-    Put(b, 0x6000, 2);
-    Put(b, 0x5A21, 2);
-    Put(b, e.crc, 4);
-    Put(b, e.data.size(), 4);
-    Put(b, e.originalSize, 4);
-    Put(b, name.size(), 2);
-    Put(b, e.centralExtra.size(), 2);
-    Put(b, e.comment.size(), 2);
-    Put(b, 0, 2);
-    Put(b, 0, 2);
-    Put(b, 0x81A40000, 4);
-    Put(b, local[i] - lead, 4);
-    Put(b, name);
-    Put(b, e.centralExtra);
-    Put(b, e.comment);
+    ZipCentral c = ZipCentral::For(headers[i], static_cast<uint32_t>(local[i] - lead));
+    c.versionMadeBy = 0x031E;
+    c.externalAttributes = 0x81A40000;
+    c.crc = entries[i].crc;  // as given, also for a streamed entry
+    c.compressedSize = static_cast<uint32_t>(entries[i].data.size());
+    c.originalSize = entries[i].originalSize;
+    if (entries[i].centralName) c.name = *entries[i].centralName;
+    c.extra = entries[i].centralExtra;
+    c.comment = std::string(entries[i].comment.begin(), entries[i].comment.end());
+    central.push_back(z.Central(c));
   }
-  uint64_t directorySize = b.size() - directory;
-  Put(b, 0x06054B50, 4);
-  Put(b, 0, 2);
-  Put(b, 0, 2);
-  Put(b, entries.size(), 2);
-  Put(b, entries.size(), 2);
-  Put(b, directorySize, 4);
-  Put(b, directory - lead, 4);
-  Put(b, 0, 2);
+  ZipEnd end;
+  end.entriesOnDisk = end.entriesTotal = static_cast<uint16_t>(entries.size());
+  end.directorySize = static_cast<uint32_t>(z.Size() - directory);
+  end.directoryOffset = static_cast<uint32_t>(directory - lead);
+  z.End(end);
 
+  Built out;
+  out.bytes = std::move(z.bytes);
   for (size_t i = 0; i < entries.size(); ++i) {
     const ZipSpec& e = entries[i];
     if (e.data.empty() && e.originalSize == 0) continue;  // not listed
