@@ -16,8 +16,8 @@ void RunRewriteCommand(ProgramState& s) {
     s.desktop.ShowMessage(Ui().nothingChecked);
     return;
   }
-  // Only an explicit No stops here; a box closed without an answer goes on.
-  if (s.desktop.AskYesNo(Ui().confirmRewrite) == Answer::No) return;
+  // The rewrite cannot be undone: a box closed without an answer is a No.
+  if (s.desktop.AskYesNo(Ui().confirmRewrite) != Answer::Yes) return;
 
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
   if (zip) RewriteZipEntries(s);
