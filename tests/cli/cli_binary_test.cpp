@@ -158,6 +158,22 @@ TEST_F(CliOnZip, CombineRelativePathAndNothingTicked) {
   EXPECT_EQ(r.json()["panels"][2].string, "");
 }
 
+// Standard output is a pipe whose reader has gone: the split is done, the
+// failed write is reported, and the status is the command's (not SIGPIPE's).
+TEST_F(CliOnZip, AClosedStandardOutputKeepsTheCommandsStatus) {
+  const std::string errFile = src.File("err");
+  const int status = RunShell("(cd '" + dir.Path() +
+                              "' && python3 -c 'import os, subprocess, sys\n"
+                              "r, w = os.pipe()\nos.close(r)\n"
+                              "sys.exit(subprocess.call(sys.argv[1:], stdout=w) % 256)' '" BRIMLODE_CLI_PATH
+                              "' split pack.zip --all 2>'" + errFile + "')");
+  const auto err = test::ReadFileBytes(errFile);
+  const std::string errText(err.begin(), err.end());
+  EXPECT_EQ(status, 0) << errText;
+  EXPECT_NE(errText.find("the output could not be written"), std::string::npos) << errText;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("b.exe.zip")));
+}
+
 TEST_F(CliOnZip, CombineWithEveryNumberTakenIsRefused) {
   for (int n = 0; n < 100; ++n) {
     char name[32];
