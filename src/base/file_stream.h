@@ -70,6 +70,9 @@ class FileStream {
 
 // True when path names an existing regular file (a folder does not count).
 bool RegularFileExists(const std::string& nativePath);
+// True when anything exists under path, a symbolic link (dangling or not)
+// included: a name no new file can be created under.
+bool PathTaken(const std::string& nativePath);
 // True when the two paths name the same file (device and inode).
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -211,7 +211,7 @@ void RegenerateCombined(ProgramState& s) {
     return;
   }
   const std::string outPath = MakeReCreateName(archivePath, zipWay ? kZipSuffix : kLzhSuffix);
-  if (RegularFileExists(outPath)) {
+  if (PathTaken(outPath)) {
     s.desktop.ShowMessage(Ui().allReCreateNamesTaken);
     return;
   }
