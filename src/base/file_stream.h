@@ -29,6 +29,10 @@ class FileStream {
   // never follows a symbolic link). Throws CannotCreate.
   static FileStream CreateNew(const std::string& nativePath);
 
+  // Takes over a descriptor of a file this process has just created (a new
+  // file not named yet), for writing; path names it in messages.
+  static FileStream AdoptNew(int fd, const std::string& nativePath);
+
   FileStream(FileStream&& other) noexcept;
   FileStream& operator=(FileStream&& other) noexcept;
   FileStream(const FileStream&) = delete;

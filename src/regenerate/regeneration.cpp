@@ -89,7 +89,8 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
     archive.ReadExactAt(range.offset + zip::kLocalHeaderSize, name.data(), name.size());
   }
 
-  OutputFile out(*path);
+  const std::string folder(NativeFolderPart(archivePath));
+  OutputFile out(folder, path->substr(folder.size()));
   s.Memo1.Append(LogPath(*path) + Ui().logWriting);
   CopyRange(s, archive, out, range.offset, range.length);
   std::vector<uint8_t> tail;
