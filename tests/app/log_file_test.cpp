@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/log_pane.h"
 #include "base/ui_texts.h"
 #include "support/scripted_desktop.h"

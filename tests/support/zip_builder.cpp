@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "base/le.h"
 
 namespace brim::test {
