@@ -170,7 +170,7 @@ TEST(Detection, AFileThatCannotBeOpenedEndsInTheErrorBox) {
 // A file of 4 GiB or more is refused before the signature search would pass
 // every byte of it: here a sparse 5 GiB file with no signature at all.
 TEST(Detection, FilesOf4GiBAreRefusedBeforeTheSearch) {
-  AnalysisSession a;
+  AnalysedArchive a;
   const std::string big = a.dir.File("big.bin");
   int fd = ::open(big.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
