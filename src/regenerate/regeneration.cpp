@@ -191,6 +191,11 @@ void RegenerateIndividually(ProgramState& s) {
   const std::string archivePath = s.Label1.Caption();
   const size_t rows = s.ListView2.Count();
   FileStream archive = FileStream::Open(archivePath, FileStream::Mode::Read);
+  // The listing's positions hold for the analysed file only.
+  if (!IsAnalysedFile(s, archive)) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return;
+  }
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) SplitOne(s, archive, archivePath, row);
   }
@@ -205,6 +210,10 @@ void RegenerateCombined(ProgramState& s) {
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
 
   // Refusals come before anything is created or emptied.
+  if (!IsAnalysedFile(s, archive)) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return;
+  }
   if (zipWay && ticked > kMaxZipEntries) {
     s.desktop.ShowMessage(Ui().tooManyEntriesForZip);
     return;

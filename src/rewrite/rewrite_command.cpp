@@ -17,9 +17,7 @@ bool RunRewriteCommand(ProgramState& s) {
   // The rewrite cannot be undone: a box closed without an answer is a No.
   if (s.desktop.AskYesNo(Ui().confirmRewrite) != Answer::Yes) return false;
 
-  if (s.ArchiveKind == ArchiveKindType::Zip) RewriteZipEntries(s);
-  else RewriteLzhEntries(s);
-  return true;
+  return s.ArchiveKind == ArchiveKindType::Zip ? RewriteZipEntries(s) : RewriteLzhEntries(s);
 }
 
 }  // namespace brim

@@ -56,8 +56,10 @@ TEST_P(Detection, OnlyLhAtOffset2MeansLzh) {
     EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
     EXPECT_EQ(a.Panel(0), Ui().analysed);
     EXPECT_EQ(a.Panel(1), "Level=0");
-    ASSERT_EQ(a.Rows(), 1u);
-    EXPECT_EQ(a.Locator(0)[0], "a.c");
+    // A folder entry is an LZH header, but not an entry to list.
+    const bool folder = std::string(GetParam().method) == "-lhd-";
+    ASSERT_EQ(a.Rows(), folder ? 0u : 1u);
+    if (!folder) EXPECT_EQ(a.Locator(0)[0], "a.c");
   } else {  // neither: the ZIP's tables and kind stay, the panels stay empty
     EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
     EXPECT_EQ(a.Panel(0), "");

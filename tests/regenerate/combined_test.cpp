@@ -254,6 +254,7 @@ TEST_F(Combined, EntriesBeyondTwoGiB) {
     f.WriteAt(far + 0x40000000, "\0", 1);  // the file goes on to 3.5 GiB
   }
   s.Label1.SetCaption(path);
+  test::NoteAnalysedFile(s, path);
   s.ArchiveKind = ArchiveKindType::Zip;
 
   ASSERT_TRUE(Run(RegenerateCombined)) << desktop.errors.front();
