@@ -25,9 +25,9 @@ TEST(CliInterrupt, SplitStopsBetweenEntriesOnSigint) {
                                     "' split big.zip --all --json >out 2>err)");
   EXPECT_EQ(status, 130);
   const auto bytes = test::ReadFileBytes(dir.File("out"));
-  const test::JsonValue json = test::JsonReader::Parse(std::string(bytes.begin(), bytes.end()));
-  ASSERT_FALSE(json["log"].array.empty());
-  EXPECT_EQ(json["log"].array.back().string, Cp932ToUtf8(test::J("中断しました")));
+  const test::Json json = test::Json::parse(std::string(bytes.begin(), bytes.end()));
+  ASSERT_FALSE(json["log"].empty());
+  EXPECT_EQ(json["log"].back().get<std::string>(), Cp932ToUtf8(test::J("中断しました")));
 
   int outputs = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
