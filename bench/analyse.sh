@@ -133,7 +133,7 @@ million="$out/zip-1000000.zip"
 read -r m_wall m_cpu m_kib m_rc <<< "$(python3 "$here/measure.py" 1 "$cli" analyse --json "$million")"
 read -r _ _ base_kib _ <<< "$(python3 "$here/measure.py" 1 "$cli" analyse --json "$out/zip-1.zip")"
 rows=$("$cli" analyse --json "$million" | awk '/^  "listing": \[/ { on = 1; next } on && /^  \]/ { on = 0 } on { n++ } END { print n + 0 }')
-names=$(python3 -c "import sys; sys.path.insert(0, '$here'); import gen_zip
+names=$(python3 -B -c "import sys; sys.path.insert(0, '$here'); import gen_zip
 print(sum(len(gen_zip.entry_name(i)) for i in range(1000000)))")
 echo
 awk -v w="$m_wall" -v c="$m_cpu" -v k="$m_kib" -v b="$base_kib" -v r="$rows" -v n="$names" -v rc="$m_rc" \
