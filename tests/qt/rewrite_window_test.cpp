@@ -73,13 +73,25 @@ class RewriteWindowTest : public brim::test::WindowFixture {
     QCOMPARE(S().Memo1.Line(0), std::string("---"));
   }
 
-  void noToTheFirstQuestionLeavesTheFile() {
+  // "いいえ" and the title bar's close button both leave the file as it was.
+  void noOrClosingTheFirstQuestionLeavesTheFile() {
     const brim::test::Bytes before = brim::test::ReadFileBytes(path_);
     Action("N9")->trigger();
-    Answer({1});
-    Action("N2")->trigger();
-    QCOMPARE(script_.boxes.size(), size_t{1});
-    QVERIFY(brim::test::ReadFileBytes(path_) == before);
+    for (bool close : {false, true}) {
+      script_.boxes.clear();
+      if (close) {
+        script_.answer = [](QMessageBox& box) {
+          box.show();
+          QVERIFY(QTest::qWaitForWindowExposed(&box));
+          box.close();
+        };
+      } else {
+        Answer({1});
+      }
+      Action("N2")->trigger();
+      QCOMPARE(script_.boxes.size(), size_t{1});
+      QVERIFY(brim::test::ReadFileBytes(path_) == before);
+    }
   }
 
   void noToTheSecondKeepsTheOldListingAndTheLog() {

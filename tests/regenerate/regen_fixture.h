@@ -172,6 +172,7 @@ class RegenTest : public ::testing::Test {
     test::WriteFileBytes(path, bytes);
     s.Label1.SetCaption(path);
     s.ArchiveKind = kind;
+    test::NoteAnalysedFile(s, path);
     return path;
   }
   // Runs a command as the application object does; false when it ended with

@@ -61,6 +61,7 @@ void MarkAnalysed(ProgramState& s, const std::string& path, ArchiveKindType kind
   s.ArchiveKind = kind;
   test::SetPanelText(s.StatusBar1, kPanelState, Ui().analysed);
   test::SetPanelText(s.StatusBar1, kPanelDetail, panel1);
+  test::NoteAnalysedFile(s, path);
 }
 
 Built BuildZip(const std::vector<ZipSpec>& entries, size_t lead) {
