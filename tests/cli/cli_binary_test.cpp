@@ -240,9 +240,10 @@ TEST(CliBinary, SplitNeverWritesThroughASymlinkedFolder) {
   test::WriteFileBytes(top.File("mail/pack.lzh"), b.bytes);
   CliResult r = RunCli(top.File("mail"), "split pack.lzh --all --json");
   EXPECT_EQ(r.status, 3);
-  JsonValue v = r.json();
-  ASSERT_EQ(v["messages"].array.size(), 1u);
-  EXPECT_EQ(v["messages"][0].string, U(FormatText(Ui().fileCannotCreate, top.File("mail/docs/readme.exe.lzh")) + "."));
+  Json v = r.json();
+  ASSERT_EQ(v["messages"].size(), 1u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(),
+            U(FormatText(Ui().fileCannotCreate, top.File("mail/docs/readme.exe.lzh")) + "."));
   EXPECT_TRUE(std::filesystem::is_empty(top.File("outside")));
 }
 
