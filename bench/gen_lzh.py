@@ -3,9 +3,10 @@
 byte by byte (an archiver is far too slow for 20,000 files): stored (-lh0-)
 entries with their CRC-16, header sums (levels 0/1) or header CRCs (level 2),
 folders as the level keeps them (level 0: "\\" in the name; levels 1 and 2: a
-directory extended header with 0xFF separators), some CP932 names.
+directory extended header with 0xFF separators), some CP932 names (none with
+--ascii: some readers are slow on CP932 names, which flatters a comparison).
 
-usage: gen_lzh.py OUT --level L --entries N [--seed K]
+usage: gen_lzh.py OUT --level L --entries N [--seed K] [--ascii]
 """
 import argparse
 import random
@@ -35,10 +36,10 @@ def crc16(data, crc=0):
     return crc
 
 
-def names(i):
+def names(i, ascii_only=False):
     ext = EXTENSIONS[i % len(EXTENSIONS)]
     base = b"file%05d" % i + (b"." + ext if ext else b"")
-    if i % 10 == 3:
+    if i % 10 == 3 and not ascii_only:
         return CP932_FOLDER + b"%03d" % (i // 1000), CP932_WORD + base
     return b"dir%03d" % (i // 1000), base
 
@@ -105,13 +106,14 @@ def main():
     ap.add_argument("--level", type=int, choices=[0, 1, 2], required=True)
     ap.add_argument("--entries", type=int, required=True)
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--ascii", action="store_true", help="ASCII names only")
     a = ap.parse_args()
     rng = random.Random(a.seed)
     make = {0: header0, 1: header1, 2: header2}[a.level]
     stamp = 0x5A216000 if a.level < 2 else 1735732800
     out = bytearray()
     for i in range(a.entries):
-        folder, base = names(i)
+        folder, base = names(i, a.ascii)
         size = 16 + rng.randrange(240)
         data = (b"line %d of entry %d\n" % (rng.randrange(1000), i) * (size // 16 + 1))[:size]
         out += make(folder, base, data, crc16(data), stamp)

@@ -45,8 +45,8 @@ def main():
     ap.add_argument("--stub-bytes", type=int, default=0)
     ap.add_argument("--seed", type=int, default=1)
     a = ap.parse_args()
-    if not 0 <= a.entries <= 0xFFFF:
-        raise SystemExit("at most 65,535 entries fit the end record")
+    if a.entries < 0:
+        raise SystemExit("a count of entries cannot be negative")
 
     rng = random.Random(a.seed)
     dos_time, dos_date = 0x6000, 0x5A21  # 2025-01-01 12:00
@@ -73,7 +73,10 @@ def main():
                                dos_date, crc, len(stored), len(data), len(name), 0, 0, 0, 0,
                                0x20, offset)
         central += name
-    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, a.entries, a.entries, len(central),
+    # More than 65,535 entries: the end record's counts stay at 0xFFFF, as a
+    # writer without Zip64 records leaves them; the local headers list all.
+    count = min(a.entries, 0xFFFF)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(central),
                       len(local), 0)
     with open(a.out, "wb") as f:
         f.write(stub_bytes(a.stub_bytes, a.seed))

@@ -116,8 +116,8 @@ std::vector<std::string> ForParser(const std::vector<std::string>& args) {
 
 constexpr const char* kSelecting = "Selecting rows";
 
-// The parser as the commands declare it. Values land in *out and in the raw
-// texts of --ext and --rows, checked after parsing.
+// The parser as the commands declare it. Values land in out and in the raw
+// texts of --ext and --rows, which are checked after parsing.
 struct Parser {
   CLI::App app{"brimlode-cli"};
   Arguments out;
@@ -152,9 +152,8 @@ struct Parser {
     return used.empty() ? nullptr : used.front();
   }
   static const CLI::Option_group* Selection(const CLI::App* sub) {
-    for (const CLI::App* g : sub->get_subcommands([](const CLI::App* g) { return g->get_group() == kSelecting; }))
-      return static_cast<const CLI::Option_group*>(g);
-    return nullptr;
+    auto groups = sub->get_subcommands([](const CLI::App* g) { return g->get_group() == kSelecting; });
+    return groups.empty() ? nullptr : static_cast<const CLI::Option_group*>(groups.front());
   }
   // The selection flags in the order given.
   static std::vector<std::string> SelectionGiven(const CLI::App* sub) {

@@ -242,7 +242,8 @@ TEST(CliBinary, SplitNeverWritesThroughASymlinkedFolder) {
   EXPECT_EQ(r.status, 3);
   Json v = r.json();
   ASSERT_EQ(v["messages"].size(), 1u);
-  EXPECT_EQ(v["messages"][0].get<std::string>(), U(FormatText(Ui().fileCannotCreate, top.File("mail/docs/readme.exe.lzh")) + "."));
+  EXPECT_EQ(v["messages"][0].get<std::string>(),
+            U(FormatText(Ui().fileCannotCreate, top.File("mail/docs/readme.exe.lzh")) + "."));
   EXPECT_TRUE(std::filesystem::is_empty(top.File("outside")));
 }
 

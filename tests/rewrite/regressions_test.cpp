@@ -15,6 +15,8 @@ struct WriteCheck {
   std::string (*violation)(const test::Bytes&);
 };
 
+void PrintTo(const WriteCheck& c, std::ostream* os) { *os << c.name; }
+
 class WriteRegressions : public ::testing::TestWithParam<WriteCheck> {};
 
 TEST_P(WriteRegressions, EveryKeptInputKeepsTheRules) {
