@@ -49,8 +49,8 @@ std::string_view NativeFileNamePart(std::string_view path);
 std::string_view NativeWithoutExtension(std::string_view path);
 
 // A native relative path from an entry name: CP932 -> UTF-8, then "\" -> "/".
-// Bytes that are not CP932 are kept as they are (the file system takes any
-// byte but "/" and NUL), so no two raw names collapse into one.
+// A byte sequence that is not CP932 becomes U+FFFD, as in the texts the
+// program prints, so every name it gives the file system is valid UTF-8.
 std::string EntryNameToNativePath(std::string_view nameCp932);
 
 }  // namespace brim
