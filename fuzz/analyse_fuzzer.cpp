@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "base/errors.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "analysis/lzh_analysis.h"
-#include "analysis/lzh_layout.h"
+#include "formats/lzh_layout.h"
 #include "analysis/signature_search.h"
 #include "analysis/zip_analysis.h"
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "base/byte_window.h"
 #include "base/file_stream.h"
 

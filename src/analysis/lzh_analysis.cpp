@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis/lzh_layout.h"
+#include "formats/lzh_layout.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/byte_window.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "analysis/signature_search.h"
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/byte_window.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <system_error>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/application.h"
 #include "app/entry_tables.h"
 #include "base/ui_texts.h"

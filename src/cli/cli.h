@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 
 namespace brim::cli {
 

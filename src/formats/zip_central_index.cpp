@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/le.h"
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "formats/zip_records.h"
 
 namespace brim::zip {

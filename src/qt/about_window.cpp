@@ -2,7 +2,7 @@
 
 #include <QMouseEvent>
 
-#include "app/Unit2.h"
+#include "form/Unit2.h"
 #include "base/cp932.h"
 #include "qt/look.h"
 

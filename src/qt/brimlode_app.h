@@ -1,7 +1,7 @@
 // The application object of the window: the desktop, the core's main form
 // and the two windows, wired together. Build it after the QApplication.
 #pragma once
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "qt/about_window.h"
 #include "qt/main_window.h"
 #include "qt/qt_desktop.h"

@@ -5,7 +5,7 @@
 #include <QMainWindow>
 #include <functional>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 
 class QLabel;
 class QProgressBar;

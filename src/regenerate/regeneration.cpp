@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "app/entry_tables.h"
 #include "base/byte_window.h"
 #include "base/cp932.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "base/errors.h"
 #include "base/le.h"
 

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <array>
 
-#include "analysis/lzh_layout.h"
+#include "formats/lzh_layout.h"
 #include "base/errors.h"
 #include "base/file_stream.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
-#include "checksum/masks.h"
+#include "rewrite/name_mask.h"
 #include "rewrite/entry_writer.h"
 #include "rewrite/rewrite_command.h"
 

@@ -1,33 +1,25 @@
 #include "rewrite/rewrite_command.h"
 
-#include "analysis/lzh_analysis.h"
-#include "analysis/zip_analysis.h"
 #include "app/entry_tables.h"
 #include "base/ui_texts.h"
 
 namespace brim {
 
-void RunRewriteCommand(ProgramState& s) {
+bool RunRewriteCommand(ProgramState& s) {
   if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) {
     s.desktop.ShowMessage(Ui().notAnalysed);
-    return;
+    return false;
   }
   if (CountChecked(s) == 0) {
     s.desktop.ShowMessage(Ui().nothingChecked);
-    return;
+    return false;
   }
   // Only an explicit No stops here; a box closed without an answer goes on.
-  if (s.desktop.AskYesNo(Ui().confirmRewrite) == Answer::No) return;
+  if (s.desktop.AskYesNo(Ui().confirmRewrite) == Answer::No) return false;
 
-  const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
-  if (zip) RewriteZipEntries(s);
+  if (s.ArchiveKind == ArchiveKindType::Zip) RewriteZipEntries(s);
   else RewriteLzhEntries(s);
-
-  // Here only Yes goes on. Detection is not run again: ArchiveKind and panel 1
-  // (the ZIP leading byte count) stay as the last detection left them.
-  if (s.desktop.AskYesNo(Ui().confirmReanalyse) != Answer::Yes) return;
-  if (zip) AnalyseZip(s);
-  else AnalyseLzh(s);
+  return true;
 }
 
 }  // namespace brim

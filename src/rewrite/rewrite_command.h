@@ -4,9 +4,10 @@
 
 namespace brim {
 
-// The command: checks panel 0 and the ticks, asks, rewrites by ArchiveKind,
-// then offers a new analysis.
-void RunRewriteCommand(ProgramState& s);
+// The command: checks panel 0 and the ticks, asks, rewrites by ArchiveKind.
+// True when the rewrite ran (the caller then offers a new analysis); false
+// when it was refused or declined before any file was touched.
+bool RunRewriteCommand(ProgramState& s);
 
 // The format-specific rewrites (each repeats the panel 0 check).
 void RewriteZipEntries(ProgramState& s);

@@ -3,13 +3,13 @@
 // in both names. Every position comes from the locator table.
 #include <algorithm>
 
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "base/errors.h"
 #include "base/file_stream.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
-#include "checksum/masks.h"
+#include "rewrite/name_mask.h"
 #include "rewrite/entry_writer.h"
 #include "rewrite/rewrite_command.h"
 

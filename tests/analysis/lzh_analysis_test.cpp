@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "base/ui_texts.h"
 #include "support/analysis_session.h"
 #include "support/lzh_builder.h"

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "analysis/zip_analysis.h"
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "base/errors.h"
 #include "base/le.h"
 #include "base/ui_texts.h"

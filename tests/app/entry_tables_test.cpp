@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/application.h"
 #include "app/check_marks.h"
 #include "app/entry_tables.h"

@@ -4,7 +4,6 @@
 
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
-#include "checksum/masks.h"
 #include "support/scripted_desktop.h"
 #include "support/test_files.h"
 
@@ -130,25 +129,12 @@ TEST(CrcProgress, ClearedLineIsNotRecreated) {
   EXPECT_EQ(s.Memo1.Count(), 0u);
 }
 
-TEST(HeaderSumAndMasks, Basics) {
+TEST(HeaderSum, Basics) {
   const uint8_t ff = 0xFF;
   std::vector<uint8_t> to256 = {100, 100, 56};
   EXPECT_EQ(HeaderSum(nullptr, -1), 0);
   EXPECT_EQ(HeaderSum(&ff, 0), 255);
   EXPECT_EQ(HeaderSum(to256.data(), 2), 0);
-
-  test::ScriptedDesktop d;
-  ProgramState s(d);
-  SetNameMask(s, "c");
-  EXPECT_EQ(s.NameMask, "$");
-  SetNameMask(s, "txt");
-  EXPECT_EQ(s.NameMask, "tx$");
-  SetNameMask(s, "");
-  EXPECT_EQ(s.NameMask, "");
-  SetNameMask(s, J("表"));
-  EXPECT_EQ(s.NameMask, "\x95$");
-  SetMethodId(s, "-lh0-");
-  EXPECT_EQ(std::string(s.MethodId.begin(), s.MethodId.end()), "-lh0-");
 }
 
 }  // namespace

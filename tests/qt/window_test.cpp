@@ -18,7 +18,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "qt/list_model.h"
 #include "qt_test_support.h"
 

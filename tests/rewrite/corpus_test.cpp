@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "analysis/format_detection.h"
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/application.h"
 #include "base/cp932.h"
 #include "base/hex_cell.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/application.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
@@ -8,7 +8,7 @@
 #include "rewrite/rewrite_support.h"
 #include "support/analysis_session.h"
 #include "support/lzh_builder.h"
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "base/errors.h"
 #include <algorithm>
 #include "support/scripted_desktop.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/application.h"
 #include "base/ui_texts.h"
 #include "rewrite/rewrite_command.h"

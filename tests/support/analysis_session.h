@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "support/scripted_desktop.h"
 #include "support/test_files.h"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "analysis/lzh_layout.h"
+#include "formats/lzh_layout.h"
 #include "base/le.h"
 #include "checksum/crc.h"
 

@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 #include "app/application.h"
 #include "base/cp932.h"
 #include "base/ui_texts.h"

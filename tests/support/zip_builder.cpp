@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "analysis/zip_layout.h"
+#include "formats/zip_layout.h"
 #include "base/le.h"
 #include "formats/zip_records.h"
 

@@ -1,8 +1,11 @@
-#include "app/Unit1.h"
+#include "form/Unit1.h"
 
 #include "analysis/format_detection.h"
+#include "analysis/lzh_analysis.h"
+#include "analysis/zip_analysis.h"
 #include "app/check_marks.h"
 #include "app/log_pane.h"
+#include "base/ui_texts.h"
 #include "regenerate/regeneration.h"
 #include "rewrite/rewrite_command.h"
 
@@ -39,7 +42,16 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::Zip1Click() { Exclusive([&] { DetectFormatAndAnalyse(state); }); }
-void TForm1::N2Click() { Exclusive([&] { RunRewriteCommand(state); }); }
+void TForm1::N2Click() {
+  Exclusive([&] {
+    if (!RunRewriteCommand(state)) return;
+    // Here only Yes goes on. Detection is not run again: ArchiveKind and panel
+    // 1 (the ZIP leading byte count) stay as the last detection left them.
+    if (state.desktop.AskYesNo(Ui().confirmReanalyse) != Answer::Yes) return;
+    if (state.ArchiveKind == ArchiveKindType::Zip) AnalyseZip(state);
+    else AnalyseLzh(state);
+  });
+}
 void TForm1::N6Click() { Exclusive([&] { RegenerateIndividually(state); }); }
 void TForm1::N7Click() { Exclusive([&] { RegenerateCombined(state); }); }
 

@@ -1,4 +1,4 @@
-#include "app/Unit2.h"
+#include "form/Unit2.h"
 
 #include "base/cp932.h"
 #include "base/ui_texts.h"

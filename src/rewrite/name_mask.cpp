@@ -1,4 +1,4 @@
-#include "checksum/masks.h"
+#include "rewrite/name_mask.h"
 
 namespace brim {
 

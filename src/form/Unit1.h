@@ -1,3 +1,6 @@
+// TForm1 and its members (Zip1Click, N2Click, Button3Click ...) are named after
+// the main window's form: its class, controls and their event handlers.
+//
 // The main window's command handlers, on the plain state. The Qt window and
 // the command line call these; neither holds logic of its own.
 //

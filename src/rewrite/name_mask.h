@@ -1,4 +1,5 @@
-// The two program-wide buffers whose bytes the rewrite writes into headers.
+// The two program-wide buffers whose bytes the rewrite writes into headers:
+// the masked extension ("$" over its last byte) and the LZH method id.
 #pragma once
 #include <string_view>
 
