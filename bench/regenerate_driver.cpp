@@ -50,10 +50,14 @@ void WalkZip(brim::ProgramState& s) {
       f.ReadExactAt(q + 30, name.data(), n);
       size_t slash = name.find_last_of('/');
       if (slash != std::string::npos) name.erase(0, slash + 1);
-      s.ListView1.Add(name, {brim::FormatHexCell(static_cast<uint32_t>(q)),
-                             brim::FormatHexCell(static_cast<uint32_t>(d)),
-                             brim::FormatHexCell(z), "0", "", ""});
-      s.ListView2.Add(name, {"", "", "", ""});
+      brim::NewEntry e;
+      e.caption = name;
+      e.offset = static_cast<uint32_t>(q);
+      e.start = static_cast<uint32_t>(d);
+      e.size = z;
+      e.hasCentral = false;
+      e.original = u;
+      s.ListView1.Add(e);
     }
     q = d + z;
   }
@@ -72,9 +76,8 @@ int main(int argc, char** argv) {
   brim::ProgramState s(desktop);
   s.Label1.SetCaption(argv[2]);
   brim::RunCommand(desktop, [&] { brim::DetectFormatAndAnalyse(s); });
-  if (s.StatusBar1.Panel(brim::kPanelState) != brim::Ui().analysed || s.ListView2.Count() == 0) {
+  if (s.StatusBar1.Outcome() != brim::AnalysisOutcome::Analysed || s.ListView2.Count() == 0) {
     s.ListView1.Clear();
-    s.ListView2.Clear();
     brim::RunCommand(desktop, [&] { WalkZip(s); });
   }
   for (size_t i = 0; i < s.ListView2.Count(); ++i) s.ListView2.SetChecked(i, true);

@@ -136,20 +136,26 @@ int Rewrite(const std::string& path) {
   brim::ProgramState s(desktop);
   s.Label1.SetCaption(path);
   brim::DetectFormatAndAnalyse(s);
-  if (s.StatusBar1.Panel(brim::kPanelState) != brim::Ui().analysed || s.ListView1.Count() == 0) {
+  if (s.StatusBar1.Outcome() != brim::AnalysisOutcome::Analysed || s.ListView1.Count() == 0) {
     // The analysis did not list it (not built in yet): take the rows "make" wrote.
     s.ListView1.Clear();
-    s.ListView2.Clear();
     std::ifstream rows(path + ".rows");
     std::string caption;
     std::vector<std::string> cells(6);
     while (rows >> caption >> cells[0] >> cells[1] >> cells[2] >> cells[3] >> cells[4] >> cells[5]) {
-      s.ListView1.Add(caption, cells);
-      s.ListView2.Add(caption, {"", "", "", ""});
+      brim::NewEntry e;
+      e.caption = caption;
+      e.offset = brim::ParseHexCell(cells[0]);
+      e.start = brim::ParseHexCell(cells[1]);
+      e.size = brim::ParseHexCell(cells[2]);
+      e.ext = brim::ParseHexCell(cells[3]);
+      e.extI = brim::ParseHexCell(cells[4]);
+      e.offsetI = brim::ParseHexCell(cells[5]);
+      s.ListView1.Add(e);
     }
     s.ArchiveKind = brim::ArchiveKindType::Zip;
-    s.StatusBar1.SetPanel(brim::kPanelState, brim::Ui().analysed);
-    s.StatusBar1.SetPanel(brim::kPanelDetail, "0");
+    s.StatusBar1.SetOutcome(brim::AnalysisOutcome::Analysed);
+    s.StatusBar1.SetLeadingBytes(0);
   }
   brim::CheckAll(s);
   auto t0 = std::chrono::steady_clock::now();

@@ -43,7 +43,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
                              [&](uint64_t n) { s.ProcessMessages(n); });
   if (!found) return;
   s.ArchiveKind = ArchiveKindType::Zip;
-  s.StatusBar1.SetPanel(kPanelDetail, std::to_string(*found));
+  s.StatusBar1.SetLeadingBytes(*found);
   AnalyseZip(s);
 }
 

@@ -1,15 +1,14 @@
 #include "analysis/lzh_analysis.h"
 
-#include <cstdio>
 #include <string>
 
+#include "analysis/analysis_start.h"
 #include "formats/lzh_layout.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/byte_window.h"
 #include "base/cp932.h"
 #include "base/file_stream.h"
-#include "base/hex_cell.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
 
@@ -47,8 +46,8 @@ class LzhWalk {
     uint64_t level = firstLevel;
     uint64_t p = 0;
     for (;;) {
-      if (p >= size_) return End(Ui().damagedLzh);
-      if (s_.AbortRequested) return End(Ui().aborted);
+      if (p >= size_) return End(AnalysisOutcome::DamagedLzh);
+      if (s_.AbortRequested) return End(AnalysisOutcome::Aborted);
       s_.Gauge1.SetProgress(PercentOf(p, size_));
       s_.ProcessMessages();
 
@@ -60,28 +59,28 @@ class LzhWalk {
         if (level != static_cast<uint64_t>(layout)) continue;
         h = LzhHeader{};
         Parse r = layout == 2 ? ParseLevel2(p, h) : ParseLevel01(p, layout, h);
-        if (r == Parse::EndMark) return End(Ui().analysed);
-        if (r == Parse::Damaged) return End(Ui().damagedLzh);
+        if (r == Parse::EndMark) return End(AnalysisOutcome::Analysed);
+        if (r == Parse::Damaged) return End(AnalysisOutcome::DamagedLzh);
         level = h.level;
         lastLayout = layout;
       }
       // A level no layout knows would leave the walk standing still.
-      if (lastLayout < 0 || h.level > 2) return End(Ui().damagedLzh);
+      if (lastLayout < 0 || h.level > 2) return End(AnalysisOutcome::DamagedLzh);
       // A level-1 header met with the level-0 layout has no data start from
       // it; listed as level 1 it takes one from its own chain, so the walk
       // never steps backwards.
       if (h.level == 1 && lastLayout == 0) {
         h = LzhHeader{};
         Parse r = ParseLevel01(p, 1, h);
-        if (r == Parse::EndMark) return End(Ui().analysed);
-        if (r == Parse::Damaged) return End(Ui().damagedLzh);
+        if (r == Parse::EndMark) return End(AnalysisOutcome::Analysed);
+        if (r == Parse::Damaged) return End(AnalysisOutcome::DamagedLzh);
       }
       p = List(p, h);
     }
   }
 
  private:
-  void End(const std::string& text) { s_.StatusBar1.SetPanel(kPanelState, text); }
+  void End(AnalysisOutcome outcome) { s_.StatusBar1.SetOutcome(outcome); }
 
   // Appends the name bytes at pos, noting the position after its last ".".
   bool ReadName(uint64_t pos, uint64_t n, LzhHeader& h) {
@@ -173,23 +172,23 @@ class LzhWalk {
 
   // Tests the entry's bounds, lists it or logs it, and returns the position
   // of the next header. Sums are 64-bit: an oversized size moves past the end.
-  uint64_t List(uint64_t p, const LzhHeader& h) {
+  uint64_t List(uint64_t p, LzhHeader& h) {
     uint64_t start = 0;
     uint64_t dataSize = h.packedSize;
     uint64_t next = 0;
     bool damaged = false;
-    std::string caption = h.name;
-    std::string extI = "0";
-    std::string offsetI = "0";
+    uint64_t extI = 0;
+    uint64_t offsetI = 0;
+    bool slashes = false;
     switch (h.level) {
       case 0:
         start = p + h.headerSize + 2;
-        offsetI = FormatHexCell(static_cast<uint32_t>(h.crcPosition));
+        offsetI = h.crcPosition;
         break;
       case 1:
         start = h.dataStart;
-        extI = FormatHexCell(static_cast<uint32_t>(h.headerCrcPosition));
-        offsetI = FormatHexCell(static_cast<uint32_t>(h.crcPosition));
+        extI = h.headerCrcPosition;
+        offsetI = h.crcPosition;
         // The packed size counts the records too; less than they take up
         // leaves no data size at all.
         if (h.packedSize < h.recordSizes) {
@@ -202,9 +201,8 @@ class LzhWalk {
       default:
         if (h.originalSize == 0) return p + h.headerSize;  // a folder: not listed
         start = p + h.headerSize;
-        extI = FormatHexCell(static_cast<uint32_t>(h.headerCrcPosition));
-        for (char& c : caption)
-          if (c == '/') c = '\\';
+        extI = h.headerCrcPosition;
+        slashes = true;
         break;
     }
     if (!damaged) {
@@ -213,61 +211,53 @@ class LzhWalk {
       damaged = next >= size_;
     }
     if (damaged) {
-      s_.Memo1.Append(Ui().logDamagedBefore + h.name + Ui().logDamagedAfter);
+      std::string line = Ui().logDamagedBefore;
+      line += h.name;
+      line += Ui().logDamagedAfter;
+      s_.Memo1.Append(std::move(line));
       return next;
     }
-    s_.ListView1.Add(caption, {FormatHexCell(static_cast<uint32_t>(p)),
-                               FormatHexCell(static_cast<uint32_t>(start)),
-                               FormatHexCell(static_cast<uint32_t>(dataSize)),
-                               FormatHexCell(static_cast<uint32_t>(h.extPosition)), extI, offsetI});
-    s_.ListView2.Add(caption, {Ratio(dataSize, h.originalSize),
-                               FormatThousands(static_cast<int64_t>(dataSize)),
-                               FormatThousands(static_cast<int64_t>(h.originalSize)), h.directory});
-    TallyExtension(s_, ExtensionKey(caption));
+    // The caption: the name as stored, "/" turned into "\" at level 2 only.
+    if (slashes) {
+      for (char& c : h.name)
+        if (c == '/') c = '\\';
+    }
+    NewEntry e;
+    e.folder = h.directory;
+    e.caption = h.name;
+    e.ratio = RatioStyle::Ratio;
+    e.offset = static_cast<uint32_t>(p);
+    e.start = static_cast<uint32_t>(start);
+    e.size = static_cast<uint32_t>(dataSize);
+    e.ext = static_cast<uint32_t>(h.extPosition);
+    e.extI = static_cast<uint32_t>(extI);
+    e.offsetI = static_cast<uint32_t>(offsetI);
+    e.original = static_cast<uint32_t>(h.originalSize);
+    s_.ListView1.Add(e);
+    TallyExtension(s_, ExtensionKeyInto(key_, h.name, SplitName(h.name)));
     return next;
-  }
-
-  // Packed per original, one decimal; no original size, no ratio.
-  static std::string Ratio(uint64_t dataSize, uint64_t originalSize) {
-    if (originalSize == 0) return {};
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%3.1f%%",
-                  static_cast<double>(dataSize * 100) / static_cast<double>(originalSize));
-    return buf;
   }
 
   ProgramState& s_;
   ByteWindow w_;
   const uint64_t size_;
+  std::string key_;
 };
 
 }  // namespace
 
 void AnalyseLzh(ProgramState& s) {
-  const std::string path = s.Label1.Caption();
-  if (path.empty()) return;
-  s.AbortRequested = false;
-  s.StatusBar1.ClearAll();
-  s.Memo1.Clear();
-  s.ListView1.Clear();
-  s.ListView2.Clear();
-  s.ListView5.Clear();
-  s.LogFilePath = LogFilePathFor(path, Ui().logFileSuffixLzh);
-
-  FileStream f = FileStream::Open(path, FileStream::Mode::Read);
-  if (f.Size() >= kFourGiB) {
-    s.desktop.ShowMessage(Ui().fileTooLarge);
-    return;
-  }
-  s.Memo1.Append(Ui().logSeparator);
+  if (s.Label1.Caption().empty()) return;
+  std::optional<FileStream> f = BeginAnalysis(s, Ui().logFileSuffixLzh, false);
+  if (!f) return;
   uint8_t level = 0;
-  if (f.ReadAt(lzh::kLevel, &level, 1) != 1) {
+  if (f->ReadAt(lzh::kLevel, &level, 1) != 1) {
     // Too short to hold even the first header's level: a cut header.
-    s.StatusBar1.SetPanel(kPanelState, Ui().damagedLzh);
+    s.StatusBar1.SetOutcome(AnalysisOutcome::DamagedLzh);
     return;
   }
-  s.StatusBar1.SetPanel(kPanelDetail, "Level=" + std::to_string(level));
-  LzhWalk(s, f).Run(level);
+  s.StatusBar1.SetLzhLevel(level);
+  LzhWalk(s, *f).Run(level);
 }
 
 }  // namespace brim

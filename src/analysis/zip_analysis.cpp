@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/analysis_start.h"
 #include "analysis/signature_search.h"
 #include "formats/zip_layout.h"
 #include "app/entry_tables.h"
@@ -23,58 +24,23 @@ namespace {
 
 constexpr uint64_t kFourGiB = uint64_t{1} << 32;
 
-// A stored name split as the tables want it: "/" already turned into "\".
+// A stored name split as the tables want it: "/" already turned into "\",
+// cut in one pass. Views into the walk's buffer.
 struct ZipName {
-  std::string fileName;  // after the last "\" or ":"
-  std::string folder;    // up to and including it
-  size_t extLength = 0;  // extension of the file name, dot included
-  std::string key;       // the tally key
+  std::string_view folder;    // up to and including the last "\" or ":"
+  std::string_view fileName;  // the rest
+  size_t extLength = 0;       // extension of the file name, dot included
+  std::string_view key;       // the tally key
 };
 
-ZipName SplitName(const uint8_t* bytes, size_t n) {
-  std::string name(reinterpret_cast<const char*>(bytes), n);
-  // 0x2F is never the second byte of a CP932 character, so a plain replace is safe.
-  for (char& c : name)
-    if (c == '/') c = '\\';
-  ZipName out;
-  out.fileName = std::string(FileNamePart(name));
-  out.folder = std::string(FolderPart(name));
-  out.extLength = ExtensionOf(out.fileName).size();
-  out.key = ExtensionKey(out.fileName);
-  return out;
-}
-
-// The position of the first name byte after the extension's dot, as a cell;
-// "0" when the file name has none.
-std::string ExtCell(uint64_t nameStart, size_t n, size_t extLength) {
-  if (extLength == 0) return "0";
-  return FormatHexCell(static_cast<uint32_t>(nameStart + n - extLength + 1));
-}
-
-// Space saved: 100 minus the ratio rounded half up, computed exactly. No
-// original size, no ratio: the cell stays empty.
-std::string RatioCell(uint64_t z, uint64_t u) {
-  if (u == 0) return {};
-  const long long rounded = static_cast<long long>((200 * z + u) / (2 * u));
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%2lld%%", 100 - rounded);
-  return buf;
+// The position of the first name byte after the extension's dot; 0 when the
+// file name has none.
+uint32_t ExtPosition(uint64_t nameStart, size_t n, size_t extLength) {
+  return extLength == 0 ? 0 : static_cast<uint32_t>(nameStart + n - extLength + 1);
 }
 
 bool IsSignature(const uint8_t* p, const uint8_t (&sig)[4]) {
   return p && std::memcmp(p, sig, 4) == 0;
-}
-
-// Lead byte count from panel 1, where detection left it.
-uint64_t LeadFromPanel(const std::string& text) {
-  if (text.empty() || text.size() > 10) throw NotAnInteger(text);
-  uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') throw NotAnInteger(text);
-    v = v * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (v >= kFourGiB) throw NotAnInteger(text);
-  return v;
 }
 
 class ZipWalk {
@@ -86,11 +52,26 @@ class ZipWalk {
     if (!WalkLocalHeaders()) return;
     if (!FindEndRecord()) return;
     if (!WalkCentralDirectory()) return;
-    s_.StatusBar1.SetPanel(kPanelState, Ui().analysed);
+    End(AnalysisOutcome::Analysed);
   }
 
  private:
-  void End(const std::string& panelText) { s_.StatusBar1.SetPanel(kPanelState, panelText); }
+  void End(AnalysisOutcome outcome) { s_.StatusBar1.SetOutcome(outcome); }
+
+  ZipName Split(const uint8_t* bytes, size_t n) {
+    name_.assign(reinterpret_cast<const char*>(bytes), n);
+    // 0x2F is never the second byte of a CP932 character, so a plain replace is safe.
+    for (char& c : name_)
+      if (c == '/') c = '\\';
+    const NameParts parts = SplitName(name_);
+    const std::string_view all(name_);
+    ZipName out;
+    out.folder = all.substr(0, parts.fileStart);
+    out.fileName = all.substr(parts.fileStart);
+    out.extLength = parts.extension == std::string_view::npos ? 0 : n - parts.extension;
+    out.key = ExtensionKeyInto(key_, all, parts);
+    return out;
+  }
 
   // Forward from the first local header until the central directory. False
   // when the analysis ended here.
@@ -98,7 +79,7 @@ class ZipWalk {
     uint64_t q = lead_;
     while (q < size_) {
       if (s_.AbortRequested) {
-        End(Ui().aborted);
+        End(AnalysisOutcome::Aborted);
         return false;
       }
       s_.Gauge1.SetProgress(PercentOf(q, size_));
@@ -107,13 +88,13 @@ class ZipWalk {
       const uint8_t* sig = w_.At(q, 4);
       if (IsSignature(sig, zip::kCentralSignature)) return true;
       if (!IsSignature(sig, zip::kLocalSignature)) {
-        End(Ui().damagedZip);
+        End(AnalysisOutcome::DamagedZip);
         return false;
       }
       const uint64_t h = q;
       const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
       if (!hdr) {  // cut short by the end of the file
-        End(Ui().damagedZip);
+        End(AnalysisOutcome::DamagedZip);
         return false;
       }
       const uint64_t z = le::Get32(hdr + zip::kLocalCompressedSize);
@@ -127,25 +108,33 @@ class ZipWalk {
       }
       const uint8_t* nameBytes = n == 0 ? hdr : w_.At(nameStart, static_cast<size_t>(n));
       if (!nameBytes) {
-        End(Ui().damagedZip);
+        End(AnalysisOutcome::DamagedZip);
         return false;
       }
-      const ZipName name = SplitName(nameBytes, static_cast<size_t>(n));
+      const ZipName name = Split(nameBytes, static_cast<size_t>(n));
       const uint64_t d = nameStart + n + m;
       q = d;
       const uint8_t* after = d + z < size_ ? w_.At(d + z, 2) : nullptr;
       const bool sound = d + z < size_ && !name.fileName.empty() && after &&
                          after[0] == 0x50 && after[1] == 0x4B;
       if (!sound) {
-        s_.Memo1.Append(Ui().logDamagedBefore + name.fileName + Ui().logDamagedAfter);
+        std::string line = Ui().logDamagedBefore;
+        line += name.fileName;
+        line += Ui().logDamagedAfter;
+        s_.Memo1.Append(std::move(line));
         continue;  // the next probe looks at the data's first byte
       }
-      s_.ListView1.Add(name.fileName,
-                       {FormatHexCell(static_cast<uint32_t>(h)), FormatHexCell(static_cast<uint32_t>(d)),
-                        FormatHexCell(static_cast<uint32_t>(z)),
-                        ExtCell(nameStart, static_cast<size_t>(n), name.extLength), "", ""});
-      s_.ListView2.Add(name.fileName, {RatioCell(z, u), FormatThousands(static_cast<int64_t>(z)),
-                                       FormatThousands(static_cast<int64_t>(u)), name.folder});
+      NewEntry e;
+      e.folder = name.folder;
+      e.caption = name.fileName;
+      e.ratio = RatioStyle::SpaceSaved;
+      e.offset = static_cast<uint32_t>(h);
+      e.start = static_cast<uint32_t>(d);
+      e.size = static_cast<uint32_t>(z);
+      e.ext = ExtPosition(nameStart, static_cast<size_t>(n), name.extLength);
+      e.hasCentral = false;
+      e.original = static_cast<uint32_t>(u);
+      s_.ListView1.Add(e);
       TallyExtension(s_, name.key);
       q = d + z;
     }
@@ -166,7 +155,7 @@ class ZipWalk {
     endRecord_ = *found;
     const uint8_t* e = w_.At(endRecord_, zip::kEndDirectorySize + 4);
     if (!e) {  // an end record cut short by the end of the file
-      End(Ui().damagedZip);
+      End(AnalysisOutcome::DamagedZip);
       return false;
     }
     entries_ = le::Get16(e + zip::kEndEntriesOnDisk);
@@ -184,7 +173,7 @@ class ZipWalk {
     while (i < entries_) {
       if (s_.AbortRequested) return true;
       if (w > size_ || directorySize_ > endRecord_) {
-        End(Ui().damagedZip);
+        End(AnalysisOutcome::DamagedZip);
         return false;
       }
       s_.Gauge1.SetProgress(PercentOf(i, entries_));
@@ -192,18 +181,18 @@ class ZipWalk {
       // headers pumps, so abort and the gauge cannot change on the way.
       auto g = SearchForward(w_, w, zip::kCentralSignature, [](uint64_t) {});
       if (!g) {
-        End(Ui().damagedZip);  // the search ran past the end of the file
+        End(AnalysisOutcome::DamagedZip);  // the search ran past the end of the file
         return false;
       }
       const uint8_t* hdr = w_.At(*g, zip::kCentralHeaderSize);
       if (!hdr) {
-        End(Ui().damagedZip);
+        End(AnalysisOutcome::DamagedZip);
         return false;
       }
       const uint64_t n = le::Get16(hdr + zip::kCentralNameLength);
       const uint64_t offset = le::Get32(hdr + zip::kCentralLocalHeaderOffset) + lead_;
       const int64_t row =
-          offset < kFourGiB ? FindLocatorRow(s_, FormatHexCell(static_cast<uint32_t>(offset))) : -1;
+          offset < kFourGiB ? FindLocatorRow(s_, static_cast<uint32_t>(offset)) : -1;
       if (row < 0) {
         ++i;
         w = *g + 47;  // the second byte of the name
@@ -212,13 +201,13 @@ class ZipWalk {
       const uint64_t nameStart = *g + zip::kCentralHeaderSize;
       const uint8_t* nameBytes = n == 0 ? hdr : w_.At(nameStart, static_cast<size_t>(n));
       if (!nameBytes) {
-        End(Ui().damagedZip);
+        End(AnalysisOutcome::DamagedZip);
         return false;
       }
-      const ZipName name = SplitName(nameBytes, static_cast<size_t>(n));
+      const ZipName name = Split(nameBytes, static_cast<size_t>(n));
       const size_t r = static_cast<size_t>(row);
-      s_.ListView1.SetSubItem(r, kColOffsetI, FormatHexCell(static_cast<uint32_t>(*g)));
-      s_.ListView1.SetSubItem(r, kColExtI, ExtCell(nameStart, static_cast<size_t>(n), name.extLength));
+      s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(*g));
+      s_.ListView1.SetValue(r, kColExtI, ExtPosition(nameStart, static_cast<size_t>(n), name.extLength));
       s_.ProcessMessages();
       ++i;
       w = nameStart + n;
@@ -233,31 +222,22 @@ class ZipWalk {
   uint64_t endRecord_ = 0;
   uint64_t entries_ = 0;
   uint64_t directorySize_ = 0;
+  std::string name_;  // the name being split, reused
+  std::string key_;
 };
 
 }  // namespace
 
 void AnalyseZip(ProgramState& s) {
-  const std::string path = s.Label1.Caption();
-  if (path.empty()) return;
-  s.AbortRequested = false;
-  s.StatusBar1.SetPanel(kPanelState, "");
-  s.StatusBar1.SetPanel(kPanelProgress, "");
-  s.Memo1.Clear();
-  s.ListView1.Clear();
-  s.ListView2.Clear();
-  s.ListView5.Clear();
-  s.LogFilePath = LogFilePathFor(path, Ui().logFileSuffixZip);
-
-  FileStream f = FileStream::Open(path, FileStream::Mode::Read);
-  if (f.Size() >= kFourGiB) {
-    s.desktop.ShowMessage(Ui().fileTooLarge);
-    return;
-  }
-  s.Memo1.Append(Ui().logSeparator);
-  const uint64_t lead = LeadFromPanel(s.StatusBar1.Panel(kPanelDetail));
-  if (lead > 0) s.Memo1.Append(FormatNumbers(Ui().logLeadingBytes, static_cast<int64_t>(lead)));
-  ZipWalk(s, f, lead).Run();
+  if (s.Label1.Caption().empty()) return;
+  std::optional<FileStream> f = BeginAnalysis(s, Ui().logFileSuffixZip, true);
+  if (!f) return;
+  // Detection found the first local header after this many bytes; without a
+  // count there is only panel 1's text, which is not a number.
+  const std::optional<uint64_t> lead = s.StatusBar1.LeadingBytes();
+  if (!lead || *lead >= kFourGiB) throw NotAnInteger(s.StatusBar1.Panel(kPanelDetail));
+  if (*lead > 0) s.Memo1.Append(FormatNumbers(Ui().logLeadingBytes, static_cast<int64_t>(*lead)));
+  ZipWalk(s, *f, *lead).Run();
 }
 
 }  // namespace brim

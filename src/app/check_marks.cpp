@@ -9,13 +9,15 @@ namespace brim {
 void CheckByTalliedExtensions(ProgramState& s) {
   // One pass over the listing against the set of ticked captions ticks the
   // same rows as comparing every tally row with every listing row.
-  std::unordered_set<std::string> wanted;
+  std::unordered_set<std::string_view> wanted;
   for (size_t t = 0; t < s.ListView5.Count(); ++t) {
-    if (s.ListView5.Item(t).checked) wanted.insert(s.ListView5.Item(t).caption);
+    if (s.ListView5.Checked(t)) wanted.insert(s.ListView5.Caption(t));
   }
   if (wanted.empty()) return;
+  std::string key;
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
-    if (wanted.count(ExtensionKey(s.ListView2.Item(row).caption))) s.ListView2.SetChecked(row, true);
+    const std::string_view caption = s.ListView2.Caption(row);
+    if (wanted.count(ExtensionKeyInto(key, caption, SplitName(caption)))) s.ListView2.SetChecked(row, true);
   }
 }
 
@@ -29,7 +31,7 @@ void UncheckAll(ProgramState& s) {
 
 void InvertChecks(ProgramState& s) {
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
-    s.ListView2.SetChecked(row, !s.ListView2.Item(row).checked);
+    s.ListView2.SetChecked(row, !s.ListView2.Checked(row));
   }
 }
 

@@ -2,83 +2,9 @@
 
 #include <algorithm>
 
+#include "base/ui_texts.h"
+
 namespace brim {
-
-size_t ListView::Add(std::string caption, std::vector<std::string> subItems) {
-  size_t row = items_.size();
-  if (captionIndexValid_) captionIndex_[caption].push_back(static_cast<uint32_t>(row));
-  if (subItemIndexValid_ && subItemIndexCol_ < subItems.size()) {
-    subItemIndex_.try_emplace(subItems[subItemIndexCol_], static_cast<uint32_t>(row));
-  }
-  items_.push_back(ListItem{std::move(caption), std::move(subItems), false});
-  ++rowsRevision_;
-  Touch();
-  return row;
-}
-
-void ListView::Clear() {
-  items_.clear();
-  captionIndex_.clear();
-  captionIndexValid_ = false;
-  subItemIndex_.clear();
-  subItemIndexValid_ = false;
-  ++rowsRevision_;
-  ++clearRevision_;
-  Touch();
-}
-
-void ListView::SetCaption(size_t row, std::string caption) {
-  if (items_[row].caption == caption) return;
-  items_[row].caption = std::move(caption);
-  captionIndexValid_ = false;
-  Touch();
-}
-
-void ListView::SetSubItem(size_t row, size_t col, std::string text) {
-  auto& subs = items_[row].subItems;
-  if (subs.size() <= col) subs.resize(col + 1);
-  subs[col] = std::move(text);
-  if (col == subItemIndexCol_) subItemIndexValid_ = false;
-  Touch();
-}
-
-void ListView::AppendSubItem(size_t row, std::string text) {
-  SetSubItem(row, items_[row].subItems.size(), std::move(text));
-}
-
-void ListView::SetChecked(size_t row, bool checked) {
-  if (items_[row].checked == checked) return;
-  items_[row].checked = checked;
-  Touch();
-}
-
-int64_t ListView::FindFirstBySubItem(size_t col, const std::string& text) const {
-  if (!subItemIndexValid_ || subItemIndexCol_ != col) {
-    subItemIndex_.clear();
-    subItemIndexCol_ = col;
-    for (size_t row = 0; row < items_.size(); ++row) {
-      if (col < items_[row].subItems.size()) {
-        subItemIndex_.try_emplace(items_[row].subItems[col], static_cast<uint32_t>(row));
-      }
-    }
-    subItemIndexValid_ = true;
-  }
-  auto it = subItemIndex_.find(text);
-  return it == subItemIndex_.end() ? -1 : static_cast<int64_t>(it->second);
-}
-
-const std::vector<uint32_t>& ListView::RowsWithCaption(const std::string& caption) const {
-  if (!captionIndexValid_) {
-    captionIndex_.clear();
-    for (size_t row = 0; row < items_.size(); ++row) {
-      captionIndex_[items_[row].caption].push_back(static_cast<uint32_t>(row));
-    }
-    captionIndexValid_ = true;
-  }
-  static const std::vector<uint32_t> kNone;
-  auto it = captionIndex_.find(caption);
-  return it == captionIndex_.end() ? kNone : it->second;
-}
 
 void Memo::Append(std::string line) {
   lines_.push_back(std::move(line));
@@ -109,14 +35,48 @@ void Memo::Clear() {
   ++revision_;
 }
 
-void StatusBar::SetPanel(size_t i, std::string text) {
+void StatusBar::SetText(size_t i, std::string text) {
   if (panels_[i] == text) return;
   panels_[i] = std::move(text);
   ++revision_;
 }
 
+void StatusBar::SetOutcome(AnalysisOutcome outcome) {
+  outcome_ = outcome;
+  const UiTexts& ui = Ui();
+  switch (outcome) {
+    case AnalysisOutcome::None: SetText(0, {}); break;
+    case AnalysisOutcome::Analysed: SetText(0, ui.analysed); break;
+    case AnalysisOutcome::DamagedZip: SetText(0, ui.damagedZip); break;
+    case AnalysisOutcome::DamagedLzh: SetText(0, ui.damagedLzh); break;
+    case AnalysisOutcome::Aborted: SetText(0, ui.aborted); break;
+  }
+}
+
+void StatusBar::SetLeadingBytes(uint64_t count) {
+  leadingBytes_ = count;
+  lzhLevel_.reset();
+  SetText(1, std::to_string(count));
+}
+
+void StatusBar::SetLzhLevel(uint8_t level) {
+  lzhLevel_ = level;
+  leadingBytes_.reset();
+  SetText(1, "Level=" + std::to_string(level));
+}
+
+void StatusBar::ClearDetail() {
+  leadingBytes_.reset();
+  lzhLevel_.reset();
+  SetText(1, {});
+}
+
+void StatusBar::SetProgress(std::string text) { SetText(2, std::move(text)); }
+
 void StatusBar::ClearAll() {
-  for (size_t i = 0; i < kPanels; ++i) SetPanel(i, {});
+  SetOutcome(AnalysisOutcome::None);
+  ClearDetail();
+  SetText(2, {});
 }
 
 void Gauge::SetProgress(int value) {

@@ -1,67 +1,16 @@
-// The main window's controls as plain models. The commands read and write
-// these; the Qt window only shows them. Each model counts its changes in a
-// revision so a view can tell what to refresh when it syncs.
+// The main window's controls as plain models (the entry tables are in
+// tables.h). The commands read and write these; the Qt window only shows
+// them. Each model counts its changes in a revision so a view can tell what
+// to refresh when it syncs.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace brim {
-
-struct ListItem {
-  std::string caption;               // CP932
-  std::vector<std::string> subItems; // CP932
-  bool checked = false;
-};
-
-// A report-style list: rows of a caption and sub-column texts, with a check box.
-class ListView {
- public:
-  size_t Count() const { return items_.size(); }
-  const ListItem& Item(size_t row) const { return items_[row]; }
-
-  // Appends a row and returns its index.
-  size_t Add(std::string caption, std::vector<std::string> subItems = {});
-  void Clear();
-
-  void SetCaption(size_t row, std::string caption);
-  // Sets sub-column col of row, growing the row's sub-columns as needed.
-  void SetSubItem(size_t row, size_t col, std::string text);
-  void AppendSubItem(size_t row, std::string text);
-  void SetChecked(size_t row, bool checked);
-
-  // The lowest row whose sub-column col reads text exactly; -1 for none.
-  // Answered from an index built on first use and kept up to date on Add.
-  int64_t FindFirstBySubItem(size_t col, const std::string& text) const;
-  // Every row whose caption reads text exactly, in ascending order.
-  const std::vector<uint32_t>& RowsWithCaption(const std::string& caption) const;
-
-  // Bumped by every change; rowsRevision only when rows are added or cleared.
-  uint64_t Revision() const { return revision_; }
-  uint64_t RowsRevision() const { return rowsRevision_; }
-  // Bumped by Clear only, so a view can tell "cleared and refilled" from
-  // "rows appended" even when the count grew.
-  uint64_t ClearRevision() const { return clearRevision_; }
-
- private:
-  void Touch() { ++revision_; }
-
-  std::vector<ListItem> items_;
-  uint64_t revision_ = 0;
-  uint64_t rowsRevision_ = 0;
-  uint64_t clearRevision_ = 0;
-
-  // Lookup indexes; "valid" false means rebuild before the next use.
-  mutable std::unordered_map<std::string, std::vector<uint32_t>> captionIndex_;
-  // Built on the first lookup: the locator table and the listing never ask.
-  mutable bool captionIndexValid_ = false;
-  mutable size_t subItemIndexCol_ = SIZE_MAX;
-  mutable std::unordered_map<std::string, uint32_t> subItemIndex_;
-  mutable bool subItemIndexValid_ = false;
-};
 
 // The log pane: logical lines of CP932 text.
 class Memo {
@@ -93,16 +42,37 @@ class Memo {
   size_t replacedHigh_ = 0;
 };
 
+// How the last analysis ended; panel 0 shows it.
+enum class AnalysisOutcome : uint8_t { None, Analysed, DamagedZip, DamagedLzh, Aborted };
+
+// The three status panels. Panels 0 and 1 show typed state, which is what
+// commands decide by: the outcome of the last analysis, and the ZIP leading
+// byte count or the LZH header level. Panel 2 is a progress text.
 class StatusBar {
  public:
   static constexpr size_t kPanels = 3;
   const std::string& Panel(size_t i) const { return panels_[i]; }
-  void SetPanel(size_t i, std::string text);
+
+  AnalysisOutcome Outcome() const { return outcome_; }
+  void SetOutcome(AnalysisOutcome outcome);
+  // Set by ZIP detection; panel 1 shows the count.
+  std::optional<uint64_t> LeadingBytes() const { return leadingBytes_; }
+  void SetLeadingBytes(uint64_t count);
+  // The first header's level byte, set by the LZH analysis ("Level=N").
+  std::optional<uint8_t> LzhLevel() const { return lzhLevel_; }
+  void SetLzhLevel(uint8_t level);
+  void ClearDetail();
+  void SetProgress(std::string text);
   void ClearAll();
   uint64_t Revision() const { return revision_; }
 
  private:
+  void SetText(size_t i, std::string text);
+
   std::array<std::string, kPanels> panels_;
+  AnalysisOutcome outcome_ = AnalysisOutcome::None;
+  std::optional<uint64_t> leadingBytes_;
+  std::optional<uint8_t> lzhLevel_;
   uint64_t revision_ = 0;
 };
 

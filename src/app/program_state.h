@@ -4,9 +4,12 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/controls.h"
+#include "app/tables.h"
+#include "base/file_stream.h"
 #include "app/desktop.h"
 #include "app/message_pump.h"
 
@@ -21,10 +24,12 @@ struct ProgramState {
   MessagePump ProcessMessages;
 
   Label Label1;          // the selected path (native)
-  ListView ListView1;    // locator table (hidden)
-  ListView ListView2;    // listing (visible, check boxes)
-  ListView ListView4;    // combined-entry table (hidden)
-  ListView ListView5;    // extension tally (visible, check boxes, editable captions)
+  // The locator table (hidden) and the listing (visible, check boxes) share
+  // their rows: row i of both is one entry, so they are one table.
+  EntryTable ListView1;
+  EntryTable& ListView2 = ListView1;
+  CombinedTable ListView4;  // combined-entry table (hidden)
+  TallyTable ListView5;     // extension tally (visible, check boxes, editable captions)
   Memo Memo1;            // log pane
   StatusBar StatusBar1;  // panels 0..2
   Gauge Gauge1;
@@ -32,27 +37,13 @@ struct ProgramState {
   ArchiveKindType ArchiveKind = ArchiveKindType::Lzh;
   bool AbortRequested = false;
   std::string LogFilePath;  // native path; empty until the first analysis
+  // The file the last analysis read, so a command can tell it acts on the same.
+  std::optional<FileIdentity> AnalysedFile;
 
   std::string NameMask;                // masked extension bytes
   std::array<uint8_t, 5> MethodId{};   // LZH method identifier
 };
 
-// Locator table columns (sub-item indexes of ListView1).
-enum LocatorColumn : size_t {
-  kColOffset = 0,
-  kColStart = 1,
-  kColSize = 2,
-  kColExt = 3,
-  kColExtI = 4,
-  kColOffsetI = 5,
-};
-// Listing columns (sub-item indexes of ListView2).
-enum ListingColumn : size_t {
-  kColRatio = 0,
-  kColCompress = 1,
-  kColOriginal = 2,
-  kColPath = 3,
-};
 // Status panels.
 enum Panel : size_t { kPanelState = 0, kPanelDetail = 1, kPanelProgress = 2 };
 

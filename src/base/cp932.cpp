@@ -67,14 +67,41 @@ std::string Cp932ToUtf8(std::string_view cp932, bool* ok) {
   return Convert(c, cp932, "\xEF\xBF\xBD", false, ok);
 }
 
+std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) return Cp932ToUtf8(bytes);
+  std::string out;
+  out.reserve(bytes.size());
+  size_t i = 0;
+  auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  while (i < bytes.size()) {
+    const unsigned char b = at(i);
+    size_t n = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+    bool good = n != 0 && i + n <= bytes.size();
+    uint32_t c = n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
+    for (size_t k = 1; good && k < n; ++k) {
+      good = (at(i + k) & 0xC0) == 0x80;
+      c = (c << 6) | (at(i + k) & 0x3F);
+    }
+    if (good && ((n == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)))) {
+      good = false;
+    }
+    if (good) {
+      out.append(bytes.substr(i, n));
+      i += n;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
   static Converter c("CP932", "UTF-8");
   return Convert(c, utf8, "?", true, ok);
 }
 
 size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
-  bool wanted[256] = {};
-  for (char c : chars) wanted[static_cast<unsigned char>(c)] = true;
   size_t found = std::string_view::npos;
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char b = static_cast<unsigned char>(text[i]);
@@ -82,9 +109,41 @@ size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
       ++i;  // the second byte belongs to the character
       continue;
     }
-    if (wanted[b]) found = i;
+    if (chars.find(static_cast<char>(b)) != std::string_view::npos) found = i;
   }
   return found;
+}
+
+NameParts SplitName(std::string_view text) {
+  size_t separator = std::string_view::npos;
+  size_t dot = std::string_view::npos;
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      if (b == '.') dot = i;
+      else if (b == '\\' || b == ':') separator = i;
+    } else if (IsCp932LeadByte(b)) {
+      ++i;  // the second byte belongs to the character
+    }
+  }
+  NameParts parts;
+  parts.fileStart = separator == std::string_view::npos ? 0 : separator + 1;
+  parts.lastDot = dot;
+  if (dot != std::string_view::npos && (separator == std::string_view::npos || dot > separator)) {
+    parts.extension = dot;
+  }
+  return parts;
+}
+
+std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts) {
+  buffer.clear();
+  if (parts.extension == std::string_view::npos) return {};
+  buffer.append(text.substr(parts.extension + 1));
+  for (char& c : buffer) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return buffer;
 }
 
 std::string_view FolderPart(std::string_view text) {

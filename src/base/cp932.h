@@ -11,6 +11,12 @@
 
 namespace brim {
 
+// How the bytes of a name read from an archive are to be read.
+enum class NameEncoding : uint8_t {
+  Cp932,  // the default: the names of both formats
+  Utf8,   // a ZIP entry with general purpose flag bit 11
+};
+
 inline bool IsCp932LeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
@@ -19,6 +25,9 @@ inline bool IsCp932LeadByte(unsigned char b) {
 // into the yen sign). A byte sequence that is not CP932 becomes U+FFFD; *ok,
 // when given, says whether every byte converted.
 std::string Cp932ToUtf8(std::string_view cp932, bool* ok = nullptr);
+// Name bytes in their encoding -> UTF-8; bytes that do not decode become
+// U+FFFD.
+std::string NameToUtf8(std::string_view bytes, NameEncoding encoding);
 // UTF-8 -> CP932. A character CP932 cannot hold becomes "?".
 std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
 
@@ -27,6 +36,16 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
 // Index of the last byte of text that is one of chars, skipping the second
 // bytes of double-byte characters; npos when there is none.
 size_t FindLastOfCp932(std::string_view text, std::string_view chars);
+
+// Where the rules below cut a text, found in one pass.
+struct NameParts {
+  size_t fileStart = 0;                         // after the last "\" or ":"
+  size_t extension = std::string_view::npos;    // the extension's "."
+  size_t lastDot = std::string_view::npos;      // the last "." anywhere
+};
+NameParts SplitName(std::string_view text);
+// The extension key (as ExtensionKey) of text cut at parts, made in buffer.
+std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts);
 
 // Up to and including the last "\" or ":"; empty when there is none.
 std::string_view FolderPart(std::string_view text);

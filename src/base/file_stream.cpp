@@ -155,6 +155,18 @@ uint64_t FileStream::Size() const {
   return static_cast<uint64_t>(st.st_size);
 }
 
+FileIdentity FileStream::Identity() const {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) throw CannotRead(path_);
+  FileIdentity id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<uint64_t>(st.st_size);
+  id.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+  id.modifiedNanoseconds = static_cast<int64_t>(st.st_mtim.tv_nsec);
+  return id;
+}
+
 size_t FileStream::ReadAt(uint64_t pos, void* buf, size_t n) const {
   size_t done = 0;
   auto* out = static_cast<char*>(buf);

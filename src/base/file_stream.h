@@ -12,6 +12,16 @@
 
 namespace brim {
 
+// What tells one file from another and from its own later state.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t modifiedSeconds = 0;
+  int64_t modifiedNanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 class FileStream {
  public:
   enum class Mode {
@@ -37,6 +47,8 @@ class FileStream {
 
   const std::string& Path() const { return path_; }
   uint64_t Size() const;
+  // Device, inode, size and modification time now. Throws CannotRead.
+  FileIdentity Identity() const;
 
   // Reads up to n bytes at pos; fewer only at the end of the file. Throws
   // CannotRead on an I/O error.

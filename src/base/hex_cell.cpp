@@ -6,14 +6,16 @@
 
 namespace brim {
 
+size_t FormatHexTo(char* buf, uint32_t value) {
+  size_t n = 1;
+  for (uint32_t v = value >> 4; v != 0; v >>= 4) ++n;
+  for (size_t i = n; i-- > 0; value >>= 4) buf[i] = "0123456789ABCDEF"[value & 0xF];
+  return n;
+}
+
 std::string FormatHexCell(uint32_t value) {
   char buf[8];
-  char* p = buf + sizeof buf;
-  do {
-    *--p = "0123456789ABCDEF"[value & 0xF];
-    value >>= 4;
-  } while (value != 0);
-  return std::string(p, buf + sizeof buf - p);
+  return std::string(buf, FormatHexTo(buf, value));
 }
 
 uint32_t ParseHexCell(std::string_view cell) {

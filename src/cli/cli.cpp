@@ -37,7 +37,7 @@ void TickSelection(TForm1& form, const Arguments& a) {
     case Selection::Extensions:
       for (size_t row = 0; row < s.ListView5.Count(); ++row) {
         for (const std::string& key : a.extensions) {
-          if (s.ListView5.Item(row).caption == key) s.ListView5.SetChecked(row, true);
+          if (s.ListView5.Caption(row) == key) s.ListView5.SetChecked(row, true);
         }
       }
       form.N8Click();
@@ -144,7 +144,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   }
 
   record.errorBox = !ok || desktop.ErrorCount() > 0;
-  record.finalPanelAnalysed = form.state.StatusBar1.Panel(kPanelState) == Ui().analysed;
+  record.finalPanelAnalysed = form.state.StatusBar1.Outcome() == AnalysisOutcome::Analysed;
 
   bool written = true;
   if (a.json) {

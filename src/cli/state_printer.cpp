@@ -11,28 +11,52 @@ namespace brim::cli {
 
 namespace {
 
-constexpr size_t kLocatorColumns = 6;
-constexpr size_t kListingColumns = 4;
-constexpr size_t kTallyColumns = 1;
-
-// Sub-column col of a row; a row filled short reads empty there.
-const std::string& SubItem(const ListItem& item, size_t col) {
-  static const std::string empty;
-  return col < item.subItems.size() ? item.subItems[col] : empty;
-}
-
 const char* KindName(ArchiveKindType kind) { return kind == ArchiveKindType::Zip ? "zip" : "lzh"; }
 
-void WriteRows(JsonWriter& w, const ListView& view, size_t columns, bool withTick) {
+void Name(JsonWriter& w, std::string_view bytes, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) w.Cp932String(bytes);
+  else w.String(bytes);
+}
+
+void WriteLocator(JsonWriter& w, const EntryTable& t) {
   w.BeginArray();
-  for (size_t row = 0; row < view.Count(); ++row) {
-    const ListItem& item = view.Item(row);
-    w.BeginArray().Cp932String(item.caption);
-    for (size_t col = 0; col < columns; ++col) w.Cp932String(SubItem(item, col));
-    if (withTick) w.Bool(item.checked);
+  for (size_t row = 0; row < t.Count(); ++row) {
+    w.BeginArray();
+    Name(w, t.Caption(row), t.Encoding(row));
+    for (size_t col = 0; col < kLocatorColumns; ++col) {
+      w.Cp932String(t.CellText(row, static_cast<EntryColumn>(kColOffset + col)));
+    }
     w.EndArray();
   }
   w.EndArray();
+}
+
+void WriteListing(JsonWriter& w, const EntryTable& t) {
+  w.BeginArray();
+  for (size_t row = 0; row < t.Count(); ++row) {
+    w.BeginArray();
+    Name(w, t.Caption(row), t.Encoding(row));
+    w.Cp932String(t.CellText(row, kColRatio));
+    w.Cp932String(t.CellText(row, kColCompress));
+    w.Cp932String(t.CellText(row, kColOriginal));
+    Name(w, t.Folder(row), t.Encoding(row));
+    w.Bool(t.Checked(row));
+    w.EndArray();
+  }
+  w.EndArray();
+}
+
+void WriteTally(JsonWriter& w, const TallyTable& t) {
+  w.BeginArray();
+  for (size_t row = 0; row < t.Count(); ++row) {
+    w.BeginArray().Cp932String(t.Caption(row)).Cp932String(t.Text(row, 1)).Bool(t.Checked(row));
+    w.EndArray();
+  }
+  w.EndArray();
+}
+
+std::string Utf8Of(std::string_view bytes, NameEncoding encoding) {
+  return encoding == NameEncoding::Cp932 ? CellToUtf8(bytes) : NameToUtf8(bytes, encoding);
 }
 
 // ---- Text tables ----
@@ -104,11 +128,11 @@ static void FillJson(JsonWriter& w, const ProgramState& s, const std::vector<std
   for (const std::string& line : s.Memo1.Lines()) w.Cp932String(line);
   w.EndArray();
   w.Key("locator");
-  WriteRows(w, s.ListView1, kLocatorColumns, false);
+  WriteLocator(w, s.ListView1);
   w.Key("listing");
-  WriteRows(w, s.ListView2, kListingColumns, true);
+  WriteListing(w, s.ListView2);
   w.Key("tally");
-  WriteRows(w, s.ListView5, kTallyColumns, true);
+  WriteTally(w, s.ListView5);
   w.Key("messages").BeginArray();
   for (const std::string& m : messages) w.Cp932String(m);
   w.EndArray();
@@ -139,7 +163,7 @@ std::string StateText(const ProgramState& s) {
   }
   out += "gauge    " + std::to_string(s.Gauge1.Progress()) + "\n";
 
-  const ListView& listing = s.ListView2;
+  const EntryTable& listing = s.ListView2;
   out += "\nlisting: " + Count(listing.Count(), "entry", "entries") + ", " +
          std::to_string(CountChecked(s)) + " ticked\n";
   if (listing.Count() > 0) {
@@ -147,15 +171,15 @@ std::string StateText(const ProgramState& s) {
                  {u(ui.colRatio), Align::Right}, {u(ui.colCompress), Align::Right},
                  {u(ui.colOriginal), Align::Right}, {u(ui.colPath), Align::Left}});
     for (size_t row = 0; row < listing.Count(); ++row) {
-      const ListItem& item = listing.Item(row);
-      std::vector<std::string> cells{std::to_string(row), Tick(item.checked), u(item.caption)};
-      for (size_t col = 0; col < kListingColumns; ++col) cells.push_back(u(SubItem(item, col)));
-      t.AddRow(std::move(cells));
+      const NameEncoding e = listing.Encoding(row);
+      t.AddRow({std::to_string(row), Tick(listing.Checked(row)), Utf8Of(listing.Caption(row), e),
+                listing.CellText(row, kColRatio), listing.CellText(row, kColCompress),
+                listing.CellText(row, kColOriginal), Utf8Of(listing.Folder(row), e)});
     }
     t.AppendTo(out);
   }
 
-  const ListView& locator = s.ListView1;
+  const EntryTable& locator = s.ListView1;
   out += "\nlocator: " + Count(locator.Count(), "row", "rows") + "\n";
   if (locator.Count() > 0) {
     TextTable t({{"#", Align::Right}, {u(ui.colFileName), Align::Left},
@@ -163,21 +187,21 @@ std::string StateText(const ProgramState& s) {
                  {u(ui.colSize), Align::Right}, {u(ui.colExt), Align::Right},
                  {u(ui.colExtI), Align::Right}, {u(ui.colOffsetI), Align::Right}});
     for (size_t row = 0; row < locator.Count(); ++row) {
-      const ListItem& item = locator.Item(row);
-      std::vector<std::string> cells{std::to_string(row), u(item.caption)};
-      for (size_t col = 0; col < kLocatorColumns; ++col) cells.push_back(u(SubItem(item, col)));
+      std::vector<std::string> cells{std::to_string(row), Utf8Of(locator.Caption(row), locator.Encoding(row))};
+      for (size_t col = 0; col < kLocatorColumns; ++col) {
+        cells.push_back(locator.CellText(row, static_cast<EntryColumn>(kColOffset + col)));
+      }
       t.AddRow(std::move(cells));
     }
     t.AppendTo(out);
   }
 
-  const ListView& tally = s.ListView5;
+  const TallyTable& tally = s.ListView5;
   out += "\ntally: " + Count(tally.Count(), "extension", "extensions") + "\n";
   if (tally.Count() > 0) {
     TextTable t({{"", Align::Left}, {u(ui.colExtension), Align::Left}, {u(ui.colCount), Align::Right}});
     for (size_t row = 0; row < tally.Count(); ++row) {
-      const ListItem& item = tally.Item(row);
-      t.AddRow({Tick(item.checked), u(item.caption), u(SubItem(item, 0))});
+      t.AddRow({Tick(tally.Checked(row)), u(tally.Caption(row)), tally.Text(row, 1)});
     }
     t.AppendTo(out);
   }

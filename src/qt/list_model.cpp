@@ -7,7 +7,7 @@
 
 namespace brim::qt {
 
-ListViewModel::ListViewModel(ListView& list, std::vector<ListColumn> columns, bool editableCaption,
+ListViewModel::ListViewModel(ShownTable& list, std::vector<ListColumn> columns, bool editableCaption,
                              QObject* parent)
     : QAbstractTableModel(parent), list_(list), columns_(std::move(columns)), editableCaption_(editableCaption) {
   rows_ = static_cast<int>(std::min<size_t>(list_.Count(), std::numeric_limits<int>::max()));
@@ -50,13 +50,13 @@ int ListViewModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
-const std::string* ListViewModel::Cell(int row, int column) const {
+QString ListViewModel::Cell(int row, int column) const {
   // The view may ask before Sync has told it that rows went away.
-  if (row < 0 || static_cast<size_t>(row) >= list_.Count()) return nullptr;
-  const ListItem& item = list_.Item(row);
-  if (column == 0) return &item.caption;
-  size_t sub = static_cast<size_t>(column - 1);
-  return sub < item.subItems.size() ? &item.subItems[sub] : nullptr;
+  if (row < 0 || static_cast<size_t>(row) >= list_.Count()) return {};
+  const std::string text = list_.Text(static_cast<size_t>(row), static_cast<size_t>(column));
+  const NameEncoding encoding = list_.Encoding(static_cast<size_t>(row));
+  if (encoding == NameEncoding::Cp932) return Display(text);
+  return QString::fromStdString(NameToUtf8(text, encoding));
 }
 
 QVariant ListViewModel::data(const QModelIndex& index, int role) const {
@@ -64,12 +64,11 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
-      const std::string* text = Cell(index.row(), index.column());
-      return text ? Display(*text) : QString();
+      return Cell(index.row(), index.column());
     }
     case Qt::CheckStateRole:
       if (index.column() != 0 || static_cast<size_t>(index.row()) >= list_.Count()) return {};
-      return list_.Item(index.row()).checked ? Qt::Checked : Qt::Unchecked;
+      return list_.Checked(static_cast<size_t>(index.row())) ? Qt::Checked : Qt::Unchecked;
     case Qt::TextAlignmentRole:
       return static_cast<int>(columns_[index.column()].alignment | Qt::AlignVCenter);
     default:
@@ -107,7 +106,7 @@ bool ListViewModel::setData(const QModelIndex& index, const QVariant& value, int
     const QString text = value.toString();
     // An editor closed without a change must not rewrite the caption: bytes
     // that are not CP932 would not survive the round trip through Unicode.
-    if (text == Display(list_.Item(row).caption)) return true;
+    if (text == Cell(index.row(), 0)) return true;
     list_.SetCaption(row, Utf8ToCp932(text.toStdString()));
   } else {
     return false;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
+#include "app/tables.h"
 
 namespace brim::qt {
 
@@ -22,7 +22,7 @@ class ListViewModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   // editableCaption: the user may edit column 0 in place (the tally).
-  ListViewModel(ListView& list, std::vector<ListColumn> columns, bool editableCaption,
+  ListViewModel(ShownTable& list, std::vector<ListColumn> columns, bool editableCaption,
                 QObject* parent = nullptr);
 
   const std::vector<ListColumn>& Columns() const { return columns_; }
@@ -38,14 +38,13 @@ class ListViewModel : public QAbstractTableModel {
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
  private:
-  // The cell text (CP932) of row and column, empty when the row has no such
-  // sub-column.
-  const std::string* Cell(int row, int column) const;
+  // The cell text of row and column, made now.
+  QString Cell(int row, int column) const;
   // Takes note of a change this adapter made itself, so Sync does not
   // repaint the whole table for it.
   void NoteOwnChange(uint64_t revisionBefore);
 
-  ListView& list_;
+  ShownTable& list_;
   std::vector<ListColumn> columns_;
   bool editableCaption_;
   // What the view has been told so far.

@@ -10,7 +10,6 @@
 #include "base/cp932.h"
 #include "base/errors.h"
 #include "base/file_stream.h"
-#include "base/hex_cell.h"
 #include "base/ui_texts.h"
 #include "regenerate/output_file.h"
 #include "regenerate/output_naming.h"
@@ -28,13 +27,6 @@ constexpr size_t kMaxZipEntries = 0xFFFF;
 // Names are read again through a window of this size (a name is < 64 KiB).
 constexpr size_t kNameWindow = 64 * 1024;
 
-const std::string& Cell(const ListView& view, size_t row, size_t col) {
-  static const std::string empty;
-  if (row >= view.Count()) return empty;
-  const auto& sub = view.Item(row).subItems;
-  return col < sub.size() ? sub[col] : empty;
-}
-
 struct EntryRange {
   uint64_t offset;
   uint64_t length;
@@ -43,15 +35,15 @@ struct EntryRange {
 // The entry range of locator row `row`: from "Offset" to "Start" + "Size",
 // taken at full width.
 EntryRange RangeOfRow(const ProgramState& s, size_t row, const FileStream& archive) {
-  const uint64_t offset = ParseHexCell(Cell(s.ListView1, row, kColOffset));
-  const uint64_t start = ParseHexCell(Cell(s.ListView1, row, kColStart));
-  const uint64_t size = ParseHexCell(Cell(s.ListView1, row, kColSize));
+  const uint64_t offset = s.ListView1.ReadBack(row, kColOffset);
+  const uint64_t start = s.ListView1.ReadBack(row, kColStart);
+  const uint64_t size = s.ListView1.ReadBack(row, kColSize);
   // A range that ends before it begins is nothing the archive holds.
   if (start + size < offset) throw CannotRead(archive.Path());
   return {offset, start + size - offset};
 }
 
-bool IsChecked(const ProgramState& s, size_t row) { return s.ListView2.Item(row).checked; }
+bool IsChecked(const ProgramState& s, size_t row) { return s.ListView2.Checked(row); }
 
 bool AnythingExists(const std::string& path) {
   struct stat st {};
@@ -64,7 +56,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
               size_t row) {
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
   const char* suffix = zipWay ? kZipSuffix : kLzhSuffix;
-  const std::string caption = row < s.ListView1.Count() ? s.ListView1.Item(row).caption : "";
+  const std::string caption(row < s.ListView1.Count() ? s.ListView1.Caption(row) : std::string_view());
   const EntryRange range = RangeOfRow(s, row, archive);
 
   const auto path = IndividualOutputPath(archivePath, caption, suffix);
@@ -108,7 +100,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
 }
 
 void ShowCombining(ProgramState& s, size_t row, size_t ticked) {
-  s.StatusBar1.SetPanel(kPanelProgress, FormatNumbers(Ui().combining, static_cast<int64_t>(row),
+  s.StatusBar1.SetProgress(FormatNumbers(Ui().combining, static_cast<int64_t>(row),
                                                       static_cast<int64_t>(ticked)));
   s.ProcessMessages();
 }
@@ -127,12 +119,19 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
       const uint64_t descriptor = TakeDataDescriptor(archive, range.offset + range.length, f);
       const uint64_t position = out.Position();
       out.AppendFrom(archive, range.offset, range.length + descriptor);
-      s.ListView4.Add(FormatHexCell(static_cast<uint32_t>(position)),
-                      {FormatHexCell(f.versionNeeded), FormatHexCell(f.flags),
-                       FormatHexCell(f.method), FormatHexCell(f.time), FormatHexCell(f.date),
-                       FormatHexCell(f.crc), FormatHexCell(f.compressedSize),
-                       FormatHexCell(f.originalSize), FormatHexCell(f.nameLength),
-                       FormatHexCell(static_cast<uint32_t>(range.offset + zip::kLocalHeaderSize))});
+      CombinedRow r;
+      r.localOffset = static_cast<uint32_t>(position);
+      r.cells[kCombVersionNeeded] = f.versionNeeded;
+      r.cells[kCombFlags] = f.flags;
+      r.cells[kCombMethod] = f.method;
+      r.cells[kCombTime] = f.time;
+      r.cells[kCombDate] = f.date;
+      r.cells[kCombCrc] = f.crc;
+      r.cells[kCombCompressedSize] = f.compressedSize;
+      r.cells[kCombOriginalSize] = f.originalSize;
+      r.cells[kCombNameLength] = f.nameLength;
+      r.cells[kCombNamePosition] = static_cast<uint32_t>(range.offset + zip::kLocalHeaderSize);
+      s.ListView4.Add(r);
     }
     ShowCombining(s, row, ticked);
   }
@@ -143,20 +142,19 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
   ByteWindow names(archive, kNameWindow);
   std::vector<uint8_t> record;
   for (size_t i = 0; i < s.ListView4.Count(); ++i) {
-    const ListItem& item = s.ListView4.Item(i);
-    auto col = [&](size_t c) { return ParseHexCell(Cell(s.ListView4, i, c)); };
+    const CombinedRow& r = s.ListView4.Row(i);
     ZipEntryFacts f;
-    f.versionNeeded = static_cast<uint16_t>(col(0));
-    f.flags = static_cast<uint16_t>(col(1));
-    f.method = static_cast<uint16_t>(col(2));
-    f.time = static_cast<uint16_t>(col(3));
-    f.date = static_cast<uint16_t>(col(4));
-    f.crc = col(5);
-    f.compressedSize = col(6);
-    f.originalSize = col(7);
-    f.nameLength = static_cast<uint16_t>(col(8));
-    const uint64_t namePos = col(9);
-    const uint32_t localOffset = ParseHexCell(item.caption);
+    f.versionNeeded = static_cast<uint16_t>(r.cells[kCombVersionNeeded]);
+    f.flags = static_cast<uint16_t>(r.cells[kCombFlags]);
+    f.method = static_cast<uint16_t>(r.cells[kCombMethod]);
+    f.time = static_cast<uint16_t>(r.cells[kCombTime]);
+    f.date = static_cast<uint16_t>(r.cells[kCombDate]);
+    f.crc = r.cells[kCombCrc];
+    f.compressedSize = r.cells[kCombCompressedSize];
+    f.originalSize = r.cells[kCombOriginalSize];
+    f.nameLength = static_cast<uint16_t>(r.cells[kCombNameLength]);
+    const uint64_t namePos = r.cells[kCombNamePosition];
+    const uint32_t localOffset = r.localOffset;
     const uint8_t* name = f.nameLength == 0 ? nullptr : names.At(namePos, f.nameLength);
     if (f.nameLength != 0 && name == nullptr) throw CannotRead(archive.Path());
     record.clear();
@@ -222,7 +220,7 @@ void RegenerateCombined(ProgramState& s) {
     CombineLzh(s, archive, outPath, rows, ticked);
   }
   s.Memo1.Append(LogPath(outPath) + Ui().logWritten);
-  s.StatusBar1.SetPanel(kPanelProgress, "");
+  s.StatusBar1.SetProgress({});
   archive.Close();
 }
 

@@ -4,7 +4,6 @@
 
 #include "base/cp932.h"
 #include "base/errors.h"
-#include "base/hex_cell.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
 
@@ -12,26 +11,16 @@ namespace brim::rewrite {
 
 namespace {
 constexpr size_t kZeroBlock = 1024 * 1024;
-
-uint32_t Cell(const ListItem& row, size_t col) {
-  static const std::string empty;
-  return ParseHexCell(col < row.subItems.size() ? row.subItems[col] : empty);
-}
 }  // namespace
 
-Locator ParseLocatorRow(const ListItem& row) {
-  Locator v;
-  v.offset = Cell(row, kColOffset);
-  v.start = Cell(row, kColStart);
-  v.size = Cell(row, kColSize);
-  v.ext = Cell(row, kColExt);
-  v.extI = Cell(row, kColExtI);
-  v.offsetI = Cell(row, kColOffsetI);
-  return v;
-}
-
-bool RowTicked(const ProgramState& s, size_t row) {
-  return row < s.ListView2.Count() && s.ListView2.Item(row).checked;
+void RewriteTicked(ProgramState& s, EntryRewrite rewriteEntry) {
+  const size_t rows = s.ListView1.Count();
+  FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
+  EntryWriter out(file);
+  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
+    if (s.ListView2.Checked(row)) rewriteEntry(s, out, row);
+  }
+  file.Close();
 }
 
 std::string MaskSource(std::string_view caption) {

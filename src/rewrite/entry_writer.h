@@ -11,24 +11,6 @@
 
 namespace brim::rewrite {
 
-// The six locator cells of one row, in column order.
-struct Locator {
-  uint32_t offset = 0;
-  uint32_t start = 0;
-  uint32_t size = 0;
-  uint32_t ext = 0;
-  uint32_t extI = 0;
-  uint32_t offsetI = 0;
-};
-
-// Parses all six cells of a locator row; a missing or empty cell throws
-// NotAnInteger ("'$' は整数ではありません") before the caller writes anything.
-Locator ParseLocatorRow(const ListItem& row);
-
-// Whether listing row `row` exists and is ticked, read now: a tick set while
-// the rewrite works on an earlier row is honoured.
-bool RowTicked(const ProgramState& s, size_t row);
-
 // The extension of a caption without its dot, in its own case ("" for none
 // and for a name ending in a dot). Its last byte is what the mask changes.
 std::string MaskSource(std::string_view caption);
@@ -62,5 +44,12 @@ class EntryWriter {
   uint64_t length_ = 0;
   std::vector<uint8_t> zeros_;
 };
+
+using EntryRewrite = void (*)(ProgramState& s, EntryWriter& out, size_t row);
+
+// Opens the analysed archive for reading and writing and rewrites every
+// ticked row in order. A tick is read when its row's turn comes, so one set
+// while an earlier row is rewritten is honoured.
+void RewriteTicked(ProgramState& s, EntryRewrite rewriteEntry);
 
 }  // namespace brim::rewrite

@@ -18,17 +18,8 @@ namespace brim {
 namespace {
 
 using rewrite::EntryWriter;
-using rewrite::Locator;
 
 constexpr std::string_view kStoredMethod = "-lh0-";
-
-// The level that panel 1 names, or -1.
-int LevelOf(const std::string& panel) {
-  if (panel == "Level=0") return 0;
-  if (panel == "Level=1") return 1;
-  if (panel == "Level=2") return 2;
-  return -1;
-}
 
 // Header CRC of levels 1 and 2: CRC-16 of the header from P up to the data,
 // taken with its own field at 0, then written into that field.
@@ -50,10 +41,10 @@ void RewriteHeaderSum(EntryWriter& out, const Locator& v) {
 }
 
 void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  const std::string name = s.ListView2.Item(row).caption;
+  const std::string name(s.ListView2.Caption(row));
   s.Memo1.Append(name + Ui().logWillRewrite);
-  const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
-  const Locator v = rewrite::ParseLocatorRow(s.ListView1.Item(row));
+  const std::string ext = rewrite::MaskSource(s.ListView1.Caption(row));
+  const Locator v = s.ListView1.ReadLocator(row);
   const uint64_t p = v.offset;
 
   // Every field this entry gets must still lie inside the file; checked
@@ -103,19 +94,14 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
 }  // namespace
 
 void RewriteLzhEntries(ProgramState& s) {
-  // Without a level 0, 1 or 2 in panel 1 no analysis of this archive ended
-  // well: nothing can say how its headers are checked.
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || LevelOf(s.StatusBar1.Panel(kPanelDetail)) < 0) {
+  // Without a level 0, 1 or 2 no analysis of this archive ended well:
+  // nothing can say how its headers are checked.
+  const std::optional<uint8_t> level = s.StatusBar1.LzhLevel();
+  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed || !level || *level > 2) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return;
   }
-  const size_t rows = s.ListView1.Count();
-  FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
-  EntryWriter out(file);
-  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-    if (rewrite::RowTicked(s, row)) RewriteLzhEntry(s, out, row);
-  }
-  file.Close();
+  rewrite::RewriteTicked(s, RewriteLzhEntry);
 }
 
 }  // namespace brim

@@ -6,7 +6,7 @@
 namespace brim {
 
 bool RunRewriteCommand(ProgramState& s) {
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) {
+  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }

@@ -18,12 +18,11 @@ namespace brim {
 namespace {
 
 using rewrite::EntryWriter;
-using rewrite::Locator;
 
 void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  const std::string name = s.ListView2.Item(row).caption;
-  const std::string ext = rewrite::MaskSource(s.ListView1.Item(row).caption);
-  const Locator v = rewrite::ParseLocatorRow(s.ListView1.Item(row));
+  const std::string name(s.ListView2.Caption(row));
+  const std::string ext = rewrite::MaskSource(s.ListView1.Caption(row));
+  const Locator v = s.ListView1.ReadLocator(row);
 
   // Check every range before the entry's first byte is written, so a file
   // that changed since the analysis is refused whole, never half rewritten.
@@ -73,17 +72,11 @@ void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
 }  // namespace
 
 void RewriteZipEntries(ProgramState& s) {
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) {
+  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return;
   }
-  const size_t rows = s.ListView1.Count();
-  FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
-  EntryWriter out(file);
-  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-    if (rewrite::RowTicked(s, row)) RewriteZipEntry(s, out, row);
-  }
-  file.Close();
+  rewrite::RewriteTicked(s, RewriteZipEntry);
 }
 
 }  // namespace brim

@@ -140,7 +140,7 @@ TEST_P(Corpus, AnalysedAsTheRulesSay) {
   ASSERT_EQ(a.s.ListView2.Count(), c.rows);
   size_t tallied = 0;
   for (size_t i = 0; i < a.s.ListView5.Count(); ++i)
-    tallied += std::stoul(a.s.ListView5.Item(i).subItems.at(0));
+    tallied += a.s.ListView5.Number(i);
   EXPECT_EQ(tallied, c.rows);
   for (size_t i = 0; i < c.rows; ++i) {
     EXPECT_EQ(a.Locator(i).size(), 7u);

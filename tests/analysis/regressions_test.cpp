@@ -53,7 +53,7 @@ TEST(Regressions, EveryKeptInputEndsWithWholeTables) {
     ASSERT_EQ(a.s.ListView1.Count(), a.s.ListView2.Count());
     size_t tallied = 0;
     for (size_t i = 0; i < a.s.ListView5.Count(); ++i)
-      tallied += std::stoul(a.s.ListView5.Item(i).subItems.at(0));
+      tallied += a.s.ListView5.Number(i);
     EXPECT_EQ(tallied, a.Rows());
     for (size_t i = 0; i < a.Rows(); ++i) {
       EXPECT_EQ(a.Locator(i).size(), 7u);

@@ -10,6 +10,7 @@
 #include "base/le.h"
 #include "base/ui_texts.h"
 #include "support/analysis_session.h"
+#include "support/table_rows.h"
 #include "support/zip_builder.h"
 
 namespace brim {
@@ -318,13 +319,13 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const ProgramState& s) {
                     // The local walk stops at 35%; the search starts at the end.
                     return s.ListView1.Count() == 3 && s.Gauge1.Progress() > 50 &&
-                           s.ListView1.Item(0).subItems[5].empty();
+                           !s.ListView1.Has(0, kColOffsetI);
                   },
                   Ui().analysed, 3, 0},
         // Pressed after the first central header matched.
         AbortCase{"directory_walk",
                   [](const ProgramState& s) {
-                    return s.ListView1.Count() == 3 && !s.ListView1.Item(0).subItems[5].empty();
+                    return s.ListView1.Count() == 3 && !!s.ListView1.Has(0, kColOffsetI);
                   },
                   Ui().analysed, 3, 1}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -337,7 +338,7 @@ TEST(ZipAnalysis, ReanalysisTakesTheLeadFromPanel1AndRebuildsTheTables) {
   AnalyseZip(a.s);        // as the rewrite's offer runs it, without detection
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), 2u);
-  EXPECT_FALSE(a.s.ListView2.Item(0).checked);
+  EXPECT_FALSE(a.s.ListView2.Checked(0));
   EXPECT_EQ(a.Locator(0)[1], "3E8");
   EXPECT_EQ(a.Tally(), (Row{"txt=1", "bin=1"}));
 }
@@ -346,7 +347,7 @@ TEST(ZipAnalysis, ALeadThatIsNotANumberIsAConversionError) {
   AnalysisSession a;
   test::WriteFileBytes(a.path, TwoEntries().bytes);
   a.s.Label1.SetCaption(a.path);
-  a.s.StatusBar1.SetPanel(kPanelDetail, "Level=2");  // what an LZH analysis leaves
+  test::SetPanelText(a.s.StatusBar1, kPanelDetail, "Level=2");  // what an LZH analysis leaves
   try {
     AnalyseZip(a.s);
     ADD_FAILURE() << "no error";
@@ -383,7 +384,7 @@ TEST(ZipAnalysis, ArchiveBeyond2GiBIsAnalysedLikeASmallOne) {
   // Straight to the analysis with the lead detection would find, so the
   // test does not read 2 GiB of zeros first.
   a.s.Label1.SetCaption(a.path);
-  a.s.StatusBar1.SetPanel(kPanelDetail, "2147483664");
+  test::SetPanelText(a.s.StatusBar1, kPanelDetail, "2147483664");
   AnalyseZip(a.s);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), 2u);

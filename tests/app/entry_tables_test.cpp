@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "base/ui_texts.h"
 #include "support/scripted_desktop.h"
+#include "support/table_rows.h"
 #include "support/test_files.h"
 
 namespace brim {
@@ -27,19 +28,20 @@ TEST(FormatThousands, GroupBoundaries) {
 TEST(EntryTables, FindLocatorRowReturnsTheLowestEqualRow) {
   test::ScriptedDesktop d;
   ProgramState s(d);
-  EXPECT_EQ(FindLocatorRow(s, "0"), -1);
-  s.ListView1.Add("a", {"10"});
-  s.ListView1.Add("b", {"20"});
-  EXPECT_EQ(FindLocatorRow(s, "20"), 1);
-  s.ListView1.Add("c", {"20"});
-  s.ListView1.Add("d", {"5"});
-  EXPECT_EQ(FindLocatorRow(s, "20"), 1);
-  EXPECT_EQ(FindLocatorRow(s, "5"), 3);
-  s.ListView1.SetSubItem(0, 0, "5");
-  EXPECT_EQ(FindLocatorRow(s, "5"), 0);
-  EXPECT_EQ(FindLocatorRow(s, "10"), -1);
+  EXPECT_EQ(FindLocatorRow(s, 0), -1);
+  test::AddEntry(s.ListView1, "a", {"10"});
+  test::AddEntry(s.ListView1, "b", {"20"});
+  EXPECT_EQ(FindLocatorRow(s, 0x20), 1);
+  test::AddEntry(s.ListView1, "c", {"20"});
+  EXPECT_EQ(FindLocatorRow(s, 0x20), 1);  // in ascending order
+  test::AddEntry(s.ListView1, "d", {"5"});
+  EXPECT_EQ(FindLocatorRow(s, 0x20), 1);
+  EXPECT_EQ(FindLocatorRow(s, 0x5), 3);
+  s.ListView1.SetValue(0, kColOffset, 0x5);
+  EXPECT_EQ(FindLocatorRow(s, 0x5), 0);
+  EXPECT_EQ(FindLocatorRow(s, 0x10), -1);
   s.ListView1.Clear();
-  EXPECT_EQ(FindLocatorRow(s, "5"), -1);
+  EXPECT_EQ(FindLocatorRow(s, 0x5), -1);
 }
 
 TEST(EntryTables, TallyCountsKeysAndFollowsEditedCaptions) {
@@ -49,16 +51,16 @@ TEST(EntryTables, TallyCountsKeysAndFollowsEditedCaptions) {
     TallyExtension(s, ExtensionKey(name));
   }
   ASSERT_EQ(s.ListView5.Count(), 3u);
-  EXPECT_EQ(s.ListView5.Item(0).caption, "txt");
-  EXPECT_EQ(s.ListView5.Item(0).subItems[0], "3");
-  EXPECT_EQ(s.ListView5.Item(1).caption, "");
-  EXPECT_EQ(s.ListView5.Item(1).subItems[0], "2");
-  EXPECT_EQ(s.ListView5.Item(2).caption, "gz");
+  EXPECT_EQ(s.ListView5.Caption(0), "txt");
+  EXPECT_EQ(s.ListView5.Text(0, 1), "3");
+  EXPECT_EQ(s.ListView5.Caption(1), "");
+  EXPECT_EQ(s.ListView5.Text(1, 1), "2");
+  EXPECT_EQ(s.ListView5.Caption(2), "gz");
   // A user edit makes two rows read "gz": both count the next one.
   s.ListView5.SetCaption(0, "gz");
   TallyExtension(s, "gz");
-  EXPECT_EQ(s.ListView5.Item(0).subItems[0], "4");
-  EXPECT_EQ(s.ListView5.Item(2).subItems[0], "2");
+  EXPECT_EQ(s.ListView5.Text(0, 1), "4");
+  EXPECT_EQ(s.ListView5.Text(2, 1), "2");
   TallyExtension(s, "txt");
   EXPECT_EQ(s.ListView5.Count(), 4u);
 }
@@ -78,16 +80,16 @@ TEST_P(CheckByExtensionTest, TicksMatchingRowsOnly) {
   test::ScriptedDesktop d;
   ProgramState s(d);
   for (size_t i = 0; i < c.listing.size(); ++i) {
-    s.ListView2.Add(c.listing[i]);
+    test::AddEntry(s.ListView2, c.listing[i]);
     s.ListView2.SetChecked(i, c.before[i]);
   }
   for (size_t i = 0; i < c.tally.size(); ++i) {
-    s.ListView5.Add(c.tally[i].first, {"1"});
+    s.ListView5.Add(c.tally[i].first, 1);
     s.ListView5.SetChecked(i, c.tally[i].second);
   }
   CheckByTalliedExtensions(s);
-  for (size_t i = 0; i < c.listing.size(); ++i) EXPECT_EQ(s.ListView2.Item(i).checked, c.after[i]) << i;
-  for (size_t i = 0; i < c.tally.size(); ++i) EXPECT_EQ(s.ListView5.Item(i).checked, c.tally[i].second);
+  for (size_t i = 0; i < c.listing.size(); ++i) EXPECT_EQ(s.ListView2.Checked(i), c.after[i]) << i;
+  for (size_t i = 0; i < c.tally.size(); ++i) EXPECT_EQ(s.ListView5.Checked(i), c.tally[i].second);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,14 +117,14 @@ TEST(CheckMarks, AllNoneInvert) {
   test::ScriptedDesktop d;
   TForm1 f(d);
   f.N9Click();  // empty listing: nothing happens
-  for (const char* n : {"a", "b", "c"}) f.state.ListView2.Add(n);
+  for (const char* n : {"a", "b", "c"}) test::AddEntry(f.state.ListView2, n);
   f.state.ListView2.SetChecked(1, true);
   f.N11Click();
-  EXPECT_TRUE(f.state.ListView2.Item(0).checked);
-  EXPECT_FALSE(f.state.ListView2.Item(1).checked);
+  EXPECT_TRUE(f.state.ListView2.Checked(0));
+  EXPECT_FALSE(f.state.ListView2.Checked(1));
   f.N11Click();
-  EXPECT_FALSE(f.state.ListView2.Item(0).checked);
-  EXPECT_TRUE(f.state.ListView2.Item(1).checked);
+  EXPECT_FALSE(f.state.ListView2.Checked(0));
+  EXPECT_TRUE(f.state.ListView2.Checked(1));
   f.N9Click();
   EXPECT_EQ(CountChecked(f.state), 3u);
   f.N10Click();
@@ -173,22 +175,27 @@ TEST(Form1, SelectionClearsPanelsAndAbortNeedsAPath) {
   EXPECT_EQ(f.state.ArchiveKind, ArchiveKindType::Lzh);
   f.Button3Click();
   EXPECT_FALSE(f.state.AbortRequested);
-  for (size_t i = 0; i < 3; ++i) f.state.StatusBar1.SetPanel(i, "x");
-  f.state.ListView2.Add("kept");
+  f.state.StatusBar1.SetOutcome(AnalysisOutcome::DamagedZip);
+  f.state.StatusBar1.SetLeadingBytes(5);
+  f.state.StatusBar1.SetProgress("x");
+  test::AddEntry(f.state.ListView2, "kept");
   f.DropFiles({"/tmp/first.zip", "/tmp/second.zip", "/tmp/third.zip"});
   EXPECT_EQ(f.state.Label1.Caption(), "/tmp/first.zip");
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(f.state.StatusBar1.Panel(i), "");
+  EXPECT_EQ(f.state.StatusBar1.Outcome(), AnalysisOutcome::None);
+  EXPECT_FALSE(f.state.StatusBar1.LeadingBytes());
   EXPECT_EQ(f.state.ListView2.Count(), 1u);
 
   std::string longPath = "/tmp/" + std::string(400, 'x') + ".zip";  // taken whole
   f.DropFiles({longPath});
   EXPECT_EQ(f.state.Label1.Caption(), longPath);
 
-  f.state.StatusBar1.SetPanel(0, Ui().analysed);
+  f.state.StatusBar1.SetOutcome(AnalysisOutcome::Analysed);
   d.chooseResult.reset();  // cancelled: path kept, panels cleared
   f.Button1Click();
   EXPECT_EQ(f.state.Label1.Caption(), longPath);
   EXPECT_EQ(f.state.StatusBar1.Panel(0), "");
+  EXPECT_EQ(f.state.StatusBar1.Outcome(), AnalysisOutcome::None);
   d.chooseResult = "/tmp/chosen.lzh";
   f.Button1Click();
   EXPECT_EQ(f.state.Label1.Caption(), "/tmp/chosen.lzh");

@@ -6,6 +6,7 @@
 #include "cli/state_printer.h"
 #include "cli/text_cells.h"
 #include "support/scripted_desktop.h"
+#include "support/table_rows.h"
 #include "support/test_files.h"
 
 namespace brim::cli {
@@ -24,20 +25,20 @@ struct FilledState {
 
   FilledState() {
     s.ArchiveKind = ArchiveKindType::Zip;
-    s.StatusBar1.SetPanel(kPanelState, Ui().analysed);
-    s.StatusBar1.SetPanel(kPanelDetail, "0");
+    s.StatusBar1.SetOutcome(AnalysisOutcome::Analysed);
+    s.StatusBar1.SetLeadingBytes(0);
     s.Gauge1.SetProgress(100);
     s.Memo1.Append(Ui().logSeparator);
     s.Memo1.Append(J("表.txt") + Ui().logZeroed);
-    s.ListView1.Add(J("表.txt"), {"0", "24", "1F4", "4", "4", "3E8"});
-    s.ListView2.Add(J("表.txt"), {"50%", "500", "1,000", J("ソフト\\")});
-    s.ListView1.Add("bad\xFF.bin", {"218", "230", "0", "5", "", ""});
-    s.ListView2.Add("bad\xFF.bin", {"", "0", "0", ""});
-    s.ListView1.Add("\x1B[2Jx.txt", {"230"});
-    s.ListView2.Add("\x1B[2Jx.txt", {" 0%"});
+    test::AddEntry(s.ListView1, J("表.txt"), {"0", "24", "1F4", "4", "4", "3E8"}, RatioStyle::SpaceSaved,
+                   J("ソフト\\"));
+    s.ListView1.SetValue(0, kColOriginal, 1000);  // "50%", "500", "1,000"
+    test::AddEntry(s.ListView1, "bad\xFF.bin", {"218", "230", "0", "5", "", ""});
+    s.ListView1.SetValue(1, kColOriginal, 0);  // "", "0", "0"
+    test::AddEntry(s.ListView1, "\x1B[2Jx.txt", {"230"});
     s.ListView2.SetChecked(1, true);
-    s.ListView5.Add("txt", {"2"});
-    s.ListView5.Add("bin", {"1"});
+    s.ListView5.Add("txt", 2);
+    s.ListView5.Add("bin", 1);
     s.ListView5.SetChecked(0, true);
   }
 };
@@ -103,8 +104,9 @@ TEST(StateJson, StreamedInBlocksEqualsTheWholeText) {
   // Enough rows that the stream is written in several blocks.
   for (int i = 0; i < 20000; ++i) {
     std::string name = (i % 3 ? std::string("f") : J("表")) + std::to_string(i) + ".txt";
-    s.ListView1.Add(name, {"1A2B3", "1A2F0", "3C", "10", "10", "ABCDE"});
-    s.ListView2.Add(name, {"50%", "1,234", "2,468", "dir\\"});
+    const size_t row = test::AddEntry(s.ListView1, name, {"1A2B3", "1A2F0", "4D2", "10", "10", "ABCDE"},
+                                      RatioStyle::SpaceSaved, "dir\\");
+    s.ListView1.SetValue(row, kColOriginal, 2468);  // "50%", "1,234", "2,468"
   }
   std::string whole = StateJson(s, {"x"});
   ASSERT_GT(whole.size(), 2u << 20);

@@ -11,6 +11,7 @@
 
 #include "qt/brimlode_app.h"
 #include "qt/look.h"
+#include "support/table_rows.h"
 #include "support/test_files.h"
 
 namespace brim::test {

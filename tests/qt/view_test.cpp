@@ -35,7 +35,8 @@ class ViewTest : public QObject {
     for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) out << b.text();
     return out;
   }
-  void AddListing(const std::string& name) { S().ListView2.Add(name, {"50%", "1,024", "2,048", ""}); }
+  // "50%", "1,024", "2,048", no folder.
+  void AddListing(const std::string& name) { brim::test::AddListed(S().ListView2, name, 1024, 2048); }
   // Where the delegate draws row's check box in view.
   QPoint CheckBoxCentre(QTableView* view, int row) {
     const QModelIndex index = view->model()->index(row, 0);
@@ -65,7 +66,7 @@ class ViewTest : public QObject {
 
     AddListing("a.TXT");
     AddListing(J("表.txt"));
-    S().ListView5.Add("txt", {"2"});
+    S().ListView5.Add("txt", 2);
     W().SyncViews();
     QCOMPARE(m2.rowCount(), 2);
     QCOMPARE(m2.index(1, 0).data().toString(), Q(J("表.txt")));
@@ -80,8 +81,8 @@ class ViewTest : public QObject {
     QVERIFY(!(m5.flags(m5.index(0, 1)) & Qt::ItemIsEditable));
 
     // Rows appended and cells changed in one go, then a clear and a shorter refill.
-    S().ListView5.SetSubItem(0, 0, "3");
-    S().ListView5.Add("gz", {"1"});
+    S().ListView5.SetNumber(0, 3);
+    S().ListView5.Add("gz", 1);
     AddListing("c.gz");
     S().ListView2.SetChecked(0, true);
     W().SyncViews();
@@ -97,8 +98,8 @@ class ViewTest : public QObject {
     QCOMPARE(m2.index(0, 0).data().toString(), QString("only.zip"));
     QCOMPARE(m5.rowCount(), 0);
 
-    // A row with fewer sub-columns than the view shows.
-    S().ListView2.Add("short");
+    // A row whose cells are absent.
+    brim::test::AddEntry(S().ListView2, "short");
     W().SyncViews();
     QCOMPARE(m2.index(1, 4).data().toString(), QString());
   }
@@ -158,29 +159,29 @@ class ViewTest : public QObject {
     QTableView* view = View("ListView2");
     QSignalSpy changed(view->model(), &QAbstractItemModel::dataChanged);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CheckBoxCentre(view, 1));
-    QVERIFY(S().ListView2.Item(1).checked);
-    QVERIFY(!S().ListView2.Item(0).checked);
+    QVERIFY(S().ListView2.Checked(1));
+    QVERIFY(!S().ListView2.Checked(0));
     // The adapter's own write is not announced a second time at the next sync.
     const int afterClick = changed.count();
     W().SyncViews();
     QCOMPARE(changed.count(), afterClick);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CheckBoxCentre(view, 1));
-    QVERIFY(!S().ListView2.Item(1).checked);
+    QVERIFY(!S().ListView2.Checked(1));
 
     // The tally ticks the same way, and "(←)リストに反映!" reads them.
-    S().ListView5.Add("txt", {"2"});
+    S().ListView5.Add("txt", 2);
     W().SyncViews();
     QTableView* tally = View("ListView5");
     QTest::mouseClick(tally->viewport(), Qt::LeftButton, {}, CheckBoxCentre(tally, 0));
-    QVERIFY(S().ListView5.Item(0).checked);
+    QVERIFY(S().ListView5.Checked(0));
     QTest::mouseClick(W().findChild<QWidget*>("Button2"), Qt::LeftButton);
-    QVERIFY(S().ListView2.Item(0).checked && S().ListView2.Item(1).checked);
+    QVERIFY(S().ListView2.Checked(0) && S().ListView2.Checked(1));
     QCOMPARE(view->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), static_cast<int>(Qt::Checked));
   }
 
   void editingATallyCaptionWritesItBack() {
-    S().ListView5.Add("txt", {"1"});
-    S().ListView5.Add("\xFF\xFE" "bin", {"1"});  // not CP932
+    S().ListView5.Add("txt", 1);
+    S().ListView5.Add("\xFF\xFE" "bin", 1);  // not CP932
     W().show();
     QVERIFY(QTest::qWaitForWindowExposed(&W()));
     W().SyncViews();
@@ -198,16 +199,16 @@ class ViewTest : public QObject {
     };
     const QString edited = Q(J("ソ"));
     editTo(0, &edited);
-    QCOMPARE(S().ListView5.Item(0).caption, J("ソ"));
+    QCOMPARE(S().ListView5.Caption(0), J("ソ"));
     QCOMPARE(tally->model()->index(0, 0).data().toString(), edited);
     // Opened and left unchanged: the raw bytes stay as they were.
     editTo(1, nullptr);
-    QCOMPARE(S().ListView5.Item(1).caption, std::string("\xFF\xFE" "bin"));
+    QCOMPARE(S().ListView5.Caption(1), std::string("\xFF\xFE" "bin"));
     // The listing is read-only.
     AddListing("a.txt");
     W().SyncViews();
     QVERIFY(!W().ListView2Model().setData(W().ListView2Model().index(0, 0), "x", Qt::EditRole));
-    QCOMPARE(S().ListView2.Item(0).caption, std::string("a.txt"));
+    QCOMPARE(std::string(S().ListView2.Caption(0)), std::string("a.txt"));
   }
 
   void logPaneMirrorsAppendsReplacementsAndClears() {

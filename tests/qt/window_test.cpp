@@ -43,9 +43,9 @@ class WindowTest : public QObject {
   QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
   QString Panel(int i) { return Find<QLabel>(qPrintable(QString("StatusBar1Panel%1").arg(i)))->text(); }
   void FillPanels() {
-    S().StatusBar1.SetPanel(0, J("解析済み"));
-    S().StatusBar1.SetPanel(1, "0");
-    S().StatusBar1.SetPanel(2, J("結合中 1/2"));
+    brim::test::SetPanelText(S().StatusBar1, 0, J("解析済み"));
+    brim::test::SetPanelText(S().StatusBar1, 1, "0");
+    brim::test::SetPanelText(S().StatusBar1, 2, J("結合中 1/2"));
     W().SyncViews();
   }
   std::vector<QWidget*> VisibleAboutWindows() {
@@ -241,7 +241,7 @@ class WindowTest : public QObject {
 
   void dropSelectsTheFirstPathWholeAndClearsThePanels() {
     FillPanels();
-    S().ListView2.Add("kept.txt", {"50%", "1", "2", ""});
+    brim::test::AddListed(S().ListView2, "kept.txt", 1, 2);  // "50%", "1", "2"
     W().SyncViews();
     const QString longNative = QString::fromStdString("/tmp/" + std::string(300, 'a') + "/") + Q(J("表")) + ".zip";
     QVERIFY(Drop({QUrl::fromLocalFile(longNative), QUrl::fromLocalFile("/tmp/second.lzh")}));
@@ -459,8 +459,8 @@ class WindowTest : public QObject {
     W().Run([&] {
       S().Label1.SetCaption("/tmp/x.zip");
       S().Gauge1.SetProgress(42);
-      S().StatusBar1.SetPanel(1, "Level=2");
-      S().ListView2.Add("a.txt", {"50.0%", "1", "2", ""});
+      brim::test::SetPanelText(S().StatusBar1, 1, "Level=2");
+      brim::test::AddListed(S().ListView2, "a.txt", 1, 2, brim::RatioStyle::Ratio);  // "50.0%", "1", "2"
       S().Memo1.Append("---");
       S().ProcessMessages.SetThrottle(1, std::chrono::microseconds(0));
       S().ProcessMessages();
@@ -469,7 +469,7 @@ class WindowTest : public QObject {
       QCOMPARE(Panel(1), QString("Level=2"));
       QCOMPARE(W().ListView2Model().rowCount(), 1);
       QCOMPARE(Find<QPlainTextEdit>("Memo1")->toPlainText(), QString("---"));
-      S().ListView2.Add("b.txt", {"50.0%", "1", "2", ""});
+      brim::test::AddListed(S().ListView2, "b.txt", 1, 2, brim::RatioStyle::Ratio);
     });
     // And the return syncs what came after the last pump.
     QCOMPARE(W().ListView2Model().rowCount(), 2);

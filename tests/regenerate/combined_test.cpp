@@ -58,9 +58,11 @@ TEST_F(Combined, TwoEntryWorkedExampleIs474Bytes) {
 
   // The combined-entry table: local position, nine facts, name position.
   ASSERT_EQ(s.ListView4.Count(), 2u);
-  EXPECT_EQ(s.ListView4.Item(0).caption, "0");
-  EXPECT_EQ(s.ListView4.Item(1).caption, "8B");
-  EXPECT_EQ(s.ListView4.Item(1).subItems,
+  EXPECT_EQ(s.ListView4.CellText(0, 0), "0");
+  EXPECT_EQ(s.ListView4.CellText(1, 0), "8B");
+  std::vector<std::string> cells;
+  for (size_t c = 1; c <= 10; ++c) cells.push_back(s.ListView4.CellText(1, c));
+  EXPECT_EQ(cells,
             (std::vector<std::string>{"14", "0", "0", "6000", "5A21", FormatHexCell(CrcOf(b.data)),
                                       "9E", "9E", "C", FormatHexCell(rb.offset + 30)}));
   EXPECT_EQ(rb.offset + 30, 0x121u);
@@ -92,7 +94,7 @@ TEST_F(Combined, LzhOf300And500Is801Bytes) {
   AddRow({"b.c", 300, 330, 270}, false);
   AddRow({"c.c", 600, 650, 450}, true);   // 500 bytes
   Select("pack.lzh", archive, ArchiveKindType::Lzh);
-  s.ListView4.Add("1", {"left", "by", "zip"});
+  s.ListView4.Add(CombinedRow{1, {7, 7, 7}});
 
   ASSERT_TRUE(Run(RegenerateCombined));
   Bytes expected = Concat({Slice(archive, 0, 300), Slice(archive, 600, 500), Bytes{0}});
@@ -163,7 +165,7 @@ TEST_F(Combined, AllHundredNamesTakenRefusesAndCreatesNothing) {
     std::snprintf(name, sizeof name, "pack(ReCreate%02d).zip", i);
     test::WriteFileBytes(dir.File(name), {static_cast<uint8_t>(i)});
   }
-  s.ListView4.Add("5");
+  s.ListView4.Add(CombinedRow{5, {}});
   ASSERT_TRUE(Run(RegenerateCombined));
   EXPECT_EQ(desktop.messages, (std::vector<std::string>{Ui().allReCreateNamesTaken}));
   EXPECT_EQ(test::ReadFileBytes(dir.File("pack(ReCreate99).zip")), Bytes{99});
@@ -193,7 +195,7 @@ TEST_F(Combined, MoreThan65535ZipEntriesRefused) {
   // leaves no output.
   for (size_t i = 0; i < s.ListView2.Count(); ++i) s.ListView2.SetChecked(i, i == 0);
   desktop.onPump = [&](long) {
-    if (s.ListView2.Item(1).checked) return;
+    if (s.ListView2.Checked(1)) return;
     for (size_t i = 0; i < s.ListView2.Count(); ++i) s.ListView2.SetChecked(i, true);
   };
   EXPECT_FALSE(Run(RegenerateCombined));
@@ -248,7 +250,7 @@ TEST_F(Combined, EntriesBeyondTwoGiB) {
   s.ArchiveKind = ArchiveKindType::Zip;
 
   ASSERT_TRUE(Run(RegenerateCombined)) << desktop.errors.front();
-  EXPECT_EQ(s.ListView4.Item(1).subItems.back(), "A000001E");  // name at far + 30
+  EXPECT_EQ(s.ListView4.CellText(1, 10), "A000001E");  // name at far + 30
   const uint32_t n = static_cast<uint32_t>(head.size());
   EXPECT_EQ(test::ReadFileBytes(dir.File("huge(ReCreate00).zip")),
             Concat({head, tail, ExpectedCentral(a, 0), ExpectedCentral(b, n),

@@ -42,19 +42,17 @@ class RealTools : public RegenTest {
     s.Label1.SetCaption(path);
     // Where the analysis lists the archive fully, its rows are the walk's.
     ASSERT_TRUE(Run(DetectFormatAndAnalyse));
-    if (s.StatusBar1.Panel(kPanelState) == Ui().analysed) {
+    if (s.StatusBar1.Outcome() == AnalysisOutcome::Analysed) {
       EXPECT_EQ(s.ArchiveKind, kind);
       ASSERT_EQ(s.ListView1.Count(), rows.size());
       for (size_t i = 0; i < rows.size(); ++i) {
-        const ListItem& item = s.ListView1.Item(i);
-        EXPECT_EQ(item.caption, rows[i].caption);
-        EXPECT_EQ(item.subItems[kColOffset], FormatHexCell(rows[i].offset));
-        EXPECT_EQ(item.subItems[kColStart], FormatHexCell(rows[i].start));
-        EXPECT_EQ(item.subItems[kColSize], FormatHexCell(rows[i].size));
+        EXPECT_EQ(s.ListView1.Caption(i), rows[i].caption);
+        EXPECT_EQ(s.ListView1.CellText(i, kColOffset), FormatHexCell(rows[i].offset));
+        EXPECT_EQ(s.ListView1.CellText(i, kColStart), FormatHexCell(rows[i].start));
+        EXPECT_EQ(s.ListView1.CellText(i, kColSize), FormatHexCell(rows[i].size));
       }
     }
     s.ListView1.Clear();
-    s.ListView2.Clear();
     s.Memo1.Clear();
     s.ArchiveKind = kind;
     AddRows(rows);
@@ -128,7 +126,6 @@ TEST_F(RealTools, ZipBehindAStub) {
     const std::vector<Row> rows = WalkZip(archive, static_cast<uint32_t>(stub.size()));
     ASSERT_EQ(rows.size(), 3u);
     s.ListView1.Clear();
-    s.ListView2.Clear();
     for (const char* out : {"a.txt.zip", "b.bin.zip", "s.txt.zip"}) {
       std::filesystem::remove(dir.File(std::string("files/") + out));
     }

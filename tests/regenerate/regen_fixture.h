@@ -16,6 +16,7 @@
 #include "base/le.h"
 #include "checksum/crc.h"
 #include "support/scripted_desktop.h"
+#include "support/table_rows.h"
 #include "support/test_files.h"
 
 namespace brim::regen_test {
@@ -179,9 +180,8 @@ class RegenTest : public ::testing::Test {
   }
 
   void AddRow(const Row& r, bool ticked) {
-    size_t i = s.ListView1.Add(r.caption, {FormatHexCell(r.offset), FormatHexCell(r.start),
-                                           FormatHexCell(r.size), "0", "", ""});
-    s.ListView2.Add(r.caption, {"", "", "", ""});
+    size_t i = test::AddEntry(s.ListView1, r.caption,
+                              {FormatHexCell(r.offset), FormatHexCell(r.start), FormatHexCell(r.size), "0", "", ""});
     s.ListView2.SetChecked(i, ticked);
   }
   void AddRows(const std::vector<Row>& rows, bool ticked = true) {

@@ -25,13 +25,15 @@ struct Range {
   uint64_t from, to;
 };
 
-uint32_t Cell(const ListItem& row, size_t col) { return ParseHexCell(row.subItems[col]); }
+// A locator row's texts: caption, then the six cells.
+using Texts = std::vector<std::string>;
+uint32_t Cell(const Texts& row, size_t col) { return ParseHexCell(row[1 + col]); }
 
 // The byte ranges the rewrite of one row may write, by format and level.
-std::vector<Range> WrittenRanges(const ProgramState& s, const ListItem& r, const Bytes& original) {
+std::vector<Range> WrittenRanges(const ProgramState& s, const Texts& r, const Bytes& original) {
   const uint64_t p = Cell(r, kColOffset), start = Cell(r, kColStart), size = Cell(r, kColSize);
   const uint64_t ext = Cell(r, kColExt), extI = Cell(r, kColExtI), offsetI = Cell(r, kColOffsetI);
-  std::string_view e = ExtensionOf(r.caption);
+  std::string_view e = ExtensionOf(r[0]);
   const uint64_t mask = e.empty() ? 0 : e.size() - 1;
   std::vector<Range> w = {{start, start + size}};
   if (ext != 0) w.push_back({ext, ext + mask});
@@ -65,15 +67,15 @@ TEST(CorpusRewrite, OnlyTheNamedFieldsChange) {
     ProgramState& s = form.state;
     s.Label1.SetCaption(path);
     DetectFormatAndAnalyse(s);
-    if (s.StatusBar1.Panel(kPanelState) != Ui().analysed || s.ListView1.Count() == 0) continue;
+    if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed || s.ListView1.Count() == 0) continue;
     const size_t rows = s.ListView1.Count();
     // A row the central directory did not match has empty central cells: the
     // rewrite stops there with the conversion error, rows before it done.
-    std::vector<ListItem> locators;
+    std::vector<Texts> locators;
     size_t firstUnmatched = rows;
     for (size_t row = 0; row < rows; ++row) {
-      locators.push_back(s.ListView1.Item(row));
-      if (firstUnmatched == rows && locators.back().subItems[kColOffsetI].empty()) firstUnmatched = row;
+      locators.push_back(test::LocatorTexts(s.ListView1, row));
+      if (firstUnmatched == rows && locators.back()[1 + kColOffsetI].empty()) firstUnmatched = row;
     }
     std::vector<bool> writable(original.size(), false);
     for (size_t row = 0; row < firstUnmatched; ++row) {
@@ -101,14 +103,14 @@ TEST(CorpusRewrite, OnlyTheNamedFieldsChange) {
     ASSERT_TRUE(ok && d.messages.empty());
 
     // Re-analysed: the same rows, now stored zeros with "$" names.
-    ASSERT_EQ(s.StatusBar1.Panel(kPanelState), Ui().analysed);
+    ASSERT_EQ(s.StatusBar1.Outcome(), AnalysisOutcome::Analysed);
     ASSERT_EQ(s.ListView1.Count(), rows);
     for (size_t row = 0; row < rows; ++row) {
-      const ListItem& listed = s.ListView2.Item(row);
-      EXPECT_EQ(listed.subItems[kColCompress], listed.subItems[kColOriginal]) << listed.caption;
-      std::string_view ext = ExtensionOf(listed.caption);
+      const std::string caption(s.ListView2.Caption(row));
+      EXPECT_EQ(s.ListView2.CellText(row, kColCompress), s.ListView2.CellText(row, kColOriginal)) << caption;
+      std::string_view ext = ExtensionOf(caption);
       if (ext.size() > 1) {
-        EXPECT_EQ(ext.back(), '$') << listed.caption;
+        EXPECT_EQ(ext.back(), '$') << caption;
       }
     }
     // Rewriting again, with the new rows, changes nothing.

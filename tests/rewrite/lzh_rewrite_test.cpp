@@ -7,6 +7,7 @@
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
 #include "support/analysis_session.h"
+#include "support/table_rows.h"
 #include "support/lzh_builder.h"
 #include "form/Unit1.h"
 #include "base/errors.h"
@@ -172,7 +173,7 @@ TEST(LzhRewrite, EmptyDataStillLogsTheOverwriteAndFixesTheHeader) {
 
 TEST(LzhRewrite, UnreadableCellStopsAtItsRow) {
   Fixture f(0, {Entry("a.exe"), Entry("b.exe"), Entry("c.exe")});
-  f.s.ListView1.SetSubItem(1, kColOffsetI, "");
+  f.s.ListView1.SetAbsent(1, kColOffsetI);
   EXPECT_FALSE(RunCommand(f.d, [&] { RewriteLzhEntries(f.s); }));
   EXPECT_EQ(f.d.errors, std::vector<std::string>{J("'$' は整数ではありません.")});
   EXPECT_EQ(test::ReadFileBytes(f.path),
@@ -182,13 +183,13 @@ TEST(LzhRewrite, UnreadableCellStopsAtItsRow) {
 TEST(LzhRewrite, RefusesWithoutAKnownLevelOrAnalysis) {
   for (const char* panel1 : {"", "Level=3", "0"}) {
     Fixture f(2, {Entry("a.exe")});
-    f.s.StatusBar1.SetPanel(kPanelDetail, panel1);
+    test::SetPanelText(f.s.StatusBar1, kPanelDetail, panel1);
     RewriteLzhEntries(f.s);
     EXPECT_EQ(f.d.messages, std::vector<std::string>{J("解析されていません")}) << panel1;
     EXPECT_EQ(test::ReadFileBytes(f.path), f.original.bytes);
   }
   Fixture f(2, {Entry("a.exe")});
-  f.s.StatusBar1.SetPanel(kPanelState, J("中断しました"));
+  test::SetPanelText(f.s.StatusBar1, kPanelState, J("中断しました"));
   RewriteLzhEntries(f.s);
   EXPECT_EQ(f.d.messages, std::vector<std::string>{J("解析されていません")});
   EXPECT_EQ(test::ReadFileBytes(f.path), f.original.bytes);

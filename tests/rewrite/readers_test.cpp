@@ -185,10 +185,9 @@ TEST(Readers, HandBuiltRowsAreWhatTheAnalysisStores) {
     EXPECT_EQ(s.StatusBar1.Panel(kPanelDetail), panel1);
     ASSERT_EQ(s.ListView1.Count(), built.rows.size());
     for (size_t i = 0; i < built.rows.size(); ++i) {
-      EXPECT_EQ(s.ListView1.Item(i).caption, built.rows[i].caption);
-      EXPECT_EQ(s.ListView1.Item(i).subItems,
-                std::vector<std::string>(built.rows[i].cells.begin(), built.rows[i].cells.end()))
-          << i;
+      std::vector<std::string> expected{built.rows[i].caption};
+      expected.insert(expected.end(), built.rows[i].cells.begin(), built.rows[i].cells.end());
+      EXPECT_EQ(test::LocatorTexts(s.ListView1, i), expected) << i;
     }
   }
 }

@@ -6,6 +6,7 @@
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
 #include "support/scripted_desktop.h"
+#include "support/table_rows.h"
 
 namespace brim {
 namespace {
@@ -40,7 +41,7 @@ TEST(RewriteCommand, RefusesWhenNotAnalysedOrNothingTicked) {
   w.form.N9Click();
   for (const char* state : {"", "中断しました", "破損zipです", "破損lzhです"}) {
     w.d.messages.clear();
-    w.s.StatusBar1.SetPanel(kPanelState, J(state));
+    test::SetPanelText(w.s.StatusBar1, kPanelState, J(state));
     w.form.N2Click();
     EXPECT_EQ(w.d.messages, std::vector<std::string>{J("解析されていません")}) << state;
   }
@@ -93,12 +94,12 @@ TEST(RewriteCommand, YesReanalysesTheRewrittenArchive) {
     EXPECT_EQ(s.StatusBar1.Panel(kPanelState), J("解析済み"));
     EXPECT_EQ(s.StatusBar1.Panel(kPanelDetail), std::to_string(lead));
     ASSERT_EQ(s.ListView2.Count(), 2u);
-    EXPECT_EQ(s.ListView2.Item(0).caption, "a.ex$");
-    EXPECT_EQ(s.ListView2.Item(0).subItems[kColCompress], "50");
-    EXPECT_EQ(s.ListView2.Item(0).subItems[kColOriginal], "50");
-    EXPECT_EQ(s.ListView2.Item(1).caption, "b.txt");
-    EXPECT_FALSE(s.ListView2.Item(0).checked);
-    EXPECT_EQ(s.ListView5.Item(0).caption, "ex$");
+    EXPECT_EQ(s.ListView2.Caption(0), "a.ex$");
+    EXPECT_EQ(s.ListView2.CellText(0, kColCompress), "50");
+    EXPECT_EQ(s.ListView2.CellText(0, kColOriginal), "50");
+    EXPECT_EQ(s.ListView2.Caption(1), "b.txt");
+    EXPECT_FALSE(s.ListView2.Checked(0));
+    EXPECT_EQ(s.ListView5.Caption(0), "ex$");
     ASSERT_GE(s.Memo1.Count(), 1u);
     EXPECT_EQ(s.Memo1.Line(0), "---");
     for (const std::string& line : s.Memo1.Lines()) EXPECT_EQ(line.find(J("上書き")), std::string::npos);

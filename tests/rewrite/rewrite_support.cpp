@@ -55,8 +55,7 @@ Cells HexCells(uint64_t offset, uint64_t start, uint64_t size, uint64_t ext, uin
 }
 
 void AddRow(ProgramState& s, const Row& row, bool ticked) {
-  s.ListView1.Add(row.caption, std::vector<std::string>(row.cells.begin(), row.cells.end()));
-  size_t i = s.ListView2.Add(row.caption, {"", "", "", ""});
+  size_t i = AddEntry(s.ListView1, row.caption, std::vector<std::string>(row.cells.begin(), row.cells.end()));
   s.ListView2.SetChecked(i, ticked);
 }
 
@@ -68,8 +67,8 @@ void MarkAnalysed(ProgramState& s, const std::string& path, ArchiveKindType kind
                   const std::string& panel1) {
   s.Label1.SetCaption(path);
   s.ArchiveKind = kind;
-  s.StatusBar1.SetPanel(kPanelState, Ui().analysed);
-  s.StatusBar1.SetPanel(kPanelDetail, panel1);
+  test::SetPanelText(s.StatusBar1, kPanelState, Ui().analysed);
+  test::SetPanelText(s.StatusBar1, kPanelDetail, panel1);
 }
 
 Built BuildZip(const std::vector<ZipSpec>& entries, size_t lead) {

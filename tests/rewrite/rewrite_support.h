@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "support/table_rows.h"
 #include "support/test_files.h"
 
 namespace brim::test {

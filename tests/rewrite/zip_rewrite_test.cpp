@@ -9,6 +9,7 @@
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
 #include "support/scripted_desktop.h"
+#include "support/table_rows.h"
 
 namespace brim {
 namespace {
@@ -157,8 +158,8 @@ TEST(ZipRewrite, RowWithoutCentralHeaderStopsThereAndKeepsEarlierRows) {
   Fixture f({ZipSpec{"a.exe", std::nullopt, 8, 0, Pattern(30), 90, 1},
              ZipSpec{"b.exe", std::nullopt, 8, 0, Pattern(30), 90, 2},
              ZipSpec{"c.exe", std::nullopt, 8, 0, Pattern(30), 90, 3}});
-  f.s.ListView1.SetSubItem(1, kColExtI, "");
-  f.s.ListView1.SetSubItem(1, kColOffsetI, "");
+  f.s.ListView1.SetAbsent(1, kColExtI);
+  f.s.ListView1.SetAbsent(1, kColOffsetI);
   EXPECT_FALSE(RunCommand(f.d, [&] { RewriteZipEntries(f.s); }));
   ASSERT_EQ(f.d.errors.size(), 1u);
   EXPECT_EQ(f.d.errors[0], J("'$' は整数ではありません."));
@@ -193,7 +194,7 @@ TEST(ZipRewrite, NotAnalysedShowsTheBoxAndOpensNothing) {
   test::ScriptedDesktop d;
   ProgramState s(d);
   s.Label1.SetCaption("/nonexistent/x.zip");
-  s.StatusBar1.SetPanel(kPanelState, J("破損zipです"));
+  test::SetPanelText(s.StatusBar1, kPanelState, J("破損zipです"));
   test::AddRow(s, {"a.txt", test::HexCells(0, 30, 1, 33, 0, 0)});
   RewriteZipEntries(s);  // would throw CannotOpen if it opened the file
   EXPECT_EQ(d.messages, std::vector<std::string>{J("解析されていません")});

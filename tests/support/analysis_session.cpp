@@ -1,5 +1,7 @@
 #include "support/analysis_session.h"
 
+#include "support/table_rows.h"
+
 #include <cstdio>
 
 #include "base/ui_texts.h"
@@ -20,26 +22,13 @@ void AnalysisSession::AnalyseFile(const std::string& nativePath) {
 
 void AnalysisSession::PumpEveryCall() { s.ProcessMessages.SetThrottle(1, std::chrono::microseconds(0)); }
 
-std::vector<std::string> AnalysisSession::Locator(size_t i) const {
-  const ListItem& it = s.ListView1.Item(i);
-  std::vector<std::string> out{it.caption};
-  out.insert(out.end(), it.subItems.begin(), it.subItems.end());
-  return out;
-}
+std::vector<std::string> AnalysisSession::Locator(size_t i) const { return LocatorTexts(s.ListView1, i); }
 
-std::vector<std::string> AnalysisSession::Listing(size_t i) const {
-  const ListItem& it = s.ListView2.Item(i);
-  std::vector<std::string> out{it.caption};
-  out.insert(out.end(), it.subItems.begin(), it.subItems.end());
-  return out;
-}
+std::vector<std::string> AnalysisSession::Listing(size_t i) const { return ListingTexts(s.ListView2, i); }
 
 std::vector<std::string> AnalysisSession::Tally() const {
   std::vector<std::string> out;
-  for (size_t i = 0; i < s.ListView5.Count(); ++i) {
-    const ListItem& it = s.ListView5.Item(i);
-    out.push_back(it.caption + "=" + (it.subItems.empty() ? "" : it.subItems[0]));
-  }
+  for (size_t i = 0; i < s.ListView5.Count(); ++i) out.push_back(s.ListView5.Caption(i) + "=" + s.ListView5.Text(i, 1));
   return out;
 }
 

@@ -43,14 +43,13 @@ struct Row {
 
 // Locator row `row` with all six cells read; nullopt when one is not a number.
 std::optional<Row> ReadRow(const ProgramState& s, size_t row) {
-  const ListItem& item = s.ListView1.Item(row);
   uint64_t v[6];
   for (size_t c = 0; c < 6; ++c) {
-    auto cell = c < item.subItems.size() ? HexCell(item.subItems[c]) : std::nullopt;
+    auto cell = HexCell(s.ListView1.CellText(row, static_cast<EntryColumn>(kColOffset + c)));
     if (!cell) return std::nullopt;
     v[c] = *cell;
   }
-  return Row{item.caption, v[0], v[1], v[2], v[3], v[4], v[5]};
+  return Row{std::string(s.ListView1.Caption(row)), v[0], v[1], v[2], v[3], v[4], v[5]};
 }
 
 void Tick(TForm1& form, const Bytes& input) {
@@ -59,7 +58,7 @@ void Tick(TForm1& form, const Bytes& input) {
     form.N9Click();
     return;
   }
-  ListView& listing = form.state.ListView2;
+  EntryTable& listing = form.state.ListView2;
   for (size_t row = 0; row < listing.Count(); ++row) listing.SetChecked(row, (mode >> (row % 6)) & 1);
 }
 
@@ -77,7 +76,7 @@ Bytes ShrinkIfAsked(const std::string& path, const Bytes& input) {
 std::vector<size_t> TickedRows(const ProgramState& s) {
   std::vector<size_t> rows;
   for (size_t row = 0; row < s.ListView1.Count() && row < s.ListView2.Count(); ++row) {
-    if (s.ListView2.Item(row).checked) rows.push_back(row);
+    if (s.ListView2.Checked(row)) rows.push_back(row);
   }
   return rows;
 }
@@ -95,12 +94,14 @@ std::string Hex(uint64_t v) {
 std::string TablesWhole(const ProgramState& s) {
   if (s.ListView1.Count() != s.ListView2.Count()) return "locator and listing differ in rows";
   for (size_t i = 0; i < s.ListView1.Count(); ++i) {
-    if (s.ListView1.Item(i).subItems.size() != 6) return "locator row without its six cells";
-    if (s.ListView2.Item(i).subItems.size() != 4) return "listing row without its four cells";
+    for (EntryColumn c : {kColOffset, kColStart, kColSize, kColExt}) {
+      if (!s.ListView1.Has(i, c)) return "locator row without its cells";
+    }
+    if (!s.ListView2.Has(i, kColOriginal)) return "listing row without its sizes";
   }
   uint64_t tallied = 0;
   for (size_t i = 0; i < s.ListView5.Count(); ++i) {
-    tallied += std::strtoull(s.ListView5.Item(i).subItems.at(0).c_str(), nullptr, 10);
+    tallied += s.ListView5.Number(i);
   }
   if (tallied != s.ListView2.Count()) return "the tally does not count every entry once";
   return "";
@@ -121,7 +122,7 @@ void Allow(std::vector<bool>& writable, uint64_t from, uint64_t n) {
 // fault in itself: the mask would go over other bytes.
 std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, std::string* fault) {
   std::vector<bool> w(original.size(), false);
-  if (s.StatusBar1.Panel(kPanelState) != Ui().analysed) return w;
+  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) return w;
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
   for (size_t row : TickedRows(s)) {
     const auto r = ReadRow(s, row);
@@ -207,9 +208,8 @@ struct Copied {
 };
 
 std::optional<Copied> CopiedEntry(const ProgramState& s, size_t row, const Bytes& a, bool zip) {
-  const ListItem& item = s.ListView1.Item(row);
   std::optional<uint64_t> v[3];
-  for (size_t c = 0; c < 3; ++c) v[c] = c < item.subItems.size() ? HexCell(item.subItems[c]) : std::nullopt;
+  for (size_t c = 0; c < 3; ++c) v[c] = HexCell(s.ListView1.CellText(row, static_cast<EntryColumn>(kColOffset + c)));
   if (!v[0] || !v[1] || !v[2]) return std::nullopt;
   const uint64_t offset = *v[0], end = *v[1] + *v[2];
   if (end < offset || end > a.size()) return std::nullopt;
@@ -374,7 +374,7 @@ std::string RegenerateViolation(const Bytes& input) {
     if (!split.at(added).regular) return "split: " + added + " is not a file";
     std::optional<size_t> producer;
     for (size_t row : ticked) {
-      const std::string name = folder + "/" + EntryNameToNativePath(s.ListView1.Item(row).caption) + suffix;
+      const std::string name = folder + "/" + EntryNameToNativePath(s.ListView1.Caption(row)) + suffix;
       if (fs::path(name).lexically_normal().string() == added) {
         producer = row;
         break;

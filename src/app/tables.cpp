@@ -1,0 +1,359 @@
+#include "app/tables.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "base/errors.h"
+#include "base/hex_cell.h"
+
+namespace brim {
+
+namespace {
+
+enum RowFlag : uint16_t {
+  // Bits 0..6: the number cells kColOffset..kColOriginal are present.
+  kChecked = 1 << 7,
+  kUtf8 = 1 << 8,
+  kRatioStyle = 1 << 9,  // set: RatioStyle::Ratio
+};
+
+// The numbers a row holds: the six locator cells, then the original size.
+constexpr size_t kSlots = 7;
+constexpr size_t Slot(EntryColumn col) { return col == kColOriginal ? 6 : col; }
+constexpr bool IsNumber(EntryColumn col) { return col <= kColOffsetI || col == kColOriginal; }
+constexpr uint16_t PresentBit(EntryColumn col) { return static_cast<uint16_t>(1u << Slot(col)); }
+
+size_t FormatDecimalTo(char* buf, uint64_t value) {
+  char tmp[20];
+  size_t n = 0;
+  do {
+    tmp[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (size_t i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
+  return n;
+}
+
+}  // namespace
+
+// 40 bytes: the name's place in the arena, seven numbers and the flags.
+struct EntryTable::Row {
+  uint32_t text;  // arena position of the folder bytes, the caption right after
+  uint16_t folderLength;
+  uint16_t captionLength;
+  uint32_t v[kSlots];
+  uint16_t flags;
+};
+
+EntryTable::EntryTable() = default;
+EntryTable::~EntryTable() = default;
+
+EntryTable::Row& EntryTable::At(size_t row) { return rows_[row / kRowsPerBlock][row % kRowsPerBlock]; }
+const EntryTable::Row& EntryTable::At(size_t row) const {
+  return rows_[row / kRowsPerBlock][row % kRowsPerBlock];
+}
+
+uint32_t EntryTable::Store(std::string_view a, std::string_view b) {
+  const size_t n = a.size() + b.size();
+  if (arena_.empty() || kArenaBlock - arenaUsed_ < n) {
+    if (arena_.size() >= (uint64_t{1} << 32) / kArenaBlock) throw std::length_error("entry names");
+    arena_.emplace_back(new char[kArenaBlock]);  // never zero-filled
+    arenaUsed_ = 0;
+  }
+  char* p = arena_.back().get() + arenaUsed_;
+  if (!a.empty()) std::memcpy(p, a.data(), a.size());
+  if (!b.empty()) std::memcpy(p + a.size(), b.data(), b.size());
+  const uint32_t at = static_cast<uint32_t>((arena_.size() - 1) * kArenaBlock + arenaUsed_);
+  arenaUsed_ += n;
+  return at;
+}
+
+size_t EntryTable::Add(const NewEntry& e) {
+  if (e.folder.size() > 0xFFFF || e.caption.size() > 0xFFFF) throw std::length_error("entry name");
+  if (count_ % kRowsPerBlock == 0 && count_ / kRowsPerBlock == rows_.size()) {
+    rows_.emplace_back(new Row[kRowsPerBlock]);
+  }
+  static_assert(sizeof(Row) == 40);
+  const size_t row = count_;
+  Row& r = At(row);
+  r.text = Store(e.folder, e.caption);
+  r.folderLength = static_cast<uint16_t>(e.folder.size());
+  r.captionLength = static_cast<uint16_t>(e.caption.size());
+  r.v[kColOffset] = e.offset;
+  r.v[kColStart] = e.start;
+  r.v[kColSize] = e.size;
+  r.v[kColExt] = e.ext;
+  r.v[kColExtI] = e.extI;
+  r.v[kColOffsetI] = e.offsetI;
+  r.v[Slot(kColOriginal)] = e.original;
+  r.flags = static_cast<uint16_t>((1u << kSlots) - 1);
+  if (!e.hasCentral) r.flags &= static_cast<uint16_t>(~(PresentBit(kColExtI) | PresentBit(kColOffsetI)));
+  if (e.encoding == NameEncoding::Utf8) r.flags |= kUtf8;
+  if (e.ratio == RatioStyle::Ratio) r.flags |= kRatioStyle;
+  if (row > 0 && e.offset < At(row - 1).v[kColOffset]) ascending_ = false;
+  ++count_;
+  if (indexValid_) index_.try_emplace(e.offset, static_cast<uint32_t>(row));
+  RowsTouched();
+  return row;
+}
+
+void EntryTable::Clear() {
+  rows_.clear();
+  count_ = 0;
+  arena_.clear();
+  arenaUsed_ = kArenaBlock;
+  ascending_ = true;
+  indexValid_ = false;
+  index_.clear();
+  Cleared();
+}
+
+std::string_view EntryTable::Caption(size_t row) const {
+  const Row& r = At(row);
+  const size_t at = r.text;
+  return {arena_[at / kArenaBlock].get() + at % kArenaBlock + r.folderLength, r.captionLength};
+}
+
+std::string_view EntryTable::Folder(size_t row) const {
+  const Row& r = At(row);
+  const size_t at = r.text;
+  return {arena_[at / kArenaBlock].get() + at % kArenaBlock, r.folderLength};
+}
+
+NameEncoding EntryTable::Encoding(size_t row) const {
+  return (At(row).flags & kUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+}
+
+bool EntryTable::Checked(size_t row) const { return (At(row).flags & kChecked) != 0; }
+
+void EntryTable::SetChecked(size_t row, bool checked) {
+  Row& r = At(row);
+  if (((r.flags & kChecked) != 0) == checked) return;
+  r.flags ^= kChecked;
+  Touch();
+}
+
+bool EntryTable::Has(size_t row, EntryColumn col) const {
+  return IsNumber(col) && (At(row).flags & PresentBit(col)) != 0;
+}
+
+uint32_t EntryTable::Value(size_t row, EntryColumn col) const {
+  return Has(row, col) ? At(row).v[Slot(col)] : 0;
+}
+
+void EntryTable::SetValue(size_t row, EntryColumn col, uint32_t value) {
+  Row& r = At(row);
+  r.v[Slot(col)] = value;
+  r.flags |= PresentBit(col);
+  if (col == kColOffset) {
+    ascending_ = false;
+    indexValid_ = false;
+  }
+  Touch();
+}
+
+void EntryTable::SetAbsent(size_t row, EntryColumn col) {
+  At(row).flags &= static_cast<uint16_t>(~PresentBit(col));
+  if (col == kColOffset) {
+    ascending_ = false;
+    indexValid_ = false;
+  }
+  Touch();
+}
+
+uint32_t EntryTable::ReadBack(size_t row, EntryColumn col) const {
+  if (row >= count_ || !Has(row, col)) throw NotAnInteger("$");
+  return At(row).v[Slot(col)];
+}
+
+Locator EntryTable::ReadLocator(size_t row) const {
+  Locator v;
+  v.offset = ReadBack(row, kColOffset);
+  v.start = ReadBack(row, kColStart);
+  v.size = ReadBack(row, kColSize);
+  v.ext = ReadBack(row, kColExt);
+  v.extI = ReadBack(row, kColExtI);
+  v.offsetI = ReadBack(row, kColOffsetI);
+  return v;
+}
+
+std::string EntryTable::CellText(size_t row, EntryColumn col) const {
+  const Row& r = At(row);
+  char buf[32];
+  switch (col) {
+    case kColRatio: {
+      if (!Has(row, kColSize) || !Has(row, kColOriginal)) return {};
+      const RatioStyle style = (r.flags & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
+      return std::string(buf, FormatRatioTo(buf, style, r.v[kColSize], r.v[Slot(kColOriginal)]));
+    }
+    case kColCompress:
+      return Has(row, kColSize) ? std::string(buf, FormatThousandsTo(buf, r.v[kColSize])) : std::string();
+    case kColOriginal:
+      return Has(row, kColOriginal) ? std::string(buf, FormatThousandsTo(buf, r.v[Slot(kColOriginal)]))
+                                    : std::string();
+    case kColPath:
+      return std::string(Folder(row));
+    default:
+      return Has(row, col) ? std::string(buf, FormatHexTo(buf, r.v[col])) : std::string();
+  }
+}
+
+std::string EntryTable::Text(size_t row, size_t column) const {
+  if (column == 0) return std::string(Caption(row));
+  return CellText(row, static_cast<EntryColumn>(kColRatio + column - 1));
+}
+
+int64_t EntryTable::FindByOffset(uint32_t offset) const {
+  if (ascending_) {
+    size_t lo = 0, hi = count_;
+    while (lo < hi) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if (At(mid).v[kColOffset] < offset) lo = mid + 1;
+      else hi = mid;
+    }
+    return lo < count_ && At(lo).v[kColOffset] == offset ? static_cast<int64_t>(lo) : -1;
+  }
+  if (!indexValid_) {
+    index_.clear();
+    for (size_t row = 0; row < count_; ++row) {
+      if (Has(row, kColOffset)) index_.try_emplace(At(row).v[kColOffset], static_cast<uint32_t>(row));
+    }
+    indexValid_ = true;
+  }
+  auto it = index_.find(offset);
+  return it == index_.end() ? -1 : static_cast<int64_t>(it->second);
+}
+
+// ---- The tally ----
+
+size_t TallyTable::Add(std::string caption, uint64_t count) {
+  const size_t row = rows_.size();
+  if (indexValid_) index_[caption].push_back(static_cast<uint32_t>(row));
+  rows_.push_back(Row{std::move(caption), count, false});
+  RowsTouched();
+  return row;
+}
+
+void TallyTable::Clear() {
+  rows_.clear();
+  index_.clear();
+  indexValid_ = true;
+  Cleared();
+}
+
+void TallyTable::Tally(std::string_view ext) {
+  if (!indexValid_) {
+    index_.clear();
+    for (size_t row = 0; row < rows_.size(); ++row) index_[rows_[row].caption].push_back(static_cast<uint32_t>(row));
+    indexValid_ = true;
+  }
+  auto it = index_.find(ext);
+  if (it == index_.end()) {
+    Add(std::string(ext), 1);
+    return;
+  }
+  for (uint32_t row : it->second) ++rows_[row].count;
+  Touch();
+}
+
+void TallyTable::SetNumber(size_t row, uint64_t count) {
+  rows_[row].count = count;
+  Touch();
+}
+
+void TallyTable::SetChecked(size_t row, bool checked) {
+  if (rows_[row].checked == checked) return;
+  rows_[row].checked = checked;
+  Touch();
+}
+
+void TallyTable::SetCaption(size_t row, std::string caption) {
+  if (rows_[row].caption == caption) return;
+  rows_[row].caption = std::move(caption);
+  indexValid_ = false;
+  Touch();
+}
+
+std::string TallyTable::Text(size_t row, size_t column) const {
+  if (column == 0) return rows_[row].caption;
+  char buf[20];
+  return std::string(buf, FormatDecimalTo(buf, rows_[row].count));
+}
+
+// ---- The combined-entry table ----
+
+size_t CombinedTable::Add(const CombinedRow& row) {
+  rows_.push_back(row);
+  RowsTouched();
+  return rows_.size() - 1;
+}
+
+void CombinedTable::Clear() {
+  rows_.clear();
+  Cleared();
+}
+
+std::string CombinedTable::CellText(size_t row, size_t column) const {
+  return FormatHexCell(column == 0 ? rows_[row].localOffset : rows_[row].cells[column - 1]);
+}
+
+// ---- Cell formats ----
+
+size_t FormatThousandsTo(char* buf, uint64_t value) {
+  char digits[20];
+  const size_t n = FormatDecimalTo(digits, value);
+  size_t lead = n % 3;
+  if (lead == 0) lead = 3;
+  size_t out = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (i >= lead && (i - lead) % 3 == 0) buf[out++] = ',';
+    buf[out++] = digits[i];
+  }
+  return out;
+}
+
+std::string FormatThousands(int64_t value) {
+  char buf[32];
+  if (value >= 0) return std::string(buf, FormatThousandsTo(buf, static_cast<uint64_t>(value)));
+  const uint64_t magnitude = ~static_cast<uint64_t>(value) + 1;
+  buf[0] = '-';
+  return std::string(buf, 1 + FormatThousandsTo(buf + 1, magnitude));
+}
+
+size_t FormatRatioTo(char* buf, RatioStyle style, uint64_t stored, uint64_t original) {
+  if (original == 0) return 0;
+  if (style == RatioStyle::SpaceSaved) {
+    // 100 minus the ratio rounded half up, "%2d%%".
+    const int64_t saved = 100 - static_cast<int64_t>((200 * stored + original) / (2 * original));
+    char digits[24];
+    size_t n = FormatDecimalTo(digits, saved < 0 ? ~static_cast<uint64_t>(saved) + 1 : static_cast<uint64_t>(saved));
+    size_t out = 0;
+    const size_t width = n + (saved < 0 ? 1 : 0);
+    if (width < 2) buf[out++] = ' ';
+    if (saved < 0) buf[out++] = '-';
+    std::memcpy(buf + out, digits, n);
+    out += n;
+    buf[out++] = '%';
+    return out;
+  }
+  // "%3.1f%%" of stored * 100 / original. The tenths rounded from the exact
+  // quotient are what the double would print, except at an exact tie, where
+  // the double's own rounding decides.
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(stored) * 1000;
+  const uint64_t whole = static_cast<uint64_t>(scaled / original);
+  const uint64_t rest = static_cast<uint64_t>(scaled % original);
+  if (2 * static_cast<unsigned __int128>(rest) == original) {
+    return static_cast<size_t>(std::snprintf(buf, 32, "%3.1f%%",
+                                             static_cast<double>(stored * 100) / static_cast<double>(original)));
+  }
+  const uint64_t tenths = whole + (2 * static_cast<unsigned __int128>(rest) > original ? 1 : 0);
+  size_t out = FormatDecimalTo(buf, tenths / 10);
+  buf[out++] = '.';
+  buf[out++] = static_cast<char>('0' + tenths % 10);
+  buf[out++] = '%';
+  return out;
+}
+
+}  // namespace brim
