@@ -1,9 +1,15 @@
 // Neutralises ticked ZIP entries in place: zero data, stored method, the CRC
-// and size of the zeros in both headers, and "$" as the extension's last byte
-// in both names. Every position comes from the locator table.
+// and size of the zeros in both headers (and in the data descriptor), "$" as
+// the extension's last byte in both names, and no encryption: a neutralised
+// entry is a plain stored entry every reader can test. Every position comes
+// from the locator table; the headers it points at are read for their flags,
+// versions and Zip64 fields.
 #include <algorithm>
+#include <vector>
 
+#include "base/cp932.h"
 #include "formats/zip_layout.h"
+#include "formats/zip_records.h"
 #include "base/errors.h"
 #include "base/file_stream.h"
 #include "base/le.h"
@@ -19,10 +25,83 @@ namespace {
 
 using rewrite::EntryWriter;
 
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagStrongEncryption = 0x0040;
+constexpr uint16_t kVersionStored = 20;  // what a stored entry needs
+constexpr uint16_t kVersionZip64 = 45;   // with a Zip64 field
+
+// What the rewrite changes in one header besides method, CRC and names: the
+// encryption flags cleared, "version needed" lowered to what a stored entry
+// needs, and the original size where readers look for it, the Zip64 field
+// when the 32-bit one holds the marker.
+struct HeaderPlan {
+  uint64_t header = 0;
+  uint16_t flags = 0, version = 0;          // as they are
+  uint16_t newFlags = 0, newVersion = 0;    // as they become
+  uint64_t originalAt = 0;                  // where the original size goes
+  size_t originalWidth = 4;
+};
+
+HeaderPlan PlanHeader(EntryWriter& out, uint64_t header, bool central) {
+  const size_t fixed = central ? zip::kCentralHeaderSize : zip::kLocalHeaderSize;
+  std::vector<uint8_t> h(fixed);
+  out.Read(header, h.data(), fixed);
+  const size_t n = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
+  const size_t m = le::Get16(&h[central ? zip::kCentralExtraLength : zip::kLocalExtraLength]);
+  const uint64_t extraAt = header + fixed + n;
+  out.Require(extraAt, m);
+  std::vector<uint8_t> extra(m);
+  if (m > 0) out.Read(extraAt, extra.data(), m);
+
+  HeaderPlan p;
+  p.header = header;
+  p.version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
+  p.flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
+  p.newFlags = static_cast<uint16_t>(p.flags & ~(kFlagEncrypted | kFlagStrongEncryption));
+  const bool zip64 = zip::FindExtraBlock(extra.data(), m, zip::kExtraZip64).has_value();
+  p.newVersion = p.version <= kVersionStored ? p.version : zip64 ? kVersionZip64 : kVersionStored;
+  p.originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
+  const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(h.data()) : zip::LocalZip64Wants(h.data());
+  if (wants.original) {
+    const zip::Zip64Values v = zip::ParseZip64Extra(extra.data(), m, wants);
+    if (v.original) {
+      p.originalAt = extraAt + v.original->at;
+      p.originalWidth = 8;
+    }
+  }
+  return p;
+}
+
+void ApplyPlan(EntryWriter& out, const HeaderPlan& p, bool central, uint32_t size) {
+  if (p.newVersion != p.version) {
+    out.Put16(p.header + (central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded), p.newVersion);
+  }
+  if (p.newFlags != p.flags) {
+    out.Put16(p.header + (central ? zip::kCentralFlags : zip::kLocalFlags), p.newFlags);
+  }
+  if (p.originalWidth == 8) {
+    out.Put32(p.originalAt, size);
+    out.Put32(p.originalAt + 4, 0);
+  } else {
+    out.Put32(p.originalAt, size);
+  }
+}
+
+// The extension the mask changes, by the rules of the name's encoding.
+std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) return rewrite::MaskSource(caption);
+  const size_t dot = caption.rfind('.');
+  return dot == std::string_view::npos ? std::string() : std::string(caption.substr(dot + 1));
+}
+
 void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  const std::string name(s.ListView2.Caption(row));
-  const std::string ext = rewrite::MaskSource(s.ListView1.Caption(row));
+  const NameEncoding encoding = s.ListView1.Encoding(row);
+  const std::string caption(s.ListView2.Caption(row));
+  // The log file is CP932.
+  const std::string name = encoding == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
+  const std::string ext = MaskSourceOf(s.ListView1.Caption(row), encoding);
   const Locator v = s.ListView1.ReadLocator(row);
+  const uint8_t descriptor = s.ListView1.Descriptor(row);
 
   // Check every range before the entry's first byte is written, so a file
   // that changed since the analysis is refused whole, never half rewritten.
@@ -47,6 +126,10 @@ void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
     centralLength = static_cast<size_t>(std::min<uint64_t>(ext.size(), centralNameEnd - v.extI));
     if (centralLength > 0) out.Require(centralAt, centralLength);
   }
+  const HeaderPlan local = PlanHeader(out, v.offset, false);
+  const HeaderPlan central = PlanHeader(out, v.offsetI, true);
+  const uint64_t descriptorAt = uint64_t{v.start} + v.size;
+  if (descriptor != 0) out.Require(descriptorAt, descriptor);
 
   out.Zeros(v.start, v.size);
   s.Memo1.Append(name + Ui().logZeroed);
@@ -54,10 +137,19 @@ void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
 
   out.Put16(uint64_t{v.offset} + zip::kLocalMethod, 0);
   out.Put32(uint64_t{v.offset} + zip::kLocalCrc, crc);
-  out.Put32(uint64_t{v.offset} + zip::kLocalOriginalSize, v.size);
+  ApplyPlan(out, local, false, v.size);
   out.Put16(uint64_t{v.offsetI} + zip::kCentralMethod, 0);
   out.Put32(uint64_t{v.offsetI} + zip::kCentralCrc, crc);
-  out.Put32(uint64_t{v.offsetI} + zip::kCentralOriginalSize, v.size);
+  ApplyPlan(out, central, true, v.size);
+  // Streaming readers take CRC and sizes from the descriptor.
+  if (descriptor != 0) {
+    const size_t width = zip::DescriptorSizeWidth(descriptor);
+    out.Put32(descriptorAt + zip::DescriptorCrcAt(descriptor), crc);
+    for (size_t at : {zip::DescriptorCompressedAt(descriptor), zip::DescriptorOriginalAt(descriptor)}) {
+      out.Put32(descriptorAt + at, v.size);
+      if (width == 8) out.Put32(descriptorAt + at + 4, 0);
+    }
+  }
 
   if (v.ext != 0) {
     SetNameMask(s, ext);
