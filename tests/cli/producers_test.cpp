@@ -296,10 +296,12 @@ class Producers : public ::testing::TestWithParam<Producer> {
     const CliRun r = Cli("rewrite --all " + Q(path));
     if (r.status != 0) Problem("rewrite: exit " + std::to_string(r.status));
     Judge("rewrite", path, -1);
-    // Analysed again, every name ends in "$".
+    // Analysed again, every name with an extension ends in "$".
     const JsonValue v = JsonReader::Parse(Cli("analyse --json " + Q(path)).out);
     for (const JsonValue& row : v["listing"].array) {
-      if (row[0].string.empty() || row[0].string.back() != '$') {
+      const std::string& name = row[0].string;
+      const size_t dot = name.rfind('.');
+      if (dot != std::string::npos && dot + 1 < name.size() && name.back() != '$') {
         Problem("rewrite: " + row[0].string + " is not masked");
       }
     }
@@ -400,45 +402,46 @@ const Producer kProducers[] = {
     {"InfoZipDeflated", "zip", "zip -q -r -9 ../o/t.zip a.txt b.bin sub empty.txt", "t.zip",
      "a.txt b.bin sub/s.txt", "", false},
     {"InfoZipZip64", "zip", "zip -q -r -fz ../o/t.zip a.txt b.bin sub", "t.zip",
-     "a.txt b.bin sub/s.txt", "", true},
+     "a.txt b.bin sub/s.txt", "", false},
     {"InfoZipPassword", "zip", "zip -q -r -P secret ../o/t.zip a.txt b.bin sub", "t.zip",
-     "a.txt b.bin sub/s.txt", "secret", true},
+     "a.txt b.bin sub/s.txt", "secret", false},
     {"InfoZipToStdout", "zip", "zip -q -r - a.txt b.bin sub empty.txt | cat > ../o/t.zip",
-     "t.zip", "a.txt b.bin sub/s.txt", "", true},
+     "t.zip", "a.txt b.bin sub/s.txt", "", false},
     {"InfoZipFromStdin", "zip", "zip -q - - < b.bin | cat > ../o/t.zip", "t.zip", "-", "",
-     true},
-    {"InfoZipSelfExtractor", "zip", kSfx, "t.zip", "a.txt b.bin sub/s.txt", "", true},
+     false},
+    {"InfoZipSelfExtractor", "zip", kSfx, "t.zip", "a.txt b.bin sub/s.txt", "", false},
     {"SevenZipUtf8Names", "7z", "7z a -tzip ../o/t.zip a.txt b.bin sub empty.txt ソフト.exe 画像.exe",
-     "t.zip", "a.txt b.bin sub/s.txt ソフト.exe 画像.exe", "", true},
+     "t.zip", "a.txt b.bin sub/s.txt ソフト.exe 画像.exe", "", false},
     {"SevenZipZipCrypto", "7z", "7z a -tzip -psecret ../o/t.zip a.txt b.bin sub", "t.zip",
-     "a.txt b.bin sub/s.txt", "secret", true},
+     "a.txt b.bin sub/s.txt", "secret", false},
     {"SevenZipAes256", "7z", "7z a -tzip -psecret -mem=AES256 ../o/t.zip a.txt b.bin sub",
-     "t.zip", "a.txt b.bin sub/s.txt", "secret", true},
+     "t.zip", "a.txt b.bin sub/s.txt", "secret", false},
     {"SevenZipLzma", "7z", "7z a -tzip -mm=LZMA ../o/t.zip a.txt b.bin sub", "t.zip",
      "a.txt b.bin sub/s.txt", "", false},
     {"SevenZipToStdout", "7z", "7z a -tzip -so x.zip a.txt b.bin sub ソフト.exe > ../o/t.zip",
-     "t.zip", "a.txt b.bin sub/s.txt ソフト.exe", "", true},
+     "t.zip", "a.txt b.bin sub/s.txt ソフト.exe", "", false},
     {"Bsdtar", "bsdtar", "bsdtar --format zip -cf ../o/t.zip a.txt b.bin sub empty.txt ソフト.exe",
-     "t.zip", "a.txt b.bin sub/s.txt empty.txt ソフト.exe", "", true},
+     "t.zip", "a.txt b.bin sub/s.txt empty.txt ソフト.exe", "", false},
     {"BsdtarZip64", "bsdtar", "bsdtar --format zip --options zip:zip64 -cf ../o/t.zip a.txt b.bin sub",
-     "t.zip", "a.txt b.bin sub/s.txt", "", true},
+     "t.zip", "a.txt b.bin sub/s.txt", "", false},
     {"BsdtarAes256", "bsdtar",
      "bsdtar --format zip --options zip:encryption=aes256 --passphrase secret -cf ../o/t.zip "
      "a.txt b.bin sub",
-     "t.zip", "a.txt b.bin sub/s.txt", "secret", true},
+     "t.zip", "a.txt b.bin sub/s.txt", "secret", false},
     {"BsdtarZipCrypto", "bsdtar",
      "bsdtar --format zip --options zip:encryption=zipcrypt --passphrase secret -cf ../o/t.zip "
      "a.txt b.bin sub",
-     "t.zip", "a.txt b.bin sub/s.txt", "secret", true},
+     "t.zip", "a.txt b.bin sub/s.txt", "secret", false},
     {"PythonUtf8Names", "python3", kPythonPlain, "t.zip",
-     "a.txt b.bin sub/s.txt ソフト.exe 画像.exe empty.txt", "", true},
+     "a.txt b.bin sub/s.txt ソフト.exe 画像.exe empty.txt", "", false},
     {"PythonToPipe", "python3", kPythonPipe, "t.zip",
-     "a.txt b.bin sub/s.txt ソフト.exe 画像.exe empty.txt", "", true},
-    {"PythonForceZip64", "python3", kPythonZip64, "t.zip", "a.txt b.bin ソフト.exe", "", true},
+     "a.txt b.bin sub/s.txt ソフト.exe 画像.exe empty.txt", "", false},
+    {"PythonForceZip64", "python3", kPythonZip64, "t.zip", "a.txt b.bin ソフト.exe", "", false},
     {"JarDeflated", "jar", "jar cf ../o/t.jar a.txt b.bin sub", "t.jar",
-     "META-INF/MANIFEST.MF a.txt b.bin sub/s.txt", "", true},
+     "META-INF/MANIFEST.MF a.txt b.bin sub/s.txt", "", false},
     {"JarStored", "jar", "jar cf0 ../o/t.jar a.txt b.bin sub", "t.jar",
      "META-INF/MANIFEST.MF a.txt b.bin sub/s.txt", "", false},
+    // LZH folder entries are listed today: another change leaves them out.
     {"JlhaLevel0", "jlha", "jlha a0 ../o/t.lzh a.txt b.bin sub > /dev/null", "t.lzh",
      "a.txt b.bin sub/s.txt", "", true},
     {"JlhaLevel1", "jlha", "jlha a1 ../o/t.lzh a.txt b.bin sub > /dev/null", "t.lzh",
