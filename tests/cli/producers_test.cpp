@@ -53,6 +53,9 @@ void MakeSources(const std::string& dir) {
   test::WriteFileBytes(dir + "/empty.txt", {});
   test::WriteFileBytes(dir + "/ソフト.exe", test::BytesOf("MZ soft\n"));
   test::WriteFileBytes(dir + "/画像.exe", test::BytesOf("MZ image\n"));
+  // A name in CP932 bytes, as a Japanese Windows file system gives it to
+  // Info-ZIP: 表ソ.txt, both characters ending in 0x5C.
+  test::WriteFileBytes(dir + "/\x95\x5C\x83\x5C.txt", test::BytesOf("cp932\n"));
 }
 
 std::string Q(const std::string& s) {
@@ -340,6 +343,21 @@ class Producers : public ::testing::TestWithParam<Producer> {
       return;
     }
     Judge("combine", made, static_cast<long>(listed_.size()));
+    // unzip extracts every entry under the name it has in the original: the
+    // host that made it and its extra fields are kept.
+    const bool unzipJudges = std::any_of(accepting_.begin(), accepting_.end(),
+                                         [](const auto& a) { return std::string(a.first.name) == "unzip"; });
+    if (lzh_ || !unzipJudges) return;
+    TempDir from, to;
+    const std::string pass = password_.empty() ? "" : "-P " + Q(password_) + " ";
+    Shell("unzip -qq " + pass + Q(original_) + " -d " + Q(from.Path()));
+    Shell("unzip -qq " + pass + Q(made) + " -d " + Q(to.Path()));
+    const std::set<std::string> all = FilesUnder(from.Path()), got = FilesUnder(to.Path());
+    if (got.size() != listed_.size() || !std::includes(all.begin(), all.end(), got.begin(), got.end())) {
+      std::string names;
+      for (const auto& n : got) names += " " + n;
+      Problem("combine: unzip extracts" + names);
+    }
   }
 
   void Report(const Producer& p) {
@@ -370,6 +388,7 @@ class Producers : public ::testing::TestWithParam<Producer> {
 TEST_P(Producers, EveryReaderAcceptsEveryResult) { RunRow(); }
 
 // "o" is the output folder next to the sources.
+#define kCp932Name "\"$(printf '\\225\\134\\203\\134.txt')\""
 constexpr const char* kSfx =
     "zip -q -r ../o/p.zip a.txt b.bin sub && { head -c 1500 /dev/zero | tr '\\0' M; cat ../o/p.zip; }"
     " > ../o/t.zip && rm ../o/p.zip && zip -q -A ../o/t.zip";
@@ -397,10 +416,10 @@ constexpr const char* kPythonZip64 =
 #undef BRIM_PY_NAMES
 
 const Producer kProducers[] = {
-    {"InfoZipStored", "zip", "zip -q -r -0 ../o/t.zip a.txt b.bin sub empty.txt", "t.zip",
-     "a.txt b.bin sub/s.txt", "", false},
-    {"InfoZipDeflated", "zip", "zip -q -r -9 ../o/t.zip a.txt b.bin sub empty.txt", "t.zip",
-     "a.txt b.bin sub/s.txt", "", false},
+    {"InfoZipStored", "zip", "zip -q -r -0 ../o/t.zip a.txt b.bin sub empty.txt " kCp932Name, "t.zip",
+     "a.txt b.bin sub/s.txt 表ソ.txt", "", false},
+    {"InfoZipDeflated", "zip", "zip -q -r -9 ../o/t.zip a.txt b.bin sub empty.txt " kCp932Name, "t.zip",
+     "a.txt b.bin sub/s.txt 表ソ.txt", "", false},
     {"InfoZipZip64", "zip", "zip -q -r -fz ../o/t.zip a.txt b.bin sub", "t.zip",
      "a.txt b.bin sub/s.txt", "", false},
     {"InfoZipPassword", "zip", "zip -q -r -P secret ../o/t.zip a.txt b.bin sub", "t.zip",
@@ -449,6 +468,8 @@ const Producer kProducers[] = {
     {"JlhaLevel2", "jlha", "jlha a2 ../o/t.lzh a.txt b.bin sub > /dev/null", "t.lzh",
      "a.txt b.bin sub/s.txt", "", false},
 };
+
+#undef kCp932Name
 
 INSTANTIATE_TEST_SUITE_P(Real, Producers, ::testing::ValuesIn(kProducers),
                          [](const auto& info) { return std::string(info.param.label); });
