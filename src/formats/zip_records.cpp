@@ -105,22 +105,26 @@ size_t RecogniseDescriptor(const uint8_t* p, size_t available, const EntrySums* 
     order[count++] = zip64Entry ? 12 : 20;
   }
   auto fits = [&](size_t len) { return len <= available; };
-  if (known) {
+  auto matches = [&](size_t len) {
+    const size_t w = DescriptorSizeWidth(len);
+    return known && le::Get32(p + DescriptorCrcAt(len)) == known->crc &&
+           SizeAt(p + DescriptorCompressedAt(len), w) == known->compressedSize &&
+           SizeAt(p + DescriptorOriginalAt(len), w) == known->originalSize;
+  };
+  auto followed = [&](size_t len) {
+    return len == available || (len + 4 <= available && RecordSignature(p + len));
+  };
+  // Known values and a record after it; known values alone (an original
+  // size of 0 reads the same in both widths); a record after it.
+  for (int pass = 0; pass < 3; ++pass) {
     for (size_t i = 0; i < count; ++i) {
       const size_t len = order[i];
       if (!fits(len)) continue;
-      const size_t w = DescriptorSizeWidth(len);
-      if (le::Get32(p + DescriptorCrcAt(len)) == known->crc &&
-          SizeAt(p + DescriptorCompressedAt(len), w) == known->compressedSize &&
-          SizeAt(p + DescriptorOriginalAt(len), w) == known->originalSize) {
+      if ((pass == 0 && matches(len) && followed(len)) || (pass == 1 && matches(len)) ||
+          (pass == 2 && followed(len))) {
         return len;
       }
     }
-  }
-  for (size_t i = 0; i < count; ++i) {
-    const size_t len = order[i];
-    if (!fits(len)) continue;
-    if (len == available || (len + 4 <= available && RecordSignature(p + len))) return len;
   }
   // Without a signature nothing else says a descriptor is there.
   return sig && fits(order[0]) ? order[0] : 0;

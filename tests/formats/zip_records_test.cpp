@@ -172,3 +172,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace brim::zip
+
+namespace brim::zip {
+namespace {
+
+// An original size of 0 reads the same in both widths: the layout after
+// which the next header starts wins.
+TEST(Descriptor, ZeroOriginalSizeInZip64Width) {
+  const EntrySums sums{0, 2, 0};
+  const Bytes bytes = Cat({test::Zip64DataDescriptor(0, 2, 0, true), kNextLocal});
+  EXPECT_EQ(RecogniseDescriptor(bytes.data(), bytes.size(), &sums, false), 24u);
+}
+
+}  // namespace
+}  // namespace brim::zip
