@@ -94,7 +94,7 @@ class ZipWalk {
     out.fileName = all.substr(fileStart);
     if (dot != std::string::npos && dot >= fileStart) {
       out.extLength = n - dot;
-      key_ = Utf8ToCp932(LowerAscii(all.substr(dot + 1)));
+      key_ = TallyKeyOf(out.fileName, NameEncoding::Utf8);
       out.key = key_;
     }
     return out;

@@ -136,6 +136,12 @@ NameParts SplitName(std::string_view text) {
   return parts;
 }
 
+std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) return ExtensionKey(fileName);
+  const size_t dot = fileName.rfind('.');
+  return dot == std::string_view::npos ? std::string() : Utf8ToCp932(LowerAscii(fileName.substr(dot + 1)));
+}
+
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts) {
   buffer.clear();
   if (parts.extension == std::string_view::npos) return {};

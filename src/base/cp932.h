@@ -44,6 +44,10 @@ struct NameParts {
   size_t lastDot = std::string_view::npos;      // the last "." anywhere
 };
 NameParts SplitName(std::string_view text);
+// The tally key of a file name in its encoding, in CP932 as the tally holds
+// every key. A UTF-8 name's extension starts at its last ".": no byte of it
+// belongs to a CP932 character.
+std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding);
 // The extension key (as ExtensionKey) of text cut at parts, made in buffer.
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts);
 
