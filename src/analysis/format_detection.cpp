@@ -44,7 +44,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   if (!found) return;
   s.ArchiveKind = ArchiveKindType::Zip;
   s.StatusBar1.SetLeadingBytes(*found);
-  AnalyseZip(s);
+  AnalyseZip(s, &w);
 }
 
 }  // namespace brim

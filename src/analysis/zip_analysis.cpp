@@ -50,8 +50,8 @@ bool IsSignature(const uint8_t* p, const uint8_t (&sig)[4]) {
 
 class ZipWalk {
  public:
-  ZipWalk(ProgramState& s, const FileStream& f, uint64_t lead)
-      : s_(s), w_(f, kSearchBlock), size_(f.Size()), lead_(lead) {}
+  ZipWalk(ProgramState& s, ByteWindow& w, uint64_t lead)
+      : s_(s), w_(w), size_(w.FileSize()), lead_(lead) {}
 
   void Run() {
     if (!WalkLocalHeaders()) return;
@@ -328,7 +328,7 @@ class ZipWalk {
   }
 
   ProgramState& s_;
-  ByteWindow w_;
+  ByteWindow& w_;
   const uint64_t size_;
   const uint64_t lead_;
   uint64_t endRecord_ = 0;
@@ -342,7 +342,7 @@ class ZipWalk {
 
 }  // namespace
 
-void AnalyseZip(ProgramState& s) {
+void AnalyseZip(ProgramState& s, ByteWindow* detected) {
   if (s.Label1.Caption().empty()) return;
   std::optional<FileStream> f = BeginAnalysis(s, Ui().logFileSuffixZip, true);
   if (!f) return;
@@ -351,7 +351,9 @@ void AnalyseZip(ProgramState& s) {
   const std::optional<uint64_t> lead = s.StatusBar1.LeadingBytes();
   if (!lead || *lead >= kFourGiB) throw NotAnInteger(s.StatusBar1.Panel(kPanelDetail));
   if (*lead > 0) s.Memo1.Append(FormatNumbers(Ui().logLeadingBytes, static_cast<int64_t>(*lead)));
-  ZipWalk(s, *f, *lead).Run();
+  std::optional<ByteWindow> own;
+  ByteWindow& w = detected ? *detected : own.emplace(*f, kSearchBlock);
+  ZipWalk(s, w, *lead).Run();
 }
 
 }  // namespace brim

@@ -6,23 +6,24 @@
 namespace brim {
 
 ByteWindow::ByteWindow(const FileStream& file, size_t blockSize)
-    : file_(file), size_(file.Size()), buf_(blockSize) {}
+    : file_(file), size_(file.Size()), capacity_(blockSize), buf_(new uint8_t[blockSize]) {}
 
 const uint8_t* ByteWindow::At(uint64_t pos, size_t n) {
-  if (n > buf_.size() || pos > size_ || size_ - pos < n) return nullptr;
+  if (n > capacity_ || pos > size_ || size_ - pos < n) return nullptr;
   if (pos < start_ || pos + n > start_ + len_) {
+    const bool onward = pos >= start_ && pos - start_ <= len_ + kSmallRead;
+    const size_t want = onward ? capacity_ : std::min(capacity_, std::max(n, kSmallRead));
     start_ = pos;
-    len_ = file_.ReadAt(pos, buf_.data(), static_cast<size_t>(
-                                              std::min<uint64_t>(buf_.size(), size_ - pos)));
+    len_ = file_.ReadAt(pos, buf_.get(), static_cast<size_t>(std::min<uint64_t>(want, size_ - pos)));
     if (len_ < n) return nullptr;  // the file shrank under us
   }
-  return buf_.data() + (pos - start_);
+  return buf_.get() + (pos - start_);
 }
 
 size_t ByteWindow::Copy(uint64_t pos, uint8_t* out, size_t n) {
   if (pos >= size_) return 0;
   n = static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));
-  if (n <= buf_.size()) {
+  if (n <= capacity_) {
     const uint8_t* p = At(pos, n);
     if (p) {
       std::memcpy(out, p, n);

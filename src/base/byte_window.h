@@ -2,7 +2,7 @@
 // instead of a system call per field or byte.
 #pragma once
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "base/file_stream.h"
 
@@ -14,6 +14,8 @@ class ByteWindow {
 
   // Points at the n bytes at pos, or returns nullptr when fewer than n bytes
   // lie in the file there (a cut header). n must not exceed the block size.
+  // Reading on from the window fills a whole block; a jump past it (over an
+  // entry's data to the next header) reads only a small one.
   const uint8_t* At(uint64_t pos, size_t n);
 
   // Copies up to n bytes at pos into out (any n); returns how many exist.
@@ -22,9 +24,12 @@ class ByteWindow {
   uint64_t FileSize() const { return size_; }
 
  private:
+  static constexpr size_t kSmallRead = 4096;
+
   const FileStream& file_;
   uint64_t size_;
-  std::vector<uint8_t> buf_;
+  size_t capacity_;
+  std::unique_ptr<uint8_t[]> buf_;  // never zero-filled: only read bytes are looked at
   uint64_t start_ = 0;
   size_t len_ = 0;
 };

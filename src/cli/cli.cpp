@@ -150,7 +150,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   if (a.json) {
     written = !out || WriteStateJson(form.state, desktop.Boxes(), out);
   } else {
-    Print(out, StateText(form.state));
+    written = !out || WriteStateText(form.state, out);
   }
   if (out && (!written || std::fflush(out) != 0 || std::ferror(out))) {
     Print(err, "brimlode-cli: the output could not be written\n");

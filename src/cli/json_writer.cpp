@@ -1,5 +1,7 @@
 #include "cli/json_writer.h"
 
+#include <array>
+
 #include "base/cp932.h"
 
 namespace brim::cli {
@@ -7,6 +9,18 @@ namespace brim::cli {
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
+
+// Byte classes for the scan: 0 copies as it is, 1 needs an escape (controls,
+// '"', '\\', DEL), 2 starts a multi-byte sequence.
+constexpr auto kClass = [] {
+  std::array<uint8_t, 256> c{};
+  for (int b = 0; b < 0x20; ++b) c[b] = 1;
+  c['"'] = 1;
+  c['\\'] = 1;
+  c[0x7F] = 1;
+  for (int b = 0x80; b < 0x100; ++b) c[b] = 2;
+  return c;
+}();
 
 void AppendUnicodeEscape(std::string& out, uint32_t cp) {
   out += "\\u";
@@ -53,11 +67,7 @@ void AppendJsonString(std::string& out, std::string_view s) {
   while (i < s.size()) {
     // Copy a run of plain ASCII in one go: most cells are hex and digits.
     size_t run = i;
-    while (run < s.size()) {
-      unsigned char b = static_cast<unsigned char>(s[run]);
-      if (b < 0x20 || b >= 0x7F || b == '"' || b == '\\') break;
-      ++run;
-    }
+    while (run < s.size() && kClass[static_cast<unsigned char>(s[run])] == 0) ++run;
     out.append(s.data() + i, run - i);
     i = run;
     if (i >= s.size()) break;
@@ -172,15 +182,13 @@ JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
   BeforeValue();
   // Most cells are hex digits, numbers and ASCII names that need neither
   // conversion nor escaping: one scan, one copy.
-  bool plain = true;
-  for (char c : cp932) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b >= 0x80) {
-      AppendJsonString(out_, Cp932ToUtf8(cp932));
-      return *this;
-    }
-    if (b < 0x20 || b == 0x7F || b == '"' || b == '\\') plain = false;
+  uint8_t seen = 0;
+  for (char c : cp932) seen |= kClass[static_cast<unsigned char>(c)];
+  if (seen & 2) {
+    AppendJsonString(out_, Cp932ToUtf8(cp932));
+    return *this;
   }
+  const bool plain = seen == 0;
   if (plain) {
     out_ += '"';
     out_.append(cp932);

@@ -22,7 +22,9 @@ class JsonWriter {
   // Streams to sink in blocks instead of holding the whole text, so a listing
   // of 65,535 entries costs a buffer, not its full size. Text() then holds
   // only what has not been written yet; call Flush() at the end.
-  JsonWriter(int breakDepth, std::FILE* sink) : sink_(sink), breakDepth_(breakDepth) {}
+  JsonWriter(int breakDepth, std::FILE* sink) : sink_(sink), breakDepth_(breakDepth) {
+    out_.reserve(kBlock + 4096);
+  }
 
   JsonWriter& BeginObject();
   JsonWriter& EndObject();
@@ -50,7 +52,7 @@ class JsonWriter {
   void End(char close);
   void NewLine(size_t depth);
 
-  static constexpr size_t kBlock = 1 << 20;
+  static constexpr size_t kBlock = 64 * 1024;
   std::string out_;
   std::FILE* sink_ = nullptr;
   bool sinkFailed_ = false;

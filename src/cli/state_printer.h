@@ -17,5 +17,7 @@ bool WriteStateJson(const ProgramState& s, const std::vector<std::string>& messa
 
 // Panels, gauge, listing, locator table, tally and log as aligned UTF-8 text.
 std::string StateText(const ProgramState& s);
+// The same, streamed to out; false when writing failed.
+bool WriteStateText(const ProgramState& s, std::FILE* out);
 
 }  // namespace brim::cli

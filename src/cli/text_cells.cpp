@@ -59,7 +59,21 @@ std::string CellToUtf8(std::string_view cp932) {
   return std::string(cp932);
 }
 
+// Whether some character of s is one that ForTerminal replaces: C0 controls,
+// DEL, C1 controls (C2 80..9F) and the overrides (E2 80 AA..AE, E2 81 A6..A9).
+static bool NeedsReplacing(std::string_view s) {
+  const size_t n = s.size();
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    if (b < 0x20 || b == 0x7F) return true;
+    if (b == 0xC2 && i + 1 < n && static_cast<unsigned char>(s[i + 1]) <= 0x9F) return true;
+    if (b == 0xE2 && i + 1 < n && (static_cast<unsigned char>(s[i + 1]) & 0xFE) == 0x80) return true;
+  }
+  return false;
+}
+
 std::string ForTerminal(std::string_view s) {
+  if (!NeedsReplacing(s)) return std::string(s);
   std::string out;
   out.reserve(s.size());
   size_t i = 0;
@@ -82,7 +96,14 @@ std::string ForTerminal(std::string_view s) {
 size_t DisplayWidth(std::string_view s) {
   size_t width = 0;
   size_t i = 0;
-  while (i < s.size()) width += IsWide(NextCodePoint(s, i)) ? 2 : 1;
+  while (i < s.size()) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {  // ASCII: one column each
+      ++width;
+      ++i;
+      continue;
+    }
+    width += IsWide(NextCodePoint(s, i)) ? 2 : 1;
+  }
   return width;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/lzh_builder.h"
+#include "support/needs.h"
 #include "support/test_files.h"
 #include "support/zip_builder.h"
 
@@ -10,6 +11,7 @@ namespace brim::test {
 namespace {
 
 TEST(ZipBuilder, ArchivesPassUnzipTest) {
+  BRIMLODE_NEEDS("unzip");
   TempDir dir;
   ZipBuilder z;
   z.Local(ZipLocal::Stored("a.txt", BytesOf("hello, world\n")));
@@ -30,7 +32,9 @@ TEST(ZipBuilder, ArchivesPassUnzipTest) {
   s.Finish(0);
   WriteFileBytes(dir.File("s.zip"), s.bytes);
   EXPECT_EQ(RunShell("unzip -t '" + dir.File("s.zip") + "'", &out), 0) << out;
-  EXPECT_EQ(RunShell("bsdtar -xOf - < '" + dir.File("s.zip") + "' > /dev/null", &out), 0) << out;
+  if (Installed("bsdtar")) {
+    EXPECT_EQ(RunShell("bsdtar -xOf - < '" + dir.File("s.zip") + "' > /dev/null", &out), 0) << out;
+  }
 }
 
 TEST(LzhBuilder, EveryLevelPassesLhasaTest) {
@@ -53,12 +57,15 @@ TEST(LzhBuilder, EveryLevelPassesLhasaTest) {
     std::string path = dir.File("l" + std::to_string(level) + ".lzh");
     WriteFileBytes(path, b.bytes);
     std::string out;
-    EXPECT_EQ(RunShell("lhasa t '" + path + "'", &out), 0) << out;
-    // lhasa stops silently at a header it rejects: count what it tested.
-    size_t tested = 0;
-    for (size_t at = out.find("Tested"); at != std::string::npos; at = out.find("Tested", at + 1))
-      ++tested;
-    EXPECT_EQ(tested, 2u) << "level " << level << ": " << out;
+    if (Installed("lhasa")) {
+      EXPECT_EQ(RunShell("lhasa t '" + path + "'", &out), 0) << out;
+      // lhasa stops silently at a header it rejects: count what it tested.
+      size_t tested = 0;
+      for (size_t at = out.find("Tested"); at != std::string::npos; at = out.find("Tested", at + 1))
+        ++tested;
+      EXPECT_EQ(tested, 2u) << "level " << level << ": " << out;
+    }
+    if (!Installed("bsdtar")) continue;
     EXPECT_EQ(RunShell("bsdtar -tvf '" + path + "'", &out), 0) << out;
     if (level >= 1) {
       EXPECT_NE(out.find("docs/sub/b.c"), std::string::npos) << "level " << level << ": " << out;

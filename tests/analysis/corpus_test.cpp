@@ -9,7 +9,8 @@
 #include <set>
 
 #include "base/ui_texts.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
+#include "support/needs.h"
 
 namespace brim {
 namespace {
@@ -128,8 +129,9 @@ const std::vector<CorpusCase>& Cases() {
 class Corpus : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(Corpus, AnalysedAsTheRulesSay) {
+  BRIMLODE_NEEDS_CORPUS();
   const CorpusCase& c = GetParam();
-  test::AnalysisSession a;
+  test::AnalysedArchive a;
   a.AnalyseFile(test::CorpusPath(std::string("libarchive/") + c.file));
   const bool lzh = std::string(c.panel1).rfind("Level=", 0) == 0;
   EXPECT_EQ(a.s.ArchiveKind, lzh ? ArchiveKindType::Lzh : ArchiveKindType::Zip);
@@ -176,6 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Libarchive, Corpus, ::testing::ValuesIn(Cases()),
                          });
 
 TEST(Corpus, EverySampleHasAnExpectedOutcome) {
+  BRIMLODE_NEEDS_CORPUS();
   std::set<std::string> listed;
   for (const CorpusCase& c : Cases()) listed.insert(c.file);
   for (const auto& entry : std::filesystem::directory_iterator(test::CorpusPath("libarchive")))

@@ -4,14 +4,14 @@
 
 #include "app/application.h"
 #include "base/ui_texts.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 #include "support/lzh_builder.h"
 #include "support/zip_builder.h"
 
 namespace brim {
 namespace {
 
-using test::AnalysisSession;
+using test::AnalysedArchive;
 using test::Bytes;
 using test::BytesOf;
 using test::LzhBuilder;
@@ -28,7 +28,7 @@ Bytes SmallZip() {
 
 // A ZIP analysed first, then another file selected: what must survive a
 // file that is neither.
-void AnalyseZipThenSelect(AnalysisSession& a, const Bytes& other) {
+void AnalyseZipThenSelect(AnalysedArchive& a, const Bytes& other) {
   a.Analyse(SmallZip());
   ASSERT_EQ(a.Rows(), 1u);
   test::WriteFileBytes(a.dir.File("other"), other);
@@ -48,7 +48,7 @@ TEST_P(Detection, OnlyLhAtOffset2MeansLzh) {
   e.method = GetParam().method;
   b.Add(e);
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   AnalyseZipThenSelect(a, b.bytes);
   if (GetParam().lzh) {
     EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, Detection,
 
 TEST(Detection, ShortFilesAreNeither) {
   for (const Bytes& b : {Bytes{}, Bytes{'P', 'K', 3}, Bytes{0, 0, '-', 'l', 'h', '5'}}) {
-    AnalysisSession a;
+    AnalysedArchive a;
     AnalyseZipThenSelect(a, b);
     EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
     EXPECT_EQ(a.Panel(0), "");
@@ -95,7 +95,7 @@ TEST(Detection, ZipBehindAStubGivesTheLeadingByteCount) {
   z.Raw(Bytes(12288, 0x90));
   z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
   z.Finish(12288);
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(z.bytes);
   EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
   EXPECT_EQ(a.Panel(1), "12288");
@@ -114,7 +114,7 @@ TEST(Detection, SignatureAcrossSearchBlocksIsFound) {
     z.Raw(stub);
     z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
     z.Finish(at);
-    AnalysisSession a;
+    AnalysedArchive a;
     a.Analyse(z.bytes);
     EXPECT_EQ(a.Panel(1), std::to_string(at));
     EXPECT_EQ(a.Panel(0), Ui().analysed) << at;
@@ -130,12 +130,12 @@ TEST(Detection, LzhBehindAStubIsSearchedAsZip) {
   const Bytes zip = SmallZip();
   withPk.insert(withPk.end(), zip.begin(), zip.end());
 
-  AnalysisSession plain;
+  AnalysedArchive plain;
   AnalyseZipThenSelect(plain, b.bytes);  // no signature: nothing happens
   EXPECT_EQ(plain.Panel(0), "");
   EXPECT_EQ(plain.Locator(0)[0], "a.txt");
 
-  AnalysisSession zipped;
+  AnalysedArchive zipped;
   zipped.Analyse(withPk);
   EXPECT_EQ(zipped.s.ArchiveKind, ArchiveKindType::Zip);
   EXPECT_EQ(zipped.Panel(1), std::to_string(b.bytes.size()));
@@ -148,14 +148,14 @@ TEST(Detection, LzhTestComesFirst) {
   b.EndMark();
   const Bytes zip = SmallZip();
   b.bytes.insert(b.bytes.end(), zip.begin(), zip.end());
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
   EXPECT_EQ(a.Panel(1), "Level=0");
 }
 
 TEST(Detection, AFileThatCannotBeOpenedEndsInTheErrorBox) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(SmallZip());
   a.form.DropFiles({a.dir.File("missing.zip")});
   EXPECT_FALSE(RunCommand(a.desktop, [&] { a.form.Zip1Click(); }));
@@ -166,7 +166,7 @@ TEST(Detection, AFileThatCannotBeOpenedEndsInTheErrorBox) {
 }
 
 TEST(Detection, NoSelectedPathDoesNothing) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.form.Zip1Click();
   EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
   EXPECT_TRUE(a.Log().empty());

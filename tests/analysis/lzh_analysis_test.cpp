@@ -6,13 +6,13 @@
 
 #include "form/Unit1.h"
 #include "base/ui_texts.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 #include "support/lzh_builder.h"
 
 namespace brim {
 namespace {
 
-using test::AnalysisSession;
+using test::AnalysedArchive;
 using test::Bytes;
 using test::BytesOf;
 using test::DamagedLine;
@@ -32,7 +32,7 @@ LzhBuilder TwoLevel0(bool endMark = true) {
 }
 
 TEST(LzhAnalysis, Level0ArchiveFillsEveryColumn) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(TwoLevel0().bytes);
   EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
@@ -66,7 +66,7 @@ TEST(LzhAnalysis, Level1ListsTheDataSizeWithoutTheRecords) {
   uint64_t y = b.Add(LzhEntry::Level1("y.c", BytesOf("yy")));
   b.EndMark();
   ASSERT_EQ(b.entries[0].dataStart, 41u);
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   EXPECT_EQ(a.Panel(1), "Level=1");
@@ -88,7 +88,7 @@ TEST(LzhAnalysis, Level1NameComesFromTheRecordOnlyWithoutABaseName) {
   both.extended.push_back(LzhExtended::FileName("other.doc"));
   uint64_t p = b.Add(both);
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   ASSERT_EQ(a.Rows(), 2u);
   EXPECT_EQ(a.Locator(0)[0], "x.doc");
@@ -113,7 +113,7 @@ TEST(LzhAnalysis, Level2NamesAndFolders) {
   b.Add(LzhEntry::Level2("folder", {}));  // no original size: not listed
   b.Add(LzhEntry::Level2("last.c", BytesOf("l")));
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   EXPECT_EQ(a.Panel(1), "Level=2");
@@ -137,7 +137,7 @@ TEST(LzhAnalysis, ExtSkipsADotThatEndsADoubleByteCharacter) {
   LzhBuilder b;
   b.Add(LzhEntry::Level0(std::string("a.b\x81.c"), BytesOf("x")));
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   ASSERT_EQ(a.Rows(), 1u);
   // The name at 22: the extension's dot is the one at 23.
@@ -151,7 +151,7 @@ TEST(LzhAnalysis, Level2DamagedLineShowsTheNameAsStored) {
   src.packedSize = 7;  // runs onto the end mark
   b.Add(src);
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.Rows(), 0u);
   EXPECT_EQ(a.Log(), (Row{"---", DamagedLine("src/main.c")}));
@@ -171,7 +171,7 @@ class LzhEnd : public ::testing::TestWithParam<EndCase> {};
 
 TEST_P(LzhEnd, WalkEndsAsTheRulesSay) {
   const EndCase& c = GetParam();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(c.bytes);
   EXPECT_EQ(a.Panel(0), c.panel0);
   EXPECT_EQ(a.Panel(1), c.panel1);
@@ -308,7 +308,7 @@ TEST_P(LzhRatio, OneDecimalOfTheExactRatio) {
     next.level = level;
     b.Add(next);
     b.EndMark();
-    AnalysisSession a;
+    AnalysedArchive a;
     a.Analyse(b.bytes);
     ASSERT_EQ(a.Rows(), 2u) << level;
     EXPECT_EQ(a.Listing(0)[1], c.ratio) << level;
@@ -334,7 +334,7 @@ TEST(LzhAnalysis, MixedLevelsAreParsedInTheOrder210) {
   b.Add(LzhEntry::Level0("cd", zeros));   // 72: 26 bytes, data at 98 (0x62)
   b.Add(LzhEntry::Level2("e.c", zeros));  // 101: reached with the level-0 layout
   b.EndMark();                            // 141
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   EXPECT_EQ(a.Panel(1), "Level=2");
@@ -357,7 +357,7 @@ TEST(LzhAnalysis, Level1AfterLevel0TakesItsDataStartFromItsOwnChain) {
   uint64_t p = b.Add(e);
   b.Add(LzhEntry::Level1("ef", BytesOf("third")));
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), 3u);
@@ -371,7 +371,7 @@ TEST(LzhAnalysis, AbortStopsAtTheNextHeader) {
   LzhBuilder b;
   for (const char* n : {"a.c", "b.c", "c.c"}) b.Add(LzhEntry::Level2(n, BytesOf(n)));
   b.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.PumpEveryCall();
   a.desktop.onPump = [&](long) {
     if (a.s.ListView1.Count() == 1) a.form.Button3Click();
@@ -391,7 +391,7 @@ TEST(LzhAnalysis, PositionsBeyond2GiB) {
   LzhBuilder tail;
   tail.Add(LzhEntry::Level0("b.c", BytesOf("b")));
   tail.EndMark();
-  AnalysisSession a;
+  AnalysedArchive a;
   int fd = ::open(a.path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
@@ -411,7 +411,7 @@ TEST(LzhAnalysis, PositionsBeyond2GiB) {
 }
 
 TEST(LzhAnalysis, FilesOf4GiBAreRefused) {
-  AnalysisSession a;
+  AnalysedArchive a;
   int fd = ::open(a.path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, "\x20\x00-lh0-", 7, 0), 7);

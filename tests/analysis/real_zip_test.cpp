@@ -6,13 +6,13 @@
 
 #include "base/ui_texts.h"
 #include "formats/zip_records.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 #include "support/zip_builder.h"
 
 namespace brim {
 namespace {
 
-using test::AnalysisSession;
+using test::AnalysedArchive;
 using test::Bytes;
 using test::BytesOf;
 using test::Hex;
@@ -120,7 +120,7 @@ class RealZipLayout : public ::testing::TestWithParam<RealCase> {};
 
 TEST_P(RealZipLayout, ListedAsTheReadersListThem) {
   const RealCase& c = GetParam();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(c.zip.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), c.rows);
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, RealZipLayout, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(RealZipAnalysis, Utf8NamesTallyTheirExtension) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(Cases()[5].zip.bytes);
   EXPECT_EQ(a.Tally(), (Row{"exe=1"}));
   EXPECT_EQ(a.s.ListView1.Encoding(0), NameEncoding::Utf8);
@@ -143,7 +143,7 @@ TEST(RealZipAnalysis, Utf8NamesTallyTheirExtension) {
 // record: every entry is listed and matched.
 TEST(RealZipAnalysis, MoreThan65535Entries) {
   const ZipBuilder z = test::ManyEntries(70000);
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(z.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), 70000u);

@@ -8,7 +8,7 @@
 
 #include "base/errors.h"
 #include "base/ui_texts.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 
 namespace brim {
 namespace {
@@ -40,7 +40,7 @@ TEST(Regressions, EveryKeptInputEndsWithWholeTables) {
     const std::string name = entry.path().filename().string();
     if (name == "README.md" || name == "expected.tsv") continue;
     SCOPED_TRACE(name);
-    test::AnalysisSession a;
+    test::AnalysedArchive a;
     try {
       a.AnalyseFile(entry.path().string());
     } catch (const CommandError& e) {

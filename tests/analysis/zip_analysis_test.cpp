@@ -9,14 +9,14 @@
 #include "base/errors.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 #include "support/table_rows.h"
 #include "support/zip_builder.h"
 
 namespace brim {
 namespace {
 
-using test::AnalysisSession;
+using test::AnalysedArchive;
 using test::Bytes;
 using test::BytesOf;
 using test::DamagedLine;
@@ -38,7 +38,7 @@ ZipBuilder TwoEntries(uint64_t stub = 0, uint64_t offsetBase = 0) {
 }
 
 TEST(ZipAnalysis, PlainArchiveFillsEveryColumn) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(TwoEntries().bytes);
   EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
@@ -67,7 +67,7 @@ class ZipStub : public ::testing::TestWithParam<StubCase> {};
 // Offsets relative to the archive proper, or adjusted to count the stub as
 // self-extractors store them: both match.
 TEST_P(ZipStub, LeadingBytesAreLoggedAndOffsetsMatch) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(TwoEntries(1000, GetParam().offsetBase).bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   EXPECT_EQ(a.Panel(1), "1000");
@@ -95,7 +95,7 @@ TEST(ZipAnalysis, FoldersAndEmptyFilesAreNeitherListedNorTallied) {
   z.Local(ZipLocal::Stored("dir/empty.dat", {}));
   z.Local(ZipLocal::Stored("dir/c.txt", BytesOf("see")));
   z.Finish();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(z.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), 2u);
@@ -119,7 +119,7 @@ class ZipDamage : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(ZipDamage, EndsAsTheWalkRulesSay) {
   const DamageCase& c = GetParam();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(c.bytes);
   EXPECT_EQ(a.Panel(0), c.panel0);
   EXPECT_EQ(a.Log(), c.log);
@@ -241,7 +241,7 @@ TEST_P(ZipRatio, SpaceSavedRoundedHalfUp) {
   z.Local(l);
   z.Local(ZipLocal::Stored("next.txt", BytesOf("n")));  // its row must not depend on r.dat
   z.Finish();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(z.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   ASSERT_EQ(a.Rows(), 2u);
@@ -262,7 +262,7 @@ TEST(ZipAnalysis, NameEndingInADotHasAnEmptyKeyAndExtPastTheName) {
   z.Local(ZipLocal::Stored("file.", BytesOf("x")));
   z.Local(ZipLocal::Stored("README", BytesOf("y")));
   z.Finish();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(z.bytes);
   ASSERT_EQ(a.Rows(), 2u);
   // The name occupies 30..34; the position past it is 35 = 0x23.
@@ -279,7 +279,7 @@ TEST(ZipAnalysis, Cp932NamesSplitOnlyOnRealSeparators) {
   z.Local(ZipLocal::Stored(so + "/" + so + ".TXT", BytesOf("x")));
   z.Local(ZipLocal::Stored(so + ".d\\" + so, BytesOf("y")));
   z.Finish();
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(z.bytes);
   ASSERT_EQ(a.Rows(), 2u);
   EXPECT_EQ(a.Listing(0), (Row{so + ".TXT", " 0%", "1", "1", so + "\\"}));
@@ -303,7 +303,7 @@ TEST_P(ZipAbort, TakesEffectAtTheNextPollingPoint) {
   ZipBuilder z;
   for (const char* n : {"a.txt", "b.txt", "c.txt"}) z.Local(ZipLocal::Stored(n, BytesOf(n)));
   z.Finish(0, std::string(40, 'c'));  // a comment: many end-search positions
-  AnalysisSession a;
+  AnalysedArchive a;
   a.PumpEveryCall();
   a.desktop.onPump = [&](long) {
     if (GetParam().when(a.s)) a.form.Button3Click();
@@ -340,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ZipAnalysis, ReanalysisTakesTheLeadFromPanel1AndRebuildsTheTables) {
-  AnalysisSession a;
+  AnalysedArchive a;
   a.Analyse(TwoEntries(1000, 1000).bytes);
   a.s.ListView2.SetChecked(0, true);
   a.form.Button3Click();  // nothing runs: the next analysis clears it
@@ -353,7 +353,7 @@ TEST(ZipAnalysis, ReanalysisTakesTheLeadFromPanel1AndRebuildsTheTables) {
 }
 
 TEST(ZipAnalysis, ALeadThatIsNotANumberIsAConversionError) {
-  AnalysisSession a;
+  AnalysedArchive a;
   test::WriteFileBytes(a.path, TwoEntries().bytes);
   a.s.Label1.SetCaption(a.path);
   test::SetPanelText(a.s.StatusBar1, kPanelDetail, "Level=2");  // what an LZH analysis leaves
@@ -367,7 +367,7 @@ TEST(ZipAnalysis, ALeadThatIsNotANumberIsAConversionError) {
 }
 
 TEST(ZipAnalysis, FilesOf4GiBAreRefused) {
-  AnalysisSession a;
+  AnalysedArchive a;
   int fd = ::open(a.path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, "PK\x03\x04", 4, 0), 4);
@@ -384,7 +384,7 @@ TEST(ZipAnalysis, FilesOf4GiBAreRefused) {
 TEST(ZipAnalysis, ArchiveBeyond2GiBIsAnalysedLikeASmallOne) {
   const uint64_t stub = (uint64_t{1} << 31) + 16;
   ZipBuilder z = TwoEntries();
-  AnalysisSession a;
+  AnalysedArchive a;
   int fd = ::open(a.path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, z.bytes.data(), z.bytes.size(), static_cast<off_t>(stub)),

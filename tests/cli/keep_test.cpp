@@ -208,8 +208,9 @@ std::vector<std::pair<std::string, std::string>> ItemsOf(const std::string& arch
 // file uses.
 std::vector<std::string> Archives() {
   std::vector<std::string> out;
-  for (const std::string& folder : {test::CorpusPath("libarchive"),
-                                    std::string(BRIMLODE_SOURCE_DIR) + "/tests/data/keep"}) {
+  std::vector<std::string> folders = {std::string(BRIMLODE_SOURCE_DIR) + "/tests/data/keep"};
+  if (test::CorpusPresent()) folders.push_back(test::CorpusPath("libarchive"));
+  for (const std::string& folder : folders) {
     for (const auto& e : fs::directory_iterator(folder)) {
       const std::string ext = e.path().extension().string();
       if (e.is_regular_file() && ext != ".txt" && ext != ".md") out.push_back(e.path().string());

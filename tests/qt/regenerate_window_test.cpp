@@ -69,9 +69,10 @@ class RegenerateWindowTest : public QObject {
     QCOMPARE(Log(), readme + Q(J("を出力中")) + "\n" + readme + Q(J("を出力しました")) + "\n" +
                         notes + Q(J("を出力中")) + "\n" + notes + Q(J("を出力しました")));
     QCOMPARE(W().findChild<QProgressBar*>("Gauge1")->value(), 100);
+    QVERIFY(script_.boxes.empty());
+    if (!brim::test::OnPath("unzip")) QSKIP("unzip is not installed: its verdict is left out");
     std::string out;
     QCOMPARE(brim::test::RunShell("unzip -t '" + readme.toStdString() + "'", &out), 0);
-    QVERIFY(script_.boxes.empty());
   }
 
   // The entry named pack would be written over pack.zip: the error box, and
@@ -96,10 +97,11 @@ class RegenerateWindowTest : public QObject {
     const QString combined = QString::fromStdString(dir_->File("pack(ReCreate00).zip"));
     QCOMPARE(Log(), combined + Q(J("を出力しました")));
     QCOMPARE(Panel(2), QString());
+    QVERIFY(script_.boxes.empty());
+    if (!brim::test::OnPath("unzip")) QSKIP("unzip is not installed: its verdict is left out");
     std::string out;
     QCOMPARE(brim::test::RunShell("unzip -t '" + combined.toStdString() + "'", &out), 0);
     QVERIFY(out.find("readme.txt") != std::string::npos);
-    QVERIFY(script_.boxes.empty());
   }
 };
 

@@ -9,6 +9,7 @@
 #include "base/ui_texts.h"
 #include "regen_fixture.h"
 #include "regenerate/regeneration.h"
+#include "support/needs.h"
 
 namespace brim {
 namespace {
@@ -97,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Individual, DeflatedEntryPassesReaders) {
   // A real deflate stream, so the readers' CRC checks mean something.
+  BRIMLODE_NEEDS("zip");
   const std::string text(300, 'a');
   test::WriteFileBytes(dir.File("a.txt"), test::BytesOf(text));
   ASSERT_EQ(test::RunShell("cd " + Q(dir.Path()) + " && zip -q -9 src.zip a.txt"), 0);
@@ -106,6 +108,7 @@ TEST_F(Individual, DeflatedEntryPassesReaders) {
   Select("src.zip", archive, ArchiveKindType::Zip);
   ASSERT_TRUE(Run(RegenerateIndividually));
   ExpectZipReadersAccept(dir.File("a.txt.zip"), 1);
+  BRIMLODE_NEEDS("unzip");
   std::string out;
   ASSERT_EQ(test::RunShell("unzip -p " + Q(dir.File("a.txt.zip")), &out), 0);
   EXPECT_EQ(out, text);

@@ -9,6 +9,7 @@
 #include "regen_fixture.h"
 #include "regenerate/output_naming.h"
 #include "regenerate/regeneration.h"
+#include "support/needs.h"
 
 namespace brim {
 namespace {
@@ -77,6 +78,7 @@ class RealTools : public RegenTest {
 
   // Every file of the combined ZIP reads back as the file it was made from.
   void ExpectContents(const std::string& combined, const std::vector<std::string>& names) {
+    BRIMLODE_NEEDS("unzip");
     for (const std::string& n : names) {
       std::string out;
       ASSERT_EQ(test::RunShell("unzip -p " + Q(combined) + " " + Q(n), &out), 0) << n;
@@ -94,6 +96,7 @@ struct ZipTool {
 class RealZip : public RealTools, public ::testing::WithParamInterface<ZipTool> {};
 
 TEST_P(RealZip, OutputsPassEveryReader) {
+  BRIMLODE_NEEDS("zip");
   MakeFiles();
   // Info-ZIP stores the names as the file system holds them; give it the CP932
   // bytes of 表ソ.txt.
@@ -115,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A program stub before the archive, with stored offsets that count it
 // (zip -A) and without: each output starts with its local header.
 TEST_F(RealTools, ZipBehindAStub) {
+  BRIMLODE_NEEDS("zip");
   MakeFiles();
   Shell("zip -q -9 plain.zip a.txt b.bin sub/s.txt");
   const Bytes stub = Filler(1500, 0x4D);
@@ -141,6 +145,7 @@ TEST_F(RealTools, ZipBehindAStub) {
 // bsdtar writes CP932 names and always a data descriptor (CRC-32 0 in the
 // local header).
 TEST_F(RealTools, BsdtarWithCp932NamesAndDescriptors) {
+  BRIMLODE_NEEDS("bsdtar");
   MakeFiles();
   Shell("LANG=C.UTF-8 bsdtar --format zip --options zip:compression=store,zip:hdrcharset=CP932 "
         "-cf t.zip a.txt b.bin 表ソ.txt");
@@ -155,6 +160,7 @@ TEST_F(RealTools, BsdtarWithCp932NamesAndDescriptors) {
 class RealLzh : public RealTools, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RealLzh, JlhaLevels) {
+  BRIMLODE_NEEDS("jlha");
   MakeFiles();
   const std::string level = std::to_string(GetParam());
   Shell("LC_ALL=C.UTF-8 JAVA_TOOL_OPTIONS='-Dlha.encoding=MS932 -Dsun.jnu.encoding=UTF-8' "

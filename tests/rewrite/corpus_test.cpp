@@ -15,6 +15,7 @@
 #include "checksum/crc.h"
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
+#include "support/needs.h"
 #include "support/scripted_desktop.h"
 
 namespace brim {
@@ -68,6 +69,7 @@ std::vector<Range> WrittenRanges(const ProgramState& s, const Texts& r, const By
 }
 
 TEST(CorpusRewrite, OnlyTheNamedFieldsChange) {
+  BRIMLODE_NEEDS_CORPUS();
   int rewritten = 0;
   for (const auto& item : std::filesystem::directory_iterator(test::CorpusPath("libarchive"))) {
     const std::string name = item.path().filename().string();

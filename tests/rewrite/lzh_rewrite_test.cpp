@@ -6,7 +6,7 @@
 #include "checksum/crc.h"
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 #include "support/table_rows.h"
 #include "support/lzh_builder.h"
 #include "form/Unit1.h"

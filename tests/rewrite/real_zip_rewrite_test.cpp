@@ -9,7 +9,7 @@
 #include "checksum/crc.h"
 #include "formats/zip_records.h"
 #include "rewrite/rewrite_command.h"
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 #include "support/zip_builder.h"
 
 namespace brim {
@@ -56,7 +56,7 @@ Bytes Archive(bool after) {
 }
 
 TEST(RealZipRewrite, PlainStoredEntriesWithTheirZip64FieldAndDescriptorFilled) {
-  test::AnalysisSession a;
+  test::AnalysedArchive a;
   a.Analyse(Archive(false));
   ASSERT_EQ(a.Rows(), 2u);
   EXPECT_EQ(a.s.ListView1.Descriptor(0), 20u);

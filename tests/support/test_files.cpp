@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 
 #include "base/cp932.h"
@@ -36,6 +37,8 @@ void WriteFileBytes(const std::string& path, const Bytes& bytes) {
 
 Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+bool CorpusPresent() { return std::filesystem::is_directory(BRIMLODE_CORPUS_DIR); }
+
 std::string CorpusPath(const std::string& name) {
   return std::string(BRIMLODE_CORPUS_DIR) + "/" + name;
 }
@@ -51,6 +54,14 @@ int RunShell(const std::string& command, std::string* output) {
   int status = pclose(pipe);
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool OnPath(const std::string& program) {
+  static std::map<std::string, bool> known;
+  auto it = known.find(program);
+  if (it == known.end())
+    it = known.emplace(program, RunShell("command -v '" + program + "' > /dev/null") == 0).first;
+  return it->second;
 }
 
 std::string J(const char* utf8) { return Utf8ToCp932(utf8); }

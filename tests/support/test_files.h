@@ -26,7 +26,13 @@ class TempDir {
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes BytesOf(const std::string& text);
-std::string CorpusPath(const std::string& name);  // ../shared/corpus/NAME
+// The sample archives (BRIMLODE_CORPUS_DIR, by default ../shared/corpus) are
+// optional: a clone without them skips the suites that read them.
+bool CorpusPresent();
+std::string CorpusPath(const std::string& name);  // BRIMLODE_CORPUS_DIR/NAME
+
+// Whether a program is on PATH (archivers and readers are optional too).
+bool OnPath(const std::string& program);
 
 // Runs a shell command; returns its exit status and fills *output with what
 // it printed (stdout and stderr together).

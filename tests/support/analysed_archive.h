@@ -1,4 +1,4 @@
-// One window's worth of state for analysis tests: a scripted desktop, the
+// An archive analysed as the window does it: a scripted desktop, the
 // form, and a temporary archive file. Analyse() runs "解析" as the menu does.
 #pragma once
 #include <string>
@@ -10,9 +10,9 @@
 
 namespace brim::test {
 
-class AnalysisSession {
+class AnalysedArchive {
  public:
-  AnalysisSession();
+  AnalysedArchive();
 
   ScriptedDesktop desktop;
   TForm1 form{desktop};

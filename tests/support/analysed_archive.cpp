@@ -1,4 +1,4 @@
-#include "support/analysis_session.h"
+#include "support/analysed_archive.h"
 
 #include "support/table_rows.h"
 
@@ -8,25 +8,25 @@
 
 namespace brim::test {
 
-AnalysisSession::AnalysisSession() : path(dir.File("archive.bin")) {}
+AnalysedArchive::AnalysedArchive() : path(dir.File("archive.bin")) {}
 
-void AnalysisSession::Analyse(const Bytes& bytes) {
+void AnalysedArchive::Analyse(const Bytes& bytes) {
   WriteFileBytes(path, bytes);
   AnalyseFile(path);
 }
 
-void AnalysisSession::AnalyseFile(const std::string& nativePath) {
+void AnalysedArchive::AnalyseFile(const std::string& nativePath) {
   form.DropFiles({nativePath});
   form.Zip1Click();
 }
 
-void AnalysisSession::PumpEveryCall() { s.ProcessMessages.SetThrottle(1, std::chrono::microseconds(0)); }
+void AnalysedArchive::PumpEveryCall() { s.ProcessMessages.SetThrottle(1, std::chrono::microseconds(0)); }
 
-std::vector<std::string> AnalysisSession::Locator(size_t i) const { return LocatorTexts(s.ListView1, i); }
+std::vector<std::string> AnalysedArchive::Locator(size_t i) const { return LocatorTexts(s.ListView1, i); }
 
-std::vector<std::string> AnalysisSession::Listing(size_t i) const { return ListingTexts(s.ListView2, i); }
+std::vector<std::string> AnalysedArchive::Listing(size_t i) const { return ListingTexts(s.ListView2, i); }
 
-std::vector<std::string> AnalysisSession::Tally() const {
+std::vector<std::string> AnalysedArchive::Tally() const {
   std::vector<std::string> out;
   for (size_t i = 0; i < s.ListView5.Count(); ++i) out.push_back(s.ListView5.Caption(i) + "=" + s.ListView5.Text(i, 1));
   return out;
