@@ -1,6 +1,8 @@
 #include "analysis/lzh_analysis.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "analysis/analysis_start.h"
 #include "formats/lzh_layout.h"
@@ -34,9 +36,15 @@ struct LzhHeader {
   uint64_t firstExtended = 0;      // E (level 1)
   uint64_t dataStart = 0;          // D (level 1)
   uint64_t recordSizes = 0;        // sum of the records' S
+  bool folder = false;             // "-lhd-": a folder, not an entry to list
 };
 
 enum class Parse { Header, EndMark, Damaged };
+
+// "-lhd-" in the method field of a header at b.
+bool IsFolderMethod(const uint8_t* b) {
+  return std::string_view(reinterpret_cast<const char*>(b + lzh::kMethod), lzh::kMethodLength) == "-lhd-";
+}
 
 class LzhWalk {
  public:
@@ -99,10 +107,14 @@ class LzhWalk {
   }
 
   // The extended-header chain from its first size field at q. False for a
-  // damaged chain: a record cut by the end of the file, a size of 1 or 2
-  // (smaller than its own fields), or no 0 size before the end of the file.
-  bool WalkChain(uint64_t q, bool nameFromRecord, LzhHeader& h) {
+  // damaged chain: a record cut by the end of the file or by limit, a size
+  // of 1 or 2 (smaller than its own fields), or no 0 size before either. At
+  // level 2 the limit is the header's own end (P + H): a chain followed past
+  // it would take later headers' records as its own, and re-walk the rest
+  // of the file at every header.
+  bool WalkChain(uint64_t q, bool nameFromRecord, LzhHeader& h, uint64_t limit = UINT64_MAX) {
     for (;;) {
+      if (q > limit || limit - q < 2) return false;
       const uint8_t* f = w_.At(q, 2);
       if (!f) return false;
       const uint64_t size = le::Get16(f);
@@ -110,7 +122,7 @@ class LzhWalk {
         h.dataStart = q + 2;
         return true;
       }
-      if (size < lzh::kExtendedBody) return false;
+      if (size < lzh::kExtendedBody || size > limit - q) return false;
       const uint8_t* t = w_.At(q + lzh::kExtendedType, 1);
       if (!t) return false;
       const uint64_t body = q + lzh::kExtendedBody;
@@ -141,6 +153,7 @@ class LzhWalk {
     h.packedSize = le::Get32(b + lzh::kPackedSize);
     h.originalSize = le::Get32(b + lzh::kOriginalSize);
     h.level = b[lzh::kLevel];
+    h.folder = IsFolderMethod(b);
     const uint64_t n = b[lzh::kNameLength];
     if (!ReadName(p + lzh::kName, n, h)) return Parse::Damaged;
     h.crcPosition = p + lzh::kName + n + lzh::kCrcAfterName;
@@ -167,7 +180,9 @@ class LzhWalk {
     h.packedSize = le::Get32(b + lzh::kPackedSize);
     h.originalSize = le::Get32(b + lzh::kOriginalSize);
     h.level = b[lzh::kLevel];
-    return WalkChain(p + lzh::kLevel2FirstExtended, true, h) ? Parse::Header : Parse::Damaged;
+    h.folder = IsFolderMethod(b);
+    return WalkChain(p + lzh::kLevel2FirstExtended, true, h, p + h.headerSize) ? Parse::Header
+                                                                               : Parse::Damaged;
   }
 
   // Tests the entry's bounds, lists it or logs it, and returns the position
@@ -210,6 +225,8 @@ class LzhWalk {
       // At least the end mark must follow the data.
       damaged = next >= size_;
     }
+    // A folder entry is stepped over like the level-2 folders above.
+    if (h.folder && !damaged) return next;
     if (damaged) {
       std::string line = Ui().logDamagedBefore;
       line += h.name;

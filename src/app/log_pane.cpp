@@ -1,7 +1,7 @@
 #include "app/log_pane.h"
 
 #include "base/cp932.h"
-#include "base/file_stream.h"
+#include "base/new_file.h"
 #include "base/ui_texts.h"
 
 namespace brim {
@@ -26,9 +26,13 @@ void WriteLogFile(ProgramState& s) {
     bytes += line;
     bytes += "\r\n";
   }
-  FileStream out = FileStream::Create(s.LogFilePath);
-  out.Append(bytes.data(), bytes.size());
-  out.Close();
+  // Written aside and renamed over the log's name: a link at that name (to
+  // a file elsewhere, or a second name of the archive) is replaced, never
+  // written through.
+  NewFile out = NewFile::Create(std::string(NativeFolderPart(s.LogFilePath)),
+                                std::string(NativeFileNamePart(s.LogFilePath)), false);
+  out.Stream().Append(bytes.data(), bytes.size());
+  out.PublishReplacing();
 }
 
 std::string LogFilePathFor(const std::string& archivePath, const std::string& suffixCp932) {

@@ -21,7 +21,8 @@ class ProgressLine {
 
 // "出力": writes every line of the pane followed by CR LF to LogFilePath, as
 // the CP932 bytes the pane holds. Shows "ファイル名が設定されていません" when
-// no analysis has set a path; throws CannotCreate/CannotWrite.
+// no analysis has set a path; throws CannotCreate/CannotWrite. The file is
+// written under a temporary name and renamed over LogFilePath.
 void WriteLogFile(ProgramState& s);
 
 // The log file path for an archive path: the path without its extension

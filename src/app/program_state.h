@@ -44,6 +44,12 @@ struct ProgramState {
   std::array<uint8_t, 5> MethodId{};   // LZH method identifier
 };
 
+// Whether f is the file the last analysis read, unchanged since (device,
+// inode, size and modification time): a command acts on no other.
+inline bool IsAnalysedFile(const ProgramState& s, const FileStream& f) {
+  return s.AnalysedFile && *s.AnalysedFile == f.Identity();
+}
+
 // Status panels.
 enum Panel : size_t { kPanelState = 0, kPanelDetail = 1, kPanelProgress = 2 };
 

@@ -149,6 +149,17 @@ FileStream FileStream::CreateNew(const std::string& path) {
   return f;
 }
 
+FileStream FileStream::AdoptNew(int fd, const std::string& path) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !TryLock(fd, F_WRLCK)) {
+    ::close(fd);
+    throw CannotCreate(path);
+  }
+  FileStream f(fd, path, st.st_dev, st.st_ino, false);
+  f.writable_ = true;
+  return f;
+}
+
 uint64_t FileStream::Size() const {
   struct stat st {};
   if (fstat(fd_, &st) != 0) throw CannotRead(path_);
@@ -219,6 +230,11 @@ void FileStream::Close() {
 bool RegularFileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathTaken(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -39,6 +39,10 @@ class FileStream {
   // never follows a symbolic link). Throws CannotCreate.
   static FileStream CreateNew(const std::string& nativePath);
 
+  // Takes over a descriptor of a file this process has just created (a new
+  // file not named yet), for writing; path names it in messages.
+  static FileStream AdoptNew(int fd, const std::string& nativePath);
+
   FileStream(FileStream&& other) noexcept;
   FileStream& operator=(FileStream&& other) noexcept;
   FileStream(const FileStream&) = delete;
@@ -82,6 +86,9 @@ class FileStream {
 
 // True when path names an existing regular file (a folder does not count).
 bool RegularFileExists(const std::string& nativePath);
+// True when anything exists under path, a symbolic link (dangling or not)
+// included: a name no new file can be created under.
+bool PathTaken(const std::string& nativePath);
 // True when the two paths name the same file (device and inode).
 bool SameFile(const std::string& a, const std::string& b);
 

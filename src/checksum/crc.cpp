@@ -131,13 +131,45 @@ int HeaderSum(const uint8_t* buffer, int64_t high) {
   return static_cast<int>(sum % 256);
 }
 
+namespace {
+int BitLength(unsigned __int128 v) {
+  const uint64_t hi = static_cast<uint64_t>(v >> 64);
+  if (hi) return 128 - __builtin_clzll(hi);
+  const uint64_t lo = static_cast<uint64_t>(v);
+  return lo ? 64 - __builtin_clzll(lo) : 0;
+}
+
+// Rounds value * 2^-shift to nearest, ties to even (shift >= 1).
+unsigned __int128 RoundShift(unsigned __int128 value, int shift) {
+  const unsigned __int128 kept = value >> shift;
+  const unsigned __int128 rest = value - (kept << shift);
+  const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+  return kept + (rest > half || (rest == half && (kept & 1)));
+}
+}  // namespace
+
 int CrcProgressPercent(uint64_t i, uint64_t len) {
-  // Extended precision (x86-64 long double: 64-bit significand), rounding to
-  // nearest at each step, then truncation: this is what makes index 53 of 100
-  // show 52.
-  volatile long double quotient = static_cast<long double>(i) / static_cast<long double>(len);
-  volatile long double scaled = quotient * 100.0L;
-  return static_cast<int>(scaled);
+  // The shown percentage has always been i / len and then times 100, each
+  // rounded to a 64-bit significand (nearest, ties to even), then truncated:
+  // that is why index 53 of 100 shows 52. Done here in integers so it does
+  // not depend on the platform's long double. Each value is m * 2^-k with
+  // 2^63 <= m < 2^64.
+  if (i == 0 || len == 0) return 0;
+  int k = 63 - (BitLength(i) - BitLength(len));  // >= 0; i << (k + 1) still fits
+  unsigned __int128 m = (static_cast<unsigned __int128>(i) << k) / len;
+  if (BitLength(m) < 64) m = (static_cast<unsigned __int128>(i) << ++k) / len;
+  const unsigned __int128 rest = (static_cast<unsigned __int128>(i) << k) - m * len;
+  if (rest > len - rest || (rest == len - rest && (m & 1))) ++m;
+  if (BitLength(m) > 64) m >>= 1, --k;
+
+  // Times 100: m * 100 has 70 or 71 bits; round it back to 64.
+  const unsigned __int128 product = m * 100;
+  int shift = BitLength(product) - 64;
+  unsigned __int128 scaled = RoundShift(product, shift);
+  if (BitLength(scaled) > 64) scaled >>= 1, ++shift;
+  const int exponent = shift - k;  // the value is scaled * 2^exponent
+  if (exponent >= 0) return static_cast<int>(scaled << exponent);
+  return -exponent >= 128 ? 0 : static_cast<int>(scaled >> -exponent);
 }
 
 namespace {

@@ -25,8 +25,9 @@ uint16_t Crc16Zeros(uint16_t crc, uint64_t n);
 // Byte sum modulo 256 of buffer[0..high]; high < 0 sums nothing.
 int HeaderSum(const uint8_t* buffer, int64_t high);
 
-// The percentage the progress line shows after byte i of len was folded in:
-// i / len in extended precision, times 100, truncated (never 100).
+// The percentage the progress line shows after byte i of len was folded in
+// (i < len): i / len and then times 100, each rounded to a 64-bit
+// significand, truncated (never 100).
 int CrcProgressPercent(uint64_t i, uint64_t len);
 
 // CRC over buffer[0..high] with the progress line; high = -1 is empty. high

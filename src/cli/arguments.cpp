@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include <CLI/CLI.hpp>
+
 #include "base/cp932.h"
 #include "base/ui_texts.h"
 
@@ -67,15 +69,151 @@ bool ParseRows(std::string_view text, std::vector<uint64_t>* rows, std::string* 
   return true;
 }
 
-std::optional<Subcommand> SubcommandNamed(std::string_view name) {
-  if (name == "analyse" || name == "analyze") return Subcommand::Analyse;
-  if (name == "rewrite") return Subcommand::Rewrite;
-  if (name == "split") return Subcommand::Split;
-  if (name == "combine") return Subcommand::Combine;
-  return std::nullopt;
-}
+struct CommandSpec {
+  const char* name;
+  const char* alias;  // American spelling, or none
+  Subcommand id;
+};
+constexpr CommandSpec kCommands[] = {{"analyse", "analyze", Subcommand::Analyse},
+                                     {"rewrite", nullptr, Subcommand::Rewrite},
+                                     {"split", nullptr, Subcommand::Split},
+                                     {"combine", nullptr, Subcommand::Combine}};
 
 ParseResult Fail(std::string error) { return ParseResult{std::nullopt, std::move(error)}; }
+
+// "--name=value" -> "--name".
+std::string OptionName(const std::string& token) {
+  const size_t eq = token.find('=');
+  return token.rfind("--", 0) == 0 && eq != std::string::npos ? token.substr(0, eq) : token;
+}
+
+bool TakesValue(const std::string& token) { return token == "--ext" || token == "--rows"; }
+
+// What the parser is told: the command line reversed, as CLI11 takes it. A
+// value of --ext or --rows is whatever follows, even when it starts with a
+// dash ("--rows -1" is a bad row, not a missing one), so such a value is
+// joined to its flag; an empty one stays a word of its own.
+std::vector<std::string> ForParser(const std::vector<std::string>& args) {
+  std::vector<std::string> words;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string name = OptionName(args[i]);
+    if (args[i] == "--") optionsEnded = true;
+    if (optionsEnded || !TakesValue(name) || (name == args[i] && i + 1 == args.size())) {
+      words.push_back(args[i]);
+      continue;
+    }
+    const std::string value = name == args[i] ? args[++i] : args[i].substr(name.size() + 1);
+    if (!value.empty() && value[0] == '-') {
+      words.push_back(name + "=" + value);
+    } else {
+      words.push_back(name);
+      words.push_back(value);
+    }
+  }
+  return {words.rbegin(), words.rend()};
+}
+
+constexpr const char* kSelecting = "Selecting rows";
+
+// The parser as the commands declare it. Values land in *out and in the raw
+// texts of --ext and --rows, checked after parsing.
+struct Parser {
+  CLI::App app{"brimlode-cli"};
+  Arguments out;
+  std::vector<std::string> archives;  // every positional, to word "more than one"
+  std::string extText, rowsText;
+
+  Parser() {
+    app.set_help_flag();  // --help is found before parsing, wherever it stands
+    app.require_subcommand(1);
+    for (const CommandSpec& c : kCommands) {
+      CLI::App* sub = app.add_subcommand(c.name);
+      if (c.alias) sub->alias(c.alias);
+      sub->set_help_flag();
+      sub->allow_extras();  // unknown options are worded below
+      sub->add_option("archive", archives);
+      sub->add_flag("--json", out.json)->disable_flag_override();
+      if (c.id == Subcommand::Analyse) continue;
+      CLI::Option_group* select = sub->add_option_group(kSelecting);
+      select->add_flag("--all")->disable_flag_override();
+      select->add_option("--ext", extText);
+      select->add_option("--rows", rowsText);
+      select->require_option(1);
+      sub->add_flag("--invert", out.invert)->disable_flag_override();
+      if (c.id == Subcommand::Rewrite) {
+        sub->add_flag("--reanalyse,--reanalyze", out.reanalyse)->disable_flag_override();
+      }
+    }
+  }
+
+  CLI::App* Command() const {
+    auto used = app.get_subcommands();
+    return used.empty() ? nullptr : used.front();
+  }
+  static const CLI::Option_group* Selection(const CLI::App* sub) {
+    for (const CLI::App* g : sub->get_subcommands([](const CLI::App* g) { return g->get_group() == kSelecting; }))
+      return static_cast<const CLI::Option_group*>(g);
+    return nullptr;
+  }
+  // The selection flags in the order given.
+  static std::vector<std::string> SelectionGiven(const CLI::App* sub) {
+    std::vector<std::string> given;
+    if (const CLI::Option_group* group = Selection(sub)) {
+      for (const CLI::Option* o : group->parse_order()) given.push_back("--" + o->get_single_name());
+    }
+    return given;
+  }
+
+  // An option the command does not have: another command's, or none.
+  std::string Unknown(const CLI::App* sub, const std::string& token) const {
+    const std::string name = OptionName(token);
+    bool rewriteHasIt = false, anotherHasIt = false;
+    for (const CommandSpec& c : kCommands) {
+      const CLI::App* other = app.get_subcommand(c.name);
+      if (other == sub) continue;
+      (c.id == Subcommand::Rewrite ? rewriteHasIt : anotherHasIt) |= Has(other, name);
+    }
+    if (rewriteHasIt && !anotherHasIt) return name + " is an option of rewrite only";
+    if (rewriteHasIt) return name + " is not an option of " + sub->get_name();
+    return "unknown option '" + name + "'";
+  }
+
+  // A parse the library refused, in our words.
+  std::string Explain(const CLI::ParseError& e, const std::vector<std::string>& args) const {
+    const CLI::App* sub = Command();
+    if (!sub) return "unknown command '" + args[0] + "'";
+    // A word after "--" when the archive was given already.
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) && !archives.empty() && !app.remaining().empty())
+      return "more than one archive given ('" + archives[0] + "' and '" + app.remaining()[0] + "')";
+    for (size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+      const std::string name = OptionName(args[i]);
+      if (TakesValue(args[i])) {
+        if (i + 1 == args.size()) return name + " needs a value";
+        ++i;
+      } else if (name != args[i] && !TakesValue(name)) {
+        return Has(sub, name) ? name + " takes no value" : Unknown(sub, name);
+      }
+    }
+    std::string problem = SelectionProblem(sub);
+    return problem.empty() ? e.what() : problem;
+  }
+
+  static bool Has(const CLI::App* sub, const std::string& name) {
+    const CLI::Option_group* group = Selection(sub);
+    return sub->get_option_no_throw(name) || (group && group->get_option_no_throw(name));
+  }
+
+  // Exactly one of the three, once.
+  std::string SelectionProblem(const CLI::App* sub) const {
+    if (!Selection(sub)) return "";
+    const std::vector<std::string> given = SelectionGiven(sub);
+    if (given.empty()) return sub->get_name() + " needs one of --all, --ext and --rows";
+    if (given.size() > 1)
+      return "choose one of --all, --ext and --rows (" + given.front() + " was given already)";
+    return "";
+  }
+};
 
 }  // namespace
 
@@ -92,81 +230,38 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
   if (args.empty()) return Fail("no command given");
 
-  Arguments out;
-  auto command = SubcommandNamed(args[0]);
-  if (!command) return Fail("unknown command '" + args[0] + "'");
-  out.command = *command;
-  const std::string commandName = args[0];
-
-  bool haveArchive = false;
-  bool optionsEnded = false;
-  std::string selectionFlag;
-  auto choose = [&](Selection s, const std::string& flag) -> bool {
-    if (out.selection != Selection::None) return false;
-    out.selection = s;
-    selectionFlag = flag;
-    return true;
-  };
-
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      if (haveArchive) return Fail("more than one archive given ('" + out.archive + "' and '" + a + "')");
-      if (a.empty()) return Fail("the archive path is empty");
-      out.archive = a;
-      haveArchive = true;
-      continue;
-    }
-    if (a == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    // --name=value or --name value for the two flags that take a value.
-    std::string name = a;
-    std::optional<std::string> value;
-    if (size_t eq = a.find('='); eq != std::string::npos && a.rfind("--", 0) == 0) {
-      name = a.substr(0, eq);
-      value = a.substr(eq + 1);
-    }
-    auto takeValue = [&]() -> bool {
-      if (value) return true;
-      if (i + 1 >= args.size()) return false;
-      value = args[++i];
-      return true;
-    };
-    auto flagWithoutValue = [&]() { return !value.has_value(); };
-
-    if (name == "--ext" || name == "--rows") {
-      if (!takeValue()) return Fail(name + " needs a value");
-    } else if (!flagWithoutValue()) {
-      return Fail(name + " takes no value");
-    }
-
-    std::string error;
-    if (name == "--json") {
-      out.json = true;
-    } else if (name == "--all" || name == "--ext" || name == "--rows") {
-      if (out.command == Subcommand::Analyse) return Fail(name + " is not an option of analyse");
-      Selection s = name == "--all" ? Selection::All
-                    : name == "--ext" ? Selection::Extensions
-                                      : Selection::Rows;
-      if (!choose(s, name)) return Fail("choose one of --all, --ext and --rows (" + selectionFlag + " was given already)");
-      if (s == Selection::Extensions && !ParseExtensions(*value, &out.extensions, &error)) return Fail(error);
-      if (s == Selection::Rows && !ParseRows(*value, &out.rows, &error)) return Fail(error);
-    } else if (name == "--invert") {
-      if (out.command == Subcommand::Analyse) return Fail("--invert is not an option of analyse");
-      out.invert = true;
-    } else if (name == "--reanalyse" || name == "--reanalyze") {
-      if (out.command != Subcommand::Rewrite) return Fail(name + " is an option of rewrite only");
-      out.reanalyse = true;
-    } else {
-      return Fail("unknown option '" + name + "'");
-    }
+  Parser p;
+  try {
+    p.app.parse(ForParser(args));
+  } catch (const CLI::ParseError& e) {
+    return Fail(p.Explain(e, args));
+  }
+  const CLI::App* sub = p.Command();
+  for (const CommandSpec& c : kCommands)
+    if (sub->get_name() == c.name) p.out.command = c.id;
+  for (const std::string& extra : sub->remaining()) {
+    if (extra != "--") return Fail(p.Unknown(sub, extra));
   }
 
-  if (!haveArchive) return Fail("no archive given");
-  if (out.command != Subcommand::Analyse && out.selection == Selection::None) {
-    return Fail(commandName + " needs one of --all, --ext and --rows");
+  Arguments& out = p.out;
+  if (p.archives.empty()) return Fail("no archive given");
+  if (p.archives.size() > 1)
+    return Fail("more than one archive given ('" + p.archives[0] + "' and '" + p.archives[1] + "')");
+  if (p.archives[0].empty()) return Fail("the archive path is empty");
+  out.archive = p.archives[0];
+
+  if (std::string problem = p.SelectionProblem(sub); !problem.empty()) return Fail(problem);
+  const std::vector<std::string> given = p.SelectionGiven(sub);
+  if (given.empty()) return ParseResult{out, ""};
+  std::string error;
+  if (given[0] == "--all") out.selection = Selection::All;
+  if (given[0] == "--ext") {
+    out.selection = Selection::Extensions;
+    if (!ParseExtensions(p.extText, &out.extensions, &error)) return Fail(error);
+  }
+  if (given[0] == "--rows") {
+    out.selection = Selection::Rows;
+    if (!ParseRows(p.rowsText, &out.rows, &error)) return Fail(error);
   }
   return ParseResult{out, ""};
 }

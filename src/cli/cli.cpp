@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -152,14 +153,20 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   } else {
     written = !out || WriteStateText(form.state, out);
   }
+  // The command's work is done by now: a reader that went away early (a
+  // closed pipe) is reported, and the status still tells what the command did.
   if (out && (!written || std::fflush(out) != 0 || std::ferror(out))) {
     Print(err, "brimlode-cli: the output could not be written\n");
-    return kExitError;
   }
   return ExitStatus(record);
 }
 
 int Main(int argc, char** argv) {
+  // A closed pipe on standard output is a failed write, reported above, not
+  // a death by signal; a file grown past its limit (ulimit -f) is a failed
+  // write of that output, which is then removed.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<TForm1> form;

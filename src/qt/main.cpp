@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 
 #include "base/cp932.h"
 #include "base/ui_texts.h"
@@ -32,6 +33,9 @@ void ScheduleScreenshot(brim::qt::BrimlodeApp& app, QString file, QString archiv
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file grown past its limit (ulimit -f) is a failed write shown in the
+  // error box, its output removed, not the end of the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(brim::Cp932ToUtf8(brim::Ui().appTitle)));
   brim::qt::InstallFontFallbacks();

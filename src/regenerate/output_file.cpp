@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/cp932.h"
 #include "base/errors.h"
 
 namespace brim {
@@ -18,17 +19,13 @@ constexpr size_t kBounceSize = 1 << 20;
 }  // namespace
 
 OutputFile::OutputFile(const std::string& nativePath)
-    : file_(FileStream::CreateNew(nativePath)) {}
+    : OutputFile(std::string(NativeFolderPart(nativePath)), std::string(NativeFileNamePart(nativePath))) {}
 
-OutputFile::~OutputFile() {
-  if (finished_) return;
-  std::string path = file_.Path();
-  try {
-    file_.Close();
-  } catch (...) {
-  }
-  ::unlink(path.c_str());
-}
+OutputFile::OutputFile(const std::string& folder, const std::string& relative)
+    : output_(NewFile::Create(folder, relative, true)), file_(output_.Stream()) {}
+
+// Unfinished, the output goes with its handle.
+OutputFile::~OutputFile() = default;
 
 void OutputFile::Flush() {
   if (pending_.empty()) return;
@@ -102,8 +99,7 @@ void OutputFile::CopyDirect(const FileStream& source, uint64_t pos, uint64_t n) 
 
 void OutputFile::Finish() {
   Flush();
-  file_.Close();
-  finished_ = true;
+  output_.Publish();
 }
 
 }  // namespace brim

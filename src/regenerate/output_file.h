@@ -1,19 +1,25 @@
-// A new file that regeneration writes front to back. It never replaces a
-// file, and it is removed again unless Finish() completes: an output that a
-// failed read or write cut short is not left behind as a broken archive.
+// A new file that regeneration writes front to back. It is made unnamed and
+// gets its name only when Finish() completes, never over an existing name:
+// an output cut short by a failed read or write, a full disk or a killed
+// process is never left behind as a broken archive.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "base/file_stream.h"
+#include "base/new_file.h"
 
 namespace brim {
 
 class OutputFile {
  public:
-  // Creates nativePath, which must not exist. Throws CannotCreate.
+  // An output for nativePath, which must not exist. Throws CannotCreate.
   explicit OutputFile(const std::string& nativePath);
+  // An output for folder + relative, whose folders are resolved beneath
+  // folder without following symbolic links. Throws CannotCreate naming
+  // folder + relative, also when that path leads through a link.
+  OutputFile(const std::string& folder, const std::string& relative);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -27,19 +33,20 @@ class OutputFile {
   // fewer (it changed since the analysis), CannotWrite when writing fails.
   void AppendFrom(const FileStream& source, uint64_t pos, uint64_t n);
 
-  // Writes what is pending and closes; the file then stays. Throws CannotWrite.
+  // Writes what is pending, closes and names the file. Throws CannotWrite,
+  // or CannotCreate when the name was taken meanwhile.
   void Finish();
 
  private:
   void Flush();
   void CopyDirect(const FileStream& source, uint64_t pos, uint64_t n);
 
-  FileStream file_;
+  NewFile output_;
+  FileStream& file_;
   uint64_t flushed_ = 0;
   std::vector<uint8_t> pending_;  // small writes gathered into one
   std::vector<uint8_t> bounce_;   // only when the kernel cannot copy for us
   bool kernelCopy_ = true;
-  bool finished_ = false;
 };
 
 }  // namespace brim

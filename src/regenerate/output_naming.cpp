@@ -15,7 +15,7 @@ std::string MakeReCreateName(const std::string& nativePath, std::string_view suf
     char mark[32];
     std::snprintf(mark, sizeof mark, Ui().reCreateMark.c_str(), number);
     candidate = base + mark + std::string(suffix);
-    if (!RegularFileExists(candidate)) break;
+    if (!PathTaken(candidate)) break;
   }
   return candidate;
 }

@@ -10,9 +10,9 @@ namespace brim {
 
 // The combined output's name: the path without its extension, the mark
 // "(ReCreateNN)" and suffix (".zip" or ".lzh"), NN the first number of 00..99
-// under which no file exists; a folder of that name does not count as a file.
-// When all hundred exist, the name numbered 99 is returned: the caller checks
-// RegularFileExists and refuses rather than replace it.
+// under which nothing exists in any form (a folder, a FIFO or a symbolic
+// link, dangling or not, takes the name too). When all hundred are taken, the
+// name numbered 99 is returned: the caller checks PathTaken and refuses.
 std::string MakeReCreateName(const std::string& nativePath, std::string_view suffix);
 
 // An entry name as a native relative path: a CP932 name by

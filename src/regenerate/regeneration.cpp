@@ -94,7 +94,8 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
     archive.ReadExactAt(range.offset + zip::kLocalHeaderSize, name.data(), name.size());
   }
 
-  OutputFile out(*path);
+  const std::string folder(NativeFolderPart(archivePath));
+  OutputFile out(folder, path->substr(folder.size()));
   s.Memo1.Append(LogPath(*path) + Ui().logWriting);
   CopyRange(s, archive, out, range.offset, range.length);
   std::vector<uint8_t> tail;
@@ -209,6 +210,11 @@ void RegenerateIndividually(ProgramState& s) {
   const std::string archivePath = s.Label1.Caption();
   const size_t rows = s.ListView2.Count();
   FileStream archive = FileStream::Open(archivePath, FileStream::Mode::Read);
+  // The listing's positions hold for the analysed file only.
+  if (!IsAnalysedFile(s, archive)) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return;
+  }
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) SplitOne(s, archive, archivePath, row);
   }
@@ -223,12 +229,16 @@ void RegenerateCombined(ProgramState& s) {
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
 
   // Refusals come before anything is created or emptied.
+  if (!IsAnalysedFile(s, archive)) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return;
+  }
   if (zipWay && ticked > kMaxZipEntries) {
     s.desktop.ShowMessage(Ui().tooManyEntriesForZip);
     return;
   }
   const std::string outPath = MakeReCreateName(archivePath, zipWay ? kZipSuffix : kLzhSuffix);
-  if (RegularFileExists(outPath)) {
+  if (PathTaken(outPath)) {
     s.desktop.ShowMessage(Ui().allReCreateNamesTaken);
     return;
   }

@@ -13,14 +13,30 @@ namespace {
 constexpr size_t kZeroBlock = 1024 * 1024;
 }  // namespace
 
-void RewriteTicked(ProgramState& s, EntryRewrite rewriteEntry) {
+bool RewriteTicked(ProgramState& s, EntryCheck check, EntryRewrite rewriteEntry) {
   const size_t rows = s.ListView1.Count();
   FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
   EntryWriter out(file);
-  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-    if (s.ListView2.Checked(row)) rewriteEntry(s, out, row);
+  try {
+    if (!IsAnalysedFile(s, file)) throw NotTheAnalysedFile{};
+    for (size_t row = 0; row < rows; ++row) {
+      if (s.ListView2.Checked(row)) check(s, out, row);
+    }
+  } catch (const NotTheAnalysedFile&) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return false;
   }
+  try {
+    for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
+      if (s.ListView2.Checked(row)) rewriteEntry(s, out, row);
+    }
+  } catch (const NotTheAnalysedFile&) {
+    throw CommandError(Ui().notAnalysed);
+  }
+  // The listing still describes the file: the rewrite moved nothing.
+  s.AnalysedFile = file.Identity();
   file.Close();
+  return true;
 }
 
 std::string MaskSource(std::string_view caption) {
@@ -28,8 +44,24 @@ std::string MaskSource(std::string_view caption) {
   return ext.empty() ? std::string() : std::string(ext.substr(1));
 }
 
+void EntryWriter::Confine(uint64_t from, uint64_t to, uint64_t centralFrom, uint64_t centralTo) {
+  confined_ = true;
+  from_ = from;
+  to_ = to;
+  centralFrom_ = centralFrom;
+  centralTo_ = centralTo;
+}
+
 void EntryWriter::Require(uint64_t pos, uint64_t len) const {
   if (pos > length_ || len > length_ - pos) Refuse();
+  if (!confined_) return;
+  auto inside = [&](uint64_t from, uint64_t to) { return pos >= from && pos <= to && len <= to - pos; };
+  if (!inside(from_, to_) && !inside(centralFrom_, centralTo_)) Refuse();
+}
+
+void EntryWriter::Expect(uint64_t pos, std::string_view signature) const {
+  std::string got(signature.size(), '\0');
+  if (file_.ReadAt(pos, got.data(), got.size()) != got.size() || got != signature) throw NotTheAnalysedFile{};
 }
 
 void EntryWriter::Refuse() const {

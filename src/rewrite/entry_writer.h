@@ -15,19 +15,31 @@ namespace brim::rewrite {
 // and for a name ending in a dot). Its last byte is what the mask changes.
 std::string MaskSource(std::string_view caption);
 
-// Writes into the open archive. Never extends it: every range is checked
-// against the file's current length by Require before the entry's first
+// The file is not the one the analysis read, or not as it was then.
+struct NotTheAnalysedFile {};
+
+// Writes into the open archive. Never extends it, and never writes outside
+// the entry: every range is checked by Require before the entry's first
 // write, and the caller refuses the entry when one is outside.
 class EntryWriter {
  public:
   explicit EntryWriter(FileStream& file) : file_(file) {}
 
-  // Takes the file's length now (once per entry).
-  void Measure() { length_ = file_.Size(); }
+  // Takes the file's length now (once per entry) and forgets the entry's
+  // bytes until Confine names them.
+  void Measure() {
+    length_ = file_.Size();
+    confined_ = false;
+  }
+  // The bytes the entry owns: its range from "Offset" to "Start" + "Size",
+  // and for ZIP its central header (an empty range for LZH).
+  void Confine(uint64_t from, uint64_t to, uint64_t centralFrom, uint64_t centralTo);
   // Throws "ファイル %s は解析後に変更されています" unless [pos, pos + len)
-  // lies inside the file as measured.
+  // lies inside the file as measured and, once confined, inside the entry.
   void Require(uint64_t pos, uint64_t len) const;
   [[noreturn]] void Refuse() const;
+  // Throws NotTheAnalysedFile unless the bytes at pos are signature.
+  void Expect(uint64_t pos, std::string_view signature) const;
 
   // len zero bytes at pos, from one block of at most 1 MiB kept for the
   // whole command, so memory does not grow with the entry.
@@ -42,14 +54,22 @@ class EntryWriter {
  private:
   FileStream& file_;
   uint64_t length_ = 0;
+  bool confined_ = false;
+  uint64_t from_ = 0, to_ = 0, centralFrom_ = 0, centralTo_ = 0;
   std::vector<uint8_t> zeros_;
 };
 
+using EntryCheck = void (*)(const ProgramState& s, EntryWriter& out, size_t row);
 using EntryRewrite = void (*)(ProgramState& s, EntryWriter& out, size_t row);
 
 // Opens the analysed archive for reading and writing and rewrites every
-// ticked row in order. A tick is read when its row's turn comes, so one set
-// while an earlier row is rewritten is honoured.
-void RewriteTicked(ProgramState& s, EntryRewrite rewriteEntry);
+// ticked row in order. It must be the file the analysis read, unchanged
+// since, and every ticked row must pass check (its locator cells, the
+// signatures at its positions, every range inside the file and the entry)
+// before the first byte is written; otherwise it shows "解析されていません"
+// or the row's error and changes nothing. A tick is read when its row's turn
+// comes, so one set while an earlier row is rewritten is honoured (checked
+// then). False when refused before writing.
+bool RewriteTicked(ProgramState& s, EntryCheck check, EntryRewrite rewriteEntry);
 
 }  // namespace brim::rewrite

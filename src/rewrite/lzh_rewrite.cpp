@@ -40,34 +40,56 @@ void RewriteHeaderSum(EntryWriter& out, const Locator& v) {
   out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(HeaderSum(header.data(), int64_t{h} - 1)));
 }
 
-void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  const std::string name(s.ListView2.Caption(row));
-  s.Memo1.Append(name + Ui().logWillRewrite);
-  const std::string ext = rewrite::MaskSource(s.ListView1.Caption(row));
-  const Locator v = s.ListView1.ReadLocator(row);
+// Where one entry is written, every position checked: inside the file and
+// inside the entry's range, from its header to the end of its data.
+struct LzhPlan {
+  Locator v;
+  std::string ext;
+  int level = 0;
+};
+
+LzhPlan PlanLzhEntry(const ProgramState& s, EntryWriter& out, size_t row) {
+  LzhPlan plan;
+  plan.ext = rewrite::MaskSource(s.ListView1.Caption(row));
+  plan.v = s.ListView1.ReadLocator(row);
+  const Locator& v = plan.v;
   const uint64_t p = v.offset;
 
-  // Every field this entry gets must still lie inside the file; checked
-  // before its first byte is written.
+  // The header must be where the analysis found it ("-lh?-" and the like).
   out.Measure();
+  out.Expect(p + lzh::kMethod, "-");
+  out.Expect(p + lzh::kMethod + lzh::kMethodLength - 1, "-");
+  out.Confine(p, uint64_t{v.start} + v.size, 0, 0);
+
   out.Require(v.start, v.size);
   out.Require(p, lzh::kLevel + 1);  // method, original size, level
   // The entry's own level, as the analysis listed it (above 2 as 2): its
   // locator cells follow that level, and in an archive of mixed levels the
   // first header's would put the checks over other bytes.
-  const int level = std::min<int>(out.ReadByte(p + lzh::kLevel), 2);
-  if (level == 2) {
+  plan.level = std::min<int>(out.ReadByte(p + lzh::kLevel), 2);
+  if (plan.level == 2) {
     out.Require(p + lzh::kLevel2Crc, 2);
   } else {
     out.Require(v.offsetI, 2);
     out.Require(p, 2 + uint64_t{out.ReadByte(p + lzh::kHeaderSize)});  // the summed bytes
   }
-  if (v.ext != 0) out.Require(v.ext, ext.size());
-  if (level != 0 && v.extI != 0) {
+  if (v.ext != 0) out.Require(v.ext, plan.ext.size());
+  if (plan.level != 0 && v.extI != 0) {
     if (v.start < p) out.Refuse();  // a header that would end before it begins
     out.Require(p, uint64_t{v.start} - p);
     out.Require(v.extI, 2);
   }
+  return plan;
+}
+
+void CheckLzhEntry(const ProgramState& s, EntryWriter& out, size_t row) { PlanLzhEntry(s, out, row); }
+
+void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
+  const std::string name(s.ListView2.Caption(row));
+  const LzhPlan plan = PlanLzhEntry(s, out, row);
+  const Locator& v = plan.v;
+  const uint64_t p = v.offset;
+  s.Memo1.Append(name + Ui().logWillRewrite);
 
   out.Zeros(v.start, v.size);
   s.Memo1.Append(name + Ui().logZeroed);
@@ -76,32 +98,32 @@ void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
   out.Bytes(p + lzh::kMethod,
             std::string_view(reinterpret_cast<const char*>(s.MethodId.data()), s.MethodId.size()));
   const uint16_t crc = Crc16ProgressZeros(s, v.size);
-  out.Put16(level == 2 ? p + lzh::kLevel2Crc : uint64_t{v.offsetI}, crc);
+  out.Put16(plan.level == 2 ? p + lzh::kLevel2Crc : uint64_t{v.offsetI}, crc);
 
   if (v.ext != 0) {
-    SetNameMask(s, ext);
+    SetNameMask(s, plan.ext);
     out.Bytes(v.ext, s.NameMask);
     s.Memo1.Append(name + Ui().logExtensionMasked);
   }
 
   // The sum (levels 0, 1) lies inside the range of the header CRC (level 1),
   // so it is written first.
-  if (level != 2) RewriteHeaderSum(out, v);
-  if (level != 0 && v.extI != 0) RewriteHeaderCrc(s, out, v);
+  if (plan.level != 2) RewriteHeaderSum(out, v);
+  if (plan.level != 0 && v.extI != 0) RewriteHeaderCrc(s, out, v);
   s.Memo1.Append(name + Ui().logHeaderRebuilt);
 }
 
 }  // namespace
 
-void RewriteLzhEntries(ProgramState& s) {
+bool RewriteLzhEntries(ProgramState& s) {
   // Without a level 0, 1 or 2 no analysis of this archive ended well:
   // nothing can say how its headers are checked.
   const std::optional<uint8_t> level = s.StatusBar1.LzhLevel();
   if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed || !level || *level > 2) {
     s.desktop.ShowMessage(Ui().notAnalysed);
-    return;
+    return false;
   }
-  rewrite::RewriteTicked(s, RewriteLzhEntry);
+  return rewrite::RewriteTicked(s, CheckLzhEntry, RewriteLzhEntry);
 }
 
 }  // namespace brim

@@ -14,12 +14,10 @@ bool RunRewriteCommand(ProgramState& s) {
     s.desktop.ShowMessage(Ui().nothingChecked);
     return false;
   }
-  // Only an explicit No stops here; a box closed without an answer goes on.
-  if (s.desktop.AskYesNo(Ui().confirmRewrite) == Answer::No) return false;
+  // The rewrite cannot be undone: a box closed without an answer is a No.
+  if (s.desktop.AskYesNo(Ui().confirmRewrite) != Answer::Yes) return false;
 
-  if (s.ArchiveKind == ArchiveKindType::Zip) RewriteZipEntries(s);
-  else RewriteLzhEntries(s);
-  return true;
+  return s.ArchiveKind == ArchiveKindType::Zip ? RewriteZipEntries(s) : RewriteLzhEntries(s);
 }
 
 }  // namespace brim

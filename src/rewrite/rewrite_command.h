@@ -9,8 +9,9 @@ namespace brim {
 // when it was refused or declined before any file was touched.
 bool RunRewriteCommand(ProgramState& s);
 
-// The format-specific rewrites (each repeats the panel 0 check).
-void RewriteZipEntries(ProgramState& s);
-void RewriteLzhEntries(ProgramState& s);
+// The format-specific rewrites (each repeats the panel 0 check). False when
+// refused before anything was written.
+bool RewriteZipEntries(ProgramState& s);
+bool RewriteLzhEntries(ProgramState& s);
 
 }  // namespace brim

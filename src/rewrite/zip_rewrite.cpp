@@ -25,6 +25,10 @@ namespace {
 
 using rewrite::EntryWriter;
 
+std::string_view Signature(const uint8_t (&bytes)[4]) {
+  return std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kVersionStored = 20;  // what a stored entry needs
@@ -44,6 +48,7 @@ struct HeaderPlan {
 
 HeaderPlan PlanHeader(EntryWriter& out, uint64_t header, bool central) {
   const size_t fixed = central ? zip::kCentralHeaderSize : zip::kLocalHeaderSize;
+  out.Require(header, fixed);
   std::vector<uint8_t> h(fixed);
   out.Read(header, h.data(), fixed);
   const size_t n = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
@@ -79,12 +84,8 @@ void ApplyPlan(EntryWriter& out, const HeaderPlan& p, bool central, uint32_t siz
   if (p.newFlags != p.flags) {
     out.Put16(p.header + (central ? zip::kCentralFlags : zip::kLocalFlags), p.newFlags);
   }
-  if (p.originalWidth == 8) {
-    out.Put32(p.originalAt, size);
-    out.Put32(p.originalAt + 4, 0);
-  } else {
-    out.Put32(p.originalAt, size);
-  }
+  out.Put32(p.originalAt, size);
+  if (p.originalWidth == 8) out.Put32(p.originalAt + 4, 0);
 }
 
 // The extension the mask changes, by the rules of the name's encoding.
@@ -94,42 +95,66 @@ std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
   return dot == std::string_view::npos ? std::string() : std::string(caption.substr(dot + 1));
 }
 
-void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  const NameEncoding encoding = s.ListView1.Encoding(row);
-  const std::string caption(s.ListView2.Caption(row));
-  // The log file is CP932.
-  const std::string name = encoding == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
-  const std::string ext = MaskSourceOf(s.ListView1.Caption(row), encoding);
-  const Locator v = s.ListView1.ReadLocator(row);
-  const uint8_t descriptor = s.ListView1.Descriptor(row);
+// Where one entry is written, every position checked: inside the file, and
+// inside the entry's range (its data descriptor included) or its central
+// header.
+struct ZipPlan {
+  Locator v;
+  std::string ext;
+  uint64_t centralAt = 0;
+  size_t centralLength = 0;
+  uint8_t descriptor = 0;
+  HeaderPlan local, central;
+};
 
-  // Check every range before the entry's first byte is written, so a file
-  // that changed since the analysis is refused whole, never half rewritten.
+ZipPlan PlanZipEntry(const ProgramState& s, EntryWriter& out, size_t row) {
+  ZipPlan p;
+  p.ext = MaskSourceOf(s.ListView1.Caption(row), s.ListView1.Encoding(row));
+  p.v = s.ListView1.ReadLocator(row);
+  p.descriptor = s.ListView1.Descriptor(row);
+  const Locator& v = p.v;
+
+  // The headers must be where the analysis found them; the central header's
+  // lengths then give its extent.
   out.Measure();
+  out.Require(v.offsetI, zip::kCentralHeaderSize);
+  out.Expect(v.offset, Signature(zip::kLocalSignature));
+  out.Expect(v.offsetI, Signature(zip::kCentralSignature));
+  uint8_t lengths[6];
+  out.Read(uint64_t{v.offsetI} + zip::kCentralNameLength, lengths, sizeof lengths);
+  const uint64_t centralNameStart = uint64_t{v.offsetI} + zip::kCentralHeaderSize;
+  const uint64_t centralNameEnd = centralNameStart + le::Get16(lengths);
+  const uint64_t centralEnd = centralNameEnd + le::Get16(lengths + 2) + le::Get16(lengths + 4);
+  out.Confine(v.offset, uint64_t{v.start} + v.size + p.descriptor, v.offsetI, centralEnd);
+
   out.Require(v.start, v.size);
   out.Require(v.offset, zip::kLocalHeaderSize);
   out.Require(v.offsetI, zip::kCentralHeaderSize);
-  if (v.ext != 0) out.Require(v.ext, ext.size());
+  if (v.ext != 0) out.Require(v.ext, p.ext.size());
   // The central name may carry a different extension than the local one: the
   // local mask is written at its extension position but never past the
   // central name's own bytes. When it would run past, its tail is written, so
   // the central name still ends in "$" ("a.c" beside a local "a.txt" becomes
   // "a.$", not "a.t").
-  uint8_t nameLength[2];
-  out.Read(uint64_t{v.offsetI} + zip::kCentralNameLength, nameLength, sizeof nameLength);
-  const uint64_t centralNameStart = uint64_t{v.offsetI} + zip::kCentralHeaderSize;
-  const uint64_t centralNameEnd = centralNameStart + le::Get16(nameLength);
-  uint64_t centralAt = 0;
-  size_t centralLength = 0;
   if (v.ext != 0 && v.extI != 0 && v.extI >= centralNameStart && v.extI < centralNameEnd) {
-    centralAt = v.extI;
-    centralLength = static_cast<size_t>(std::min<uint64_t>(ext.size(), centralNameEnd - v.extI));
-    if (centralLength > 0) out.Require(centralAt, centralLength);
+    p.centralAt = v.extI;
+    p.centralLength = static_cast<size_t>(std::min<uint64_t>(p.ext.size(), centralNameEnd - v.extI));
+    if (p.centralLength > 0) out.Require(p.centralAt, p.centralLength);
   }
-  const HeaderPlan local = PlanHeader(out, v.offset, false);
-  const HeaderPlan central = PlanHeader(out, v.offsetI, true);
-  const uint64_t descriptorAt = uint64_t{v.start} + v.size;
-  if (descriptor != 0) out.Require(descriptorAt, descriptor);
+  p.local = PlanHeader(out, v.offset, false);
+  p.central = PlanHeader(out, v.offsetI, true);
+  if (p.descriptor != 0) out.Require(uint64_t{v.start} + v.size, p.descriptor);
+  return p;
+}
+
+void CheckZipEntry(const ProgramState& s, EntryWriter& out, size_t row) { PlanZipEntry(s, out, row); }
+
+void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
+  // The log file is CP932.
+  const std::string caption(s.ListView2.Caption(row));
+  const std::string name = s.ListView1.Encoding(row) == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
+  const ZipPlan p = PlanZipEntry(s, out, row);
+  const Locator& v = p.v;
 
   out.Zeros(v.start, v.size);
   s.Memo1.Append(name + Ui().logZeroed);
@@ -137,38 +162,39 @@ void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
 
   out.Put16(uint64_t{v.offset} + zip::kLocalMethod, 0);
   out.Put32(uint64_t{v.offset} + zip::kLocalCrc, crc);
-  ApplyPlan(out, local, false, v.size);
+  ApplyPlan(out, p.local, false, v.size);
   out.Put16(uint64_t{v.offsetI} + zip::kCentralMethod, 0);
   out.Put32(uint64_t{v.offsetI} + zip::kCentralCrc, crc);
-  ApplyPlan(out, central, true, v.size);
+  ApplyPlan(out, p.central, true, v.size);
   // Streaming readers take CRC and sizes from the descriptor.
-  if (descriptor != 0) {
-    const size_t width = zip::DescriptorSizeWidth(descriptor);
-    out.Put32(descriptorAt + zip::DescriptorCrcAt(descriptor), crc);
-    for (size_t at : {zip::DescriptorCompressedAt(descriptor), zip::DescriptorOriginalAt(descriptor)}) {
-      out.Put32(descriptorAt + at, v.size);
-      if (width == 8) out.Put32(descriptorAt + at + 4, 0);
+  if (p.descriptor != 0) {
+    const uint64_t at = uint64_t{v.start} + v.size;
+    const size_t width = zip::DescriptorSizeWidth(p.descriptor);
+    out.Put32(at + zip::DescriptorCrcAt(p.descriptor), crc);
+    for (size_t field : {zip::DescriptorCompressedAt(p.descriptor), zip::DescriptorOriginalAt(p.descriptor)}) {
+      out.Put32(at + field, v.size);
+      if (width == 8) out.Put32(at + field + 4, 0);
     }
   }
 
   if (v.ext != 0) {
-    SetNameMask(s, ext);
+    SetNameMask(s, p.ext);
     out.Bytes(v.ext, s.NameMask);
     s.Memo1.Append(name + Ui().logExtensionMasked);
-    if (centralLength > 0) {
-      out.Bytes(centralAt, std::string_view(s.NameMask).substr(s.NameMask.size() - centralLength));
+    if (p.centralLength > 0) {
+      out.Bytes(p.centralAt, std::string_view(s.NameMask).substr(s.NameMask.size() - p.centralLength));
     }
   }
 }
 
 }  // namespace
 
-void RewriteZipEntries(ProgramState& s) {
+bool RewriteZipEntries(ProgramState& s) {
   if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
     s.desktop.ShowMessage(Ui().notAnalysed);
-    return;
+    return false;
   }
-  rewrite::RewriteTicked(s, RewriteZipEntry);
+  return rewrite::RewriteTicked(s, CheckZipEntry, RewriteZipEntry);
 }
 
 }  // namespace brim

@@ -14,6 +14,8 @@ struct PathCase {
   std::string folder, fileName, extension, withoutExtension, key;
 };
 
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.label; }
+
 class PathRulesTest : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(PathRulesTest, SplitsLikeTheRules) {
@@ -38,7 +40,14 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"so", J("ソフト\\表示.TXT"), J("ソフト\\"), J("表示.TXT"), ".TXT", J("ソフト\\表示"), "txt"},
         PathCase{"so only", J("ソ"), "", J("ソ"), "", J("ソ"), ""},
         PathCase{"hyo ext", J("a.表"), "", J("a.表"), J(".表"), "a", J("表")},
-        PathCase{"empty", "", "", "", "", "", ""}),
+        PathCase{"empty", "", "", "", "", "", ""},
+        // IBM extensions, lead bytes FA-FC: 纊 is FA 5C, 犾 FB 5C, 髙 FB FC
+        // (its trail is itself a lead byte), 﨑 FA B1.
+        PathCase{"ibm name", "x\\\xFA\x5C.txt", "x\\", "\xFA\x5C.txt", ".txt", "x\\\xFA\x5C", "txt"},
+        PathCase{"ibm last", "a\\\xFB\x5C", "a\\", "\xFB\x5C", "", "a\\\xFB\x5C", ""},
+        PathCase{"ibm ext", "\xFB\xFC\xFA\xB1.\xFA\x5C", "", "\xFB\xFC\xFA\xB1.\xFA\x5C", ".\xFA\x5C",
+                 "\xFB\xFC\xFA\xB1", "\xFA\x5C"},
+        PathCase{"ibm trail a lead byte", "\xFB\xFC\\a.c", "\xFB\xFC\\", "a.c", ".c", "\xFB\xFC\\a", "c"}),
     [](const auto& info) {
       std::string n = info.param.label;
       for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';

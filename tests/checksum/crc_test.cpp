@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "base/ui_texts.h"
@@ -63,6 +65,42 @@ TEST(Crc, PercentUsesExtendedPrecision) {
   EXPECT_EQ(CrcProgressPercent(54, 100), 54);
   EXPECT_EQ(CrcProgressPercent(99, 100), 99);
   EXPECT_EQ(CrcProgressPercent(0xFFFFFFFEull, 0xFFFFFFFFull), 99);
+}
+
+// Where long double has a 64-bit significand (x86-64), the integer
+// percentage equals the rounding it stands for, over every index of small
+// lengths and the indices around each step of large ones.
+TEST(Crc, PercentEqualsExtendedPrecisionEverywhere) {
+  if (std::numeric_limits<long double>::digits != 64)
+    GTEST_SKIP() << "no 64-bit long double to compare with";
+  auto extended = [](uint64_t i, uint64_t len) {
+    volatile long double quotient = static_cast<long double>(i) / static_cast<long double>(len);
+    volatile long double scaled = quotient * 100.0L;
+    return static_cast<int>(scaled);
+  };
+  size_t compared = 0, differ = 0;
+  auto check = [&](uint64_t i, uint64_t len) {
+    ++compared;
+    if (CrcProgressPercent(i, len) != extended(i, len) && ++differ <= 5)
+      ADD_FAILURE() << i << " of " << len << ": " << CrcProgressPercent(i, len) << " against "
+                    << extended(i, len);
+  };
+  for (uint64_t len = 1; len <= 1500; ++len)
+    for (uint64_t i = 0; i < len; ++i) check(i, len);
+  std::mt19937_64 random(8);
+  for (int n = 0; n < 6000; ++n) {
+    // Lengths of every bit size, up to a whole 32-bit length and beyond.
+    const int bits = 11 + n % 54;
+    uint64_t len = (random() >> (64 - bits)) | (1ull << (bits - 1));
+    if (n % 7 == 0) len = 0xFFFFFFFFull - n;
+    for (uint64_t t = 1; t <= 99; ++t) {
+      const uint64_t at = static_cast<uint64_t>((static_cast<unsigned __int128>(t) * len + 99) / 100);
+      for (uint64_t i = at - 2; i <= at + 1 && i < len; ++i) check(i, len);
+    }
+    check(random() % len, len);
+  }
+  EXPECT_GT(compared, 3'000'000u);
+  EXPECT_EQ(differ, 0u);
 }
 
 struct ProgressCase {

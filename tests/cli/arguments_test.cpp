@@ -103,7 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"rewrite", "a.zip", "--rows", "99999999999999999999"}, "not a row"},
                       BadCase{{"rewrite", "a.zip", "--ext", "tar.gz"}, "holds no dot"},
                       BadCase{{"rewrite", "a.zip", "--ext", "\xF0\x9F\x98\x80"}, "CP932"},
-                      BadCase{{"analyse", "a.zip", "--json=yes"}, "takes no value"}));
+                      BadCase{{"analyse", "a.zip", "--json=yes"}, "takes no value"},
+                      BadCase{{"analyse", "a.zip", "--verbose=3"}, "unknown option '--verbose'"},
+                      BadCase{{"rewrite", "a.zip", "--all", "--all"}, "choose one"},
+                      BadCase{{"rewrite", "a.zip", "--rows="}, "at least one"},
+                      BadCase{{"rewrite", "a.zip", "--all", "--", "-x.zip"}, "more than one archive"}));
 
 TEST(ParseArguments, HelpWinsAnywhereBeforeTheEndOfOptions) {
   for (const auto& args : std::vector<std::vector<std::string>>{

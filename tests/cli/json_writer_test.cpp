@@ -6,8 +6,7 @@
 namespace brim::cli {
 namespace {
 
-using test::JsonReader;
-using test::JsonValue;
+using test::Json;
 
 std::string Quoted(std::string_view s) {
   std::string out;
@@ -46,11 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(JsonEscape, EveryByteValueGivesValidJsonThatReadsBack) {
   std::string all;
   for (int b = 0; b < 0x80; ++b) all += static_cast<char>(b);
-  JsonValue v = JsonReader::Parse(Quoted(all));
-  EXPECT_EQ(v.string, all);
+  Json v = Json::parse(Quoted(all));
+  EXPECT_EQ(v.get<std::string>(), all);
   for (int b = 0x80; b < 0x100; ++b) {
     std::string one(1, static_cast<char>(b));
-    EXPECT_EQ(JsonReader::Parse(Quoted(one)).string, "\xEF\xBF\xBD") << b;
+    EXPECT_EQ(Json::parse(Quoted(one)).get<std::string>(), "\xEF\xBF\xBD") << b;
   }
 }
 
@@ -63,15 +62,15 @@ TEST(JsonWriter, NestingAndCommasAtEveryLineBreakDepth) {
     w.Key("c").BeginObject().Key("d").Bool(false).EndObject();
     w.Key("e").Number(100);
     w.EndObject();
-    JsonValue v = JsonReader::Parse(w.Text());
-    EXPECT_EQ(v.Keys(), (std::vector<std::string>{"a", "b", "c", "e"}));
-    EXPECT_TRUE(v["a"].array.empty());
-    ASSERT_EQ(v["b"].array.size(), 2u);
-    EXPECT_EQ(v["b"][0][0].string, "x");
-    EXPECT_EQ(v["b"][0][1].number, -3);
-    EXPECT_TRUE(v["b"][0][2].boolean);
-    EXPECT_FALSE(v["c"]["d"].boolean);
-    EXPECT_EQ(v["e"].number, 100);
+    Json v = Json::parse(w.Text());
+    EXPECT_EQ(test::Keys(v), (std::vector<std::string>{"a", "b", "c", "e"}));
+    EXPECT_TRUE(v["a"].empty());
+    ASSERT_EQ(v["b"].size(), 2u);
+    EXPECT_EQ(v["b"][0][0].get<std::string>(), "x");
+    EXPECT_EQ(v["b"][0][1].get<double>(), -3);
+    EXPECT_TRUE(v["b"][0][2].get<bool>());
+    EXPECT_FALSE(v["c"]["d"].get<bool>());
+    EXPECT_EQ(v["e"].get<double>(), 100);
     EXPECT_EQ(w.Text().back(), '\n');
   }
   JsonWriter compact;

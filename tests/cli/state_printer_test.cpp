@@ -13,8 +13,7 @@ namespace brim::cli {
 namespace {
 
 using test::J;
-using test::JsonReader;
-using test::JsonValue;
+using test::Json;
 
 // A state as a ZIP analysis would leave it, filled by hand: a CP932 name whose
 // second byte is 0x5C, a name with a byte that is not CP932, a name with an
@@ -45,57 +44,57 @@ struct FilledState {
 
 TEST(StateJson, KeysInOrderWithEveryCellConverted) {
   FilledState f;
-  JsonValue v = JsonReader::Parse(StateJson(f.s, {Ui().nothingChecked, "ErrorBox."}));
-  EXPECT_EQ(v.Keys(), (std::vector<std::string>{"kind", "panels", "gauge", "log", "locator", "listing", "tally",
+  Json v = Json::parse(StateJson(f.s, {Ui().nothingChecked, "ErrorBox."}));
+  EXPECT_EQ(test::Keys(v), (std::vector<std::string>{"kind", "panels", "gauge", "log", "locator", "listing", "tally",
                                                  "messages"}));
-  EXPECT_EQ(v["kind"].string, "zip");
-  ASSERT_EQ(v["panels"].array.size(), 3u);
-  EXPECT_EQ(v["panels"][0].string, Cp932ToUtf8(Ui().analysed));
-  EXPECT_EQ(v["panels"][1].string, "0");
-  EXPECT_EQ(v["panels"][2].string, "");
-  EXPECT_EQ(v["gauge"].number, 100);
-  ASSERT_EQ(v["log"].array.size(), 2u);
-  EXPECT_EQ(v["log"][1].string, Cp932ToUtf8(J("表.txt") + Ui().logZeroed));
+  EXPECT_EQ(v["kind"].get<std::string>(), "zip");
+  ASSERT_EQ(v["panels"].size(), 3u);
+  EXPECT_EQ(v["panels"][0].get<std::string>(), Cp932ToUtf8(Ui().analysed));
+  EXPECT_EQ(v["panels"][1].get<std::string>(), "0");
+  EXPECT_EQ(v["panels"][2].get<std::string>(), "");
+  EXPECT_EQ(v["gauge"].get<double>(), 100);
+  ASSERT_EQ(v["log"].size(), 2u);
+  EXPECT_EQ(v["log"][1].get<std::string>(), Cp932ToUtf8(J("表.txt") + Ui().logZeroed));
 
-  ASSERT_EQ(v["locator"].array.size(), 3u);
-  for (const JsonValue& row : v["locator"].array) EXPECT_EQ(row.array.size(), 7u);
-  EXPECT_EQ(v["locator"][0][0].string, Cp932ToUtf8(J("表.txt")));
-  EXPECT_EQ(v["locator"][0][3].string, "1F4");
-  EXPECT_EQ(v["locator"][0][6].string, "3E8");
-  EXPECT_EQ(v["locator"][1][0].string, "bad\xEF\xBF\xBD.bin");  // not CP932: U+FFFD
-  EXPECT_EQ(v["locator"][1][5].string, "");
-  EXPECT_EQ(v["locator"][2][0].string, "\x1B[2Jx.txt");        // escaped in the text, intact once read
-  EXPECT_EQ(v["locator"][2][1].string, "230");
-  EXPECT_EQ(v["locator"][2][6].string, "");                     // filled short: empty cells
+  ASSERT_EQ(v["locator"].size(), 3u);
+  for (const Json& row : v["locator"]) EXPECT_EQ(row.size(), 7u);
+  EXPECT_EQ(v["locator"][0][0].get<std::string>(), Cp932ToUtf8(J("表.txt")));
+  EXPECT_EQ(v["locator"][0][3].get<std::string>(), "1F4");
+  EXPECT_EQ(v["locator"][0][6].get<std::string>(), "3E8");
+  EXPECT_EQ(v["locator"][1][0].get<std::string>(), "bad\xEF\xBF\xBD.bin");  // not CP932: U+FFFD
+  EXPECT_EQ(v["locator"][1][5].get<std::string>(), "");
+  EXPECT_EQ(v["locator"][2][0].get<std::string>(), "\x1B[2Jx.txt");        // escaped in the text, intact once read
+  EXPECT_EQ(v["locator"][2][1].get<std::string>(), "230");
+  EXPECT_EQ(v["locator"][2][6].get<std::string>(), "");                     // filled short: empty cells
 
-  ASSERT_EQ(v["listing"].array.size(), 3u);
-  for (const JsonValue& row : v["listing"].array) {
-    ASSERT_EQ(row.array.size(), 6u);
-    EXPECT_EQ(row[5].type, JsonValue::Type::Bool);
+  ASSERT_EQ(v["listing"].size(), 3u);
+  for (const Json& row : v["listing"]) {
+    ASSERT_EQ(row.size(), 6u);
+    EXPECT_EQ(row[5].is_boolean(), true);
   }
-  EXPECT_EQ(v["listing"][0][3].string, "1,000");
-  EXPECT_EQ(v["listing"][0][4].string, Cp932ToUtf8(J("ソフト\\")));
-  EXPECT_FALSE(v["listing"][0][5].boolean);
-  EXPECT_TRUE(v["listing"][1][5].boolean);
+  EXPECT_EQ(v["listing"][0][3].get<std::string>(), "1,000");
+  EXPECT_EQ(v["listing"][0][4].get<std::string>(), Cp932ToUtf8(J("ソフト\\")));
+  EXPECT_FALSE(v["listing"][0][5].get<bool>());
+  EXPECT_TRUE(v["listing"][1][5].get<bool>());
 
-  ASSERT_EQ(v["tally"].array.size(), 2u);
-  EXPECT_EQ(v["tally"][0][0].string, "txt");
-  EXPECT_EQ(v["tally"][0][1].string, "2");
-  EXPECT_TRUE(v["tally"][0][2].boolean);
-  EXPECT_FALSE(v["tally"][1][2].boolean);
+  ASSERT_EQ(v["tally"].size(), 2u);
+  EXPECT_EQ(v["tally"][0][0].get<std::string>(), "txt");
+  EXPECT_EQ(v["tally"][0][1].get<std::string>(), "2");
+  EXPECT_TRUE(v["tally"][0][2].get<bool>());
+  EXPECT_FALSE(v["tally"][1][2].get<bool>());
 
-  ASSERT_EQ(v["messages"].array.size(), 2u);
-  EXPECT_EQ(v["messages"][0].string, Cp932ToUtf8(Ui().nothingChecked));
+  ASSERT_EQ(v["messages"].size(), 2u);
+  EXPECT_EQ(v["messages"][0].get<std::string>(), Cp932ToUtf8(Ui().nothingChecked));
 }
 
 TEST(StateJson, EmptyStateHasEveryKey) {
   test::ScriptedDesktop d;
   ProgramState s(d);
-  JsonValue v = JsonReader::Parse(StateJson(s, {}));
-  EXPECT_EQ(v["kind"].string, "lzh");
-  EXPECT_EQ(v["panels"].array.size(), 3u);
-  EXPECT_TRUE(v["listing"].array.empty());
-  EXPECT_TRUE(v["messages"].array.empty());
+  Json v = Json::parse(StateJson(s, {}));
+  EXPECT_EQ(v["kind"].get<std::string>(), "lzh");
+  EXPECT_EQ(v["panels"].size(), 3u);
+  EXPECT_TRUE(v["listing"].empty());
+  EXPECT_TRUE(v["messages"].empty());
 }
 
 TEST(StateJson, StreamedInBlocksEqualsTheWholeText) {

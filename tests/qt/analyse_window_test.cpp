@@ -14,31 +14,12 @@
 using brim::test::J;
 using brim::test::Q;
 
-class AnalyseWindowTest : public QObject {
+class AnalyseWindowTest : public brim::test::WindowFixture {
   Q_OBJECT
 
- private:
-  brim::test::Script script_;
-  std::unique_ptr<brim::qt::BrimlodeApp> app_;
-  std::unique_ptr<brim::test::TempDir> dir_;
-
-  brim::qt::MainWindow& W() { return app_->mainWindow; }
-  brim::ProgramState& S() { return app_->form.state; }
-  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
-  QString Panel(int i) {
-    return W().findChild<QLabel*>(qPrintable(QString("StatusBar1Panel%1").arg(i)))->text();
-  }
-
  private slots:
-  void init() {
-    script_ = {};
-    app_ = brim::test::MakeApp(script_);
-    dir_ = std::make_unique<brim::test::TempDir>();
-  }
-  void cleanup() {
-    app_.reset();
-    dir_.reset();
-  }
+  void init() { Start(); }
+  void cleanup() { Stop(); }
 
   void analysisFillsTheViews() {
     brim::test::ZipBuilder z;

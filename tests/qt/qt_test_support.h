@@ -1,7 +1,11 @@
 // Shared by the window tests: a fresh application object per test with a
 // desktop whose boxes, dialog and browser are scripted, never shown.
 #pragma once
+#include <QAction>
+#include <QLabel>
 #include <QMessageBox>
+#include <QObject>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
@@ -58,5 +62,34 @@ inline std::unique_ptr<qt::BrimlodeApp> MakeApp(Script& script) {
   app->desktop.openUrl = [&script](const QUrl& url) { script.openedUrls.push_back(url); };
   return app;
 }
+
+// What every window suite holds: a fresh application per test with the
+// scripted desktop, a temporary folder, and the window's controls by name.
+// A suite's init() slot calls Start() and its cleanup() slot Stop().
+class WindowFixture : public QObject {
+ protected:
+  Script script_;
+  std::unique_ptr<qt::BrimlodeApp> app_;
+  std::unique_ptr<TempDir> dir_;
+
+  void Start() {
+    script_ = {};
+    app_ = MakeApp(script_);
+    dir_ = std::make_unique<TempDir>();
+  }
+  void Stop() {
+    app_.reset();
+    dir_.reset();
+  }
+  qt::MainWindow& W() { return app_->mainWindow; }
+  ProgramState& S() { return app_->form.state; }
+  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
+  QString Panel(int i) {
+    auto* panel = W().findChild<QLabel*>(qPrintable(QString("StatusBar1Panel%1").arg(i)));
+    if (!panel) qWarning("no status panel %d", i);
+    return panel ? panel->text() : QString();
+  }
+  QString Log() { return W().findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
+};
 
 }  // namespace brim::test

@@ -3,7 +3,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
+
+#include <filesystem>
 
 #include "qt/list_model.h"
 #include "qt_test_support.h"
@@ -12,22 +15,10 @@
 using brim::test::J;
 using brim::test::Q;
 
-class RegenerateWindowTest : public QObject {
+class RegenerateWindowTest : public brim::test::WindowFixture {
   Q_OBJECT
 
  private:
-  brim::test::Script script_;
-  std::unique_ptr<brim::qt::BrimlodeApp> app_;
-  std::unique_ptr<brim::test::TempDir> dir_;
-
-  brim::qt::MainWindow& W() { return app_->mainWindow; }
-  brim::ProgramState& S() { return app_->form.state; }
-  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
-  QString Panel(int i) {
-    return W().findChild<QLabel*>(qPrintable(QString("StatusBar1Panel%1").arg(i)))->text();
-  }
-  QString Log() { return W().findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
-
   // pack.zip with readme.txt, pack (the archive's own name without ".zip")
   // and notes.txt, analysed through the menu.
   std::string AnalysedPack() {
@@ -44,15 +35,8 @@ class RegenerateWindowTest : public QObject {
   }
 
  private slots:
-  void init() {
-    script_ = {};
-    app_ = brim::test::MakeApp(script_);
-    dir_ = std::make_unique<brim::test::TempDir>();
-  }
-  void cleanup() {
-    app_.reset();
-    dir_.reset();
-  }
+  void init() { Start(); }
+  void cleanup() { Stop(); }
 
   void splitThroughTheMenu() {
     const std::string path = AnalysedPack();
@@ -73,6 +57,25 @@ class RegenerateWindowTest : public QObject {
     if (!brim::test::OnPath("unzip")) QSKIP("unzip is not installed: its verdict is left out");
     std::string out;
     QCOMPARE(brim::test::RunShell("unzip -t '" + readme.toStdString() + "'", &out), 0);
+  }
+
+  // Another archive chosen after the analysis: the old listing must not cut
+  // the new file. Both commands refuse, and nothing is written.
+  void aStaleListingIsRefused() {
+    AnalysedPack();
+    const std::string other = dir_->File("other.lzh");
+    brim::test::WriteFileBytes(other, brim::test::Bytes(2000, 'L'));
+    script_.chosenFile = QString::fromStdString(other);
+    QTest::mouseClick(W().findChild<QPushButton*>("Button1"), Qt::LeftButton);
+    QCOMPARE(S().Label1.Caption(), other);
+    Action("N9")->trigger();
+    Action("N6")->trigger();
+    Action("N7")->trigger();
+    QCOMPARE(script_.boxes.size(), size_t{2});
+    for (const auto& box : script_.boxes) QCOMPARE(box.text, Q(J("解析されていません")));
+    size_t names = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir_->Path())) ++names;
+    QCOMPARE(names, size_t{2});
   }
 
   // The entry named pack would be written over pack.zip: the error box, and

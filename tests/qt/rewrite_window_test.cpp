@@ -13,18 +13,12 @@
 using brim::test::J;
 using brim::test::Q;
 
-class RewriteWindowTest : public QObject {
+class RewriteWindowTest : public brim::test::WindowFixture {
   Q_OBJECT
 
  private:
-  brim::test::Script script_;
-  std::unique_ptr<brim::qt::BrimlodeApp> app_;
-  std::unique_ptr<brim::test::TempDir> dir_;
   std::string path_;
 
-  brim::qt::MainWindow& W() { return app_->mainWindow; }
-  brim::ProgramState& S() { return app_->form.state; }
-  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
   // Answers the questions in turn by clicking "はい" (0) or "いいえ" (1).
   void Answer(std::vector<int> buttons) {
     script_.answer = [buttons, n = size_t{0}](QMessageBox& box) mutable {
@@ -35,9 +29,7 @@ class RewriteWindowTest : public QObject {
 
  private slots:
   void init() {
-    script_ = {};
-    app_ = brim::test::MakeApp(script_);
-    dir_ = std::make_unique<brim::test::TempDir>();
+    Start();
     path_ = dir_->File("mail.zip");
     brim::test::ZipBuilder z;
     z.Local(brim::test::ZipLocal::Deflated("setup.exe", brim::test::Bytes(3000, 'e')));
@@ -50,10 +42,7 @@ class RewriteWindowTest : public QObject {
     Action("Zip1")->trigger();
     QCOMPARE(S().StatusBar1.Panel(0), J("解析済み"));
   }
-  void cleanup() {
-    app_.reset();
-    dir_.reset();
-  }
+  void cleanup() { Stop(); }
 
   void rewriteTickedByExtensionThenReanalyse() {
     // Tick the tally row "exe" by its check box, then "(←)リストに反映!".
@@ -84,13 +73,25 @@ class RewriteWindowTest : public QObject {
     QCOMPARE(S().Memo1.Line(0), std::string("---"));
   }
 
-  void noToTheFirstQuestionLeavesTheFile() {
+  // "いいえ" and the title bar's close button both leave the file as it was.
+  void noOrClosingTheFirstQuestionLeavesTheFile() {
     const brim::test::Bytes before = brim::test::ReadFileBytes(path_);
     Action("N9")->trigger();
-    Answer({1});
-    Action("N2")->trigger();
-    QCOMPARE(script_.boxes.size(), size_t{1});
-    QVERIFY(brim::test::ReadFileBytes(path_) == before);
+    for (bool close : {false, true}) {
+      script_.boxes.clear();
+      if (close) {
+        script_.answer = [](QMessageBox& box) {
+          box.show();
+          QVERIFY(QTest::qWaitForWindowExposed(&box));
+          box.close();
+        };
+      } else {
+        Answer({1});
+      }
+      Action("N2")->trigger();
+      QCOMPARE(script_.boxes.size(), size_t{1});
+      QVERIFY(brim::test::ReadFileBytes(path_) == before);
+    }
   }
 
   void noToTheSecondKeepsTheOldListingAndTheLog() {

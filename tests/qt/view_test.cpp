@@ -19,15 +19,10 @@
 using brim::test::J;
 using brim::test::Q;
 
-class ViewTest : public QObject {
+class ViewTest : public brim::test::WindowFixture {
   Q_OBJECT
 
  private:
-  brim::test::Script script_;
-  std::unique_ptr<brim::qt::BrimlodeApp> app_;
-
-  brim::qt::MainWindow& W() { return app_->mainWindow; }
-  brim::ProgramState& S() { return app_->form.state; }
   QTableView* View(const char* name) { return W().findChild<QTableView*>(name); }
   QStringList Blocks() {
     QStringList out;
@@ -51,11 +46,8 @@ class ViewTest : public QObject {
   }
 
  private slots:
-  void init() {
-    script_ = {};
-    app_ = brim::test::MakeApp(script_);
-  }
-  void cleanup() { app_.reset(); }
+  void init() { Start(); }
+  void cleanup() { Stop(); }
 
   void listModelsPassTheModelTesterThroughEveryKindOfChange() {
     using Tester = QAbstractItemModelTester;

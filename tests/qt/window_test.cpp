@@ -25,23 +25,16 @@
 using brim::test::J;
 using brim::test::Q;
 
-class WindowTest : public QObject {
+class WindowTest : public brim::test::WindowFixture {
   Q_OBJECT
 
  private:
-  brim::test::Script script_;
-  std::unique_ptr<brim::qt::BrimlodeApp> app_;
-
-  brim::qt::MainWindow& W() { return app_->mainWindow; }
-  brim::ProgramState& S() { return app_->form.state; }
   template <typename T>
   T* Find(const char* name) {
     T* w = W().findChild<T*>(name);
     if (!w) qWarning("no control %s", name);
     return w;
   }
-  QAction* Action(const char* name) { return W().findChild<QAction*>(name); }
-  QString Panel(int i) { return Find<QLabel>(qPrintable(QString("StatusBar1Panel%1").arg(i)))->text(); }
   void FillPanels() {
     brim::test::SetPanelText(S().StatusBar1, 0, J("解析済み"));
     brim::test::SetPanelText(S().StatusBar1, 1, "0");
@@ -67,11 +60,8 @@ class WindowTest : public QObject {
   }
 
  private slots:
-  void init() {
-    script_ = {};
-    app_ = brim::test::MakeApp(script_);
-  }
-  void cleanup() { app_.reset(); }
+  void init() { Start(); }
+  void cleanup() { Stop(); }
 
   void windowHasItsCaptionSizeAndPlace() {
     W().show();

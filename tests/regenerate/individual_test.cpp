@@ -247,6 +247,7 @@ TEST_F(Individual, NameLeavingTheFolderIsRefused) {
   s.ArchiveKind = ArchiveKindType::Lzh;
   test::WriteFileBytes(dir.File("inner/pack.lzh"), archive);
   s.Label1.SetCaption(dir.File("inner/pack.lzh"));
+  test::NoteAnalysedFile(s, dir.File("inner/pack.lzh"));
 
   EXPECT_FALSE(Run(RegenerateIndividually));
   EXPECT_EQ(desktop.errors, (std::vector<std::string>{ErrorFor(

@@ -51,8 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "old.set/list(ReCreate00).zip"},
         NamingCase{"DottedFolderWithExtension", "old.set/list.lzh", {"old.set/list(ReCreate00).lzh"},
                    {"old.set"}, ".lzh", "old.set/list(ReCreate01).lzh"},
-        NamingCase{"FolderOfThatNameIsNotAFile", "pack.zip", {}, {"pack(ReCreate00).zip"}, ".zip",
-                   "pack(ReCreate00).zip"},
+        NamingCase{"FolderOfThatNameTakesIt", "pack.zip", {}, {"pack(ReCreate00).zip"}, ".zip",
+                   "pack(ReCreate01).zip"},
         NamingCase{"JapaneseName", "書庫.zip", {"書庫(ReCreate00).zip"}, {}, ".zip",
                    "書庫(ReCreate01).zip"}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -66,7 +66,7 @@ TEST(MakeReCreateName, AllHundredTakenGivesNinetyNineWhichExists) {
   }
   std::string name = MakeReCreateName(dir.File("pack.zip"), ".zip");
   EXPECT_EQ(name, dir.File("pack(ReCreate99).zip"));
-  EXPECT_TRUE(RegularFileExists(name));  // the command refuses on this
+  EXPECT_TRUE(PathTaken(name));  // the command refuses on this
 }
 
 TEST(IndividualOutputPath, EntryNameUnderTheArchivesFolder) {

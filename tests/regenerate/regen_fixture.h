@@ -18,6 +18,7 @@
 #include "support/scripted_desktop.h"
 #include "support/table_rows.h"
 #include "support/test_files.h"
+#include "support/zip_builder.h"
 
 namespace brim::regen_test {
 
@@ -58,33 +59,32 @@ inline void Put32(Bytes& b, uint32_t v) {
 
 inline uint32_t CrcOf(const Bytes& data) { return Crc32Update(0, data.data(), data.size()); }
 
+// The local header e is written with.
+inline test::ZipLocal LocalHeader(const LocalEntry& e) {
+  test::ZipLocal h;
+  h.versionNeeded = e.versionNeeded;
+  h.flags = e.descriptor ? static_cast<uint16_t>(e.flags | 8) : e.flags;
+  h.method = e.method;
+  h.time = e.time;
+  h.date = e.date;
+  h.crc = CrcOf(e.data);
+  h.compressedSize = h.originalSize = static_cast<uint32_t>(e.data.size());
+  h.name = e.name;
+  h.extra = e.extra;
+  h.data = e.data;
+  return h;
+}
+
 // Appends e to archive; returns the row the analysis would give it.
 inline Row AppendLocal(Bytes& archive, const LocalEntry& e) {
+  test::ZipBuilder z;
+  z.bytes = std::move(archive);
   Row r;
-  r.offset = static_cast<uint32_t>(archive.size());
-  const uint16_t flags = e.descriptor ? static_cast<uint16_t>(e.flags | 8) : e.flags;
-  Put32(archive, 0x04034B50);
-  Put16(archive, e.versionNeeded);
-  Put16(archive, flags);
-  Put16(archive, e.method);
-  Put16(archive, e.time);
-  Put16(archive, e.date);
-  Put32(archive, CrcOf(e.data));
-  Put32(archive, static_cast<uint32_t>(e.data.size()));
-  Put32(archive, static_cast<uint32_t>(e.data.size()));
-  Put16(archive, static_cast<uint16_t>(e.name.size()));
-  Put16(archive, static_cast<uint16_t>(e.extra.size()));
-  archive.insert(archive.end(), e.name.begin(), e.name.end());
-  archive.insert(archive.end(), e.extra.begin(), e.extra.end());
-  r.start = static_cast<uint32_t>(archive.size());
-  archive.insert(archive.end(), e.data.begin(), e.data.end());
+  r.offset = static_cast<uint32_t>(z.Local(LocalHeader(e)));
+  r.start = static_cast<uint32_t>(z.entries.back().dataStart);
   r.size = static_cast<uint32_t>(e.data.size());
-  if (e.descriptor) {
-    Put32(archive, 0x08074B50);
-    Put32(archive, CrcOf(e.data));
-    Put32(archive, static_cast<uint32_t>(e.data.size()));
-    Put32(archive, static_cast<uint32_t>(e.data.size()));
-  }
+  if (e.descriptor) z.DataDescriptorForLast();
+  archive = std::move(z.bytes);
   std::string shown = e.name;
   for (char& c : shown) c = c == '/' ? '\\' : c;
   r.caption = std::string(FileNamePart(shown));
@@ -92,40 +92,19 @@ inline Row AppendLocal(Bytes& archive, const LocalEntry& e) {
 }
 
 // The central directory header and end record the outputs must carry, made
-// here field by field rather than with the code under test.
+// by the test builder rather than with the code under test.
 inline Bytes ExpectedCentral(const LocalEntry& e, uint32_t localOffset) {
-  Bytes b;
-  Put32(b, 0x02014B50);
-  Put16(b, 0);  // made by MS-DOS
-  Put16(b, e.versionNeeded);
-  Put16(b, e.descriptor ? static_cast<uint16_t>(e.flags | 8) : e.flags);
-  Put16(b, e.method);
-  Put16(b, e.time);
-  Put16(b, e.date);
-  Put32(b, CrcOf(e.data));
-  Put32(b, static_cast<uint32_t>(e.data.size()));
-  Put32(b, static_cast<uint32_t>(e.data.size()));
-  Put16(b, static_cast<uint16_t>(e.name.size()));
-  Put16(b, 0);
-  Put16(b, 0);
-  Put16(b, 0);
-  Put16(b, 0);
-  Put32(b, 0x20);
-  Put32(b, localOffset);
-  b.insert(b.end(), e.name.begin(), e.name.end());
-  return b;
+  test::ZipCentral c = test::ZipCentral::For(LocalHeader(e), localOffset);
+  c.versionMadeBy = 0;  // MS-DOS
+  c.externalAttributes = 0x20;
+  return test::EncodeZipCentral(c);
 }
 inline Bytes ExpectedEnd(uint16_t entries, uint32_t size, uint32_t offset) {
-  Bytes b;
-  Put32(b, 0x06054B50);
-  Put16(b, 0);
-  Put16(b, 0);
-  Put16(b, entries);
-  Put16(b, entries);
-  Put32(b, size);
-  Put32(b, offset);
-  Put16(b, 0);
-  return b;
+  test::ZipEnd end;
+  end.entriesOnDisk = end.entriesTotal = entries;
+  end.directorySize = size;
+  end.directoryOffset = offset;
+  return test::EncodeZipEnd(end);
 }
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -193,6 +172,7 @@ class RegenTest : public ::testing::Test {
     test::WriteFileBytes(path, bytes);
     s.Label1.SetCaption(path);
     s.ArchiveKind = kind;
+    test::NoteAnalysedFile(s, path);
     return path;
   }
   // Runs a command as the application object does; false when it ended with

@@ -49,7 +49,7 @@ TEST(RewriteCommand, RefusesWhenNotAnalysedOrNothingTicked) {
   EXPECT_FALSE(w.Rewritten());
 }
 
-// The first question goes on unless answered No; the second only on Yes.
+// Both questions go on only on Yes: closing the box is a No.
 TEST(RewriteCommand, QuestionsDifferInTheirSense) {
   struct Case {
     Answer first;
@@ -57,7 +57,7 @@ TEST(RewriteCommand, QuestionsDifferInTheirSense) {
     bool rewritten;
   };
   for (const Case& c : {Case{Answer::No, std::nullopt, false}, Case{Answer::Yes, Answer::No, true},
-                        Case{Answer::Closed, Answer::Closed, true}}) {
+                        Case{Answer::Closed, std::nullopt, false}}) {
     Window w;
     w.form.N9Click();
     w.d.answers = {c.first};

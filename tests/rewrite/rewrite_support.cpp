@@ -5,20 +5,12 @@
 #include "base/cp932.h"
 #include "base/hex_cell.h"
 #include "base/ui_texts.h"
+#include "support/lzh_builder.h"
+#include "support/zip_builder.h"
 
 namespace brim::test {
 
 namespace {
-
-void Put(Bytes& b, uint64_t v, int width) {
-  for (int i = 0; i < width; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void Put(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
-void Put(Bytes& b, const Bytes& s) { b.insert(b.end(), s.begin(), s.end()); }
-void Set16(Bytes& b, size_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
 
 // Position of the first byte after the extension's dot of a ZIP name stored
 // at namePos (the file-name part after the last "/"), or 0.
@@ -69,67 +61,50 @@ void MarkAnalysed(ProgramState& s, const std::string& path, ArchiveKindType kind
   s.ArchiveKind = kind;
   test::SetPanelText(s.StatusBar1, kPanelState, Ui().analysed);
   test::SetPanelText(s.StatusBar1, kPanelDetail, panel1);
+  test::NoteAnalysedFile(s, path);
 }
 
 Built BuildZip(const std::vector<ZipSpec>& entries, size_t lead) {
-  Built out;
-  Bytes& b = out.bytes;
-  b.assign(lead, 'M');
-  std::vector<uint64_t> local;
+  ZipBuilder z;
+  z.Raw(Bytes(lead, 'M'));
+  std::vector<uint64_t> local, central;
+  std::vector<ZipLocal> headers;
   for (const ZipSpec& e : entries) {
-    local.push_back(b.size());
-    Put(b, 0x04034B50, 4);
-    Put(b, 20, 2);
-    Put(b, e.flags, 2);
-    Put(b, e.method, 2);
-    Put(b, 0x6000, 2);
-    Put(b, 0x5A21, 2);
-    Put(b, e.crc, 4);
-    Put(b, e.data.size(), 4);
-    Put(b, e.originalSize, 4);
-    Put(b, e.name.size(), 2);
-    Put(b, e.localExtra.size(), 2);
-    Put(b, e.name);
-    Put(b, e.localExtra);
-    Put(b, e.data);
+    ZipLocal h;
+    h.flags = e.flags;
+    h.method = e.method;
+    h.time = 0x6000;
+    h.date = 0x5A21;
+    h.crc = e.crc;
+    h.compressedSize = static_cast<uint32_t>(e.data.size());
+    h.originalSize = e.originalSize;
+    h.name = e.name;
+    h.extra = e.localExtra;
+    h.data = e.data;
+    local.push_back(z.Local(h));
+    headers.push_back(h);
   }
-  uint64_t directory = b.size();
-  std::vector<uint64_t> central;
+  const uint64_t directory = z.Size();
   for (size_t i = 0; i < entries.size(); ++i) {
-    const ZipSpec& e = entries[i];
-    const std::string& name = e.centralName ? *e.centralName : e.name;
-    central.push_back(b.size());
-    Put(b, 0x02014B50, 4);
-    Put(b, 0x031E, 2);
-    Put(b, 20, 2);
-    Put(b, e.flags, 2);
-    Put(b, e.method, 2);
-    Put(b, 0x6000, 2);
-    Put(b, 0x5A21, 2);
-    Put(b, e.crc, 4);
-    Put(b, e.data.size(), 4);
-    Put(b, e.originalSize, 4);
-    Put(b, name.size(), 2);
-    Put(b, e.centralExtra.size(), 2);
-    Put(b, e.comment.size(), 2);
-    Put(b, 0, 2);
-    Put(b, 0, 2);
-    Put(b, 0x81A40000, 4);
-    Put(b, local[i] - lead, 4);
-    Put(b, name);
-    Put(b, e.centralExtra);
-    Put(b, e.comment);
+    ZipCentral c = ZipCentral::For(headers[i], static_cast<uint32_t>(local[i] - lead));
+    c.versionMadeBy = 0x031E;
+    c.externalAttributes = 0x81A40000;
+    c.crc = entries[i].crc;  // as given, also for a streamed entry
+    c.compressedSize = static_cast<uint32_t>(entries[i].data.size());
+    c.originalSize = entries[i].originalSize;
+    if (entries[i].centralName) c.name = *entries[i].centralName;
+    c.extra = entries[i].centralExtra;
+    c.comment = std::string(entries[i].comment.begin(), entries[i].comment.end());
+    central.push_back(z.Central(c));
   }
-  uint64_t directorySize = b.size() - directory;
-  Put(b, 0x06054B50, 4);
-  Put(b, 0, 2);
-  Put(b, 0, 2);
-  Put(b, entries.size(), 2);
-  Put(b, entries.size(), 2);
-  Put(b, directorySize, 4);
-  Put(b, directory - lead, 4);
-  Put(b, 0, 2);
+  ZipEnd end;
+  end.entriesOnDisk = end.entriesTotal = static_cast<uint16_t>(entries.size());
+  end.directorySize = static_cast<uint32_t>(z.Size() - directory);
+  end.directoryOffset = static_cast<uint32_t>(directory - lead);
+  z.End(end);
 
+  Built out;
+  out.bytes = std::move(z.bytes);
   for (size_t i = 0; i < entries.size(); ++i) {
     const ZipSpec& e = entries[i];
     if (e.data.empty() && e.originalSize == 0) continue;  // not listed
@@ -143,81 +118,44 @@ Built BuildZip(const std::vector<ZipSpec>& entries, size_t lead) {
 }
 
 Built BuildLzh(int level, const std::vector<LzhSpec>& entries) {
+  LzhBuilder b;
   Built out;
-  Bytes& b = out.bytes;
   for (const LzhSpec& e : entries) {
-    const uint64_t p = b.size();
-    Bytes h;
-    uint64_t ext = 0, extI = 0, offsetI = 0;
-    // Extended records (levels 1, 2): size, type, body; chained by sizes.
-    std::vector<std::pair<uint8_t, std::string>> records;
-    if (level > 0 && e.commonHeader) records.push_back({0x00, std::string(2, '\0')});
-    if (level == 2 || (level == 1 && e.nameInRecord)) records.push_back({0x01, e.name});
-    if (level > 0 && e.directory) records.push_back({0x02, *e.directory});
-    uint64_t recordBytes = 0;
-    for (auto& r : records) recordBytes += 3 + r.second.size();
-
-    if (level < 2) {
-      const std::string baseName = (level == 1 && e.nameInRecord) ? std::string() : e.name;
-      h.push_back(0);  // H, set below
-      h.push_back(0);  // sum, set below
-      Put(h, e.method);
-      Put(h, e.data.size() + (level == 1 ? recordBytes : 0), 4);
-      Put(h, e.originalSize, 4);
-      Put(h, 0x5A216000, 4);
-      h.push_back(0x20);
-      h.push_back(static_cast<uint8_t>(level));
-      h.push_back(static_cast<uint8_t>(baseName.size()));
-      Put(h, baseName);
-      if (!baseName.empty()) ext = LzhExtPosition(baseName, p + 22);
-      offsetI = p + h.size();
-      Put(h, e.crc, 2);
-      if (level == 0) {
-        Put(h, e.level0Tail);
-      } else {
-        h.push_back('M');
-      }
-    } else {
-      Put(h, 0, 2);  // H, set below
-      Put(h, e.method);
-      Put(h, e.data.size(), 4);
-      Put(h, e.originalSize, 4);
-      Put(h, 0x5A216000, 4);
-      h.push_back(0x20);
-      h.push_back(2);
-      Put(h, e.crc, 2);
-      h.push_back('M');
-    }
-    size_t baseEnd = h.size();
+    LzhEntry h;
+    h.level = level;
+    h.method = e.method;
+    h.time = 0x5A216000;
+    h.data = e.data;
+    h.originalSize = e.originalSize;
+    h.crc = e.crc;
+    h.level0Extra = e.level0Tail;
+    const bool nameInRecord = level == 2 || (level == 1 && e.nameInRecord);
+    if (level < 2 && !nameInRecord) h.name = e.name;
     if (level > 0) {
-      for (auto& r : records) {
-        uint64_t q = p + h.size();
-        Put(h, 3 + r.second.size(), 2);
-        h.push_back(r.first);
-        if (r.first == 0x00) extI = q + 3;
-        if (r.first == 0x01) ext = LzhExtPosition(r.second, q + 3);
-        Put(h, r.second);
-      }
-      Put(h, 0, 2);
+      if (e.commonHeader) h.extended.push_back(LzhExtended::Common());
+      if (nameInRecord) h.extended.push_back(LzhExtended::FileName(e.name));
+      if (e.directory) h.extended.push_back(LzhExtended::RawDirectory(BytesOf(*e.directory)));
     }
-    if (level < 2) {
-      // H counts the base header from offset 2, the first record size included.
-      h[0] = static_cast<uint8_t>(level == 1 ? baseEnd + 2 - 2 : h.size() - 2);
-      uint32_t sum = 0;
-      for (size_t i = 2; i < size_t{h[0]} + 2u; ++i) sum += h[i];
-      h[1] = static_cast<uint8_t>(sum);
-    } else {
-      Set16(h, 0, static_cast<uint16_t>(h.size()));
+    const uint64_t p = b.Add(h);
+
+    // The locator cells: the name's extension, the header CRC field (Ext(I))
+    // and, below level 2, the data CRC field (Offset(I)).
+    const uint64_t baseEnd = level == 2 ? 24 : 22 + h.name.size() + (level == 0 ? 2 + e.level0Tail.size() : 3);
+    uint64_t ext = h.name.empty() ? 0 : LzhExtPosition(h.name, p + 22), extI = 0;
+    uint64_t q = p + baseEnd;  // each record: size (2), type, body
+    for (const LzhExtended& r : h.extended) {
+      if (r.type == 0x00) extI = q + 3;
+      if (r.type == 0x01) ext = LzhExtPosition(e.name, q + 3);
+      q += 3 + r.body.size();
     }
-    if (extI != 0) Set16(h, extI - p, Crc16Of(h));  // the field is still 0 here
-    Put(b, h);
-    Put(b, e.data);
+    const uint64_t offsetI = level == 2 ? 0 : p + 22 + h.name.size();
     if (!(level == 2 && e.originalSize == 0)) {
       out.rows.push_back({LzhCaption(e.name, level),
-                          HexCells(p, p + h.size(), e.data.size(), ext, extI, level == 2 ? 0 : offsetI)});
+                          HexCells(p, b.entries.back().dataStart, e.data.size(), ext, extI, offsetI)});
     }
   }
-  b.push_back(0);
+  b.EndMark();
+  out.bytes = std::move(b.bytes);
   return out;
 }
 

@@ -50,8 +50,9 @@ struct ZipSpec {
   Bytes centralExtra{};
   Bytes comment{};
 };
-// Local headers, central directory and end record, after `lead` foreign
-// bytes (stored offsets relative to the archive proper, as zip -A does not).
+// Local headers, central directory and end record, written by ZipBuilder
+// after `lead` foreign bytes (stored offsets relative to the archive proper,
+// as zip -A does not), with the rows the analysis gives them.
 Built BuildZip(const std::vector<ZipSpec>& entries, size_t lead = 0);
 
 // ---- LZH ----
@@ -66,8 +67,8 @@ struct LzhSpec {
   bool nameInRecord = false;             // level 1: N = 0 and a file-name record
   Bytes level0Tail{};                    // level 0: bytes after the CRC, inside H
 };
-// Entries of one level, closed by the 0 byte; checksums and header CRCs are
-// computed by the builder.
+// Entries of one level written by LzhBuilder, closed by the 0 byte, with
+// the rows the analysis gives them; header sums and CRCs are the builder's.
 Built BuildLzh(int level, const std::vector<LzhSpec>& entries);
 
 Bytes Zeros(size_t n);

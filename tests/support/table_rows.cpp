@@ -1,5 +1,8 @@
 #include "support/table_rows.h"
 
+#include "base/errors.h"
+#include "base/file_stream.h"
+
 #include <stdexcept>
 
 #include "base/hex_cell.h"
@@ -61,6 +64,14 @@ void SetPanelText(StatusBar& bar, size_t panel, const std::string& text) {
     else bar.SetLeadingBytes(std::stoull(text));
   } else {
     bar.SetProgress(text);
+  }
+}
+
+void NoteAnalysedFile(ProgramState& s, const std::string& path) {
+  s.AnalysedFile.reset();
+  try {
+    s.AnalysedFile = FileStream::Open(path, FileStream::Mode::Read).Identity();
+  } catch (const CommandError&) {
   }
 }
 

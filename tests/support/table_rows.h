@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/program_state.h"
 #include "app/tables.h"
 
 namespace brim::test {
@@ -28,5 +29,9 @@ std::vector<std::string> ListingTexts(const EntryTable& t, size_t row);
 // ("" for none), panel 1 "Level=N" or a leading byte count ("" for none),
 // panel 2 any progress text.
 void SetPanelText(StatusBar& bar, size_t panel, const std::string& text);
+
+// Notes the file at path as the one the analysis read, as it is now (left
+// unset when it cannot be opened), for tests that fill the tables by hand.
+void NoteAnalysedFile(ProgramState& s, const std::string& path);
 
 }  // namespace brim::test

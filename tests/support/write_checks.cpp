@@ -112,24 +112,21 @@ std::string TablesWhole(const ProgramState& s) {
 
 // ---- Rewrite ----
 
-// Marks [from, from + n) as writable.
-void Allow(std::vector<bool>& writable, uint64_t from, uint64_t n) {
-  for (uint64_t i = from; i < from + n && i < writable.size(); ++i) writable[i] = true;
-}
-
 // Every byte the rewrite may change, from the tables as analysed: per ticked
 // row the data, the method, CRC and size fields, the extension bytes of the
-// name(s), and (LZH) the header sum and header CRC. The rewrite ends at the
-// first ticked row whose cells are not all numbers, so rows after it get
-// nothing. A row whose Ext does not point at its caption's extension is a
-// fault in itself: the mask would go over other bytes.
+// name(s), and (LZH) the header sum and header CRC, each only where it lies
+// inside the entry's own range or (ZIP) its central header. A ticked row
+// whose cells are not all numbers stops the rewrite before any write, so
+// then nothing may change. A row whose Ext does not point at its caption's
+// extension is a fault in itself: the mask would go over other bytes.
 std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, std::string* fault) {
   std::vector<bool> w(original.size(), false);
   if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) return w;
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
   for (size_t row : TickedRows(s)) {
     const auto r = ReadRow(s, row);
-    if (!r) break;
+    // A row that cannot be written stops the rewrite before its first write.
+    if (!r) return std::vector<bool>(original.size(), false);
     // The mask is the caption's extension (by the path rules) with "$" as its
     // last byte, written at Ext: the bytes there must be that extension.
     // A UTF-8 name has no CP932 characters: its extension starts at its last ".".
@@ -144,9 +141,25 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
       *fault = "row " + std::to_string(row) + ": Ext does not point at the caption's extension";
       return w;
     }
+    // Only the entry's own bytes: its range from Offset to Start + Size (and
+    // the data descriptor) and, for ZIP, its central header as its lengths
+    // give it.
+    const uint64_t p = r->offset;
+    uint64_t centralFrom = 0, centralTo = 0;
+    if (zip && r->offsetI + 34 <= original.size()) {
+      centralFrom = r->offsetI;
+      centralTo = r->offsetI + 46 + Get16(original, r->offsetI + 28) + Get16(original, r->offsetI + 30) +
+                  Get16(original, r->offsetI + 32);
+    }
+    // A ZIP entry's range goes on over its data descriptor.
+    const uint64_t end = uint64_t{r->start} + r->size + (zip ? s.ListView1.Descriptor(row) : 0);
+    auto Allow = [&](std::vector<bool>& bytes, uint64_t from, uint64_t n) {
+      for (uint64_t i = from; i < from + n && i < bytes.size(); ++i) {
+        if ((i >= p && i < end) || (i >= centralFrom && i < centralTo)) bytes[i] = true;
+      }
+    };
     Allow(w, r->start, r->size);
     if (r->ext != 0) Allow(w, r->ext, extLength);
-    const uint64_t p = r->offset;
     if (zip) {
       // Version needed and flags (encryption cleared), method, CRC, original
       // size, or its Zip64 value where the field holds the marker.
@@ -455,7 +468,7 @@ std::string RegenerateViolation(const Bytes& input) {
     std::snprintf(mark, sizeof mark, "/a(ReCreate%02d)", number);
     const std::string candidate = folder + mark + suffix;
     auto it = split.find(candidate);
-    if (it == split.end() || !it->second.regular) name = candidate;
+    if (it == split.end()) name = candidate;  // anything there takes the number
   }
   if (added[0] != name) return "combine: " + added[0] + " created, expected " + name;
   if (!combined.at(name).regular) return "combine: " + name + " is not a file";
