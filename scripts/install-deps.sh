@@ -8,7 +8,12 @@ packages=(
   fonts-ipafont-gothic xvfb xauth
   zip unzip p7zip-full libarchive-tools lhasa jlha-utils
   time
+  desktop-file-utils qt6-translations-l10n
 )
+# --docs: also what scripts/screenshots.sh needs.
+if [ "${1:-}" = --docs ]; then
+  packages+=(openbox xdotool x11-apps x11-utils netpbm locales)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -24,7 +24,8 @@ class Desktop {
   virtual void ShowError(const std::string& text) = 0;
   // File-open dialog; nullopt when cancelled.
   virtual std::optional<std::string> ChooseFile() = 0;
-  // Asks the desktop shell to open a web address; the result is not examined.
+  // Asks the desktop shell to open a web address; an address no program can
+  // open is the desktop's to report (the window shows a message).
   virtual void OpenUrl(const std::string& address) = 0;
   // Makes the About window visible (the one window, never a second).
   virtual void ShowAbout() = 0;

@@ -35,6 +35,9 @@ struct ProgramState {
   Gauge Gauge1;
 
   ArchiveKindType ArchiveKind = ArchiveKindType::Lzh;
+  // "中断": each analysis, rewrite and regeneration clears it as it starts
+  // and stops at its next check (the rewrite and regeneration between
+  // entries).
   bool AbortRequested = false;
   std::string LogFilePath;  // native path; empty until the first analysis
   // The file the last analysis read, so a command can tell it acts on the same.

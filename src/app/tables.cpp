@@ -28,17 +28,6 @@ constexpr size_t Slot(EntryColumn col) { return col == kColOriginal ? 6 : col; }
 constexpr bool IsNumber(EntryColumn col) { return col <= kColOffsetI || col == kColOriginal; }
 constexpr uint16_t PresentBit(EntryColumn col) { return static_cast<uint16_t>(1u << Slot(col)); }
 
-size_t FormatDecimalTo(char* buf, uint64_t value) {
-  char tmp[20];
-  size_t n = 0;
-  do {
-    tmp[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (size_t i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
-  return n;
-}
-
 }  // namespace
 
 // 40 bytes: the name's place in the arena, seven numbers and the flags.
@@ -111,6 +100,7 @@ void EntryTable::Clear() {
   originalHigh_.clear();
   arenaUsed_ = kArenaBlock;
   ascending_ = true;
+  hint_ = 0;
   indexValid_ = false;
   index_.clear();
   Cleared();
@@ -199,25 +189,30 @@ Locator EntryTable::ReadLocator(size_t row) const {
   return v;
 }
 
-std::string EntryTable::CellText(size_t row, EntryColumn col) const {
+size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
   const Row& r = At(row);
-  char buf[32];
+  const uint16_t has = r.flags;
   switch (col) {
     case kColRatio: {
-      if (!Has(row, kColSize) || !Has(row, kColOriginal)) return {};
-      const RatioStyle style = (r.flags & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
-      return std::string(buf, FormatRatioTo(buf, style, r.v[kColSize], Original(row)));
+      if (!(has & PresentBit(kColSize)) || !(has & PresentBit(kColOriginal))) return 0;
+      const RatioStyle style = (has & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
+      return FormatRatioTo(buf, style, r.v[kColSize], Original(row));
     }
     case kColCompress:
-      return Has(row, kColSize) ? std::string(buf, FormatThousandsTo(buf, r.v[kColSize])) : std::string();
+      return (has & PresentBit(kColSize)) ? FormatThousandsTo(buf, r.v[kColSize]) : 0;
     case kColOriginal:
-      return Has(row, kColOriginal) ? std::string(buf, FormatThousandsTo(buf, Original(row)))
-                                    : std::string();
+      return (has & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, Original(row)) : 0;
     case kColPath:
-      return std::string(Folder(row));
+      return 0;
     default:
-      return Has(row, col) ? std::string(buf, FormatHexTo(buf, r.v[col])) : std::string();
+      return (has & PresentBit(col)) ? FormatHexTo(buf, r.v[col]) : 0;
   }
+}
+
+std::string EntryTable::CellText(size_t row, EntryColumn col) const {
+  if (col == kColPath) return std::string(Folder(row));
+  char buf[32];
+  return std::string(buf, CellTo(buf, row, col));
 }
 
 std::string EntryTable::Text(size_t row, size_t column) const {
@@ -227,13 +222,23 @@ std::string EntryTable::Text(size_t row, size_t column) const {
 
 int64_t EntryTable::FindByOffset(uint32_t offset) const {
   if (ascending_) {
+    // The central directory lists the entries in the order of their local
+    // headers as a rule: try the row after the last one found first.
+    if (hint_ < count_ && At(hint_).v[kColOffset] == offset &&
+        (hint_ == 0 || At(hint_ - 1).v[kColOffset] != offset)) {
+      return static_cast<int64_t>(hint_++);
+    }
     size_t lo = 0, hi = count_;
     while (lo < hi) {
       const size_t mid = lo + (hi - lo) / 2;
       if (At(mid).v[kColOffset] < offset) lo = mid + 1;
       else hi = mid;
     }
-    return lo < count_ && At(lo).v[kColOffset] == offset ? static_cast<int64_t>(lo) : -1;
+    if (lo < count_ && At(lo).v[kColOffset] == offset) {
+      hint_ = lo + 1;
+      return static_cast<int64_t>(lo);
+    }
+    return -1;
   }
   if (!indexValid_) {
     index_.clear();
@@ -320,6 +325,17 @@ std::string CombinedTable::CellText(size_t row, size_t column) const {
 }
 
 // ---- Cell formats ----
+
+size_t FormatDecimalTo(char* buf, uint64_t value) {
+  char tmp[20];
+  size_t n = 0;
+  do {
+    tmp[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (size_t i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
+  return n;
+}
 
 size_t FormatThousandsTo(char* buf, uint64_t value) {
   char digits[20];

@@ -142,6 +142,9 @@ class EntryTable : public ShownTable {
 
   // The cell's text as the window shows it (CP932 or the row's encoding).
   std::string CellText(size_t row, EntryColumn col) const;
+  // The same for every column but kColPath, into buf (32 bytes) without
+  // allocating; returns the length.
+  size_t CellTo(char* buf, size_t row, EntryColumn col) const;
   // As a view of the listing: column 0 the caption, then kColRatio... .
   std::string Text(size_t row, size_t column) const override;
 
@@ -166,6 +169,7 @@ class EntryTable : public ShownTable {
   // Offsets are ascending while the analysers fill the table; a lookup is
   // then a binary search, otherwise an index built on first use.
   bool ascending_ = true;
+  mutable size_t hint_ = 0;
   mutable bool indexValid_ = false;
   mutable std::unordered_map<uint32_t, uint32_t> index_;
 };
@@ -232,6 +236,8 @@ class CombinedTable : public Revisions {
 
 // Decimal with "," between groups of three digits: 1234567 -> "1,234,567".
 std::string FormatThousands(int64_t value);
+// Plain decimal into buf (20 bytes); returns the length.
+size_t FormatDecimalTo(char* buf, uint64_t value);
 // The same for a non-negative value into buf (27 bytes); returns the length.
 size_t FormatThousandsTo(char* buf, uint64_t value);
 // The listing's ratio cell into buf (32 bytes); returns the length, 0 for an

@@ -7,8 +7,7 @@
 namespace brim {
 
 size_t FormatHexTo(char* buf, uint32_t value) {
-  size_t n = 1;
-  for (uint32_t v = value >> 4; v != 0; v >>= 4) ++n;
+  const size_t n = value == 0 ? 1 : static_cast<size_t>((35 - __builtin_clz(value)) / 4);
   for (size_t i = n; i-- > 0; value >>= 4) buf[i] = "0123456789ABCDEF"[value & 0xF];
   return n;
 }

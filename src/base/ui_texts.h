@@ -16,6 +16,10 @@
   X(buttonYes, "はい(&Y)")                                                        \
   X(buttonNo, "いいえ(&N)")                                                       \
   X(buttonOk, "OK")                                                               \
+  X(buttonClose, "閉じる")                                                        \
+  X(linkCannotOpen, "%s を開けるブラウザが見つかりません")                       \
+  X(archiveFilter, "書庫 (*.zip *.lzh *.lha *.exe)")                              \
+  X(allFilesFilter, "すべてのファイル (*)")                                       \
   /* Font names as Windows knows them (the window falls back to installed ones). */ \
   X(fontProportional, "ＭＳ Ｐゴシック")                                          \
   X(fontFixed, "ＭＳ ゴシック")                                                   \

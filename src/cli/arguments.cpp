@@ -332,7 +332,10 @@ std::string HelpText() {
        "  combine   0 done; 1 nothing ticked, or refused with a message box\n"
        "  all       2 usage error (unknown option, no archive, a bad or missing row);\n"
        "            3 the command ended with an error box (a file that cannot be\n"
-       "            opened, created or written), or the output could not be written\n";
+       "            opened, created or written), or the output could not be written;\n"
+       "            130 stopped by Ctrl+C (SIGINT): the command stops between entries as\n"
+       "            \"" + u(ui.abort) + "\" does, finished outputs and rewritten entries stay, and a\n"
+       "            combined output stopped midway is removed\n";
   return t;
 }
 

@@ -99,6 +99,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   formOut = std::make_unique<TForm1>(desktop);
   TForm1& form = *formOut;
   form.FormCreate();
+  desktop.SetAbortFlag(&form.state.AbortRequested);
 
   RunRecord record;
   record.command = a.command;
@@ -145,6 +146,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   }
 
   record.errorBox = !ok || desktop.ErrorCount() > 0;
+  record.interrupted = Interrupted();
   record.finalPanelAnalysed = form.state.StatusBar1.Outcome() == AnalysisOutcome::Analysed;
 
   bool written = true;
@@ -168,6 +170,7 @@ int Main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
+  StopOnInterrupt();
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<TForm1> form;
   int status = RunKeepingState(args, stdout, stderr, desktop, form);

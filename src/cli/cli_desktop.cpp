@@ -5,6 +5,27 @@
 
 namespace brim::cli {
 
+namespace {
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void OnInterrupt(int) { interrupted = 1; }
+}  // namespace
+
+void StopOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND;  // the second Ctrl+C is the default one
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted() { return interrupted != 0; }
+
+void CliDesktop::ProcessMessages() {
+  // Each command clears the flag as it starts; the interrupt stays, so the
+  // commands after it stop too.
+  if (interrupted && abortRequested_) *abortRequested_ = true;
+}
+
 void CliDesktop::Write(const char* label, const std::string& textCp932) {
   if (!err_) return;
   std::string line = std::string("brimlode-cli: ") + label + ForTerminal(CellToUtf8(textCp932)) + "\n";

@@ -2,6 +2,7 @@
 // standard error and are kept for the "messages" of the output; questions are
 // answered from the flags.
 #pragma once
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@ class CliDesktop : public Desktop {
   // reanalyse: the answer to "analyse the rewritten content?".
   CliDesktop(std::FILE* err, bool reanalyse) : err_(err), reanalyse_(reanalyse) {}
 
-  void ProcessMessages() override {}
+  // Where the window would handle a click on "中断": an interrupt (SIGINT)
+  // received since StopOnInterrupt() requests the abort.
+  void ProcessMessages() override;
+  void SetAbortFlag(bool* abortRequested) { abortRequested_ = abortRequested; }
   void ShowMessage(const std::string& text) override;
   Answer AskYesNo(const std::string& text) override;
   void ShowError(const std::string& text) override;
@@ -39,6 +43,13 @@ class CliDesktop : public Desktop {
   std::vector<std::string> questions_;
   size_t messages_ = 0;
   size_t errors_ = 0;
+  bool* abortRequested_ = nullptr;
 };
+
+// Ctrl+C stops the running command as "中断" does in the window, at its next
+// check; a second one ends the process at once.
+void StopOnInterrupt();
+// Whether an interrupt came.
+bool Interrupted();
 
 }  // namespace brim::cli

@@ -4,6 +4,7 @@ namespace brim::cli {
 
 int ExitStatus(const RunRecord& r) {
   if (r.errorBox) return kExitError;
+  if (r.interrupted) return kExitInterrupted;
   switch (r.command) {
     case Subcommand::Analyse:
       return r.finalPanelAnalysed ? kExitDone : kExitNotDone;

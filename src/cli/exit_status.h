@@ -11,6 +11,7 @@ enum ExitCode : int {
   kExitNotDone = 1,  // analysis not complete, refused, nothing to do
   kExitUsage = 2,
   kExitError = 3,    // a command ended with the error box
+  kExitInterrupted = 130,  // stopped by Ctrl+C (SIGINT), as shells count it
 };
 
 // What happened, gathered while the commands ran.
@@ -22,6 +23,7 @@ struct RunRecord {
   bool confirmed = false;       // the rewrite asked its first question
   bool nothingTicked = false;   // split/combine found no ticked row
   bool finalPanelAnalysed = false;  // panel 0 holds the "analysed" text at the end
+  bool interrupted = false;     // SIGINT stopped a command
 };
 
 int ExitStatus(const RunRecord& r);

@@ -1,6 +1,7 @@
 #include "cli/json_writer.h"
 
 #include <array>
+#include <cstring>
 
 #include "base/cp932.h"
 
@@ -22,10 +23,19 @@ constexpr auto kClass = [] {
   return c;
 }();
 
-void AppendUnicodeEscape(std::string& out, uint32_t cp) {
-  out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 0xF];
+template <typename Out>
+void AppendUnicodeEscape(Out& out, uint32_t cp) {
+  char e[6] = {'\\', 'u'};
+  for (int k = 0; k < 4; ++k) e[2 + k] = kHex[(cp >> (12 - 4 * k)) & 0xF];
+  out.Put(std::string_view(e, 6));
 }
+
+// Appends to a std::string.
+struct StringOut {
+  std::string& s;
+  void Put(char c) { s += c; }
+  void Put(std::string_view v) { s.append(v); }
+};
 
 // Length of the well-formed UTF-8 sequence at s[i], or 0 when there is none
 // (overlong forms, surrogates and code points past U+10FFFF included).
@@ -59,29 +69,28 @@ size_t Utf8SequenceLength(std::string_view s, size_t i, uint32_t* cp) {
   return n;
 }
 
-}  // namespace
-
-void AppendJsonString(std::string& out, std::string_view s) {
-  out += '"';
+template <typename Out>
+void AppendEscaped(Out& out, std::string_view s) {
+  out.Put('"');
   size_t i = 0;
   while (i < s.size()) {
     // Copy a run of plain ASCII in one go: most cells are hex and digits.
     size_t run = i;
     while (run < s.size() && kClass[static_cast<unsigned char>(s[run])] == 0) ++run;
-    out.append(s.data() + i, run - i);
+    out.Put(std::string_view(s.data() + i, run - i));
     i = run;
     if (i >= s.size()) break;
 
     unsigned char b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) {
       switch (b) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': out.Put(std::string_view("\\\"")); break;
+        case '\\': out.Put(std::string_view("\\\\")); break;
+        case '\b': out.Put(std::string_view("\\b")); break;
+        case '\f': out.Put(std::string_view("\\f")); break;
+        case '\n': out.Put(std::string_view("\\n")); break;
+        case '\r': out.Put(std::string_view("\\r")); break;
+        case '\t': out.Put(std::string_view("\\t")); break;
         default: AppendUnicodeEscape(out, b); break;  // other controls and DEL
       }
       ++i;
@@ -90,7 +99,7 @@ void AppendJsonString(std::string& out, std::string_view s) {
     uint32_t cp = 0;
     size_t n = Utf8SequenceLength(s, i, &cp);
     if (n == 0) {
-      out += "\xEF\xBF\xBD";
+      out.Put(std::string_view("\xEF\xBF\xBD"));
       ++i;
     } else if (cp == 0x2028 || cp == 0x2029 || (cp >= 0x80 && cp <= 0x9F)) {
       // Line separators break JavaScript string literals; C1 controls are
@@ -98,42 +107,86 @@ void AppendJsonString(std::string& out, std::string_view s) {
       AppendUnicodeEscape(out, cp);
       i += n;
     } else {
-      out.append(s.data() + i, n);
+      out.Put(std::string_view(s.data() + i, n));
       i += n;
     }
   }
-  out += '"';
+  out.Put('"');
+}
+
+}  // namespace
+
+void AppendJsonString(std::string& out, std::string_view s) {
+  StringOut o{out};
+  AppendEscaped(o, s);
+}
+
+JsonWriter::JsonWriter(int breakDepth) : buf_(new char[kBlock]), breakDepth_(breakDepth) {}
+JsonWriter::JsonWriter(int breakDepth, std::FILE* sink)
+    : buf_(new char[kBlock]), sink_(sink), breakDepth_(breakDepth) {}
+
+void JsonWriter::Emit(std::string_view v) {
+  if (!sink_) {
+    text_.append(v);
+  } else if (!v.empty() && std::fwrite(v.data(), 1, v.size(), sink_) != v.size()) {
+    sinkFailed_ = true;
+  }
+}
+
+void JsonWriter::Drain() {
+  Emit(std::string_view(buf_.get(), len_));
+  len_ = 0;
+}
+
+void JsonWriter::PutLong(std::string_view v) {
+  Drain();
+  if (v.size() > kBlock) {
+    Emit(v);
+    return;
+  }
+  std::memcpy(buf_.get(), v.data(), v.size());
+  len_ = v.size();
+}
+
+void JsonWriter::PutEscaped(std::string_view utf8) {
+  struct Self {
+    JsonWriter& w;
+    void Put(char c) { w.Put(c); }
+    void Put(std::string_view v) { w.Put(v); }
+  } self{*this};
+  AppendEscaped(self, utf8);
+}
+
+std::string& JsonWriter::Text() {
+  Drain();
+  return text_;
 }
 
 void JsonWriter::NewLine(size_t depth) {
-  out_ += '\n';
-  out_.append(depth * 2, ' ');
+  Put('\n');
+  for (size_t i = 0; i < depth; ++i) Put(std::string_view("  ", 2));
 }
 
 bool JsonWriter::Flush() {
-  if (sink_ && !out_.empty()) {
-    if (std::fwrite(out_.data(), 1, out_.size(), sink_) != out_.size()) sinkFailed_ = true;
-    out_.clear();
-  }
+  Drain();
   return !sinkFailed_;
 }
 
 void JsonWriter::BeforeValue() {
-  if (sink_ && out_.size() >= kBlock) Flush();
   if (afterKey_) {
     afterKey_ = false;
     return;
   }
   if (levels_.empty()) return;
   Level& level = levels_.back();
-  if (!level.first) out_ += ',';
+  if (!level.first) Put(',');
   level.first = false;
   if (level.broken) NewLine(levels_.size());
 }
 
 void JsonWriter::Begin(char open) {
   BeforeValue();
-  out_ += open;
+  Put(open);
   Level level;
   level.broken = static_cast<int>(levels_.size()) + 1 <= breakDepth_;
   levels_.push_back(level);
@@ -143,8 +196,8 @@ void JsonWriter::End(char close) {
   Level level = levels_.back();
   levels_.pop_back();
   if (level.broken && !level.first) NewLine(levels_.size());
-  out_ += close;
-  if (levels_.empty()) out_ += '\n';
+  Put(close);
+  if (levels_.empty()) Put('\n');
 }
 
 JsonWriter& JsonWriter::BeginObject() {
@@ -166,15 +219,15 @@ JsonWriter& JsonWriter::EndArray() {
 
 JsonWriter& JsonWriter::Key(std::string_view utf8) {
   BeforeValue();
-  AppendJsonString(out_, utf8);
-  out_ += levels_.back().broken ? ": " : ":";
+  PutEscaped(utf8);
+  Put(levels_.back().broken ? std::string_view(": ", 2) : std::string_view(":", 1));
   afterKey_ = true;
   return *this;
 }
 
 JsonWriter& JsonWriter::String(std::string_view utf8) {
   BeforeValue();
-  AppendJsonString(out_, utf8);
+  PutEscaped(utf8);
   return *this;
 }
 
@@ -185,30 +238,38 @@ JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
   uint8_t seen = 0;
   for (char c : cp932) seen |= kClass[static_cast<unsigned char>(c)];
   if (seen & 2) {
-    AppendJsonString(out_, Cp932ToUtf8(cp932));
+    PutEscaped(Cp932ToUtf8(cp932));
     return *this;
   }
   const bool plain = seen == 0;
   if (plain) {
-    out_ += '"';
-    out_.append(cp932);
-    out_ += '"';
+    Put('"');
+    Put(cp932);
+    Put('"');
   } else {
     // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and 0x7E).
-    AppendJsonString(out_, cp932);
+    PutEscaped(cp932);
   }
+  return *this;
+}
+
+JsonWriter& JsonWriter::Plain(std::string_view ascii) {
+  BeforeValue();
+  Put('"');
+  Put(ascii);
+  Put('"');
   return *this;
 }
 
 JsonWriter& JsonWriter::Number(int64_t value) {
   BeforeValue();
-  out_ += std::to_string(value);
+  Put(std::to_string(value));
   return *this;
 }
 
 JsonWriter& JsonWriter::Bool(bool value) {
   BeforeValue();
-  out_ += value ? "true" : "false";
+  Put(value ? std::string_view("true") : std::string_view("false"));
   return *this;
 }
 

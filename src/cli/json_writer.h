@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,13 +20,11 @@ class JsonWriter {
  public:
   // Members of containers nested up to breakDepth deep go on lines of their
   // own (1: the keys of the outer object; 2: also the rows of its arrays).
-  explicit JsonWriter(int breakDepth = 0) : breakDepth_(breakDepth) {}
-  // Streams to sink in blocks instead of holding the whole text, so a listing
-  // of 65,535 entries costs a buffer, not its full size. Text() then holds
-  // only what has not been written yet; call Flush() at the end.
-  JsonWriter(int breakDepth, std::FILE* sink) : sink_(sink), breakDepth_(breakDepth) {
-    out_.reserve(kBlock + 4096);
-  }
+  explicit JsonWriter(int breakDepth = 0);
+  // Streams to sink in blocks of 64 KiB instead of holding the whole text,
+  // so a listing of 65,535 entries costs a buffer, not its full size. Text()
+  // then holds nothing; call Flush() at the end.
+  JsonWriter(int breakDepth, std::FILE* sink);
 
   JsonWriter& BeginObject();
   JsonWriter& EndObject();
@@ -34,11 +34,13 @@ class JsonWriter {
   JsonWriter& String(std::string_view utf8);
   // A CP932 text, written as UTF-8 (bytes that are not CP932 become U+FFFD).
   JsonWriter& Cp932String(std::string_view cp932);
+  // A text that needs no escape (digits, hex digits, ASCII punctuation).
+  JsonWriter& Plain(std::string_view ascii);
   JsonWriter& Number(int64_t value);
   JsonWriter& Bool(bool value);
 
-  const std::string& Text() const { return out_; }
-  std::string& Text() { return out_; }
+  // The text written so far (without a sink).
+  std::string& Text();
   // Writes what is buffered to the sink; false when the sink failed.
   bool Flush();
 
@@ -52,8 +54,27 @@ class JsonWriter {
   void End(char close);
   void NewLine(size_t depth);
 
+  void Put(char c) {
+    if (len_ == kBlock) Drain();
+    buf_[len_++] = c;
+  }
+  void Put(std::string_view v) {
+    if (v.size() <= kBlock - len_) {
+      std::memcpy(buf_.get() + len_, v.data(), v.size());
+      len_ += v.size();
+    } else {
+      PutLong(v);
+    }
+  }
+  void PutLong(std::string_view v);
+  void Drain();
+  void Emit(std::string_view v);
+  void PutEscaped(std::string_view utf8);
+
   static constexpr size_t kBlock = 64 * 1024;
-  std::string out_;
+  std::unique_ptr<char[]> buf_;  // the formatted text goes straight in here
+  size_t len_ = 0;
+  std::string text_;             // what was drained, without a sink
   std::FILE* sink_ = nullptr;
   bool sinkFailed_ = false;
   std::vector<Level> levels_;

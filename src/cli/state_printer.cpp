@@ -1,7 +1,7 @@
 #include "cli/state_printer.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
 
 #include "app/entry_tables.h"
 #include "base/ui_texts.h"
@@ -24,8 +24,9 @@ void WriteLocator(JsonWriter& w, const EntryTable& t) {
   for (size_t row = 0; row < t.Count(); ++row) {
     w.BeginArray();
     Name(w, t.Caption(row), t.Encoding(row));
+    char buf[32];
     for (size_t col = 0; col < kLocatorColumns; ++col) {
-      w.Cp932String(t.CellText(row, static_cast<EntryColumn>(kColOffset + col)));
+      w.Plain(std::string_view(buf, t.CellTo(buf, row, static_cast<EntryColumn>(kColOffset + col))));
     }
     w.EndArray();
   }
@@ -37,9 +38,10 @@ void WriteListing(JsonWriter& w, const EntryTable& t) {
   for (size_t row = 0; row < t.Count(); ++row) {
     w.BeginArray();
     Name(w, t.Caption(row), t.Encoding(row));
-    w.Cp932String(t.CellText(row, kColRatio));
-    w.Cp932String(t.CellText(row, kColCompress));
-    w.Cp932String(t.CellText(row, kColOriginal));
+    char buf[32];
+    for (EntryColumn col : {kColRatio, kColCompress, kColOriginal}) {
+      w.Plain(std::string_view(buf, t.CellTo(buf, row, col)));
+    }
     Name(w, t.Folder(row), t.Encoding(row));
     w.Bool(t.Checked(row));
     w.EndArray();
@@ -93,16 +95,23 @@ class Sink {
 
 enum class Align { Left, Right };
 
+// What a column of a text table shows.
+enum class Shows : uint8_t {
+  RowNumber,
+  Tick,          // the row's check box, "[x]" or "[ ]"
+  Caption,       // the entry's name
+  Folder,        // the listing's "パス名"
+  Entry,         // another cell of the entry tables (ASCII)
+  TallyCaption,
+  TallyCount,
+};
+
 struct Column {
   std::string header;  // UTF-8
   Align align;
-  // A name: converted and measured once in the first pass and kept for the
-  // second. Other cells are ASCII numbers, made again when printed.
-  bool kept = false;
+  Shows shows;
+  EntryColumn entry = kColOffset;  // for Shows::Entry
 };
-
-// Fills out with the cell's UTF-8 text (not yet made safe for a terminal).
-using CellText = std::function<void(size_t row, size_t col, std::string& out)>;
 
 bool PlainAscii(std::string_view s) {
   for (char c : s) {
@@ -113,72 +122,116 @@ bool PlainAscii(std::string_view s) {
 }
 
 // A table in two passes over its rows: the first finds the column widths,
-// the second writes it line by line. No line is held longer than it takes
-// to write it.
-void WriteTable(Sink& out, const std::vector<Column>& columns, size_t rows, const CellText& cell) {
-  const size_t n = columns.size();
-  std::vector<size_t> widths(n);
-  for (size_t c = 0; c < n; ++c) widths[c] = DisplayWidth(columns[c].header);
-  std::string kept;                 // the kept cells' terminal texts, one after another
-  std::vector<size_t> keptEnds;     // where each ends in kept
-  std::vector<uint32_t> keptWidths; // and its width
-  std::string text;
-  auto measure = [&](std::string& t) -> size_t {
-    if (PlainAscii(t)) return t.size();
-    t = ForTerminal(t);
-    return DisplayWidth(t);
-  };
-  for (size_t row = 0; row < rows; ++row) {
-    for (size_t c = 0; c < n; ++c) {
-      text.clear();
-      cell(row, c, text);
-      const size_t w = measure(text);
-      if (columns[c].kept) {
-        kept += text;
-        keptEnds.push_back(kept.size());
-        keptWidths.push_back(static_cast<uint32_t>(w));
+// converting and measuring each name once and keeping it; the second writes
+// line by line, numbers formatted again (cheaper than keeping them).
+class TextTable {
+ public:
+  TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
+      : columns_(std::move(columns)), entries_(entries), tally_(tally) {}
+
+  void Write(Sink& out, size_t rows) {
+    const size_t n = columns_.size();
+    widths_.assign(n, 0);
+    for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
+    char buf[32];
+    for (size_t row = 0; row < rows; ++row) {
+      for (size_t c = 0; c < n; ++c) {
+        size_t w;
+        if (IsName(columns_[c].shows)) {
+          w = KeepName(row, columns_[c]);
+        } else {
+          w = Plain(buf, row, columns_[c]);
+        }
+        widths_[c] = std::max(widths_[c], w);
       }
-      widths[c] = std::max(widths[c], w);
+    }
+
+    line_ = " ";
+    for (size_t c = 0; c < n; ++c) Put(c, columns_[c].header, DisplayWidth(columns_[c].header));
+    Finish(out);
+    size_t k = 0;
+    for (size_t row = 0; row < rows; ++row) {
+      line_ = " ";
+      for (size_t c = 0; c < n; ++c) {
+        if (IsName(columns_[c].shows)) {
+          const size_t from = k == 0 ? 0 : keptEnds_[k - 1];
+          Put(c, std::string_view(kept_).substr(from, keptEnds_[k] - from), keptWidths_[k]);
+          ++k;
+        } else {
+          const size_t len = Plain(buf, row, columns_[c]);
+          Put(c, std::string_view(buf, len), len);
+        }
+      }
+      Finish(out);
     }
   }
 
-  std::string line;
-  auto put = [&](size_t c, std::string_view t, size_t w) {
-    const size_t pad = widths[c] - std::min(widths[c], w);
-    const bool last = c + 1 == n;
-    if (columns[c].align == Align::Right) line.append(pad, ' ');
-    line += t;
-    if (columns[c].align == Align::Left && !last) line.append(pad, ' ');
-    if (!last) line += "  ";
-  };
-  auto finish = [&] {
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    line += '\n';
-    out.Write(line);
-  };
-  line = " ";
-  for (size_t c = 0; c < n; ++c) put(c, columns[c].header, DisplayWidth(columns[c].header));
-  finish();
-  size_t k = 0;
-  for (size_t row = 0; row < rows; ++row) {
-    line = " ";
-    for (size_t c = 0; c < n; ++c) {
-      if (columns[c].kept) {
-        const size_t from = k == 0 ? 0 : keptEnds[k - 1];
-        put(c, std::string_view(kept).substr(from, keptEnds[k] - from), keptWidths[k]);
-        ++k;
-      } else {
-        text.clear();
-        cell(row, c, text);
-        const size_t w = measure(text);
-        put(c, text, w);
-      }
-    }
-    finish();
-  }
-}
+ private:
+  static bool IsName(Shows s) { return s == Shows::Caption || s == Shows::Folder || s == Shows::TallyCaption; }
 
-std::string Tick(bool checked) { return checked ? "[x]" : "[ ]"; }
+  // A cell that is not a name, into buf; its length, which is its width.
+  size_t Plain(char* buf, size_t row, const Column& c) const {
+    switch (c.shows) {
+      case Shows::RowNumber: return FormatDecimalTo(buf, row);
+      case Shows::Tick: {
+        const bool on = tally_ ? tally_->Checked(row) : entries_->Checked(row);
+        std::memcpy(buf, on ? "[x]" : "[ ]", 3);
+        return 3;
+      }
+      case Shows::TallyCount: return FormatDecimalTo(buf, tally_->Number(row));
+      default: return entries_->CellTo(buf, row, c.entry);
+    }
+  }
+
+  // Converts the name cell, makes it safe for a terminal, keeps it; returns
+  // its width.
+  size_t KeepName(size_t row, const Column& c) {
+    std::string_view raw;
+    NameEncoding encoding = NameEncoding::Cp932;
+    if (c.shows == Shows::TallyCaption) {
+      raw = tally_->Caption(row);
+    } else {
+      raw = c.shows == Shows::Caption ? entries_->Caption(row) : entries_->Folder(row);
+      encoding = entries_->Encoding(row);
+    }
+    size_t w;
+    if (PlainAscii(raw)) {  // reads the same in both encodings and needs no change
+      kept_ += raw;
+      w = raw.size();
+    } else {
+      const std::string text = ForTerminal(Utf8Of(raw, encoding));
+      kept_ += text;
+      w = DisplayWidth(text);
+    }
+    keptEnds_.push_back(kept_.size());
+    keptWidths_.push_back(static_cast<uint32_t>(w));
+    return w;
+  }
+
+  void Put(size_t c, std::string_view t, size_t w) {
+    const size_t pad = widths_[c] - std::min(widths_[c], w);
+    const bool last = c + 1 == columns_.size();
+    if (columns_[c].align == Align::Right) line_.append(pad, ' ');
+    line_ += t;
+    if (columns_[c].align == Align::Left && !last) line_.append(pad, ' ');
+    if (!last) line_ += "  ";
+  }
+
+  void Finish(Sink& out) {
+    while (!line_.empty() && line_.back() == ' ') line_.pop_back();
+    line_ += '\n';
+    out.Write(line_);
+  }
+
+  std::vector<Column> columns_;
+  const EntryTable* entries_;
+  const TallyTable* tally_;
+  std::vector<size_t> widths_;
+  std::string kept_;                 // the names' terminal texts, one after another
+  std::vector<size_t> keptEnds_;     // where each ends in kept_
+  std::vector<uint32_t> keptWidths_; // and its width
+  std::string line_;
+};
 
 std::string Count(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -235,49 +288,40 @@ static void WriteText(Sink& out, const ProgramState& s) {
   out.Write("\nlisting: " + Count(listing.Count(), "entry", "entries") + ", " +
             std::to_string(CountChecked(s)) + " ticked\n");
   if (listing.Count() > 0) {
-    const std::vector<Column> columns{
-        {"#", Align::Right},         {"", Align::Left},
-        {u(ui.colFileName), Align::Left, true},
-        {u(ui.colRatio), Align::Right}, {u(ui.colCompress), Align::Right},
-        {u(ui.colOriginal), Align::Right}, {u(ui.colPath), Align::Left, true}};
-    WriteTable(out, columns, listing.Count(), [&](size_t row, size_t col, std::string& t) {
-      switch (col) {
-        case 0: t += std::to_string(row); break;
-        case 1: t += Tick(listing.Checked(row)); break;
-        case 2: t += Utf8Of(listing.Caption(row), listing.Encoding(row)); break;
-        case 3: t += listing.CellText(row, kColRatio); break;
-        case 4: t += listing.CellText(row, kColCompress); break;
-        case 5: t += listing.CellText(row, kColOriginal); break;
-        default: t += Utf8Of(listing.Folder(row), listing.Encoding(row)); break;
-      }
-    });
+    TextTable({{"#", Align::Right, Shows::RowNumber},
+               {"", Align::Left, Shows::Tick},
+               {u(ui.colFileName), Align::Left, Shows::Caption},
+               {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
+               {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
+               {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
+               {u(ui.colPath), Align::Left, Shows::Folder}},
+              &listing, nullptr)
+        .Write(out, listing.Count());
   }
 
   const EntryTable& locator = s.ListView1;
   out.Write("\nlocator: " + Count(locator.Count(), "row", "rows") + "\n");
   if (locator.Count() > 0) {
-    const std::vector<Column> columns{
-        {"#", Align::Right},          {u(ui.colFileName), Align::Left, true},
-        {u(ui.colOffset), Align::Right}, {u(ui.colStart), Align::Right},
-        {u(ui.colSize), Align::Right},   {u(ui.colExt), Align::Right},
-        {u(ui.colExtI), Align::Right},   {u(ui.colOffsetI), Align::Right}};
-    WriteTable(out, columns, locator.Count(), [&](size_t row, size_t col, std::string& t) {
-      if (col == 0) t += std::to_string(row);
-      else if (col == 1) t += Utf8Of(locator.Caption(row), locator.Encoding(row));
-      else t += locator.CellText(row, static_cast<EntryColumn>(kColOffset + col - 2));
-    });
+    TextTable({{"#", Align::Right, Shows::RowNumber},
+               {u(ui.colFileName), Align::Left, Shows::Caption},
+               {u(ui.colOffset), Align::Right, Shows::Entry, kColOffset},
+               {u(ui.colStart), Align::Right, Shows::Entry, kColStart},
+               {u(ui.colSize), Align::Right, Shows::Entry, kColSize},
+               {u(ui.colExt), Align::Right, Shows::Entry, kColExt},
+               {u(ui.colExtI), Align::Right, Shows::Entry, kColExtI},
+               {u(ui.colOffsetI), Align::Right, Shows::Entry, kColOffsetI}},
+              &locator, nullptr)
+        .Write(out, locator.Count());
   }
 
   const TallyTable& tally = s.ListView5;
   out.Write("\ntally: " + Count(tally.Count(), "extension", "extensions") + "\n");
   if (tally.Count() > 0) {
-    const std::vector<Column> columns{
-        {"", Align::Left}, {u(ui.colExtension), Align::Left, true}, {u(ui.colCount), Align::Right}};
-    WriteTable(out, columns, tally.Count(), [&](size_t row, size_t col, std::string& t) {
-      if (col == 0) t += Tick(tally.Checked(row));
-      else if (col == 1) t += u(tally.Caption(row));
-      else t += tally.Text(row, 1);
-    });
+    TextTable({{"", Align::Left, Shows::Tick},
+               {u(ui.colExtension), Align::Left, Shows::TallyCaption},
+               {u(ui.colCount), Align::Right, Shows::TallyCount}},
+              nullptr, &tally)
+        .Write(out, tally.Count());
   }
 
   out.Write("\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n");

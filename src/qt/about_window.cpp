@@ -1,9 +1,12 @@
 #include "qt/about_window.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPushButton>
 
 #include "form/Unit2.h"
 #include "base/cp932.h"
+#include "base/ui_texts.h"
 #include "qt/look.h"
 
 namespace brim::qt {
@@ -52,7 +55,21 @@ AboutWindow::AboutWindow(Desktop& desktop, QWidget* mainWindow)
   connect(label3_, &LinkLabel::clicked, this, [this] {
     TForm2::Label3Click(desktop_, Utf8ToCp932(label3_->text().toStdString()));
   });
+  // Below the title, left of the link: nothing else is there.
+  auto* close = new QPushButton(Display(Ui().buttonClose), this);
+  close->setObjectName("CloseButton");
+  close->setGeometry(TForm2::kLabel1X, 58, 75, 25);
+  close->setAutoDefault(false);
+  connect(close, &QPushButton::clicked, this, &QWidget::close);
   FormCreate();
+}
+
+void AboutWindow::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(e);
 }
 
 void AboutWindow::FormCreate() {

@@ -33,6 +33,10 @@ class AboutWindow : public QWidget {
   // already visible is neither moved nor raised.
   void ShowOnce();
 
+ protected:
+  // Esc closes the window, as the close button does.
+  void keyPressEvent(QKeyEvent* e) override;
+
  private:
   // TForm2's FormCreate: the link's final look.
   void FormCreate();

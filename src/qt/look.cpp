@@ -86,7 +86,14 @@ QColor CaptionTextColour(const QWidget& w) {
   return w.palette().color(QPalette::Active, QPalette::HighlightedText);
 }
 
-QIcon MainIcon() { return DrawIcon(QColor(0xC8, 0x9B, 0x3C), QColor(0x2C, 0x4F, 0x8C)); }
+QIcon MainIcon() {
+  // The drawing the desktop menu shows (built in from data/icons).
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QString(":/icons/hicolor/%1x%1/apps/brimlode.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
 QIcon AboutIcon() { return DrawIcon(QColor(0x5A, 0x8C, 0xC8), QColor(0x00, 0x00, 0x80)); }
 
 }  // namespace brim::qt

@@ -38,7 +38,11 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(brim::Cp932ToUtf8(brim::Ui().appTitle)));
+  // The desktop entry's name: lets the window manager match the window to
+  // its menu entry and icon.
+  QGuiApplication::setDesktopFileName("brimlode");
   brim::qt::InstallFontFallbacks();
+  brim::qt::InstallQtTranslations(application);
 
   brim::qt::BrimlodeApp app;
   app.mainWindow.show();
@@ -47,6 +51,9 @@ int main(int argc, char** argv) {
   const qsizetype at = args.indexOf("--screenshot");
   if (at >= 0 && at + 1 < args.size()) {
     ScheduleScreenshot(app, args[at + 1], at + 2 < args.size() ? args[at + 2] : QString());
+  } else if (const QString file = brim::qt::FileArgument(args); !file.isEmpty()) {
+    // Once the window is up, so the analysis shows its progress.
+    QTimer::singleShot(0, &app.mainWindow, [&app, file] { app.OpenFile(file); });
   }
   return application.exec();
 }

@@ -1,5 +1,7 @@
 #include "qt/main_window.h"
 
+#include <climits>
+
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -10,9 +12,11 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -24,12 +28,43 @@
 #include "qt/list_model.h"
 #include "qt/log_view.h"
 #include "qt/look.h"
+#include "qt/settings.h"
 
 namespace brim::qt {
 
 namespace {
 
 constexpr int kWidth = 868, kHeight = 527;
+
+// Label1: a long path is shortened in the middle, so both the folder's start
+// and the file name stay readable; the tooltip holds the whole path.
+class PathLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QRect r = contentsRect();
+    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+  }
+};
+
+// The outer rectangle moved (and if need be shrunk) into the available area.
+QRect FitInside(QRect outer, const QRect& area) {
+  outer.setSize(outer.size().boundedTo(area.size()));
+  if (outer.right() > area.right()) outer.moveRight(area.right());
+  if (outer.bottom() > area.bottom()) outer.moveBottom(area.bottom());
+  if (outer.left() < area.left()) outer.moveLeft(area.left());
+  if (outer.top() < area.top()) outer.moveTop(area.top());
+  return outer;
+}
+
+QString WithShortcuts(const std::string& caption, const QList<QKeySequence>& keys) {
+  QStringList names;
+  for (const QKeySequence& k : keys) names << k.toString(QKeySequence::NativeText);
+  return Display(caption) + " (" + names.join(", ") + ")";
+}
 
 // The local paths among the dropped URLs, in their order.
 std::vector<std::string> LocalPaths(const QMimeData* mime) {
@@ -88,6 +123,8 @@ MainWindow::MainWindow(TForm1& form, Desktop& desktop)
   QTableView* listView2 = BuildListView("ListView2", model2_);
   listView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
   listView2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  fit2_.view = listView2;
+  fit2_.key = "ListView2";
   upperLayout->addWidget(listView2, 1);
   upperLayout->addWidget(BuildPanel1());
   upper->setMinimumHeight(5);
@@ -104,14 +141,19 @@ MainWindow::MainWindow(TForm1& form, Desktop& desktop)
   setCentralWidget(central);
 
   BuildMenu();
+  BuildShortcuts();
   BuildStatusBar();
+  TrackColumns(fit2_);
+  TrackColumns(fit5_);
 
   resize(kWidth, kHeight);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect r(QPoint(), QSize(kWidth, kHeight));
+    QRect r = FitInside(QRect(QPoint(), QSize(kWidth, kHeight)), screen->availableGeometry());
     r.moveCenter(screen->availableGeometry().center());
+    resize(r.size());
     move(r.topLeft());
   }
+  RestoreSettings();
 
   form_.FormCreate();
   setAcceptDrops(true);
@@ -126,7 +168,7 @@ QWidget* MainWindow::BuildPanel2() {
   row->setContentsMargins(8, 0, 8, 0);
   row->setSpacing(6);
 
-  label1_ = new QLabel(panel2);
+  label1_ = new PathLabel(panel2);
   label1_->setObjectName("Label1");
   label1_->setFixedSize(505, 17);
   label1_->setTextFormat(Qt::PlainText);
@@ -181,6 +223,8 @@ QWidget* MainWindow::BuildPanel1() {
   listView5->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                              QAbstractItemView::EditKeyPressed);
   listView5->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  fit5_.view = listView5;
+  fit5_.key = "ListView5";
   column->addWidget(listView5, 1);
   return panel1;
 }
@@ -229,11 +273,20 @@ void MainWindow::BuildMenu() {
     return menu;
   };
 
-  item(bar, "Zip1", Ui().menuAnalyse, &TForm1::Zip1Click);
+  // The shortcuts work wherever the focus is in the window, also when the
+  // desktop shows the menu bar elsewhere; a menu shows them beside the item.
+  const auto keys = [this](QAction* a, const std::string& caption, const QList<QKeySequence>& k) {
+    a->setShortcuts(k);
+    a->setToolTip(WithShortcuts(caption, k));
+    addAction(a);
+  };
+  keys(item(bar, "Zip1", Ui().menuAnalyse, &TForm1::Zip1Click), Ui().menuAnalyse,
+       {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
   QMenu* n1 = submenu("N1", Ui().menuCheckMarks);
   item(n1, "N8", Ui().menuCheckByExtension, &TForm1::N8Click);
   n1->addSeparator()->setObjectName("N12");
-  item(n1, "N9", Ui().menuCheckAll, &TForm1::N9Click);
+  keys(item(n1, "N9", Ui().menuCheckAll, &TForm1::N9Click), Ui().menuCheckAll,
+       {QKeySequence(QKeySequence::SelectAll)});
   item(n1, "N10", Ui().menuUncheckAll, &TForm1::N10Click);
   item(n1, "N11", Ui().menuInvertChecks, &TForm1::N11Click);
   item(bar, "N2", Ui().menuRewrite, &TForm1::N2Click);
@@ -244,6 +297,104 @@ void MainWindow::BuildMenu() {
   item(n3, "N4", Ui().menuLogWrite, &TForm1::N4Click);
   item(n3, "kuria1", Ui().menuLogClear, &TForm1::kuria1Click);
   item(bar, "About1", Ui().menuAbout, &TForm1::About1Click);
+}
+
+void MainWindow::BuildShortcuts() {
+  // The buttons and quitting have no menu item; their keys are actions of
+  // the window, named in the buttons' tooltips.
+  const auto action = [this](const char* name, const QList<QKeySequence>& keys, auto slot) {
+    auto* a = new QAction(this);
+    a->setObjectName(name);
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this, slot);
+    addAction(a);
+    return a;
+  };
+  QAction* browse = action("Button1Key", {QKeySequence(QKeySequence::Open)}, [this] { Run(&TForm1::Button1Click); });
+  findChild<QPushButton*>("Button1")->setToolTip(WithShortcuts(Ui().browse, browse->shortcuts()));
+  // Esc stops only while a command runs; otherwise it is left to the
+  // focused control (an edited tally caption takes it back).
+  abortAction_ = action("Button3Key", {QKeySequence(Qt::Key_Escape)}, [this] { Run(&TForm1::Button3Click); });
+  abortAction_->setEnabled(false);
+  findChild<QPushButton*>("Button3")->setToolTip(WithShortcuts(Ui().abort, abortAction_->shortcuts()));
+  action("QuitKey", {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+}
+
+void MainWindow::TrackColumns(FittedView& f) {
+  const auto& columns = static_cast<ListViewModel*>(f.view->model())->Columns();
+  for (const ListColumn& c : columns) f.widths.push_back(c.width);
+  QHeaderView* header = f.view->horizontalHeader();
+  // Only visible rows are measured, so a listing of 65,535 rows costs what
+  // one screenful costs; the columns grow again as the user scrolls.
+  header->setResizeContentsPrecision(0);
+  connect(header, &QHeaderView::sectionResized, this, [this, &f](int column, int, int size) {
+    if (!fitting_ && column < static_cast<int>(f.widths.size())) f.widths[column] = size;
+  });
+  connect(f.view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, &f] { FitColumns(f); });
+  // A cleared table is a new listing, even when the next sync finds more
+  // rows than before.
+  connect(f.view->model(), &QAbstractItemModel::modelReset, this, [&f] { f.rows = INT_MAX; });
+  connect(f.view->model(), &QAbstractItemModel::rowsRemoved, this, [&f] { f.rows = INT_MAX; });
+}
+
+void MainWindow::FitColumns(FittedView& f) {
+  const int rows = f.view->model()->rowCount();
+  QHeaderView* header = f.view->horizontalHeader();
+  fitting_ = true;
+  if (rows < f.rows || rows == 0) {
+    // A new listing starts again from the start widths.
+    for (int c = 0; c < static_cast<int>(f.widths.size()); ++c) header->resizeSection(c, f.widths[c]);
+  }
+  f.rows = rows;
+  if (rows > 0 && f.view->isVisible()) {
+    for (int c = 0; c < static_cast<int>(f.widths.size()); ++c) {
+      // (Public only through the base class; the table view answers it.)
+      const int wanted = static_cast<QAbstractItemView*>(f.view)->sizeHintForColumn(c);
+      if (wanted > header->sectionSize(c)) header->resizeSection(c, wanted);
+    }
+  }
+  fitting_ = false;
+}
+
+void MainWindow::RestoreSettings() {
+  auto settings = OpenSettings();
+  const QRect place = settings->value("window/geometry").toRect();
+  if (place.isValid()) {
+    resize(place.size());
+    move(place.topLeft());
+    restoredPlace_ = true;
+    restoredMaximized_ = settings->value("window/maximized").toBool();
+  }
+  const QByteArray split = settings->value("window/splitter").toByteArray();
+  if (!split.isEmpty()) splitter1_->restoreState(split);
+  for (FittedView* f : {&fit2_, &fit5_}) {
+    const QList<QVariant> widths = settings->value(QString(f->key) + "/widths").toList();
+    if (widths.size() != static_cast<qsizetype>(f->widths.size())) continue;
+    for (size_t c = 0; c < f->widths.size(); ++c) {
+      const int w = widths[static_cast<qsizetype>(c)].toInt();
+      if (w >= 8 && w <= 4000) f->widths[c] = w;
+    }
+    fitting_ = true;
+    for (size_t c = 0; c < f->widths.size(); ++c) {
+      f->view->horizontalHeader()->resizeSection(static_cast<int>(c), f->widths[c]);
+    }
+    fitting_ = false;
+  }
+}
+
+void MainWindow::SaveSettings() const {
+  auto settings = OpenSettings();
+  // The place of the window, frame included: pos() is the frame's corner.
+  settings->setValue("window/geometry", QRect(isMaximized() ? normalGeometry().topLeft() : pos(),
+                                             isMaximized() ? normalGeometry().size() : size()));
+  settings->setValue("window/maximized", isMaximized());
+  settings->setValue("window/splitter", splitter1_->saveState());
+  for (const FittedView* f : {&fit2_, &fit5_}) {
+    QList<QVariant> widths;
+    for (int w : f->widths) widths << w;
+    settings->setValue(QString(f->key) + "/widths", widths);
+  }
 }
 
 void MainWindow::BuildStatusBar() {
@@ -263,6 +414,7 @@ void MainWindow::BuildStatusBar() {
 void MainWindow::SyncViews() {
   if (s_.Label1.Revision() != labelRevision_) {
     label1_->setText(QFile::decodeName(QByteArray::fromStdString(s_.Label1.Caption())));
+    label1_->setToolTip(label1_->text());
     labelRevision_ = s_.Label1.Revision();
   }
   if (s_.Gauge1.Revision() != gaugeRevision_) {
@@ -276,6 +428,8 @@ void MainWindow::SyncViews() {
   model2_->Sync();
   model5_->Sync();
   memo1_->Sync();
+  FitColumns(fit2_);
+  FitColumns(fit5_);
 }
 
 void MainWindow::Run(void (TForm1::*handler)()) {
@@ -284,8 +438,10 @@ void MainWindow::Run(void (TForm1::*handler)()) {
 
 void MainWindow::Run(const std::function<void()>& command) {
   ++running_;
+  abortAction_->setEnabled(true);
   RunCommand(desktop_, command);
   --running_;
+  abortAction_->setEnabled(running_ > 0);
   SyncViews();
   if (closePending_ && running_ == 0) {
     closePending_ = false;
@@ -297,19 +453,42 @@ void MainWindow::showEvent(QShowEvent* e) {
   QMainWindow::showEvent(e);
   if (shownOnce_) return;
   shownOnce_ = true;
-  // 868 x 527 is the outer size: take the frame off where the platform
-  // already knows it (with no frame, as under Xvfb, nothing changes).
-  if (QWindow* w = windowHandle()) {
-    const QMargins m = w->frameMargins();
-    if (!m.isNull()) {
-      resize(kWidth - m.left() - m.right(), kHeight - m.top() - m.bottom());
-      if (QScreen* screen = w->screen()) {
-        QRect r(QPoint(), QSize(kWidth, kHeight));
-        r.moveCenter(screen->availableGeometry().center());
-        move(r.topLeft());
-      }
-    }
+  FitFirstPlace();
+  // Some window managers (openbox) tell the frame only after the window is
+  // mapped: fit once more when it is known.
+  frameAwaited_ = windowHandle() && windowHandle()->frameMargins().isNull();
+}
+
+void MainWindow::moveEvent(QMoveEvent* e) {
+  QMainWindow::moveEvent(e);
+  if (frameAwaited_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+    frameAwaited_ = false;
+    FitFirstPlace();
   }
+}
+
+void MainWindow::FitFirstPlace() {
+  // 868 x 527 is the outer size: take the frame off where the platform
+  // already knows it. The whole window must fit the screen's free area (on
+  // a high-DPI screen 868 x 527 can be larger than it), and a remembered
+  // place is moved back onto the screen.
+  QWindow* w = windowHandle();
+  if (!w) return;
+  const QMargins m = w->frameMargins();
+  QScreen* screen = restoredPlace_ ? QGuiApplication::screenAt(pos()) : nullptr;
+  if (!screen) screen = w->screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  QRect outer;
+  if (restoredPlace_) {
+    outer = FitInside(QRect(pos(), size().grownBy(m)), area);
+  } else {
+    outer = FitInside(QRect(QPoint(), QSize(kWidth, kHeight)), area);
+    outer.moveCenter(area.center());
+  }
+  resize(outer.size().shrunkBy(m));
+  move(outer.topLeft());
+  if (restoredMaximized_) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
@@ -320,6 +499,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     form_.Button3Click();
     return;
   }
+  SaveSettings();
   QMainWindow::closeEvent(e);
 }
 

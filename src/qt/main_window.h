@@ -4,9 +4,11 @@
 #pragma once
 #include <QMainWindow>
 #include <functional>
+#include <vector>
 
 #include "form/Unit1.h"
 
+class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -33,8 +35,13 @@ class MainWindow : public QMainWindow {
   ListViewModel& ListView2Model() { return *model2_; }
   ListViewModel& ListView5Model() { return *model5_; }
 
+  // Keeps the window's place and size, the splitter and the column widths
+  // for the next run (done when the window closes).
+  void SaveSettings() const;
+
  protected:
   void showEvent(QShowEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
@@ -45,7 +52,22 @@ class MainWindow : public QMainWindow {
   QWidget* BuildPanel1();
   QTableView* BuildListView(const char* name, ListViewModel* model);
   void BuildMenu();
+  void BuildShortcuts();
   void BuildStatusBar();
+  void RestoreSettings();
+  // The first place and size: remembered or centred, within the screen.
+  void FitFirstPlace();
+
+  // A list view whose columns start at their set widths and grow to fit the
+  // widest value shown, so no value is cut. The user's drags set the widths.
+  struct FittedView {
+    QTableView* view = nullptr;
+    const char* key = "";
+    std::vector<int> widths;  // the start widths
+    int rows = 0;
+  };
+  void TrackColumns(FittedView& f);
+  void FitColumns(FittedView& f);
 
   TForm1& form_;
   Desktop& desktop_;
@@ -58,6 +80,12 @@ class MainWindow : public QMainWindow {
   ListViewModel* model5_ = nullptr;
   LogView* memo1_ = nullptr;
   QSplitter* splitter1_ = nullptr;
+  QAction* abortAction_ = nullptr;
+  FittedView fit2_, fit5_;
+  bool fitting_ = false;  // resizing columns ourselves, not the user
+  bool restoredPlace_ = false;
+  bool restoredMaximized_ = false;
+  bool frameAwaited_ = false;
 
   uint64_t labelRevision_ = UINT64_MAX;
   uint64_t gaugeRevision_ = UINT64_MAX;

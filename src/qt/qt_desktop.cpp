@@ -1,20 +1,24 @@
 #include "qt/qt_desktop.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QPushButton>
 
+#include "base/cp932.h"
 #include "base/ui_texts.h"
 #include "qt/look.h"
+#include "qt/open_url.h"
 
 namespace brim::qt {
 
 QtDesktop::QtDesktop() {
   runBox = [](QMessageBox& box) { box.exec(); };
   chooseFile = [](QWidget* parent) { return QFileDialog::getOpenFileName(parent); };
-  openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  openUrl = [this](const QUrl& url) {
+    const std::string address = Utf8ToCp932(url.toString().toStdString());
+    OpenInBrowser(url, mainWindow_, [this, address] { ShowMessage(FormatText(Ui().linkCannotOpen, address)); });
+  };
 }
 
 void QtDesktop::Attach(QWidget* mainWindow, std::function<void()> syncViews, std::function<void()> showAbout) {

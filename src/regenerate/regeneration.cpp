@@ -118,7 +118,7 @@ void ShowCombining(ProgramState& s, size_t row, size_t ticked) {
   s.ProcessMessages();
 }
 
-void CombineZip(ProgramState& s, const FileStream& archive, const std::string& outPath,
+bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& outPath,
                 size_t rows, size_t ticked) {
   s.ListView4.Clear();
   OutputFile out(outPath);
@@ -152,6 +152,7 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
       s.ListView4.Add(r);
     }
     ShowCombining(s, row, ticked);
+    if (s.AbortRequested) return false;  // the output goes unfinished
   }
 
   // The directory, from the combined-entry table, names read again.
@@ -187,9 +188,10 @@ void CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
                   static_cast<uint32_t>(directorySize), static_cast<uint32_t>(directoryOffset));
   out.Append(record.data(), record.size());
   out.Finish();
+  return true;
 }
 
-void CombineLzh(ProgramState& s, const FileStream& archive, const std::string& outPath,
+bool CombineLzh(ProgramState& s, const FileStream& archive, const std::string& outPath,
                 size_t rows, size_t ticked) {
   OutputFile out(outPath);
   for (size_t row = 0; row < rows; ++row) {
@@ -198,10 +200,12 @@ void CombineLzh(ProgramState& s, const FileStream& archive, const std::string& o
       out.AppendFrom(archive, range.offset, range.length);
     }
     ShowCombining(s, row, ticked);
+    if (s.AbortRequested) return false;  // the output goes unfinished
   }
   const uint8_t end = 0;
   out.Append(&end, 1);
   out.Finish();
+  return true;
 }
 
 }  // namespace
@@ -215,8 +219,16 @@ void RegenerateIndividually(ProgramState& s) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return;
   }
+  s.AbortRequested = false;
   for (size_t row = 0; row < rows; ++row) {
-    if (IsChecked(s, row)) SplitOne(s, archive, archivePath, row);
+    if (!IsChecked(s, row)) continue;
+    // "中断" stops between outputs; those finished stay.
+    s.ProcessMessages();
+    if (s.AbortRequested) {
+      s.Memo1.Append(Ui().aborted);
+      break;
+    }
+    SplitOne(s, archive, archivePath, row);
   }
   archive.Close();
 }
@@ -243,12 +255,12 @@ void RegenerateCombined(ProgramState& s) {
     return;
   }
 
-  if (zipWay) {
-    CombineZip(s, archive, outPath, rows, ticked);
-  } else {
-    CombineLzh(s, archive, outPath, rows, ticked);
-  }
-  s.Memo1.Append(LogPath(outPath) + Ui().logWritten);
+  // A combined output stopped midway has no directory: it is removed (the
+  // unfinished OutputFile goes), and only the log tells of it.
+  s.AbortRequested = false;
+  const bool finished = zipWay ? CombineZip(s, archive, outPath, rows, ticked)
+                               : CombineLzh(s, archive, outPath, rows, ticked);
+  s.Memo1.Append(finished ? LogPath(outPath) + Ui().logWritten : Ui().aborted);
   s.StatusBar1.SetProgress({});
   archive.Close();
 }

@@ -26,9 +26,17 @@ bool RewriteTicked(ProgramState& s, EntryCheck check, EntryRewrite rewriteEntry)
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
+  s.AbortRequested = false;
   try {
     for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
-      if (s.ListView2.Checked(row)) rewriteEntry(s, out, row);
+      if (!s.ListView2.Checked(row)) continue;
+      // "中断" stops between entries: an entry is rewritten whole or not at all.
+      s.ProcessMessages();
+      if (s.AbortRequested) {
+        s.Memo1.Append(Ui().aborted);
+        break;
+      }
+      rewriteEntry(s, out, row);
     }
   } catch (const NotTheAnalysedFile&) {
     throw CommandError(Ui().notAnalysed);

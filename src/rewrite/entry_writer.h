@@ -69,7 +69,8 @@ using EntryRewrite = void (*)(ProgramState& s, EntryWriter& out, size_t row);
 // before the first byte is written; otherwise it shows "解析されていません"
 // or the row's error and changes nothing. A tick is read when its row's turn
 // comes, so one set while an earlier row is rewritten is honoured (checked
-// then). False when refused before writing.
+// then). "中断" stops before the next ticked row; the rows done stay done
+// and the log says "中断しました". False when refused before writing.
 bool RewriteTicked(ProgramState& s, EntryCheck check, EntryRewrite rewriteEntry);
 
 }  // namespace brim::rewrite

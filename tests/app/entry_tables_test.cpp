@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "form/Unit1.h"
 #include "app/application.h"
 #include "app/check_marks.h"
@@ -203,6 +205,41 @@ TEST(Form1, SelectionClearsPanelsAndAbortNeedsAPath) {
   EXPECT_TRUE(f.state.AbortRequested);
   f.About1Click();
   EXPECT_EQ(d.aboutShown, 1);
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+// The ratio cells are made in integers; they must read as the printf formats
+// of the floating-point ratios did, exact ties in tenths included.
+TEST(EntryTables, RatioCellsAgreeWithTheFloatingPointFormats) {
+  std::vector<std::pair<uint64_t, uint64_t>> cases = {
+      {1, 2000}, {1, 2}, {3, 2000}, {5, 2000}, {1, 8}, {7, 3}, {0, 5}, {5, 0}, {4294967295u, 1},
+      {1, 4294967295u}, {2147483648u, 4294967295u}, {999, 1000}, {1000, 999}};
+  uint64_t x = 88172645463325252ull;  // xorshift
+  for (int i = 0; i < 20000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    const uint64_t original = (x >> 40) % (i % 2 ? 5000 : 4294967296ull);
+    cases.push_back({(x & 0xFFFFFFFF) % (original * 3 + 1), original});
+  }
+  for (auto [stored, original] : cases) {
+    char got[32], want[64];
+    size_t n = FormatRatioTo(got, RatioStyle::Ratio, stored, original);
+    size_t m = original == 0 ? 0
+                             : static_cast<size_t>(std::snprintf(want, sizeof want, "%3.1f%%",
+                                                                 static_cast<double>(stored * 100) /
+                                                                     static_cast<double>(original)));
+    ASSERT_EQ(std::string(got, n), std::string(want, m)) << stored << "/" << original;
+    n = FormatRatioTo(got, RatioStyle::SpaceSaved, stored, original);
+    m = original == 0 ? 0
+                      : static_cast<size_t>(std::snprintf(
+                            want, sizeof want, "%2lld%%",
+                            100 - static_cast<long long>((200 * stored + original) / (2 * original))));
+    ASSERT_EQ(std::string(got, n), std::string(want, m)) << stored << "/" << original;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // test functions on the command line run in the suites that have them.
 #include <QApplication>
 #include <QMetaMethod>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -12,6 +14,7 @@ std::unique_ptr<QObject> MakeViewTest();
 std::unique_ptr<QObject> MakeRewriteWindowTest();
 std::unique_ptr<QObject> MakeRegenerateWindowTest();
 std::unique_ptr<QObject> MakeAnalyseWindowTest();
+std::unique_ptr<QObject> MakeDesktopWindowTest();
 
 namespace {
 
@@ -29,10 +32,15 @@ bool HasAllNamedFunctions(const QObject& suite, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // What the window remembers goes to a folder of the test run's own, never
+  // to the user's settings.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   brim::qt::InstallFontFallbacks();
   int failures = 0;
   for (auto make : {MakeWindowTest, MakeViewTest, MakeRewriteWindowTest, MakeRegenerateWindowTest,
-                    MakeAnalyseWindowTest}) {
+                    MakeAnalyseWindowTest, MakeDesktopWindowTest}) {
     std::unique_ptr<QObject> suite = make();
     if (HasAllNamedFunctions(*suite, argc, argv)) failures += QTest::qExec(suite.get(), argc, argv);
   }

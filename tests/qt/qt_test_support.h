@@ -15,6 +15,7 @@
 
 #include "qt/brimlode_app.h"
 #include "qt/look.h"
+#include "qt/settings.h"
 #include "support/table_rows.h"
 #include "support/test_files.h"
 
@@ -41,7 +42,9 @@ struct Script {
   std::vector<QUrl> openedUrls;
 };
 
-inline std::unique_ptr<qt::BrimlodeApp> MakeApp(Script& script) {
+// firstRun: forget what an earlier window remembered.
+inline std::unique_ptr<qt::BrimlodeApp> MakeApp(Script& script, bool firstRun = true) {
+  if (firstRun) qt::OpenSettings()->clear();
   auto app = std::make_unique<qt::BrimlodeApp>();
   app->desktop.runBox = [&script](QMessageBox& box) {
     Box b{box.objectName(), box.windowTitle(), box.text(), box.icon(), {}, {}, {}};
