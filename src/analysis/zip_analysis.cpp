@@ -1,5 +1,6 @@
 #include "analysis/zip_analysis.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -7,7 +8,9 @@
 
 #include "analysis/analysis_start.h"
 #include "analysis/signature_search.h"
+#include "formats/zip_central_index.h"
 #include "formats/zip_layout.h"
+#include "formats/zip_records.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/byte_window.h"
@@ -23,6 +26,8 @@ namespace brim {
 namespace {
 
 constexpr uint64_t kFourGiB = uint64_t{1} << 32;
+constexpr uint16_t kFlagDescriptor = 0x0008;
+constexpr uint16_t kFlagUtf8 = 0x0800;
 
 // A stored name split as the tables want it: "/" already turned into "\",
 // cut in one pass. Views into the walk's buffer.
@@ -58,8 +63,12 @@ class ZipWalk {
  private:
   void End(AnalysisOutcome outcome) { s_.StatusBar1.SetOutcome(outcome); }
 
-  ZipName Split(const uint8_t* bytes, size_t n) {
+  // A name with flag bit 11 is UTF-8: "/" is its only separator and no byte
+  // belongs to a CP932 character; its tally key is given in CP932, as the
+  // tally holds every key.
+  ZipName Split(const uint8_t* bytes, size_t n, bool utf8) {
     name_.assign(reinterpret_cast<const char*>(bytes), n);
+    if (utf8) return SplitUtf8(n);
     // 0x2F is never the second byte of a CP932 character, so a plain replace is safe.
     for (char& c : name_)
       if (c == '/') c = '\\';
@@ -71,6 +80,54 @@ class ZipWalk {
     out.extLength = parts.extension == std::string_view::npos ? 0 : n - parts.extension;
     out.key = ExtensionKeyInto(key_, all, parts);
     return out;
+  }
+
+  ZipName SplitUtf8(size_t n) {
+    const size_t slash = name_.rfind('/');
+    const size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = name_.rfind('.');
+    for (char& c : name_)
+      if (c == '/') c = '\\';
+    const std::string_view all(name_);
+    ZipName out;
+    out.folder = all.substr(0, fileStart);
+    out.fileName = all.substr(fileStart);
+    if (dot != std::string::npos && dot >= fileStart) {
+      out.extLength = n - dot;
+      key_ = TallyKeyOf(out.fileName, NameEncoding::Utf8);
+      out.key = key_;
+    }
+    return out;
+  }
+
+  // The name as the log file (CP932) writes it.
+  static std::string LogName(std::string_view fileName, bool utf8) {
+    return utf8 ? Utf8ToCp932(fileName) : std::string(fileName);
+  }
+
+  // The central header pointing at the local header at h, from an index of
+  // the directory made the first time one is needed. The search for the end
+  // record here does not pump: the walk's own search does, later.
+  const zip::CentralEntry* CentralFor(uint64_t h) {
+    if (!index_) {
+      index_.emplace();
+      if (size_ >= 5) {
+        if (auto end = SearchBackward(w_, size_ - 4, 1, zip::kEndSignature, [](uint64_t, uint64_t) {})) {
+          if (w_.At(*end, zip::kEndRecordSize)) {
+            index_ = zip::CentralIndex::Build(w_, zip::BoundsFromEndRecord(w_, *end, lead_));
+          }
+        }
+      }
+    }
+    return index_->ForLocal(h, lead_);
+  }
+
+  // The length of the data descriptor at pos, for an entry with these sums.
+  size_t DescriptorAt(uint64_t pos, const zip::EntrySums& sums, bool zip64) {
+    if (pos >= size_) return 0;
+    const size_t available = static_cast<size_t>(std::min<uint64_t>(size_ - pos, zip::kDescriptorProbe));
+    const uint8_t* p = w_.At(pos, available);
+    return p ? zip::RecogniseDescriptor(p, available, &sums, zip64) : 0;
   }
 
   // Forward from the first local header until the central directory. False
@@ -97,13 +154,42 @@ class ZipWalk {
         End(AnalysisOutcome::DamagedZip);
         return false;
       }
-      const uint64_t z = le::Get32(hdr + zip::kLocalCompressedSize);
-      const uint64_t u = le::Get32(hdr + zip::kLocalOriginalSize);
+      uint64_t z = le::Get32(hdr + zip::kLocalCompressedSize);
+      uint64_t u = le::Get32(hdr + zip::kLocalOriginalSize);
+      zip::EntrySums sums{le::Get32(hdr + zip::kLocalCrc), 0, 0};
+      const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
       const uint64_t n = le::Get16(hdr + zip::kLocalNameLength);
       const uint64_t m = le::Get16(hdr + zip::kLocalExtraLength);
       const uint64_t nameStart = h + zip::kLocalHeaderSize;
+      const uint64_t d = nameStart + n + m;
+      // Sizes of 4 GiB and more, or not known when the header was written,
+      // lie in the Zip64 field.
+      const zip::Zip64Wants wants = zip::LocalZip64Wants(hdr);
+      if (wants.Any() && m > 0) {
+        if (const uint8_t* extra = w_.At(nameStart + n, static_cast<size_t>(m))) {
+          const zip::Zip64Values v = zip::ParseZip64Extra(extra, static_cast<size_t>(m), wants);
+          if (v.original) u = v.original->value;
+          if (v.compressed) z = v.compressed->value;
+        }
+      }
+      // A streamed entry: CRC and sizes follow the data, and the central
+      // header says how far the data goes. Without one it stays damaged.
+      const bool streamed = (flags & kFlagDescriptor) != 0;
+      bool sized = !streamed || z != 0;
+      if (!sized) {
+        if (const zip::CentralEntry* c = CentralFor(h)) {
+          z = c->compressedSize;
+          u = c->originalSize;
+          sums.crc = c->crc;
+          sized = true;
+        }
+      }
+      sums.compressedSize = z;
+      sums.originalSize = u;
+      const bool utf8 = (flags & kFlagUtf8) != 0;
       if (z == 0 && u == 0) {  // a folder or an empty file: nothing to list
-        q = nameStart + n + m;
+        q = d;
+        if (streamed && sized) q += DescriptorAt(d, sums, wants.Any());
         continue;
       }
       const uint8_t* nameBytes = n == 0 ? hdr : w_.At(nameStart, static_cast<size_t>(n));
@@ -111,15 +197,23 @@ class ZipWalk {
         End(AnalysisOutcome::DamagedZip);
         return false;
       }
-      const ZipName name = Split(nameBytes, static_cast<size_t>(n));
-      const uint64_t d = nameStart + n + m;
+      // A folder stored with a few bytes of data (an empty deflate stream):
+      // stepped over like an empty entry.
+      if (u == 0 && n > 0 && nameBytes[n - 1] == '/' && d + z < size_) {
+        q = d + z;
+        if (streamed) q += DescriptorAt(q, sums, wants.Any());
+        continue;
+      }
+      const ZipName name = Split(nameBytes, static_cast<size_t>(n), utf8);
       q = d;
-      const uint8_t* after = d + z < size_ ? w_.At(d + z, 2) : nullptr;
-      const bool sound = d + z < size_ && !name.fileName.empty() && after &&
+      const uint64_t descriptor = streamed && d + z < size_ ? DescriptorAt(d + z, sums, wants.Any()) : 0;
+      const uint64_t next = d + z + descriptor;
+      const uint8_t* after = next < size_ ? w_.At(next, 2) : nullptr;
+      const bool sound = next < size_ && !name.fileName.empty() && after &&
                          after[0] == 0x50 && after[1] == 0x4B;
       if (!sound) {
         std::string line = Ui().logDamagedBefore;
-        line += name.fileName;
+        line += LogName(name.fileName, utf8);
         line += Ui().logDamagedAfter;
         s_.Memo1.Append(std::move(line));
         continue;  // the next probe looks at the data's first byte
@@ -127,16 +221,18 @@ class ZipWalk {
       NewEntry e;
       e.folder = name.folder;
       e.caption = name.fileName;
+      e.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
       e.ratio = RatioStyle::SpaceSaved;
       e.offset = static_cast<uint32_t>(h);
       e.start = static_cast<uint32_t>(d);
       e.size = static_cast<uint32_t>(z);
       e.ext = ExtPosition(nameStart, static_cast<size_t>(n), name.extLength);
       e.hasCentral = false;
-      e.original = static_cast<uint32_t>(u);
+      e.original = u;
+      e.descriptor = static_cast<uint8_t>(descriptor);
       s_.ListView1.Add(e);
       TallyExtension(s_, name.key);
-      q = d + z;
+      q = next;
     }
     return true;
   }
@@ -158,8 +254,12 @@ class ZipWalk {
       End(AnalysisOutcome::DamagedZip);
       return false;
     }
-    entries_ = le::Get16(e + zip::kEndEntriesOnDisk);
-    directorySize_ = le::Get32(e + zip::kEndDirectorySize);
+    // The Zip64 end record, when its locator precedes this one, gives the
+    // count and size, and the directory ends where it begins.
+    const zip::DirectoryBounds bounds = zip::BoundsFromEndRecord(w_, endRecord_, lead_);
+    entries_ = bounds.entries;
+    directorySize_ = bounds.size;
+    directoryEnd_ = bounds.end;
     return true;
   }
 
@@ -169,10 +269,10 @@ class ZipWalk {
     uint64_t i = 0;
     // Where the directory would start; meaningless (and never used) when
     // the size reaches before the start of the file.
-    uint64_t w = directorySize_ <= endRecord_ ? endRecord_ - directorySize_ : 0;
+    uint64_t w = directorySize_ <= directoryEnd_ ? directoryEnd_ - directorySize_ : 0;
     while (i < entries_) {
       if (s_.AbortRequested) return true;
-      if (w > size_ || directorySize_ > endRecord_) {
+      if (w > size_ || directorySize_ > directoryEnd_) {
         End(AnalysisOutcome::DamagedZip);
         return false;
       }
@@ -190,9 +290,21 @@ class ZipWalk {
         return false;
       }
       const uint64_t n = le::Get16(hdr + zip::kCentralNameLength);
-      const uint64_t offset = le::Get32(hdr + zip::kCentralLocalHeaderOffset) + lead_;
-      const int64_t row =
-          offset < kFourGiB ? FindLocatorRow(s_, static_cast<uint32_t>(offset)) : -1;
+      const uint64_t m = le::Get16(hdr + zip::kCentralExtraLength);
+      const bool utf8 = (le::Get16(hdr + zip::kCentralFlags) & kFlagUtf8) != 0;
+      uint64_t stored = le::Get32(hdr + zip::kCentralLocalHeaderOffset);
+      const zip::Zip64Wants wants = zip::CentralZip64Wants(hdr);
+      if (wants.localOffset && m > 0) {
+        if (const uint8_t* extra = w_.At(*g + zip::kCentralHeaderSize + n, static_cast<size_t>(m))) {
+          const zip::Zip64Values v = zip::ParseZip64Extra(extra, static_cast<size_t>(m), wants);
+          if (v.localOffset) stored = v.localOffset->value;
+        }
+        hdr = w_.At(*g, zip::kCentralHeaderSize);
+      }
+      // Stored offsets count from the archive proper; a self-extractor's
+      // adjusted ones count from the file's start.
+      int64_t row = stored + lead_ < kFourGiB ? FindLocatorRow(s_, static_cast<uint32_t>(stored + lead_)) : -1;
+      if (row < 0 && lead_ > 0 && stored < kFourGiB) row = FindLocatorRow(s_, static_cast<uint32_t>(stored));
       if (row < 0) {
         ++i;
         w = *g + 47;  // the second byte of the name
@@ -204,7 +316,7 @@ class ZipWalk {
         End(AnalysisOutcome::DamagedZip);
         return false;
       }
-      const ZipName name = Split(nameBytes, static_cast<size_t>(n));
+      const ZipName name = Split(nameBytes, static_cast<size_t>(n), utf8);
       const size_t r = static_cast<size_t>(row);
       s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(*g));
       s_.ListView1.SetValue(r, kColExtI, ExtPosition(nameStart, static_cast<size_t>(n), name.extLength));
@@ -222,6 +334,8 @@ class ZipWalk {
   uint64_t endRecord_ = 0;
   uint64_t entries_ = 0;
   uint64_t directorySize_ = 0;
+  uint64_t directoryEnd_ = 0;  // the end record, or the Zip64 one
+  std::optional<zip::CentralIndex> index_;
   std::string name_;  // the name being split, reused
   std::string key_;
 };

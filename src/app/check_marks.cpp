@@ -17,7 +17,10 @@ void CheckByTalliedExtensions(ProgramState& s) {
   std::string key;
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
     const std::string_view caption = s.ListView2.Caption(row);
-    if (wanted.count(ExtensionKeyInto(key, caption, SplitName(caption)))) s.ListView2.SetChecked(row, true);
+    const bool found = s.ListView2.Encoding(row) == NameEncoding::Utf8
+                           ? wanted.count(key = TallyKeyOf(caption, NameEncoding::Utf8)) > 0
+                           : wanted.count(ExtensionKeyInto(key, caption, SplitName(caption))) > 0;
+    if (found) s.ListView2.SetChecked(row, true);
   }
 }
 

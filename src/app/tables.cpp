@@ -17,6 +17,9 @@ enum RowFlag : uint16_t {
   kChecked = 1 << 7,
   kUtf8 = 1 << 8,
   kRatioStyle = 1 << 9,  // set: RatioStyle::Ratio
+  // Bits 10..12: the data descriptor, its length / 4 - 2 (0: none).
+  kDescriptorShift = 10,
+  kDescriptorBits = 7 << kDescriptorShift,
 };
 
 // The numbers a row holds: the six locator cells, then the original size.
@@ -76,8 +79,10 @@ size_t EntryTable::Add(const NewEntry& e) {
   r.v[kColExt] = e.ext;
   r.v[kColExtI] = e.extI;
   r.v[kColOffsetI] = e.offsetI;
-  r.v[Slot(kColOriginal)] = e.original;
+  r.v[Slot(kColOriginal)] = static_cast<uint32_t>(e.original);
+  if (e.original >> 32) originalHigh_[static_cast<uint32_t>(row)] = static_cast<uint32_t>(e.original >> 32);
   r.flags = static_cast<uint16_t>((1u << kSlots) - 1);
+  if (e.descriptor != 0) r.flags |= static_cast<uint16_t>((e.descriptor / 4 - 2) << kDescriptorShift);
   if (!e.hasCentral) r.flags &= static_cast<uint16_t>(~(PresentBit(kColExtI) | PresentBit(kColOffsetI)));
   if (e.encoding == NameEncoding::Utf8) r.flags |= kUtf8;
   if (e.ratio == RatioStyle::Ratio) r.flags |= kRatioStyle;
@@ -92,6 +97,7 @@ void EntryTable::Clear() {
   rows_.clear();
   count_ = 0;
   arena_.clear();
+  originalHigh_.clear();
   arenaUsed_ = kArenaBlock;
   ascending_ = true;
   hint_ = 0;
@@ -133,10 +139,24 @@ uint32_t EntryTable::Value(size_t row, EntryColumn col) const {
   return Has(row, col) ? At(row).v[Slot(col)] : 0;
 }
 
+uint64_t EntryTable::Original(size_t row) const {
+  if (!Has(row, kColOriginal)) return 0;
+  const uint64_t low = At(row).v[Slot(kColOriginal)];
+  if (originalHigh_.empty()) return low;
+  auto it = originalHigh_.find(static_cast<uint32_t>(row));
+  return it == originalHigh_.end() ? low : (uint64_t{it->second} << 32) | low;
+}
+
+uint8_t EntryTable::Descriptor(size_t row) const {
+  const unsigned code = (At(row).flags & kDescriptorBits) >> kDescriptorShift;
+  return static_cast<uint8_t>(code == 0 ? 0 : (code + 2) * 4);
+}
+
 void EntryTable::SetValue(size_t row, EntryColumn col, uint32_t value) {
   Row& r = At(row);
   r.v[Slot(col)] = value;
   r.flags |= PresentBit(col);
+  if (col == kColOriginal) originalHigh_.erase(static_cast<uint32_t>(row));
   if (col == kColOffset) {
     ascending_ = false;
     indexValid_ = false;
@@ -176,12 +196,12 @@ size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
     case kColRatio: {
       if (!(has & PresentBit(kColSize)) || !(has & PresentBit(kColOriginal))) return 0;
       const RatioStyle style = (has & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
-      return FormatRatioTo(buf, style, r.v[kColSize], r.v[Slot(kColOriginal)]);
+      return FormatRatioTo(buf, style, r.v[kColSize], Original(row));
     }
     case kColCompress:
       return (has & PresentBit(kColSize)) ? FormatThousandsTo(buf, r.v[kColSize]) : 0;
     case kColOriginal:
-      return (has & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, r.v[Slot(kColOriginal)]) : 0;
+      return (has & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, Original(row)) : 0;
     case kColPath:
       return 0;
     default:

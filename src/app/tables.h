@@ -89,7 +89,10 @@ struct NewEntry {
   // Absent (an empty cell) unless set.
   bool hasCentral = true;
   uint32_t extI = 0, offsetI = 0;
-  uint32_t original = 0;
+  uint64_t original = 0;  // a Zip64 entry can hold 4 GiB and more
+  // ZIP: the length of the data descriptor after the data (12, 16, 20 or
+  // 24), 0 when there is none.
+  uint8_t descriptor = 0;
 };
 
 // The six locator cells of a row as numbers.
@@ -122,6 +125,10 @@ class EntryTable : public ShownTable {
   bool Has(size_t row, EntryColumn col) const;
   // The number in a cell, or 0 when it is absent.
   uint32_t Value(size_t row, EntryColumn col) const;
+  // The original size in full (the kColOriginal cell); 0 when absent.
+  uint64_t Original(size_t row) const;
+  // The data descriptor's length (NewEntry::descriptor).
+  uint8_t Descriptor(size_t row) const;
   void SetValue(size_t row, EntryColumn col, uint32_t value);
   void SetAbsent(size_t row, EntryColumn col);
 
@@ -156,6 +163,8 @@ class EntryTable : public ShownTable {
   size_t count_ = 0;
   std::vector<std::unique_ptr<char[]>> arena_;  // blocks of kArenaBlock bytes
   std::vector<std::string> bigNames_;           // names longer than a block
+  // Bits 32 and up of original sizes that need them, by row.
+  std::unordered_map<uint32_t, uint32_t> originalHigh_;
   size_t arenaUsed_ = kArenaBlock;              // in the last block
   // Offsets are ascending while the analysers fill the table; a lookup is
   // then a binary search, otherwise an index built on first use.

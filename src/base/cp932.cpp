@@ -136,6 +136,12 @@ NameParts SplitName(std::string_view text) {
   return parts;
 }
 
+std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) return ExtensionKey(fileName);
+  const size_t dot = fileName.rfind('.');
+  return dot == std::string_view::npos ? std::string() : Utf8ToCp932(LowerAscii(fileName.substr(dot + 1)));
+}
+
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts) {
   buffer.clear();
   if (parts.extension == std::string_view::npos) return {};
@@ -196,21 +202,19 @@ std::string_view NativeWithoutExtension(std::string_view path) {
 std::string EntryNameToNativePath(std::string_view nameCp932) {
   std::string out;
   out.reserve(nameCp932.size() * 3 / 2);
-  // Convert character by character so that a byte that is not CP932 stays raw
-  // instead of becoming U+FFFD.
+  // Character by character, so that "\" is a separator only where it is not
+  // a second byte. A byte that is not CP932 becomes U+FFFD: a file name on
+  // disk is always valid UTF-8.
   size_t i = 0;
   while (i < nameCp932.size()) {
     unsigned char b = static_cast<unsigned char>(nameCp932[i]);
     size_t len = (IsCp932LeadByte(b) && i + 1 < nameCp932.size()) ? 2 : 1;
-    std::string_view ch = nameCp932.substr(i, len);
     if (len == 1 && b == '\\') {
       out.push_back('/');
     } else if (len == 1 && b < 0x80) {
       out.push_back(static_cast<char>(b));
     } else {
-      bool ok = false;
-      std::string u = Cp932ToUtf8(ch, &ok);
-      out += ok ? u : std::string(ch);
+      out += Cp932ToUtf8(nameCp932.substr(i, len));
     }
     i += len;
   }

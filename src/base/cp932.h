@@ -44,6 +44,10 @@ struct NameParts {
   size_t lastDot = std::string_view::npos;      // the last "." anywhere
 };
 NameParts SplitName(std::string_view text);
+// The tally key of a file name in its encoding, in CP932 as the tally holds
+// every key. A UTF-8 name's extension starts at its last ".": no byte of it
+// belongs to a CP932 character.
+std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding);
 // The extension key (as ExtensionKey) of text cut at parts, made in buffer.
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts);
 
@@ -68,8 +72,8 @@ std::string_view NativeFileNamePart(std::string_view path);
 std::string_view NativeWithoutExtension(std::string_view path);
 
 // A native relative path from an entry name: CP932 -> UTF-8, then "\" -> "/".
-// Bytes that are not CP932 are kept as they are (the file system takes any
-// byte but "/" and NUL), so no two raw names collapse into one.
+// A byte sequence that is not CP932 becomes U+FFFD, as in the texts the
+// program prints, so every name it gives the file system is valid UTF-8.
 std::string EntryNameToNativePath(std::string_view nameCp932);
 
 }  // namespace brim

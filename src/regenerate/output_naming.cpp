@@ -20,11 +20,17 @@ std::string MakeReCreateName(const std::string& nativePath, std::string_view suf
   return candidate;
 }
 
+std::string EntryNameToNativePath(std::string_view name, NameEncoding encoding) {
+  // A UTF-8 name has no separator left in it but "/"; its bytes that do not
+  // decode become U+FFFD.
+  return encoding == NameEncoding::Utf8 ? NameToUtf8(name, encoding) : EntryNameToNativePath(name);
+}
+
 std::optional<std::string> IndividualOutputPath(const std::string& archivePath,
-                                                std::string_view entryNameCp932,
-                                                std::string_view suffix) {
-  if (entryNameCp932.find('\0') != std::string_view::npos) return std::nullopt;
-  std::string relative = EntryNameToNativePath(entryNameCp932) + std::string(suffix);
+                                                std::string_view entryName,
+                                                std::string_view suffix, NameEncoding encoding) {
+  if (entryName.find('\0') != std::string_view::npos) return std::nullopt;
+  std::string relative = EntryNameToNativePath(entryName, encoding) + std::string(suffix);
   if (!relative.empty() && relative.front() == '/') return std::nullopt;
   // The suffix is part of the last component, so only folder components can
   // be "..".

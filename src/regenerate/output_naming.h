@@ -2,6 +2,8 @@
 #pragma once
 #include <optional>
 #include <string>
+
+#include "base/cp932.h"
 #include <string_view>
 
 namespace brim {
@@ -13,13 +15,19 @@ namespace brim {
 // name numbered 99 is returned: the caller checks PathTaken and refuses.
 std::string MakeReCreateName(const std::string& nativePath, std::string_view suffix);
 
+// An entry name as a native relative path: a CP932 name by
+// EntryNameToNativePath ("\" separating folders), a UTF-8 one as it is.
+// Either way valid UTF-8.
+std::string EntryNameToNativePath(std::string_view name, NameEncoding encoding);
+
 // The individual output of an entry: the archive's folder, the entry name
-// (CP932, "\" separating folders) as a native relative path, then suffix.
+// as a native relative path, then suffix.
 // nullopt when the result would not lie under the archive's folder (a ".."
 // component, an absolute name) or when the name holds a NUL byte, which the
 // file system would silently cut the name at.
 std::optional<std::string> IndividualOutputPath(const std::string& archivePath,
-                                                std::string_view entryNameCp932,
-                                                std::string_view suffix);
+                                                std::string_view entryName,
+                                                std::string_view suffix,
+                                                NameEncoding encoding = NameEncoding::Cp932);
 
 }  // namespace brim

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <vector>
 
 #include "formats/zip_layout.h"
@@ -45,6 +46,14 @@ EntryRange RangeOfRow(const ProgramState& s, size_t row, const FileStream& archi
 
 bool IsChecked(const ProgramState& s, size_t row) { return s.ListView2.Checked(row); }
 
+// The central header the analysis matched to the row, as it lies in the
+// archive now (a rewrite changes it too): its origin fields go into the
+// rebuilt header. Nothing when none was matched or it is no longer there.
+std::optional<CentralOrigin> OriginOfRow(const ProgramState& s, size_t row, const FileStream& archive) {
+  if (row >= s.ListView1.Count() || !s.ListView1.Has(row, kColOffsetI)) return std::nullopt;
+  return ReadCentralOrigin(archive, s.ListView1.Value(row, kColOffsetI));
+}
+
 bool AnythingExists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
@@ -57,12 +66,13 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
   const char* suffix = zipWay ? kZipSuffix : kLzhSuffix;
   const std::string caption(row < s.ListView1.Count() ? s.ListView1.Caption(row) : std::string_view());
+  const NameEncoding encoding = row < s.ListView1.Count() ? s.ListView1.Encoding(row) : NameEncoding::Cp932;
   const EntryRange range = RangeOfRow(s, row, archive);
 
-  const auto path = IndividualOutputPath(archivePath, caption, suffix);
+  const auto path = IndividualOutputPath(archivePath, caption, suffix, encoding);
   if (!path) {
     throw CannotCreate(std::string(NativeFolderPart(archivePath)) +
-                       EntryNameToNativePath(caption) + suffix);
+                       EntryNameToNativePath(caption, encoding) + suffix);
   }
   // The entry named "pack" in pack.zip: never create over the source.
   if (*path == archivePath || SameFile(*path, archivePath)) throw CannotCreate(*path);
@@ -74,9 +84,12 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   ZipEntryFacts facts;
   std::vector<uint8_t> name;
   uint64_t descriptor = 0;
+  std::optional<CentralOrigin> origin;
   if (zipWay) {
+    origin = OriginOfRow(s, row, archive);
     facts = ReadZipEntryFacts(archive, range.offset);
-    descriptor = TakeDataDescriptor(archive, range.offset + range.length, facts);
+    descriptor = TakeDataDescriptor(archive, range.offset + range.length, facts,
+                                    origin ? &origin->sums : nullptr);
     name.resize(facts.nameLength);
     archive.ReadExactAt(range.offset + zip::kLocalHeaderSize, name.data(), name.size());
   }
@@ -89,9 +102,8 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   if (zipWay) {
     out.AppendFrom(archive, range.offset + range.length, descriptor);
     const uint32_t directoryOffset = static_cast<uint32_t>(out.Position());
-    AppendCentralHeader(tail, facts, 0, name.data());
-    AppendEndRecord(tail, 1, static_cast<uint32_t>(zip::kCentralHeaderSize + facts.nameLength),
-                    directoryOffset);
+    AppendCentralHeader(tail, facts, 0, name.data(), origin ? &*origin : nullptr);
+    AppendEndRecord(tail, 1, static_cast<uint32_t>(tail.size()), directoryOffset);
   } else {
     tail.push_back(0);  // the end of an LZH archive
   }
@@ -110,14 +122,19 @@ bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
                 size_t rows, size_t ticked) {
   s.ListView4.Clear();
   OutputFile out(outPath);
+  // The central header of each copied entry, read again for the directory.
+  std::vector<std::optional<uint64_t>> centrals;
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) {
       // Ticks made while messages were processed count too; the end record
       // cannot count past 65,535, so the output is given up rather than lie.
       if (s.ListView4.Count() == kMaxZipEntries) throw CommandError(Ui().tooManyEntriesForZip);
       const EntryRange range = RangeOfRow(s, row, archive);
+      const std::optional<CentralOrigin> origin = OriginOfRow(s, row, archive);
       ZipEntryFacts f = ReadZipEntryFacts(archive, range.offset);
-      const uint64_t descriptor = TakeDataDescriptor(archive, range.offset + range.length, f);
+      const uint64_t descriptor =
+          TakeDataDescriptor(archive, range.offset + range.length, f, origin ? &origin->sums : nullptr);
+      centrals.push_back(origin ? std::optional<uint64_t>(s.ListView1.Value(row, kColOffsetI)) : std::nullopt);
       const uint64_t position = out.Position();
       out.AppendFrom(archive, range.offset, range.length + descriptor);
       CombinedRow r;
@@ -159,8 +176,10 @@ bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
     const uint32_t localOffset = r.localOffset;
     const uint8_t* name = f.nameLength == 0 ? nullptr : names.At(namePos, f.nameLength);
     if (f.nameLength != 0 && name == nullptr) throw CannotRead(archive.Path());
+    const std::optional<CentralOrigin> origin =
+        centrals[i] ? ReadCentralOrigin(archive, *centrals[i]) : std::nullopt;
     record.clear();
-    AppendCentralHeader(record, f, localOffset, name);
+    AppendCentralHeader(record, f, localOffset, name, origin ? &*origin : nullptr);
     out.Append(record.data(), record.size());
     directorySize += record.size();
   }

@@ -1,7 +1,8 @@
 // Every sample archive of the corpus with the outcome the rules give for it,
 // worked out by hand and compared with zipinfo -v, bsdtar -tvf and lhasa v:
 // where those readers disagree (a level-2 end mark followed by junk, a
-// streamed ZIP entry, a missing end record), the rules decide.
+// missing end record), the rules decide. Streamed and Zip64 entries are
+// listed with the sizes their central headers give, as the readers list them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -57,7 +58,7 @@ const std::vector<CorpusCase>& Cases() {
     {"lha_oversize_header.lzh", kBadLzh, "Level=0", 6, {L(2, {"file1", "254", "287", "22", "0", "0", "26F"}), L(4, {"file1", "3F7", "42A", "22", "0", "412", "0"}), T("=6")}},
     {"lha_symlink_missing_target.lzh", kDone, "Level=0", 2, {L(0, {"bad_symlink", "0", "2F", "0", "0", "0", "21"}), L(1, {"second", "2F", "4B", "B", "0", "0", "4B"})}},
     {"lha_withjunk.lzh", kBadLzh, "Level=2", 2, {L(0, {"file1", "F9", "12C", "22", "0", "114", "0"})}},
-    {"zip.zip", kBadZip, "0", 0, {}},
+    {"zip.zip", kDone, "0", 2, {L(0, {"file1", "47", "7F", "A", "0", "0", "11A"})}},
     {"zip_7075_utf8_paths.zip", kDone, "0", 4, {L(0, {"File 1.txt", "0", "28", "B", "25", "158", "123"}), L(1, {"File 2 - xx.txt", "33", "78", "B", "5D", "0", "17F"}), V(1, {"File 2 - xx.txt", "-22%", "11", "9", ""})}},
     {"zip_7z_deflate.zip", kDone, "0", 3, {}},
     {"zip_7z_lzma.zip", kDone, "0", 2, {L(0, {"abc_measurement_analysis_sample", "E6", "14B", "3D", "0", "0", "4C4"}), V(0, {"abc_measurement_analysis_sample", "25%", "61", "81", "_installdir\\abc_tools\\2000.9-beta11\\bin\\"})}},
@@ -76,14 +77,14 @@ const std::vector<CorpusCase>& Cases() {
     {"zip_filename_utf8_jp.zip", kDone, "0", 2, {}},
     {"zip_filename_utf8_ru.zip", kDone, "0", 2, {}},
     {"zip_filename_utf8_ru2.zip", kDone, "0", 2, {}},
-    {"zip_high_compression.zip", kBadZip, "0", 0, {G(1, Damaged("char.bin"))}},
+    {"zip_high_compression.zip", kDone, "0", 1, {L(0, {"char.bin", "0", "46", "1B5", "23", "23E", "20B"})}},
     {"zip_jar.jar", kDone, "0", 0, {}},
-    {"zip_length_at_end.zip", kBadZip, "0", 0, {}},
+    {"zip_length_at_end.zip", kDone, "0", 1, {}},
     {"zip_lzma.zipx", kDone, "0", 1, {}},
     {"zip_lzma_alone_leak.zipx", kBadZip, "0", 0, {}},
     {"zip_lzma_multi.zipx", kDone, "0", 3, {}},
     {"zip_lzma_stream_end.zipx", kDone, "0", 1, {}},
-    {"zip_mac_metadata.zip", kBadZip, "0", 0, {}},
+    {"zip_mac_metadata.zip", kDone, "0", 2, {}},
     {"zip_malformed1.zip", kDone, "0", 0, {}},
     {"zip_msdos.zip", kDone, "0", 0, {}},
     {"zip_nested.zip", kDone, "0", 2, {L(0, {"small.zip", "0", "43", "D3", "24", "1C1", "18D"}), L(1, {"file.txt", "116", "158", "35", "139", "20F", "1DC"})}},
@@ -93,7 +94,7 @@ const std::vector<CorpusCase>& Cases() {
     {"zip_padded3.zip", kDone, "89", 2, {L(1, {"file1", "9E", "DD", "6", "0", "0", "12E"})}},
     {"zip_pkware_unix.zip", kDone, "0", 1, {}},
     {"zip_ppmd8.zipx", kDone, "0", 1, {}},
-    {"zip_ppmd8_aes256_streaming.zipx", kBadZip, "0", 0, {}},
+    {"zip_ppmd8_aes256_streaming.zipx", kDone, "0", 1, {}},
     {"zip_ppmd8_crash_1.zipx", kBadZip, "5", 0, {}},
     {"zip_ppmd8_crash_2.zipx", kBadZip, "5", 0, {}},
     {"zip_ppmd8_multi.zipx", kDone, "0", 3, {}},
@@ -102,8 +103,8 @@ const std::vector<CorpusCase>& Cases() {
     {"zip_size_exceeds_declared_stored.zip", kDone, "0", 2, {V(0, {"first", "-100%", "20", "10", ""})}},
     {"zip_symlink.zip", kDone, "0", 2, {}},
     {"zip_symlink_unsupported_compression.zip", kDone, "0", 2, {}},
-    {"zip_traditional_encryption_data.zip", kBadZip, "0", 1, {L(0, {"bar.txt", "0", "41", "1D", "22", "", ""})}},
-    {"zip_uncompressed_size_off_by_4gib.zip", kBadZip, "0", 0, {G(1, Damaged("hello.txt"))}},
+    {"zip_traditional_encryption_data.zip", kDone, "0", 2, {L(0, {"bar.txt", "0", "41", "1D", "22", "10E", "DC"})}},
+    {"zip_uncompressed_size_off_by_4gib.zip", kDone, "0", 1, {V(0, {"hello.txt", "100%", "5", "4,294,967,301", ""})}},
     {"zip_ux.zip", kDone, "0", 1, {}},
     {"zip_winzip_aes128.zip", kDone, "0", 1, {}},
     {"zip_winzip_aes256.zip", kDone, "0", 1, {}},
@@ -114,10 +115,10 @@ const std::vector<CorpusCase>& Cases() {
     {"zip_winzip_aes256_large_xz.zip", kDone, "0", 4, {}},
     {"zip_winzip_aes256_large_zstd.zip", kDone, "0", 4, {L(0, {"config.h", "0", "31", "1502", "25", "166C8", "16693"}), T("h=1"), T("=3")}},
     {"zip_winzip_aes256_stored.zip", kDone, "0", 1, {V(0, {"README", " 0%", "6,846", "6,818", ""})}},
-    {"zip_with_invalid_traditional_eocd.zip", kBadZip, "0", 0, {}},
+    {"zip_with_invalid_traditional_eocd.zip", kDone, "0", 0, {}},
     {"zip_xz_multi.zipx", kDone, "0", 3, {}},
-    {"zip_zip64a.zip", kBadZip, "0", 0, {G(1, Damaged("-"))}},
-    {"zip_zip64b.zip", kBadZip, "0", 0, {}},
+    {"zip_zip64a.zip", kDone, "0", 1, {L(0, {"-", "0", "33", "8", "0", "0", "53"})}},
+    {"zip_zip64b.zip", kDone, "0", 1, {}},
     {"zip_zipx_lzma_oom.zipx", kBadZip, "0", 0, {}},
     {"zip_zstd.zipx", kDone, "0", 1, {}},
     {"zip_zstd_multi.zipx", kDone, "0", 3, {}},

@@ -64,7 +64,9 @@ struct StubCase {
 
 class ZipStub : public ::testing::TestWithParam<StubCase> {};
 
-TEST_P(ZipStub, LeadingBytesAreLoggedAndOffsetsMatchOnlyWhenRelative) {
+// Offsets relative to the archive proper, or adjusted to count the stub as
+// self-extractors store them: both match.
+TEST_P(ZipStub, LeadingBytesAreLoggedAndOffsetsMatch) {
   AnalysedArchive a;
   a.Analyse(TwoEntries(1000, GetParam().offsetBase).bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
@@ -83,7 +85,7 @@ TEST_P(ZipStub, LeadingBytesAreLoggedAndOffsetsMatchOnlyWhenRelative) {
 
 INSTANTIATE_TEST_SUITE_P(Offsets, ZipStub,
                          ::testing::Values(StubCase{"relative", 1000, true},
-                                           StubCase{"adjusted", 0, false}),
+                                           StubCase{"adjusted", 0, true}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ZipAnalysis, FoldersAndEmptyFilesAreNeitherListedNorTallied) {
@@ -132,14 +134,21 @@ TEST_P(ZipDamage, EndsAsTheWalkRulesSay) {
 std::vector<DamageCase> DamageCases() {
   std::vector<DamageCase> out;
   const std::string damagedZip = Ui().damagedZip;
-  {  // Streaming: sizes 0 in the local header, so the entry looks empty and
-     // the next probe lands in its data.
+  {  // Streaming: sizes 0 in the local header; the central header gives them.
     ZipBuilder z;
     z.Local(ZipLocal::Streamed("s.txt", BytesOf("streamed")));
     z.DataDescriptorForLast();
     z.Local(ZipLocal::Stored("t.txt", BytesOf("after")));
     z.Finish();
-    out.push_back({"streamed", z.bytes, 0, {"---"}, damagedZip, false});
+    out.push_back({"streamed", z.bytes, 2, {"---"}, Ui().analysed, true});
+  }
+  {  // No central header points at it: the entry looks empty and the next
+     // probe lands in its data.
+    ZipBuilder z;
+    z.Local(ZipLocal::Streamed("s.txt", BytesOf("streamed")));
+    z.DataDescriptorForLast();
+    z.Local(ZipLocal::Stored("t.txt", BytesOf("after")));
+    out.push_back({"streamed_without_directory", z.bytes, 0, {"---"}, damagedZip, false});
   }
   {  // Cut inside the data of the last entry (at 84 of 89).
     ZipBuilder z = TwoEntries();

@@ -75,8 +75,8 @@ TEST(Cp932, ConvertsBackslashAsBackslashAndMarksBadBytes) {
 
 TEST(Cp932, EntryNamesBecomeNativeRelativePaths) {
   EXPECT_EQ(EntryNameToNativePath(J("src\\表.c")), "src/表.c");
-  // Half-width katakana converts; a byte that is not CP932 stays raw.
-  EXPECT_EQ(EntryNameToNativePath(std::string("a\xB1\xFD.txt", 7)), std::string("a\xEF\xBD\xB1\xFD.txt"));
+  // Half-width katakana converts; a byte that is not CP932 becomes U+FFFD.
+  EXPECT_EQ(EntryNameToNativePath(std::string("a\xB1\xFD.txt", 7)), "a\xEF\xBD\xB1\xEF\xBF\xBD.txt");
 }
 
 }  // namespace

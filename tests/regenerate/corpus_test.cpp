@@ -83,7 +83,7 @@ TEST_P(RegenerateCorpus, SplitAndCombineEveryListedEntry) {
   for (size_t i = 0; i < rows; ++i) s.ListView2.SetChecked(i, true);
   // Entry names with folders (LZH) need them to exist; make them.
   for (size_t i = 0; i < rows; ++i) {
-    const auto path = IndividualOutputPath(source, std::string(s.ListView1.Caption(i)), ".x");
+    const auto path = IndividualOutputPath(source, std::string(s.ListView1.Caption(i)), ".x", s.ListView1.Encoding(i));
     ASSERT_TRUE(path);
     std::filesystem::create_directories(std::filesystem::path(*path).parent_path());
   }
@@ -109,7 +109,8 @@ TEST_P(RegenerateCorpus, SplitAndCombineEveryListedEntry) {
   std::set<std::string> written;
   for (size_t i = 0; i < rows; ++i) {
     const std::string path =
-        *IndividualOutputPath(source, std::string(s.ListView1.Caption(i)), zip ? ".zip" : ".lzh");
+        *IndividualOutputPath(source, std::string(s.ListView1.Caption(i)), zip ? ".zip" : ".lzh",
+                              s.ListView1.Encoding(i));
     if (written.insert(path).second) ExpectSameVerdicts(source, path, zip);
   }
   EXPECT_EQ(s.Memo1.Count(), written.size() * 2 + (rows - written.size()));

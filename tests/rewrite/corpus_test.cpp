@@ -11,6 +11,7 @@
 #include "base/hex_cell.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
+#include "formats/zip_records.h"
 #include "checksum/crc.h"
 #include "rewrite/rewrite_command.h"
 #include "rewrite/rewrite_support.h"
@@ -31,16 +32,30 @@ using Texts = std::vector<std::string>;
 uint32_t Cell(const Texts& row, size_t col) { return ParseHexCell(row[1 + col]); }
 
 // The byte ranges the rewrite of one row may write, by format and level.
-std::vector<Range> WrittenRanges(const ProgramState& s, const Texts& r, const Bytes& original) {
+std::vector<Range> WrittenRanges(const ProgramState& s, const Texts& r, const Bytes& original, size_t row) {
   const uint64_t p = Cell(r, kColOffset), start = Cell(r, kColStart), size = Cell(r, kColSize);
   const uint64_t ext = Cell(r, kColExt), extI = Cell(r, kColExtI), offsetI = Cell(r, kColOffsetI);
-  std::string_view e = ExtensionOf(r[0]);
+  const size_t dot = r[0].rfind('.');
+  std::string_view e = s.ListView1.Encoding(row) == NameEncoding::Utf8
+                           ? (dot == std::string::npos ? std::string_view() : std::string_view(r[0]).substr(dot))
+                           : ExtensionOf(r[0]);
   const uint64_t mask = e.empty() ? 0 : e.size() - 1;
   std::vector<Range> w = {{start, start + size}};
   if (ext != 0) w.push_back({ext, ext + mask});
   if (s.ArchiveKind == ArchiveKindType::Zip) {
     w.insert(w.end(), {{p + 8, p + 10}, {p + 14, p + 18}, {p + 22, p + 26}, {offsetI + 10, offsetI + 12},
                        {offsetI + 16, offsetI + 20}, {offsetI + 24, offsetI + 28}});
+    // A neutralised entry: no encryption flags, version needed lowered, the
+    // original size in a Zip64 field that holds it, the descriptor's values.
+    w.insert(w.end(), {{p + 4, p + 8}, {offsetI + 6, offsetI + 10}});
+    w.push_back({start + size, start + size + s.ListView1.Descriptor(row)});
+    for (const auto& [h, central] : {std::pair{p, false}, std::pair{offsetI, true}}) {
+      const uint64_t extraAt = h + (central ? 46 : 30) + le::Get16(&original[h + (central ? 28 : 26)]);
+      const uint64_t m = le::Get16(&original[h + (central ? 30 : 28)]);
+      const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(&original[h]) : zip::LocalZip64Wants(&original[h]);
+      const zip::Zip64Values v = zip::ParseZip64Extra(&original[extraAt], m, wants);
+      if (v.original) w.push_back({extraAt + v.original->at, extraAt + v.original->at + 8});
+    }
     const uint64_t nameEnd = offsetI + 46 + le::Get16(&original[offsetI + 28]);
     if (ext != 0 && extI != 0) w.push_back({extI, std::min(extI + mask, nameEnd)});
   } else {
@@ -81,7 +96,7 @@ TEST(CorpusRewrite, OnlyTheNamedFieldsChange) {
     }
     std::vector<bool> writable(original.size(), false);
     for (size_t row = 0; row < firstUnmatched; ++row) {
-      for (Range r : WrittenRanges(s, locators[row], original)) {
+      for (Range r : WrittenRanges(s, locators[row], original, row)) {
         for (uint64_t i = r.from; i < r.to && i < writable.size(); ++i) writable[i] = true;
       }
     }

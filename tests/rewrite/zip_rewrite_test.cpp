@@ -124,13 +124,17 @@ TEST(ZipRewrite, EmptyDataEntryGetsZeroFieldsAndAStillProgressLine) {
   EXPECT_EQ(f.s.Memo1.Line(1), J("CRC計算中 0%"));
 }
 
-TEST(ZipRewrite, FlagsOfEncryptedAndDescriptorEntriesStay) {
-  ZipSpec encrypted{"s.doc", std::nullopt, 8, 0x0001, Pattern(30), 50, 1};
+// A neutralised entry is a plain stored entry: its encryption flags go; the
+// descriptor flag stays.
+TEST(ZipRewrite, EncryptionFlagsAreClearedDescriptorFlagStays) {
+  ZipSpec encrypted{"s.doc", std::nullopt, 8, 0x0041, Pattern(30), 50, 1};
   ZipSpec described{"d.js", std::nullopt, 8, 0x0008, Pattern(20), 40, 2};
   described.data.insert(described.data.end(), {0x50, 0x4B, 0x07, 0x08});  // kept as data here
   Fixture f({encrypted, described});
   RewriteZipEntries(f.s);
-  Bytes expected = test::BuildZip({Neutral(encrypted, "s.do$", "s.do$"), Neutral(described, "d.j$", "d.j$")}).bytes;
+  ZipSpec clear = Neutral(encrypted, "s.do$", "s.do$");
+  clear.flags = 0;
+  Bytes expected = test::BuildZip({clear, Neutral(described, "d.j$", "d.j$")}).bytes;
   EXPECT_EQ(test::ReadFileBytes(f.path), expected);
 }
 

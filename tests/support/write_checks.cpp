@@ -14,7 +14,10 @@
 #include "form/Unit1.h"
 #include "app/application.h"
 #include "base/cp932.h"
+#include "base/le.h"
 #include "base/ui_texts.h"
+#include "formats/zip_records.h"
+#include "regenerate/output_naming.h"
 #include "support/scripted_desktop.h"
 
 namespace brim::test {
@@ -126,7 +129,11 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     if (!r) return std::vector<bool>(original.size(), false);
     // The mask is the caption's extension (by the path rules) with "$" as its
     // last byte, written at Ext: the bytes there must be that extension.
-    const std::string_view ext = ExtensionOf(r->caption);
+    // A UTF-8 name has no CP932 characters: its extension starts at its last ".".
+    const size_t dot = r->caption.rfind('.');
+    const std::string_view ext = s.ListView1.Encoding(row) == NameEncoding::Utf8
+                                     ? (dot == std::string::npos ? std::string_view() : std::string_view(r->caption).substr(dot))
+                                     : ExtensionOf(r->caption);
     const uint64_t extLength = ext.empty() ? 0 : ext.size() - 1;
     const Bytes extBytes(ext.begin() + (ext.empty() ? 0 : 1), ext.end());
     if (r->ext != 0 && r->ext + extLength <= original.size() &&
@@ -134,8 +141,9 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
       *fault = "row " + std::to_string(row) + ": Ext does not point at the caption's extension";
       return w;
     }
-    // Only the entry's own bytes: its range from Offset to Start + Size and,
-    // for ZIP, its central header as its lengths give it.
+    // Only the entry's own bytes: its range from Offset to Start + Size (and
+    // the data descriptor) and, for ZIP, its central header as its lengths
+    // give it.
     const uint64_t p = r->offset;
     uint64_t centralFrom = 0, centralTo = 0;
     if (zip && r->offsetI + 34 <= original.size()) {
@@ -143,21 +151,37 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
       centralTo = r->offsetI + 46 + Get16(original, r->offsetI + 28) + Get16(original, r->offsetI + 30) +
                   Get16(original, r->offsetI + 32);
     }
+    // A ZIP entry's range goes on over its data descriptor.
+    const uint64_t end = uint64_t{r->start} + r->size + (zip ? s.ListView1.Descriptor(row) : 0);
     auto Allow = [&](std::vector<bool>& bytes, uint64_t from, uint64_t n) {
       for (uint64_t i = from; i < from + n && i < bytes.size(); ++i) {
-        if ((i >= p && i < r->start + r->size) || (i >= centralFrom && i < centralTo)) bytes[i] = true;
+        if ((i >= p && i < end) || (i >= centralFrom && i < centralTo)) bytes[i] = true;
       }
     };
     Allow(w, r->start, r->size);
     if (r->ext != 0) Allow(w, r->ext, extLength);
     if (zip) {
-      Allow(w, p + 8, 2);
+      // Version needed and flags (encryption cleared), method, CRC, original
+      // size, or its Zip64 value where the field holds the marker.
+      Allow(w, p + 4, 6);
       Allow(w, p + 14, 4);
       Allow(w, p + 22, 4);
       const uint64_t c = r->offsetI;
-      Allow(w, c + 10, 2);
+      Allow(w, c + 6, 6);
       Allow(w, c + 16, 4);
       Allow(w, c + 24, 4);
+      for (const auto& [h, central] : {std::pair{p, false}, std::pair{c, true}}) {
+        const uint64_t fixed = central ? 46 : 30;
+        if (h + fixed > original.size()) continue;
+        const uint64_t extraAt = h + fixed + Get16(original, h + (central ? 28 : 26));
+        const uint64_t m = Get16(original, h + (central ? 30 : 28));
+        if (extraAt + m > original.size()) continue;
+        const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(&original[h]) : zip::LocalZip64Wants(&original[h]);
+        const zip::Zip64Values v = zip::ParseZip64Extra(&original[extraAt], m, wants);
+        if (v.original) Allow(w, extraAt + v.original->at, 8);
+      }
+      // The data descriptor gets the zeros' CRC and sizes.
+      Allow(w, uint64_t{r->start} + r->size, s.ListView1.Descriptor(row));
       // The central mask stays inside the central name.
       if (r->ext != 0 && r->extI != 0 && c + 30 <= original.size()) {
         const uint64_t nameFrom = c + 46, nameTo = nameFrom + Get16(original, c + 28);
@@ -215,6 +239,13 @@ Bytes EndRecord(uint64_t entries, uint64_t directorySize, uint64_t directoryOffs
 struct Copied {
   Bytes range;  // with the descriptor
   Bytes name;
+  // From the source's central header matched to the row, when there is one:
+  // made by, attributes, extra field length; the offset field holds the
+  // marker when the source's did (the position is then in its Zip64 field).
+  bool origin = false;
+  Bytes madeBy, attributes;
+  uint64_t extraLength = 0;
+  bool offsetMarker = false;
 };
 
 std::optional<Copied> CopiedEntry(const ProgramState& s, size_t row, const Bytes& a, bool zip) {
@@ -230,8 +261,28 @@ std::optional<Copied> CopiedEntry(const ProgramState& s, size_t row, const Bytes
     const uint64_t n = Get16(a, offset + 26);
     if (offset + 30 + n > a.size()) return std::nullopt;
     out.name = Slice(a, offset + 30, n);
-    const bool bit3 = Get16(a, offset + 6) & 8;
-    if (bit3 && end + 16 <= a.size() && std::memcmp(&a[end], "PK\x07\x08", 4) == 0) descriptor = 16;
+    std::optional<zip::EntrySums> sums;
+    if (s.ListView1.Has(row, kColOffsetI)) {
+      const uint64_t c = s.ListView1.Value(row, kColOffsetI);
+      if (c + 46 <= a.size() && std::memcmp(&a[c], "PK\x01\x02", 4) == 0 &&
+          c + 46 + Get16(a, c + 28) + Get16(a, c + 30) <= a.size()) {
+        out.origin = true;
+        out.madeBy = Slice(a, c + 4, 2);
+        out.attributes = Slice(a, c + 38, 4);
+        out.extraLength = Get16(a, c + 30);
+        out.offsetMarker = le::Get32(&a[c + 42]) == 0xFFFFFFFF;
+        const Bytes extra = Slice(a, c + 46 + Get16(a, c + 28), out.extraLength);
+        const zip::Zip64Values v = zip::ParseZip64Extra(extra.data(), extra.size(), zip::CentralZip64Wants(&a[c]));
+        sums = zip::EntrySums{le::Get32(&a[c + 16]), v.compressed ? v.compressed->value : le::Get32(&a[c + 20]),
+                              v.original ? v.original->value : le::Get32(&a[c + 24])};
+      }
+    }
+    // A descriptor in any of its layouts, recognised as the formats code
+    // does (tested on its own).
+    if (Get16(a, offset + 6) & 8) {
+      const size_t available = static_cast<size_t>(std::min<uint64_t>(a.size() - end, zip::kDescriptorProbe));
+      descriptor = zip::RecogniseDescriptor(&a[end], available, sums ? &*sums : nullptr, false);
+    }
   }
   out.range = Slice(a, offset, end + descriptor - offset);
   return out;
@@ -255,12 +306,17 @@ Expected ExpectedArchive(const std::vector<Copied>& entries, bool zip) {
   }
   const uint64_t directory = at;
   for (size_t i = 0; i < entries.size(); ++i) {
+    const Copied& c = entries[i];
     e.pieces.push_back({at, Bytes{0x50, 0x4B, 0x01, 0x02}});
     Bytes local;
-    Put(local, positions[i], 4);
+    Put(local, c.offsetMarker ? 0xFFFFFFFF : positions[i], 4);
     e.pieces.push_back({at + 42, local});
-    e.pieces.push_back({at + 46, entries[i].name});
-    at += 46 + entries[i].name.size();
+    e.pieces.push_back({at + 46, c.name});
+    if (c.origin) {
+      e.pieces.push_back({at + 4, c.madeBy});
+      e.pieces.push_back({at + 38, c.attributes});
+    }
+    at += 46 + c.name.size() + c.extraLength;
   }
   e.pieces.push_back({at, EndRecord(entries.size(), at - directory, directory)});
   e.length = at + 22;
@@ -384,7 +440,8 @@ std::string RegenerateViolation(const Bytes& input) {
     if (!split.at(added).regular) return "split: " + added + " is not a file";
     std::optional<size_t> producer;
     for (size_t row : ticked) {
-      const std::string name = folder + "/" + EntryNameToNativePath(s.ListView1.Caption(row)) + suffix;
+      const std::string name =
+          folder + "/" + EntryNameToNativePath(s.ListView1.Caption(row), s.ListView1.Encoding(row)) + suffix;
       if (fs::path(name).lexically_normal().string() == added) {
         producer = row;
         break;

@@ -2,10 +2,12 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "formats/zip_layout.h"
 #include "base/le.h"
+#include "formats/zip_records.h"
 
 namespace brim::test {
 namespace {
@@ -204,6 +206,86 @@ void ZipBuilder::Finish(uint64_t offsetBase, std::string comment) {
   ZipEnd e = EndFor(start, bytes.size(), offsetBase);
   e.comment = std::move(comment);
   endRecord = End(e);
+}
+
+Bytes Zip64ExtraBlock(std::initializer_list<uint64_t> values, std::optional<uint32_t> disk) {
+  const size_t size = values.size() * 8 + (disk ? 4 : 0);
+  Bytes out(zip::kExtraBlockHeader + size);
+  le::Put16(out.data(), zip::kExtraZip64);
+  le::Put16(out.data() + 2, static_cast<uint16_t>(size));
+  size_t at = zip::kExtraBlockHeader;
+  for (uint64_t v : values) {
+    le::Put64(out.data() + at, v);
+    at += 8;
+  }
+  if (disk) le::Put32(out.data() + at, *disk);
+  return out;
+}
+
+Bytes Zip64DataDescriptor(uint32_t crc, uint64_t compressedSize, uint64_t originalSize,
+                          bool withSignature) {
+  Bytes d;
+  if (withSignature) d.assign(std::begin(zip::kDescriptorSignature), std::end(zip::kDescriptorSignature));
+  uint8_t f[20];
+  le::Put32(f, crc);
+  le::Put64(f + 4, compressedSize);
+  le::Put64(f + 12, originalSize);
+  d.insert(d.end(), f, f + sizeof f);
+  return d;
+}
+
+Bytes EncodeZip64End(uint64_t entries, uint64_t directorySize, uint64_t directoryOffset) {
+  Bytes r(zip::kZip64EndFixedSize, 0);
+  std::copy(std::begin(zip::kZip64EndSignature), std::end(zip::kZip64EndSignature), r.begin());
+  le::Put64(r.data() + zip::kZip64EndRecordSize, zip::kZip64EndFixedSize - 12);
+  le::Put16(r.data() + zip::kZip64EndVersionMadeBy, 45);
+  le::Put16(r.data() + zip::kZip64EndVersionNeeded, 45);
+  le::Put64(r.data() + zip::kZip64EndEntriesOnDisk, entries);
+  le::Put64(r.data() + zip::kZip64EndEntriesTotal, entries);
+  le::Put64(r.data() + zip::kZip64EndDirectorySize, directorySize);
+  le::Put64(r.data() + zip::kZip64EndDirectoryOffset, directoryOffset);
+  return r;
+}
+
+Bytes EncodeZip64Locator(uint64_t endRecordOffset) {
+  Bytes r(zip::kZip64LocatorSize, 0);
+  std::copy(std::begin(zip::kZip64LocatorSignature), std::end(zip::kZip64LocatorSignature),
+            r.begin());
+  le::Put64(r.data() + zip::kZip64LocatorEndOffset, endRecordOffset);
+  le::Put32(r.data() + zip::kZip64LocatorDisks, 1);
+  return r;
+}
+
+void FinishZip64(ZipBuilder& z, uint64_t offsetBase, bool markers) {
+  const uint64_t start = z.Size();
+  z.centrals.clear();
+  for (const ZipCentral& c : z.CentralsFor(offsetBase)) z.centrals.push_back(z.Central(c));
+  const uint64_t directoryEnd = z.Size();
+  const uint64_t zip64End =
+      z.Raw(EncodeZip64End(z.entries.size(), directoryEnd - start, start - offsetBase));
+  z.Raw(EncodeZip64Locator(zip64End - offsetBase));
+  ZipEnd e = z.EndFor(start, directoryEnd, offsetBase);
+  if (markers) {
+    e.entriesOnDisk = e.entriesTotal = zip::kZip64Marker16;
+    e.directorySize = e.directoryOffset = zip::kZip64Marker32;
+  }
+  z.endRecord = z.End(e);
+}
+
+ZipBuilder ManyEntries(size_t n) {
+  ZipBuilder z;
+  z.bytes.reserve(n * 100);
+  char name[32];
+  for (size_t i = 0; i < n; ++i) {
+    std::snprintf(name, sizeof name, "%05zu.txt", i);
+    z.Local(ZipLocal::Stored(name, Bytes{static_cast<uint8_t>('a' + i % 26)}));
+  }
+  if (n > 0xFFFF) {
+    FinishZip64(z);
+  } else {
+    z.Finish();
+  }
+  return z;
 }
 
 }  // namespace brim::test

@@ -13,6 +13,7 @@
 // header before a local one, two end records, garbage between) can be built.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -131,5 +132,26 @@ class ZipBuilder {
   std::vector<ZipCentral> CentralsFor(uint64_t offsetBase = 0) const;
   ZipEnd EndFor(uint64_t directoryStart, uint64_t directoryEnd, uint64_t offsetBase = 0) const;
 };
+
+// Records no installed tool writes on its own, for the Zip64 and descriptor
+// cases: free functions, so they combine with any builder state.
+
+// The Zip64 extra block (ID 0x0001) with these 8-byte values in order, then
+// a 4-byte disk number when given.
+Bytes Zip64ExtraBlock(std::initializer_list<uint64_t> values,
+                      std::optional<uint32_t> disk = std::nullopt);
+// A data descriptor with 8-byte sizes, with or without its signature.
+Bytes Zip64DataDescriptor(uint32_t crc, uint64_t compressedSize, uint64_t originalSize,
+                          bool withSignature = true);
+// The Zip64 end record (56 bytes) and its locator (20 bytes).
+Bytes EncodeZip64End(uint64_t entries, uint64_t directorySize, uint64_t directoryOffset);
+Bytes EncodeZip64Locator(uint64_t endRecordOffset);
+// Like Finish(), with a Zip64 end record and its locator before the end
+// record. With markers, the end record's counts, size and offset hold
+// 0xFFFF and 0xFFFFFFFF, as writers leave them when a value does not fit.
+void FinishZip64(ZipBuilder& z, uint64_t offsetBase = 0, bool markers = true);
+// n stored entries of one byte each, named 00000.txt and up, finished with
+// FinishZip64 once the count passes 65,535.
+ZipBuilder ManyEntries(size_t n);
 
 }  // namespace brim::test
