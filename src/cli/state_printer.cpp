@@ -122,8 +122,8 @@ bool PlainAscii(std::string_view s) {
 }
 
 // A table in two passes over its rows: the first finds the column widths,
-// converting and measuring each name once and keeping it; the second writes
-// line by line, numbers formatted again (cheaper than keeping them).
+// measuring each cell; the second writes line by line, formatting numbers
+// and converting names again (cheaper than keeping them).
 class TextTable {
  public:
   TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
@@ -138,7 +138,7 @@ class TextTable {
       for (size_t c = 0; c < n; ++c) {
         size_t w;
         if (IsName(columns_[c].shows)) {
-          w = KeepName(row, columns_[c]);
+          w = NameWidth(row, columns_[c]);
         } else {
           w = Plain(buf, row, columns_[c]);
         }
@@ -149,14 +149,12 @@ class TextTable {
     line_ = " ";
     for (size_t c = 0; c < n; ++c) Put(c, columns_[c].header, DisplayWidth(columns_[c].header));
     Finish(out);
-    size_t k = 0;
     for (size_t row = 0; row < rows; ++row) {
       line_ = " ";
       for (size_t c = 0; c < n; ++c) {
         if (IsName(columns_[c].shows)) {
-          const size_t from = k == 0 ? 0 : keptEnds_[k - 1];
-          Put(c, std::string_view(kept_).substr(from, keptEnds_[k] - from), keptWidths_[k]);
-          ++k;
+          const std::string_view text = NameText(row, columns_[c]);
+          Put(c, text, PlainAscii(RawName(row, columns_[c]).first) ? text.size() : DisplayWidth(text));
         } else {
           const size_t len = Plain(buf, row, columns_[c]);
           Put(c, std::string_view(buf, len), len);
@@ -183,29 +181,25 @@ class TextTable {
     }
   }
 
-  // Converts the name cell, makes it safe for a terminal, keeps it; returns
-  // its width.
-  size_t KeepName(size_t row, const Column& c) {
-    std::string_view raw;
-    NameEncoding encoding = NameEncoding::Cp932;
-    if (c.shows == Shows::TallyCaption) {
-      raw = tally_->Caption(row);
-    } else {
-      raw = c.shows == Shows::Caption ? entries_->Caption(row) : entries_->Folder(row);
-      encoding = entries_->Encoding(row);
-    }
-    size_t w;
-    if (PlainAscii(raw)) {  // reads the same in both encodings and needs no change
-      kept_ += raw;
-      w = raw.size();
-    } else {
-      const std::string text = ForTerminal(Utf8Of(raw, encoding));
-      kept_ += text;
-      w = DisplayWidth(text);
-    }
-    keptEnds_.push_back(kept_.size());
-    keptWidths_.push_back(static_cast<uint32_t>(w));
-    return w;
+  // The name cell's stored bytes and their encoding.
+  std::pair<std::string_view, NameEncoding> RawName(size_t row, const Column& c) const {
+    if (c.shows == Shows::TallyCaption) return {tally_->Caption(row), NameEncoding::Cp932};
+    return {c.shows == Shows::Caption ? entries_->Caption(row) : entries_->Folder(row), entries_->Encoding(row)};
+  }
+
+  // The name cell as the terminal gets it. Names are converted again on the
+  // second pass rather than kept: keeping them cost more memory per row than
+  // the table itself holds.
+  std::string_view NameText(size_t row, const Column& c) {
+    const auto [raw, encoding] = RawName(row, c);
+    if (PlainAscii(raw)) return raw;  // reads the same in both encodings and needs no change
+    name_ = ForTerminal(Utf8Of(raw, encoding));
+    return name_;
+  }
+
+  size_t NameWidth(size_t row, const Column& c) {
+    const auto [raw, encoding] = RawName(row, c);
+    return PlainAscii(raw) ? raw.size() : DisplayWidth(NameText(row, c));
   }
 
   void Put(size_t c, std::string_view t, size_t w) {
@@ -227,9 +221,7 @@ class TextTable {
   const EntryTable* entries_;
   const TallyTable* tally_;
   std::vector<size_t> widths_;
-  std::string kept_;                 // the names' terminal texts, one after another
-  std::vector<size_t> keptEnds_;     // where each ends in kept_
-  std::vector<uint32_t> keptWidths_; // and its width
+  std::string name_;  // the last name converted for the terminal
   std::string line_;
 };
 
