@@ -39,4 +39,11 @@ std::string LogFilePathFor(const std::string& archivePath, const std::string& su
   return std::string(NativeWithoutExtension(archivePath)) + Cp932ToUtf8(suffixCp932);
 }
 
+bool StopBetweenEntries(ProgramState& s) {
+  s.ProcessMessages();
+  if (!s.AbortRequested) return false;
+  s.Memo1.Append(Ui().aborted);
+  return true;
+}
+
 }  // namespace brim

@@ -19,6 +19,10 @@ class ProgressLine {
   size_t index_;
 };
 
+// Between two entries of a long command: lets the window process messages
+// and, when "中断" was pressed meanwhile, logs "中断しました" and answers true.
+bool StopBetweenEntries(ProgramState& s);
+
 // "出力": writes every line of the pane followed by CR LF to LogFilePath, as
 // the CP932 bytes the pane holds. Shows "ファイル名が設定されていません" when
 // no analysis has set a path; throws CannotCreate/CannotWrite. The file is

@@ -7,6 +7,7 @@
 
 #include "formats/zip_layout.h"
 #include "app/entry_tables.h"
+#include "app/log_pane.h"
 #include "base/byte_window.h"
 #include "base/cp932.h"
 #include "base/errors.h"
@@ -208,26 +209,26 @@ bool CombineLzh(ProgramState& s, const FileStream& archive, const std::string& o
   return true;
 }
 
+// The listing's positions hold for the analysed file only: any other file
+// (replaced, grown or touched since) gets "解析されていません". True to go on.
+bool RefuseUnlessAnalysed(ProgramState& s, const FileStream& archive) {
+  if (IsAnalysedFile(s, archive)) return true;
+  s.desktop.ShowMessage(Ui().notAnalysed);
+  return false;
+}
+
 }  // namespace
 
 void RegenerateIndividually(ProgramState& s) {
   const std::string archivePath = s.Label1.Caption();
   const size_t rows = s.ListView2.Count();
   FileStream archive = FileStream::Open(archivePath, FileStream::Mode::Read);
-  // The listing's positions hold for the analysed file only.
-  if (!IsAnalysedFile(s, archive)) {
-    s.desktop.ShowMessage(Ui().notAnalysed);
-    return;
-  }
+  if (!RefuseUnlessAnalysed(s, archive)) return;
   s.AbortRequested = false;
   for (size_t row = 0; row < rows; ++row) {
     if (!IsChecked(s, row)) continue;
     // "中断" stops between outputs; those finished stay.
-    s.ProcessMessages();
-    if (s.AbortRequested) {
-      s.Memo1.Append(Ui().aborted);
-      break;
-    }
+    if (StopBetweenEntries(s)) break;
     SplitOne(s, archive, archivePath, row);
   }
   archive.Close();
@@ -241,10 +242,7 @@ void RegenerateCombined(ProgramState& s) {
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
 
   // Refusals come before anything is created or emptied.
-  if (!IsAnalysedFile(s, archive)) {
-    s.desktop.ShowMessage(Ui().notAnalysed);
-    return;
-  }
+  if (!RefuseUnlessAnalysed(s, archive)) return;
   if (zipWay && ticked > kMaxZipEntries) {
     s.desktop.ShowMessage(Ui().tooManyEntriesForZip);
     return;

@@ -5,6 +5,7 @@
 #include "base/cp932.h"
 #include "base/errors.h"
 #include "base/le.h"
+#include "app/log_pane.h"
 #include "base/ui_texts.h"
 
 namespace brim::rewrite {
@@ -31,11 +32,7 @@ bool RewriteTicked(ProgramState& s, EntryCheck check, EntryRewrite rewriteEntry)
     for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
       if (!s.ListView2.Checked(row)) continue;
       // "中断" stops between entries: an entry is rewritten whole or not at all.
-      s.ProcessMessages();
-      if (s.AbortRequested) {
-        s.Memo1.Append(Ui().aborted);
-        break;
-      }
+      if (StopBetweenEntries(s)) break;
       rewriteEntry(s, out, row);
     }
   } catch (const NotTheAnalysedFile&) {
