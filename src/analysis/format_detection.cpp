@@ -9,6 +9,8 @@
 #include "formats/zip_layout.h"
 #include "base/byte_window.h"
 #include "base/file_stream.h"
+#include "base/ui_texts.h"
+#include "app/log_pane.h"
 
 namespace brim {
 
@@ -52,7 +54,13 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   ByteWindow w(f, kSearchBlock);
   auto found = SearchForward(w, 0, zip::kLocalSignature,
                              [&](uint64_t n) { s.ProcessMessages(n); });
-  if (!found) return;
+  if (!found) {
+    // Neither format: say so instead of leaving the panels blank, so the
+    // window and a script can tell it from an archive with nothing in it.
+    s.StatusBar1.SetOutcome(AnalysisOutcome::NotAnArchive);
+    s.Memo1.Append(Ui().notAnArchive);
+    return;
+  }
   s.ArchiveKind = ArchiveKindType::Zip;
   s.StatusBar1.SetLeadingBytes(*found);
   AnalyseZip(s, &w);

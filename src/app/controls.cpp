@@ -50,6 +50,7 @@ void StatusBar::SetOutcome(AnalysisOutcome outcome) {
     case AnalysisOutcome::DamagedZip: SetText(0, ui.damagedZip); break;
     case AnalysisOutcome::DamagedLzh: SetText(0, ui.damagedLzh); break;
     case AnalysisOutcome::Aborted: SetText(0, ui.aborted); break;
+    case AnalysisOutcome::NotAnArchive: SetText(0, ui.notAnArchive); break;
   }
 }
 

@@ -43,7 +43,7 @@ class Memo {
 };
 
 // How the last analysis ended; panel 0 shows it.
-enum class AnalysisOutcome : uint8_t { None, Analysed, DamagedZip, DamagedLzh, Aborted };
+enum class AnalysisOutcome : uint8_t { None, Analysed, DamagedZip, DamagedLzh, Aborted, NotAnArchive };
 
 // The three status panels. Panels 0 and 1 show typed state, which is what
 // commands decide by: the outcome of the last analysis, and the ZIP leading

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/controls.h"
 #include "app/tables.h"
@@ -42,6 +43,15 @@ struct ProgramState {
   std::string LogFilePath;  // native path; empty until the first analysis
   // The file the last analysis read, so a command can tell it acts on the same.
   std::optional<FileIdentity> AnalysedFile;
+
+  // Ticked rows the last rewrite or regeneration could not do, each with its
+  // reason (CP932, as the log writes it); cleared when such a command starts.
+  // The command line's "partly done" status comes from here.
+  struct RowNotDone {
+    size_t row = 0;
+    std::string reason;
+  };
+  std::vector<RowNotDone> RowsNotDone;
 
   std::string NameMask;                // masked extension bytes
   std::array<uint8_t, 5> MethodId{};   // LZH method identifier

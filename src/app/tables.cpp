@@ -37,6 +37,7 @@ struct EntryTable::Row {
   uint16_t captionLength;
   uint32_t v[kSlots];
   uint16_t flags;
+  uint16_t marks;  // EntryMark bits
 };
 
 EntryTable::EntryTable() = default;
@@ -86,6 +87,7 @@ size_t EntryTable::Add(const NewEntry& e) {
   if (!e.hasCentral) r.flags &= static_cast<uint16_t>(~(PresentBit(kColExtI) | PresentBit(kColOffsetI)));
   if (e.encoding == NameEncoding::Utf8) r.flags |= kUtf8;
   if (e.ratio == RatioStyle::Ratio) r.flags |= kRatioStyle;
+  r.marks = e.marks;
   if (row > 0 && e.offset < At(row - 1).v[kColOffset]) ascending_ = false;
   ++count_;
   if (indexValid_) index_.try_emplace(e.offset, static_cast<uint32_t>(row));
@@ -98,6 +100,7 @@ void EntryTable::Clear() {
   count_ = 0;
   arena_.clear();
   originalHigh_.clear();
+  nameCopies_.clear();
   arenaUsed_ = kArenaBlock;
   ascending_ = true;
   hint_ = 0;
@@ -150,6 +153,27 @@ uint64_t EntryTable::Original(size_t row) const {
 uint8_t EntryTable::Descriptor(size_t row) const {
   const unsigned code = (At(row).flags & kDescriptorBits) >> kDescriptorShift;
   return static_cast<uint8_t>(code == 0 ? 0 : (code + 2) * 4);
+}
+
+uint16_t EntryTable::Marks(size_t row) const { return At(row).marks; }
+
+void EntryTable::AddMarks(size_t row, uint16_t marks) {
+  Row& r = At(row);
+  if ((r.marks | marks) == r.marks) return;
+  r.marks |= marks;
+  Touch();
+}
+
+void EntryTable::AddNameCopy(size_t row, NameCopy copy) {
+  nameCopies_[static_cast<uint32_t>(row)].push_back(std::move(copy));
+  Touch();
+}
+
+std::span<const NameCopy> EntryTable::NameCopies(size_t row) const {
+  if (nameCopies_.empty()) return {};
+  auto it = nameCopies_.find(static_cast<uint32_t>(row));
+  if (it == nameCopies_.end()) return {};
+  return it->second;
 }
 
 void EntryTable::SetValue(size_t row, EntryColumn col, uint32_t value) {

@@ -5,11 +5,13 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "app/entry_marks.h"
 #include "base/cp932.h"
 
 namespace brim {
@@ -93,6 +95,17 @@ struct NewEntry {
   // ZIP: the length of the data descriptor after the data (12, 16, 20 or
   // 24), 0 when there is none.
   uint8_t descriptor = 0;
+  uint16_t marks = 0;  // EntryMark bits
+};
+
+// A copy of an entry's name other than the caption, as stored (raw bytes in
+// their encoding) and where: kept for rows whose copies differ, so the
+// listing can show each and the tally and selection count each.
+struct NameCopy {
+  NameCopyKind kind = NameCopyKind::Local;
+  NameEncoding encoding = NameEncoding::Cp932;
+  std::string bytes;
+  uint64_t position = 0;  // the first name byte in the file
 };
 
 // The six locator cells of a row as numbers.
@@ -129,6 +142,12 @@ class EntryTable : public ShownTable {
   uint64_t Original(size_t row) const;
   // The data descriptor's length (NewEntry::descriptor).
   uint8_t Descriptor(size_t row) const;
+  // EntryMark bits; 0 for a row nothing is odd about.
+  uint16_t Marks(size_t row) const;
+  void AddMarks(size_t row, uint16_t marks);
+  // The row's other name copies (NameCopy); empty for most rows.
+  void AddNameCopy(size_t row, NameCopy copy);
+  std::span<const NameCopy> NameCopies(size_t row) const;
   void SetValue(size_t row, EntryColumn col, uint32_t value);
   void SetAbsent(size_t row, EntryColumn col);
 
@@ -165,6 +184,7 @@ class EntryTable : public ShownTable {
   std::vector<std::string> bigNames_;           // names longer than a block
   // Bits 32 and up of original sizes that need them, by row.
   std::unordered_map<uint32_t, uint32_t> originalHigh_;
+  std::unordered_map<uint32_t, std::vector<NameCopy>> nameCopies_;
   size_t arenaUsed_ = kArenaBlock;              // in the last block
   // Offsets are ascending while the analysers fill the table; a lookup is
   // then a binary search, otherwise an index built on first use.

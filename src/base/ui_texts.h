@@ -97,7 +97,28 @@
   X(logWritten, "を出力しました")                                                 \
   X(logSkippedExisting, "は既に存在するため出力しませんでした")                   \
   X(combining, "結合中 %d/%d")                                                    \
-  X(reCreateMark, "(ReCreate%.2d)")
+  /* ---- names ---- */                                                           \
+  /* ---- lzh ---- */                                                             \
+  /* ---- evasion ---- */                                                         \
+  /* ---- rewrite ---- */                                                         \
+  /* ---- gateway ---- */                                                         \
+  /* ---- desktop ---- */                                                        \
+  X(reCreateMark, "(ReCreate%.2d)")                                            \
+  /* Row marks: tooltips and log lines. */                                        \
+  X(markNamesDiffer, "名前の写しが食い違っています")                              \
+  X(markNotInDirectory, "中央ディレクトリに載っていません")                       \
+  X(markDirectoryOnly, "中央ディレクトリにだけ載っています")                      \
+  X(markOverlap, "他のエントリと重なっています")                                  \
+  X(markSeveralDirectories, "複数のディレクトリに載っています")                   \
+  X(markHalfNeutralised, "書き換えが途中で止まっています")                        \
+  X(markBidiControl, "名前に双方向制御文字があります")                            \
+  X(markDoubleExtension, "拡張子が二重になっています")                            \
+  X(markWindowsAltersName, "Windowsでは名前が変わります")                         \
+  X(markNestedArchive, "書庫の中の書庫です")                                      \
+  X(markEncrypted, "暗号化されています")                                          \
+  X(markSizesLie, "サイズまたは圧縮方式が食い違っています")                       \
+  X(dangerousExtensions, "危険な拡張子")                                          \
+  X(notAnArchive, "書庫ではありません")
 
 namespace brim {
 

@@ -58,6 +58,46 @@ void WriteTally(JsonWriter& w, const TallyTable& t) {
   w.EndArray();
 }
 
+// Whether a row has more to say than its cells: a name read as UTF-8, marks,
+// other copies of its name. Only such rows appear under "entries", so the
+// JSON of an archive whose rows have none stays as it always was.
+bool HasDetail(const EntryTable& t, size_t row) {
+  return t.Encoding(row) != NameEncoding::Cp932 || t.Marks(row) != 0 || !t.NameCopies(row).empty();
+}
+
+const char* EncodingName(NameEncoding encoding) { return encoding == NameEncoding::Utf8 ? "utf8" : "cp932"; }
+
+// "entries": [{"row": i, "encoding": ..., "marks": [ids], "names": [{"kind", "name"}]}]
+// for the rows HasDetail picks; nothing at all when there are none.
+void WriteEntryDetails(JsonWriter& w, const EntryTable& t) {
+  bool any = false;
+  for (size_t row = 0; row < t.Count(); ++row) {
+    if (!HasDetail(t, row)) continue;
+    if (!any) w.Key("entries").BeginArray();
+    any = true;
+    w.BeginObject();
+    w.Key("row").Number(static_cast<int64_t>(row));
+    w.Key("encoding").Plain(EncodingName(t.Encoding(row)));
+    w.Key("marks").BeginArray();
+    for (int i = 0; i < kEntryMarkCount; ++i) {
+      if (t.Marks(row) & MarkAt(i)) w.String(MarkId(MarkAt(i)));
+    }
+    w.EndArray();
+    w.Key("names").BeginArray();
+    for (const NameCopy& copy : t.NameCopies(row)) {
+      w.BeginObject();
+      w.Key("kind").String(NameCopyKindId(copy.kind));
+      w.Key("encoding").String(EncodingName(copy.encoding));
+      w.Key("name");
+      Name(w, copy.bytes, copy.encoding);
+      w.EndObject();
+    }
+    w.EndArray();
+    w.EndObject();
+  }
+  if (any) w.EndArray();
+}
+
 std::string Utf8Of(std::string_view bytes, NameEncoding encoding) {
   return encoding == NameEncoding::Cp932 ? CellToUtf8(bytes) : NameToUtf8(bytes, encoding);
 }
@@ -247,6 +287,7 @@ static void FillJson(JsonWriter& w, const ProgramState& s, const std::vector<std
   WriteListing(w, s.ListView2);
   w.Key("tally");
   WriteTally(w, s.ListView5);
+  WriteEntryDetails(w, s.ListView1);
   w.Key("messages").BeginArray();
   for (const std::string& m : messages) w.Cp932String(m);
   w.EndArray();

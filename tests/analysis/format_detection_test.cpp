@@ -60,13 +60,13 @@ TEST_P(Detection, OnlyLhAtOffset2MeansLzh) {
     const bool folder = std::string(GetParam().method) == "-lhd-";
     ASSERT_EQ(a.Rows(), folder ? 0u : 1u);
     if (!folder) EXPECT_EQ(a.Locator(0)[0], "a.c");
-  } else {  // neither: the ZIP's tables and kind stay, the panels stay empty
+  } else {  // neither: the ZIP's tables and kind stay, panel 0 and the log say so
     EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
-    EXPECT_EQ(a.Panel(0), "");
+    EXPECT_EQ(a.Panel(0), Ui().notAnArchive);
     EXPECT_EQ(a.Panel(1), "");
     ASSERT_EQ(a.Rows(), 1u);
     EXPECT_EQ(a.Locator(0)[0], "a.txt");
-    EXPECT_EQ(a.Log(), std::vector<std::string>{"---"});
+    EXPECT_EQ(a.Log(), (std::vector<std::string>{"---", Ui().notAnArchive}));
   }
 }
 
@@ -89,7 +89,7 @@ TEST(Detection, ShortFilesAreNeither) {
     AnalysedArchive a;
     AnalyseZipThenSelect(a, b);
     EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Zip);
-    EXPECT_EQ(a.Panel(0), "");
+    EXPECT_EQ(a.Panel(0), Ui().notAnArchive);
     EXPECT_EQ(a.Rows(), 1u);
   }
 }
@@ -135,8 +135,8 @@ TEST(Detection, LzhBehindAStubIsSearchedAsZip) {
   withPk.insert(withPk.end(), zip.begin(), zip.end());
 
   AnalysedArchive plain;
-  AnalyseZipThenSelect(plain, b.bytes);  // no signature: nothing happens
-  EXPECT_EQ(plain.Panel(0), "");
+  AnalyseZipThenSelect(plain, b.bytes);  // no signature: not an archive
+  EXPECT_EQ(plain.Panel(0), Ui().notAnArchive);
   EXPECT_EQ(plain.Locator(0)[0], "a.txt");
 
   AnalysedArchive zipped;

@@ -59,6 +59,9 @@ const Changed kChanged[] = {
      "UTF-8 names, masked at their real extension"},
     {"keep/python_utf8.zip", "analyse rewrite-json split-json combine-json split-names rewrite",
      "UTF-8 names, masked at their real extension"},
+    // The JSON says which encoding a UTF-8 row was read with ("entries").
+    {"keep/jar_stored.jar", "analyse rewrite-json split-json combine-json", "encoding of UTF-8 rows"},
+    {"keep/jar_stored_manifest.jar", "analyse rewrite-json split-json combine-json", "encoding of UTF-8 rows"},
     // A neutralised entry is a plain stored entry: the encryption flags are
     // cleared and "version needed" above 20 is lowered, in both headers
     // (checked byte by byte against the rewrite before: nothing else moved).

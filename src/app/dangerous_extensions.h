@@ -1,0 +1,18 @@
+// The extensions that run code on Windows when a user opens the file, or
+// mount as a disk that can hold such files: what "危険な拡張子" and the
+// command line's --dangerous tick. The list is the attachment types mail
+// clients block outright (the "level 1" list of Windows mail clients),
+// narrowed to those that execute or mount, plus the libraries and drivers a
+// program beside them would load (dll, ocx, sys, drv).
+#pragma once
+#include <span>
+#include <string_view>
+
+namespace brim {
+
+// Lower-case keys without the dot, in the order the tooltip and --help show.
+std::span<const std::string_view> DangerousExtensions();
+// Whether a tally key (lower-case, no dot) is on the list.
+bool IsDangerousExtension(std::string_view key);
+
+}  // namespace brim

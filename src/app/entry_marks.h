@@ -1,0 +1,47 @@
+// What a row can be marked with when the archive describes its entry in ways
+// that extractors read differently, or the entry deserves a second look. The
+// analysis sets them; the window, the listings, the log and the report show
+// them. A well-formed archive's rows carry none of the first six.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace brim {
+
+enum EntryMark : uint16_t {
+  kMarkNamesDiffer = 1 << 0,        // the copies of the name are not the same
+  kMarkNotInDirectory = 1 << 1,     // a local header no central header points at
+  kMarkDirectoryOnly = 1 << 2,      // known from the central directory alone
+  kMarkOverlap = 1 << 3,            // its range overlaps another entry's
+  kMarkSeveralDirectories = 1 << 4, // more than one end record / directory describes it
+  kMarkHalfNeutralised = 1 << 5,    // a rewrite of it stopped part way
+  kMarkBidiControl = 1 << 6,        // U+202E and its kin in the name
+  kMarkDoubleExtension = 1 << 7,    // "請求書.pdf.exe"
+  kMarkWindowsAltersName = 1 << 8,  // trailing dots or spaces, ":stream"
+  kMarkNestedArchive = 1 << 9,      // zip, lzh, 7z, rar, cab, iso...
+  kMarkEncrypted = 1 << 10,
+  kMarkSizesLie = 1 << 11,          // stored with differing sizes, or a method that lies
+};
+inline constexpr int kEntryMarkCount = 12;
+
+// The mark of bit i (0..kEntryMarkCount-1).
+inline constexpr EntryMark MarkAt(int i) { return static_cast<EntryMark>(1u << i); }
+
+// A stable identifier for scripts ("names_differ"), ASCII.
+std::string_view MarkId(EntryMark mark);
+// The Japanese description a tooltip and the log show, in CP932.
+const std::string& MarkText(EntryMark mark);
+
+// Where a copy of an entry's name was read.
+enum class NameCopyKind : uint8_t {
+  Local,               // ZIP local header
+  Central,             // ZIP central directory header
+  LocalUnicodePath,    // ZIP 0x7075 field of the local header
+  CentralUnicodePath,  // ZIP 0x7075 field of the central header
+  LzhBase,             // LZH level 0/1 base header
+  LzhRecord,           // LZH filename extended header (0x01)
+};
+std::string_view NameCopyKindId(NameCopyKind kind);
+
+}  // namespace brim
