@@ -1,20 +1,49 @@
 #include "base/errors.h"
 
+#include <cerrno>
+
 #include "base/cp932.h"
 #include "base/ui_texts.h"
 
 namespace brim {
 
 namespace {
-CommandError WithPath(const std::string& formatCp932, const std::string& nativePath) {
-  return CommandError(FormatText(formatCp932, Utf8ToCp932(nativePath)));
+std::string WithPath(const std::string& formatCp932, const std::string& nativePath) {
+  return FormatText(formatCp932, Utf8ToCp932(nativePath));
+}
+
+// The cause a user can act on; anything rarer gets its number.
+std::string OpenReason(int errorNumber, OpenProblem problem) {
+  const UiTexts& ui = Ui();
+  if (problem == OpenProblem::Locked) return ui.reasonLocked;
+  if (problem == OpenProblem::NotARegularFile) return ui.reasonNotAFile;
+  switch (errorNumber) {
+    case 0: return "";
+    case ENOENT: return ui.reasonNoSuchFile;
+    case EISDIR: return ui.reasonIsAFolder;
+    case EACCES:
+    case EPERM: return ui.reasonPermissionDenied;
+    case ENOTDIR: return ui.reasonNotAFolderOnTheWay;
+    default: return FormatNumbers(ui.reasonErrorNumber, errorNumber);
+  }
 }
 }  // namespace
 
-CommandError CannotOpen(const std::string& p) { return WithPath(Ui().fileCannotOpen, p); }
-CommandError CannotCreate(const std::string& p) { return WithPath(Ui().fileCannotCreate, p); }
-CommandError CannotWrite(const std::string& p) { return WithPath(Ui().fileCannotWrite, p); }
-CommandError CannotRead(const std::string& p) { return WithPath(Ui().fileCannotRead, p); }
+CommandError CannotOpen(const std::string& p, int errorNumber, OpenProblem problem) {
+  std::string reason = OpenReason(errorNumber, problem);
+  std::string text = WithPath(Ui().fileCannotOpen, p);
+  if (!reason.empty()) text += FormatText(Ui().reasonAfterText, reason);
+  return CommandError(std::move(text), FileFailure::Open);
+}
+CommandError CannotCreate(const std::string& p) {
+  return CommandError(WithPath(Ui().fileCannotCreate, p), FileFailure::Create);
+}
+CommandError CannotWrite(const std::string& p) {
+  return CommandError(WithPath(Ui().fileCannotWrite, p), FileFailure::Write);
+}
+CommandError CannotRead(const std::string& p) {
+  return CommandError(WithPath(Ui().fileCannotRead, p), FileFailure::Read);
+}
 CommandError NotAnInteger(const std::string& t) {
   return CommandError(FormatText(Ui().notAnInteger, t));
 }

@@ -1,23 +1,35 @@
 // Failures that end a command. The text is CP932 bytes and is what the error
 // box shows (the front end adds the closing "." by the rule in application.h).
 #pragma once
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace brim {
 
+// Which file operation failed, for a front end that reports more than the
+// text (the command line's exit status and reason code).
+enum class FileFailure : uint8_t { None, Open, Create, Write, Read };
+
 class CommandError : public std::runtime_error {
  public:
-  explicit CommandError(std::string textCp932)
-      : std::runtime_error(textCp932), text_(std::move(textCp932)) {}
+  explicit CommandError(std::string textCp932, FileFailure failure = FileFailure::None)
+      : std::runtime_error(textCp932), text_(std::move(textCp932)), failure_(failure) {}
   const std::string& Text() const { return text_; }
+  FileFailure Failure() const { return failure_; }
 
  private:
   std::string text_;
+  FileFailure failure_;
 };
 
-// "ファイル %s は開けません" with the path (native path, shown in CP932).
-CommandError CannotOpen(const std::string& nativePath);
+// Why a file could not be opened, beyond what errno says.
+enum class OpenProblem : uint8_t { Errno, NotARegularFile, Locked };
+
+// "ファイル %s は開けません" with the path (native path, shown in CP932),
+// followed by the reason: errorNumber (an errno value) or problem.
+CommandError CannotOpen(const std::string& nativePath, int errorNumber = 0,
+                        OpenProblem problem = OpenProblem::Errno);
 // "ファイル %s を作成できません".
 CommandError CannotCreate(const std::string& nativePath);
 // "ファイル %s に書き込めません": a failed or short write.

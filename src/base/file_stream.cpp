@@ -94,12 +94,21 @@ void FileStream::Release() noexcept {
 FileStream FileStream::Open(const std::string& path, Mode mode) {
   int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
   int fd = ::open(path.c_str(), flags);
-  if (fd < 0) throw CannotOpen(path);
+  if (fd < 0) throw CannotOpen(path, errno);
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !BlockingAgain(fd) ||
-      !TryLock(fd, mode == Mode::Read ? F_RDLCK : F_WRLCK)) {
+  if (fstat(fd, &st) != 0 || !BlockingAgain(fd)) {
+    const int error = errno;
     ::close(fd);
-    throw CannotOpen(path);
+    throw CannotOpen(path, error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (S_ISDIR(st.st_mode)) throw CannotOpen(path, EISDIR);
+    throw CannotOpen(path, 0, OpenProblem::NotARegularFile);
+  }
+  if (!TryLock(fd, mode == Mode::Read ? F_RDLCK : F_WRLCK)) {
+    ::close(fd);
+    throw CannotOpen(path, 0, OpenProblem::Locked);
   }
   {
     auto& r = Registry();

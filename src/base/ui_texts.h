@@ -102,6 +102,15 @@
   /* ---- evasion ---- */                                                         \
   /* ---- rewrite ---- */                                                         \
   /* ---- gateway ---- */                                                         \
+  /* Why a file cannot be opened, after "ファイル %s は開けません". */           \
+  X(reasonAfterText, "（%s）")                                                    \
+  X(reasonNoSuchFile, "そのようなファイルはありません")                           \
+  X(reasonIsAFolder, "フォルダです")                                              \
+  X(reasonNotAFile, "通常のファイルではありません")                               \
+  X(reasonPermissionDenied, "アクセスが拒否されました")                           \
+  X(reasonNotAFolderOnTheWay, "途中の名前がフォルダではありません")               \
+  X(reasonLocked, "他の書き換えが使用中です")                                     \
+  X(reasonErrorNumber, "エラー番号 %d")                                           \
   /* ---- desktop ---- */                                                        \
   X(reCreateMark, "(ReCreate%.2d)")                                            \
   /* Row marks: tooltips and log lines. */                                        \
