@@ -79,6 +79,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   if (*path == archivePath || SameFile(*path, archivePath)) throw CannotCreate(*path);
   if (AnythingExists(*path)) {
     s.Memo1.Append(LogPath(*path) + Ui().logSkippedExisting);
+    s.RowsNotDone.push_back({row, LogPath(*path) + Ui().logSkippedExisting});
     return;
   }
 
