@@ -1,9 +1,11 @@
 #include "cli/arguments.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
 
+#include "app/dangerous_extensions.h"
 #include "base/cp932.h"
 #include "base/ui_texts.h"
 
@@ -81,13 +83,33 @@ constexpr CommandSpec kCommands[] = {{"analyse", "analyze", Subcommand::Analyse}
 
 ParseResult Fail(std::string error) { return ParseResult{std::nullopt, std::move(error)}; }
 
+// Where the results go, checked against the archives given.
+std::string OutputProblem(const Arguments& a) {
+  const bool fromStandardInput =
+      std::find(a.archives.begin(), a.archives.end(), kStandardInput) != a.archives.end();
+  if (a.json && a.report) return "choose one of --json and --report";
+  if (a.output.empty() && a.outputDir.empty()) {
+    if (fromStandardInput && a.command == Subcommand::Rewrite)
+      return "rewrite of standard input ('-') needs --output or --output-dir";
+    if (fromStandardInput && a.command != Subcommand::Analyse)
+      return "split and combine write beside the archive, so they need a file, not standard input ('-')";
+    return "";
+  }
+  if (!a.output.empty() && !a.outputDir.empty()) return "choose one of --output and --output-dir";
+  if (!a.output.empty() && a.archives.size() > 1)
+    return "--output names one file; with several archives use --output-dir";
+  return "";
+}
+
 // "--name=value" -> "--name".
 std::string OptionName(const std::string& token) {
   const size_t eq = token.find('=');
   return token.rfind("--", 0) == 0 && eq != std::string::npos ? token.substr(0, eq) : token;
 }
 
-bool TakesValue(const std::string& token) { return token == "--ext" || token == "--rows"; }
+bool TakesValue(const std::string& token) {
+  return token == "--ext" || token == "--rows" || token == "--output" || token == "--output-dir";
+}
 
 // What the parser is told: the command line reversed, as CLI11 takes it. A
 // value of --ext or --rows is whatever follows, even when it starts with a
@@ -134,15 +156,21 @@ struct Parser {
       sub->allow_extras();  // unknown options are worded below
       sub->add_option("archive", archives);
       sub->add_flag("--json", out.json)->disable_flag_override();
+      sub->add_flag("--report", out.report)->disable_flag_override();
+      sub->add_flag("--quiet", out.quiet)->disable_flag_override();
       if (c.id == Subcommand::Analyse) continue;
       CLI::Option_group* select = sub->add_option_group(kSelecting);
       select->add_flag("--all")->disable_flag_override();
       select->add_option("--ext", extText);
       select->add_option("--rows", rowsText);
+      select->add_flag("--dangerous")->disable_flag_override();
       select->require_option(1);
       sub->add_flag("--invert", out.invert)->disable_flag_override();
+      sub->add_flag("--dry-run", out.dryRun)->disable_flag_override();
       if (c.id == Subcommand::Rewrite) {
         sub->add_flag("--reanalyse,--reanalyze", out.reanalyse)->disable_flag_override();
+        sub->add_option("--output", out.output);
+        sub->add_option("--output-dir", out.outputDir);
       }
     }
   }
@@ -207,9 +235,9 @@ struct Parser {
   std::string SelectionProblem(const CLI::App* sub) const {
     if (!Selection(sub)) return "";
     const std::vector<std::string> given = SelectionGiven(sub);
-    if (given.empty()) return sub->get_name() + " needs one of --all, --ext and --rows";
+    if (given.empty()) return sub->get_name() + " needs one of --all, --ext, --rows and --dangerous";
     if (given.size() > 1)
-      return "choose one of --all, --ext and --rows (" + given.front() + " was given already)";
+      return "choose one of --all, --ext, --rows and --dangerous (" + given.front() + " was given already)";
     return "";
   }
 };
@@ -227,14 +255,23 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       return ParseResult{help, ""};
     }
   }
+  if (args.size() == 1 && (args[0] == "--version" || args[0] == "-V")) {
+    Arguments version;
+    version.version = true;
+    return ParseResult{version, ""};
+  }
   if (args.empty()) return Fail("no command given");
 
+  // Every word after "--" is an archive, whatever it looks like.
+  const auto endOfOptions = std::find(args.begin(), args.end(), std::string("--"));
+  const std::vector<std::string> options(args.begin(), endOfOptions);
   Parser p;
   try {
-    p.app.parse(ForParser(args));
+    p.app.parse(ForParser(options));
   } catch (const CLI::ParseError& e) {
-    return Fail(p.Explain(e, args));
+    return Fail(p.Explain(e, options));
   }
+  if (endOfOptions != args.end()) p.archives.insert(p.archives.end(), endOfOptions + 1, args.end());
   const CLI::App* sub = p.Command();
   for (const CommandSpec& c : kCommands)
     if (sub->get_name() == c.name) p.out.command = c.id;
@@ -244,16 +281,20 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
   Arguments& out = p.out;
   if (p.archives.empty()) return Fail("no archive given");
-  if (p.archives.size() > 1)
-    return Fail("more than one archive given ('" + p.archives[0] + "' and '" + p.archives[1] + "')");
-  if (p.archives[0].empty()) return Fail("the archive path is empty");
+  for (const std::string& archive : p.archives)
+    if (archive.empty()) return Fail("the archive path is empty");
+  if (std::count(p.archives.begin(), p.archives.end(), kStandardInput) > 1)
+    return Fail("standard input ('-') can be read only once");
   out.archive = p.archives[0];
+  out.archives = p.archives;
+  if (std::string problem = OutputProblem(out); !problem.empty()) return Fail(problem);
 
   if (std::string problem = p.SelectionProblem(sub); !problem.empty()) return Fail(problem);
   const std::vector<std::string> given = p.SelectionGiven(sub);
   if (given.empty()) return ParseResult{out, ""};
   std::string error;
   if (given[0] == "--all") out.selection = Selection::All;
+  if (given[0] == "--dangerous") out.selection = Selection::Dangerous;
   if (given[0] == "--ext") {
     out.selection = Selection::Extensions;
     if (!ParseExtensions(p.extText, &out.extensions, &error)) return Fail(error);
@@ -265,50 +306,91 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   return ParseResult{out, ""};
 }
 
+std::string VersionNumber() {
+  // One version for the window's About box and the command line.
+  const std::string& about = Ui().aboutVersion;
+  const size_t v = about.rfind(" v");
+  return v == std::string::npos ? about : about.substr(v + 2);
+}
+
+std::string VersionText() { return "brimlode-cli " + VersionNumber() + "\n"; }
+
 std::string UsageLine() {
-  return "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE [options]  (brimlode-cli --help)";
+  return "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE... [options]  (brimlode-cli --help)";
 }
 
 std::string HelpText() {
   const UiTexts& ui = Ui();
   auto u = [](const std::string& cp932) { return Cp932ToUtf8(cp932); };
+  std::string dangerous;
+  size_t column = 19;
+  for (std::string_view key : DangerousExtensions()) {
+    if (column + key.size() + 1 > 79) {
+      dangerous += "\n                   ";
+      column = 19;
+    }
+    dangerous += std::string(key) + " ";
+    column += key.size() + 1;
+  }
   std::string t;
   t += "brimlode-cli: list, neutralise and regenerate ZIP and LZH archive entries\n"
        "at the level of their headers, as the window does, without a display.\n"
        "\n"
        "Usage:\n"
-       "  brimlode-cli analyse ARCHIVE [--json]\n"
-       "  brimlode-cli rewrite ARCHIVE (--all | --ext exe,js | --rows 0,3,7) [--invert] [--reanalyse] [--json]\n"
-       "  brimlode-cli split   ARCHIVE (--all | --ext exe,js | --rows 0,3,7) [--invert] [--json]\n"
-       "  brimlode-cli combine ARCHIVE (--all | --ext exe,js | --rows 0,3,7) [--invert] [--json]\n"
-       "  brimlode-cli --help\n"
+       "  brimlode-cli analyse ARCHIVE... [--json | --report] [--quiet]\n"
+       "  brimlode-cli rewrite ARCHIVE... SELECTION [--invert] [--output FILE | --output-dir DIR]\n"
+       "                       [--reanalyse] [--dry-run] [--json | --report] [--quiet]\n"
+       "  brimlode-cli split   ARCHIVE... SELECTION [--invert] [--dry-run] [--json | --report] [--quiet]\n"
+       "  brimlode-cli combine ARCHIVE... SELECTION [--invert] [--dry-run] [--json | --report] [--quiet]\n"
+       "  brimlode-cli --help | --version | -V\n"
+       "SELECTION is one of --all, --ext exe,js, --rows 0,3,7 and --dangerous.\n"
        "\n"
-       "Every command first analyses ARCHIVE (\"" + u(ui.menuAnalyse) + "\"): format detection, then the ZIP or\n"
-       "LZH walk. Then:\n"
+       "Every command first analyses each ARCHIVE (\"" + u(ui.menuAnalyse) + "\"): format detection, then the\n"
+       "ZIP or LZH walk. ARCHIVE \"-\" is standard input, read into a private\n"
+       "temporary file first (analyse, and rewrite with --output or --output-dir).\n"
+       "Then:\n"
        "  analyse   nothing more.\n"
        "  rewrite   ticks the selected rows and runs \"" + u(ui.menuRewrite) + "\": every ticked entry is\n"
-       "            neutralised inside ARCHIVE itself (zeroed data, stored method, the\n"
-       "            last byte of its extension turned into \"$\"). The confirmation is\n"
-       "            answered Yes; the offer to analyse again is answered Yes only with\n"
-       "            --reanalyse.\n"
+       "            neutralised (zeroed data, stored method, the last byte of its\n"
+       "            extension turned into \"$\"), inside ARCHIVE itself unless --output\n"
+       "            or --output-dir is given. The confirmation is answered Yes; the\n"
+       "            offer to analyse again is answered Yes only with --reanalyse.\n"
        "  split     ticks the selected rows and runs \"" + u(ui.menuSplit) + "\": one archive per entry,\n"
        "            next to ARCHIVE, named after the entry.\n"
        "  combine   ticks the selected rows and runs \"" + u(ui.menuCombine) + "\": one archive of all\n"
        "            ticked entries next to ARCHIVE, named NAME(ReCreateNN).zip or .lzh.\n"
        "            split and combine do nothing when no row ends up ticked.\n"
        "\n"
-       "Selecting rows (rewrite, split, combine; exactly one of the three):\n"
+       "Selecting rows (rewrite, split, combine; exactly one of the four):\n"
        "  --all            every listed entry.\n"
        "  --ext exe,js     entries whose extension key is one of these (the tally\n"
        "                   rows with these captions are ticked, then \"" + u(ui.reflectToList) + "\").\n"
        "                   Keys are compared lower-cased; a leading dot is ignored;\n"
        "                   --ext '' or --ext . selects names without an extension.\n"
        "  --rows 0,3,7     listing rows by 0-based index.\n"
+       "  --dangerous      entries whose extension runs code on Windows or mounts as\n"
+       "                   a disk (\"" + u(ui.dangerousExtensions) + "\"): the attachment types mail clients\n"
+       "                   for Windows block outright, narrowed to those that execute\n"
+       "                   or mount, plus the libraries and drivers a program loads:\n"
+       "                   " + dangerous + "\n"
        "  --invert         invert the ticks afterwards (everything but the selection).\n"
+       "\n"
+       "Where results go:\n"
+       "  --output FILE    rewrite: the neutralised archive is written to FILE, a new\n"
+       "                   name; ARCHIVE is only read. FILE appears complete or not at\n"
+       "                   all (written under a temporary name in its folder, then\n"
+       "                   renamed, never over anything that exists). One archive only.\n"
+       "  --output-dir DIR rewrite: the same, into DIR, each copy named after its\n"
+       "                   archive (standard input: stdin.zip or stdin.lzh).\n"
+       "                   With nothing selected, no copy is written (status 1).\n"
+       "  --dry-run        rewrite, split, combine: analyse and tick, report what would\n"
+       "                   be done, write nothing.\n"
+       "  --quiet          leave out the questions and their answers on standard error.\n"
        "\n"
        "Output (standard output): the listing, locator table, extension tally, the\n"
        "three status panels, the gauge and the log pane after the command, as text\n"
-       "(UTF-8). With --json, one JSON object instead:\n"
+       "(UTF-8); with several archives each is headed \"==> ARCHIVE <==\". With --json,\n"
+       "one JSON object per archive instead:\n"
        "  \"kind\"      \"zip\" or \"lzh\"\n"
        "  \"panels\"    the three status panel texts\n"
        "  \"gauge\"     the gauge value, 0 to 100\n"
@@ -320,21 +402,37 @@ std::string HelpText() {
        "Texts are converted from CP932 to UTF-8; bytes that are not CP932 become\n"
        "U+FFFD. Message boxes, error boxes and the answers given to questions are\n"
        "also written to standard error.\n"
+       "With --report, one JSON document per archive on one line (JSON Lines), for\n"
+       "scripts: \"schema\" (1), \"tool\", \"version\", \"archive\", \"command\", \"format\",\n"
+       "\"analysis\", \"status\", \"reason\", \"dry_run\", \"output\", \"entries\" (per entry:\n"
+       "\"index\", \"name\", \"name_hex\", \"encoding\", \"folder\", \"extension\", \"dangerous\",\n"
+       "\"compressed_size\", \"original_size\", \"header_offset\", \"data_offset\",\n"
+       "\"central_offset\", \"method\", \"encrypted\", \"marks\", \"names\", \"selected\",\n"
+       "\"neutralised\", \"written\", \"output\", \"not_done\"), \"changes\" (\"action\",\n"
+       "\"index\", \"path\") and \"messages\".\n"
        "\n"
-       "Exit status:\n"
-       "  analyse   0 when panel 0 reads \"" + u(ui.analysed) + "\"; 1 for any other outcome (damaged,\n"
-       "            aborted, not an archive, too large)\n"
-       "  rewrite   0 when the rewrite ran (with --reanalyse: and the new analysis\n"
-       "            reads \"" + u(ui.analysed) + "\"); 1 when it was refused (not analysed, nothing\n"
-       "            ticked)\n"
-       "  split,\n"
-       "  combine   0 done; 1 nothing ticked, or refused with a message box\n"
-       "  all       2 usage error (unknown option, no archive, a bad or missing row);\n"
-       "            3 the command ended with an error box (a file that cannot be\n"
-       "            opened, created or written), or the output could not be written;\n"
-       "            130 stopped by Ctrl+C (SIGINT): the command stops between entries as\n"
-       "            \"" + u(ui.abort) + "\" does, finished outputs and rewritten entries stay, and a\n"
-       "            combined output stopped midway is removed\n";
+       "Exit status (with several archives, the worst of theirs in the order\n"
+       "130, 2, 3, 4, 5, 0, 1; 1 only when no archive had anything to do):\n"
+       "  0    done: analysed (panel 0 reads \"" + u(ui.analysed) + "\"), or every selected entry\n"
+       "       neutralised or written\n"
+       "  1    nothing to do: no entry selected or matched\n"
+       "  2    usage error (unknown option, no archive, a bad or missing row)\n"
+       "  3    input/output or system error: a file that cannot be opened, read,\n"
+       "       created or written, an output name that is taken, standard output\n"
+       "       that cannot be written\n"
+       "  4    refused: not an archive, damaged (\"" + u(ui.damagedZip) + "\", \"" + u(ui.damagedLzh) + "\"), too large,\n"
+       "       or changed since analysis; split and combine of a damaged listing's\n"
+       "       rows report what they wrote instead\n"
+       "  5    partly done: some selected entries could not be done (an individual\n"
+       "       output whose name exists is skipped)\n"
+       "  130  stopped by Ctrl+C (SIGINT): the command stops between entries as\n"
+       "       \"" + u(ui.abort) + "\" does, finished outputs and rewritten entries stay, a combined\n"
+       "       output stopped midway is removed, and an --output copy is not written\n"
+       "The report's \"reason\" names the case: done, nothing_selected, usage,\n"
+       "cannot_open, cannot_read, cannot_create, cannot_write, output_exists, error,\n"
+       "not_an_archive, damaged_zip, damaged_lzh, not_analysed, too_large,\n"
+       "changed_since_analysis, names_taken, too_many_entries, refused,\n"
+       "reanalysis_incomplete, partly_done, interrupted.\n";
   return t;
 }
 

@@ -9,19 +9,29 @@
 namespace brim::cli {
 
 enum class Subcommand { Analyse, Rewrite, Split, Combine };
-// How the rows to act on are ticked: --all, --ext or --rows.
-enum class Selection { None, All, Extensions, Rows };
+// How the rows to act on are ticked: --all, --ext, --rows or --dangerous.
+enum class Selection { None, All, Extensions, Rows, Dangerous };
+
+// The archive name that stands for standard input.
+inline constexpr const char* kStandardInput = "-";
 
 struct Arguments {
   bool help = false;
+  bool version = false;
   Subcommand command = Subcommand::Analyse;
-  std::string archive;                  // as given (native path)
+  std::string archive;                  // the first archive, as given (native path)
+  std::vector<std::string> archives;    // every archive in order; "-" is standard input
   Selection selection = Selection::None;
   std::vector<std::string> extensions;  // tally keys, CP932, lowered, no dot
   std::vector<uint64_t> rows;           // 0-based listing indexes, as given
   bool invert = false;
   bool reanalyse = false;
   bool json = false;
+  bool report = false;      // one JSON Lines document per archive instead of the state
+  bool quiet = false;       // no question-and-answer chatter on standard error
+  bool dryRun = false;      // say what the command would do, write nothing
+  std::string output;       // rewrite: the neutralised copy goes here
+  std::string outputDir;    // rewrite: each copy goes here, named after its archive
 };
 
 struct ParseResult {
@@ -31,6 +41,11 @@ struct ParseResult {
 
 // args: the command line without the program name.
 ParseResult ParseArguments(const std::vector<std::string>& args);
+
+// The text of --version: "brimlode-cli 0.40".
+std::string VersionText();
+// The version number alone ("0.40").
+std::string VersionNumber();
 
 // The text of --help.
 std::string HelpText();

@@ -1,18 +1,27 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 
 #include "form/Unit1.h"
 #include "app/application.h"
+#include "app/dangerous_extensions.h"
 #include "app/entry_tables.h"
+#include "base/cp932.h"
+#include "base/file_stream.h"
 #include "base/ui_texts.h"
 #include "cli/arguments.h"
 #include "cli/cli_desktop.h"
 #include "cli/exit_status.h"
+#include "cli/cli_texts.h"
+#include "cli/output_copy.h"
+#include "cli/report_writer.h"
 #include "cli/state_printer.h"
+#include "regenerate/output_naming.h"
 
 namespace brim::cli {
 
@@ -45,6 +54,12 @@ void TickSelection(TForm1& form, const Arguments& a) {
       break;
     case Selection::Rows:
       for (uint64_t row : a.rows) s.ListView2.SetChecked(static_cast<size_t>(row), true);
+      break;
+    case Selection::Dangerous:
+      for (size_t row = 0; row < s.ListView5.Count(); ++row) {
+        if (IsDangerousExtension(s.ListView5.Caption(row))) s.ListView5.SetChecked(row, true);
+      }
+      form.N8Click();
       break;
     case Selection::None:
       break;
@@ -79,88 +94,292 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   return RunKeepingState(args, out, err, desktop, form);
 }
 
-int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
-                    std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut) {
-  ParseResult parsed = ParseArguments(args);
-  if (!parsed.arguments) return UsageError(err, parsed.error);
-  const Arguments& a = *parsed.arguments;
-  if (a.help) {
-    Print(out, HelpText());
-    return kExitDone;
+namespace {
+
+// The rows ticked now, by row.
+std::vector<bool> TickedRows(const ProgramState& s) {
+  std::vector<bool> ticked(s.ListView2.Count());
+  for (size_t row = 0; row < ticked.size(); ++row) ticked[row] = s.ListView2.Checked(row);
+  return ticked;
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// The native paths of the log lines "PATH を出力しました" from line first on.
+std::vector<std::string> WrittenPaths(const Memo& log, size_t first) {
+  std::vector<std::string> paths;
+  const std::string& written = Ui().logWritten;
+  for (size_t i = first; i < log.Count(); ++i) {
+    const std::string& line = log.Line(i);
+    if (EndsWith(line, written)) paths.push_back(Cp932ToUtf8(line.substr(0, line.size() - written.size())));
   }
+  return paths;
+}
 
-  std::error_code ec;
-  std::string cwd = std::filesystem::current_path(ec).string();
-  std::string path = ec ? a.archive : AbsolutePath(a.archive, cwd);
+size_t LinesEndingWith(const Memo& log, size_t first, std::string_view tail) {
+  size_t n = 0;
+  for (size_t i = first; i < log.Count(); ++i) n += EndsWith(log.Line(i), tail);
+  return n;
+}
 
+// The plain message box among texts that refused the command, if any.
+Refusal RefusalOf(const std::vector<std::string>& boxes, size_t messages) {
+  const UiTexts& ui = Ui();
+  for (const std::string& box : boxes) {
+    if (box == ui.fileTooLarge) return Refusal::TooLarge;
+    if (box == ui.notAnalysed) return Refusal::NotAnalysed;
+    if (box == ui.nothingChecked) return Refusal::NothingChecked;
+    if (box == ui.allReCreateNamesTaken) return Refusal::NamesTaken;
+    if (box == ui.tooManyEntriesForZip) return Refusal::TooManyEntries;
+  }
+  return messages > 0 ? Refusal::Other : Refusal::None;
+}
+
+// Where rewrite --output or --output-dir puts this archive's copy; empty
+// for a rewrite in place.
+std::string OutputTarget(const Arguments& a, const std::string& given, const std::string& cwd,
+                         ArchiveKindType kind) {
+  if (!a.output.empty()) return AbsolutePath(a.output, cwd);
+  if (a.outputDir.empty()) return "";
+  std::string leaf = given == kStandardInput ? std::string("stdin") + (kind == ArchiveKindType::Zip ? ".zip" : ".lzh")
+                                             : std::string(NativeFileNamePart(given));
+  return AbsolutePath(a.outputDir, cwd) + "/" + leaf;
+}
+
+struct ArchiveRun {
+  Verdict verdict;
+  bool usageError = false;  // the state is not printed, as before any archive
+};
+
+// The command on one archive: analysis, ticks, the command, and what it did.
+// path: the file to read; given: the name the caller used.
+ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::string& path,
+                      const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut,
+                      ArchiveReport& report) {
   auto* cliDesktop = new CliDesktop(err, a.reanalyse);
+  formOut.reset();
   desktopOut.reset(cliDesktop);
   CliDesktop& desktop = *cliDesktop;
+  desktop.SetQuiet(a.quiet);
   formOut = std::make_unique<TForm1>(desktop);
   TForm1& form = *formOut;
+  ProgramState& s = form.state;
   form.FormCreate();
-  desktop.SetAbortFlag(&form.state.AbortRequested);
+  desktop.SetAbortFlag(&s.AbortRequested);
 
   RunRecord record;
   record.command = a.command;
   record.reanalyse = a.reanalyse;
+  report.archive = given;
+  report.command = a.command;
+  report.dryRun = a.dryRun;
 
-  bool ok = RunCommand(desktop, [&] { form.DropFiles({path}); }) &&
-            RunCommand(desktop, [&] { form.Zip1Click(); });
+  // A failure's kind, noted on its way to the error box.
+  auto run = [&](const std::function<void()>& command) {
+    return RunCommand(desktop, [&] {
+      try {
+        command();
+      } catch (const CommandError& e) {
+        record.failure = e.Failure();
+        const std::string& changed = Ui().fileChangedSinceAnalysis;
+        record.changedSinceAnalysis = EndsWith(e.Text(), changed.substr(changed.find("%s") + 2));
+        throw;
+      }
+    });
+  };
+
+  bool ok = run([&] { form.DropFiles({path}); }) && run([&] { form.Zip1Click(); });
+  record.analysis = s.StatusBar1.Outcome();
+  if (ok && a.report) report.facts = ReadHeaderFacts(s);
 
   if (ok && a.command != Subcommand::Analyse) {
-    size_t rows = form.state.ListView2.Count();
+    size_t rows = s.ListView2.Count();
     for (uint64_t row : a.rows) {
       if (row >= rows) {
-        return UsageError(err, "--rows: there is no row " + std::to_string(row) + " (the listing has " +
-                                   std::to_string(rows) + " rows, numbered from 0)");
+        Print(err, "brimlode-cli: --rows: there is no row " + std::to_string(row) + " (the listing has " +
+                       std::to_string(rows) + " rows, numbered from 0)\n" + UsageLine() + "\n");
+        record.usage = true;
+        report.verdict = Judge(record);
+        return ArchiveRun{report.verdict, true};
       }
     }
     TickSelection(form, a);
+    report.selected = TickedRows(s);
 
-    size_t messagesBefore = desktop.MessageCount();
-    size_t questionsBefore = desktop.Questions().size();
+    const size_t ticked = CountChecked(s);
+    const bool canRun = s.StatusBar1.Outcome() == AnalysisOutcome::Analysed && ticked > 0;
+    const size_t questionsBefore = desktop.Questions().size();
+    const size_t logBefore = s.Memo1.Count();
     switch (a.command) {
-      case Subcommand::Rewrite:
-        ok = RunCommand(desktop, [&] { form.N2Click(); });
+      case Subcommand::Rewrite: {
+        const std::string target = OutputTarget(a, given, cwd, s.ArchiveKind);
+        report.output = target;
+        if (a.dryRun && canRun) {
+          record.confirmed = true;
+          for (size_t row = 0; row < report.selected.size(); ++row)
+            if (report.selected[row]) report.changes.push_back({"would_neutralise", static_cast<int64_t>(row), ""});
+          if (!target.empty()) report.changes.push_back({"would_create", -1, target});
+          break;
+        }
+        // The rewrite's own log before a new analysis clears it.
+        size_t neutralised = 0;
+        desktop.SetBeforeAnswer([&](const std::string& question) {
+          if (question == Ui().confirmReanalyse) neutralised = LinesEndingWith(s.Memo1, logBefore, Ui().logZeroed);
+        });
+        OutputCopy copy;
+        if (canRun && !target.empty()) {
+          if (PathTaken(target)) {
+            record.outputExists = true;
+            break;
+          }
+          bool made = false;
+          if (!run([&] { made = copy.Make(s, target); })) ok = false;
+          if (!made) break;
+        }
+        ok = run([&] { form.N2Click(); });
+        desktop.SetBeforeAnswer(nullptr);
         record.confirmed = desktop.Questions().size() > questionsBefore &&
                            desktop.Questions()[questionsBefore] == Ui().confirmRewrite;
+        for (size_t row = 0, left = neutralised; row < report.selected.size() && left > 0; ++row) {
+          if (!report.selected[row]) continue;
+          if (std::any_of(s.RowsNotDone.begin(), s.RowsNotDone.end(),
+                          [&](const ProgramState::RowNotDone& n) { return n.row == row; }))
+            continue;
+          report.changes.push_back({"neutralised", static_cast<int64_t>(row), ""});
+          --left;
+        }
+        // Complete or absent: a copy stopped or failed part way keeps no name.
+        bool published = false;
+        if (!target.empty() && record.confirmed && ok && !Interrupted() && desktop.ErrorCount() == 0) {
+          published = copy.Publish();
+          if (published) report.changes.push_back({"created", -1, target});
+          else record.outputExists = true;
+        }
+        if (!published) report.output.clear();
         break;
+      }
       case Subcommand::Split:
       case Subcommand::Combine:
         // The window would still run the command (combine even writes an
         // empty archive); a script asking for nothing gets nothing.
-        if (CountChecked(form.state) == 0) {
+        if (ticked == 0) {
           record.nothingTicked = true;
           Print(err, "brimlode-cli: no entry is ticked; nothing was written\n");
-        } else if (a.command == Subcommand::Split) {
-          ok = RunCommand(desktop, [&] { form.N6Click(); });
+        } else if (a.dryRun) {
+          const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
+          const std::string suffix = zip ? ".zip" : ".lzh";
+          if (a.command == Subcommand::Combine) {
+            report.changes.push_back({"would_create", -1, MakeReCreateName(path, suffix)});
+          } else {
+            for (size_t row = 0; row < report.selected.size(); ++row) {
+              if (!report.selected[row]) continue;
+              auto output = IndividualOutputPath(path, s.ListView1.Caption(row), suffix, s.ListView1.Encoding(row));
+              report.changes.push_back({"would_create", static_cast<int64_t>(row), output ? *output : ""});
+            }
+          }
         } else {
-          ok = RunCommand(desktop, [&] { form.N7Click(); });
+          ok = run([&] { a.command == Subcommand::Split ? form.N6Click() : form.N7Click(); });
+          const std::vector<std::string> written = WrittenPaths(s.Memo1, logBefore);
+          if (a.command == Subcommand::Combine) {
+            for (const std::string& p : written) report.changes.push_back({"created", -1, p});
+          } else {
+            // Split takes the ticked rows in order; a skipped one writes nothing.
+            size_t next = 0;
+            for (size_t row = 0; row < report.selected.size() && next < written.size(); ++row) {
+              if (!report.selected[row]) continue;
+              if (std::any_of(s.RowsNotDone.begin(), s.RowsNotDone.end(),
+                              [&](const ProgramState::RowNotDone& n) { return n.row == row; }))
+                continue;
+              report.changes.push_back({"created", static_cast<int64_t>(row), written[next++]});
+            }
+          }
         }
         break;
       case Subcommand::Analyse:
         break;
     }
-    record.refused = desktop.MessageCount() > messagesBefore;
   }
 
+  record.refusal = RefusalOf(desktop.Boxes(), desktop.MessageCount());
   record.errorBox = !ok || desktop.ErrorCount() > 0;
   record.interrupted = Interrupted();
-  record.finalPanelAnalysed = form.state.StatusBar1.Outcome() == AnalysisOutcome::Analysed;
+  record.finalPanelAnalysed = s.StatusBar1.Outcome() == AnalysisOutcome::Analysed;
+  record.rowsNotDone = s.RowsNotDone.size();
+  record.rowsDone = report.changes.size();
+  ArchiveRun result{Judge(record), false};
+  report.verdict = result.verdict;
+  report.messages = desktop.Boxes();
+  return result;
+}
 
-  bool written = true;
-  if (a.json) {
-    written = !out || WriteStateJson(form.state, desktop.Boxes(), out);
-  } else {
-    written = !out || WriteStateText(form.state, out);
+// A failed write of standard output, once per call.
+bool OutputFailed(std::FILE* out) { return out && (std::fflush(out) != 0 || std::ferror(out)); }
+
+}  // namespace
+
+int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                    std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut) {
+  ParseResult parsed = ParseArguments(args);
+  if (!parsed.arguments) return UsageError(err, parsed.error);
+  const Arguments& a = *parsed.arguments;
+  if (a.help || a.version) {
+    Print(out, a.help ? HelpText() : VersionText());
+    return OutputFailed(out) ? kExitError : kExitDone;
   }
-  // The command's work is done by now: a reader that went away early (a
-  // closed pipe) is reported, and the status still tells what the command did.
-  if (out && (!written || std::fflush(out) != 0 || std::ferror(out))) {
-    Print(err, "brimlode-cli: the output could not be written\n");
+
+  std::error_code ec;
+  std::string cwd = std::filesystem::current_path(ec).string();
+  const bool several = a.archives.size() > 1;
+  int status = kExitNothingToDo;
+  bool first = true;
+  bool outputFailed = false;
+  for (const std::string& given : a.archives) {
+    if (Interrupted()) break;
+    std::string path = ec ? given : AbsolutePath(given, cwd);
+    std::string standardInput;
+    if (given == kStandardInput) {
+      standardInput = CopyStandardInput();
+      if (standardInput.empty()) {
+        Print(err, "brimlode-cli: " + CliText(CliTextId::StandardInputUnreadable) + "\n");
+        status = first ? kExitError : WorseStatus(status, kExitError);
+        first = false;
+        continue;
+      }
+      path = standardInput;
+    }
+    ArchiveReport report;
+    ArchiveRun run = RunArchive(a, given, path, cwd, err, desktopOut, formOut, report);
+    RemoveStandardInputCopy(standardInput);
+    status = first ? run.verdict.status : WorseStatus(status, run.verdict.status);
+    first = false;
+    const ProgramState& s = formOut->state;
+    if (run.verdict.status != kExitDone && run.verdict.status != kExitNothingToDo &&
+        run.verdict.status != kExitUsage) {
+      Print(err, "brimlode-cli: " + given + ": " + ReasonText(run.verdict.reason) + "\n");
+    }
+    if (run.usageError && !a.report) continue;
+
+    bool written = true;
+    if (!out) {
+    } else if (a.report) {
+      const std::string line = ReportLine(s, report);
+      written = std::fwrite(line.data(), 1, line.size(), out) == line.size();
+    } else {
+      auto* desktop = static_cast<CliDesktop*>(desktopOut.get());
+      if (several && !a.json) Print(out, "==> " + given + " <==\n");
+      written = a.json ? WriteStateJson(s, desktop->Boxes(), out) : WriteStateText(s, out);
+    }
+    outputFailed = outputFailed || !written || OutputFailed(out);
   }
-  return ExitStatus(record);
+  // A reader that went away early (a closed pipe) got less than the whole
+  // result: the caller cannot trust what it read.
+  if (outputFailed) {
+    Print(err, "brimlode-cli: " + CliText(CliTextId::OutputUnwritable) + "\n");
+    status = WorseStatus(status, kExitError);
+  }
+  return status;
 }
 
 int Main(int argc, char** argv) {

@@ -49,10 +49,11 @@ void CliDesktop::ShowError(const std::string& text) {
 // is declined rather than taken for another one.
 Answer CliDesktop::AskYesNo(const std::string& text) {
   questions_.push_back(text);
+  if (beforeAnswer_) beforeAnswer_(text);
   Answer answer = Answer::No;
   if (text == Ui().confirmRewrite) answer = Answer::Yes;
   if (text == Ui().confirmReanalyse && reanalyse_) answer = Answer::Yes;
-  Write(answer == Answer::Yes ? "(yes) " : "(no) ", text);
+  if (!quiet_) Write(answer == Answer::Yes ? "(yes) " : "(no) ", text);
   return answer;
 }
 

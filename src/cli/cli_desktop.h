@@ -4,6 +4,7 @@
 #pragma once
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ class CliDesktop : public Desktop {
   // received since StopOnInterrupt() requests the abort.
   void ProcessMessages() override;
   void SetAbortFlag(bool* abortRequested) { abortRequested_ = abortRequested; }
+  // --quiet: questions are answered without a word on standard error.
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
+  // Called with each question before it is answered: the moment a command
+  // has done its part and asks about the next.
+  void SetBeforeAnswer(std::function<void(const std::string&)> hook) { beforeAnswer_ = std::move(hook); }
   void ShowMessage(const std::string& text) override;
   Answer AskYesNo(const std::string& text) override;
   void ShowError(const std::string& text) override;
@@ -44,6 +50,8 @@ class CliDesktop : public Desktop {
   size_t messages_ = 0;
   size_t errors_ = 0;
   bool* abortRequested_ = nullptr;
+  bool quiet_ = false;
+  std::function<void(const std::string&)> beforeAnswer_;
 };
 
 // Ctrl+C stops the running command as "中断" does in the window, at its next

@@ -1,31 +1,57 @@
-// What a run of brimlode-cli tells its caller through its exit status.
+// What a run of brimlode-cli tells its caller through its exit status, and
+// the reason code the report gives with it. One meaning per status.
 #pragma once
-#include <string>
+#include <optional>
+#include <string_view>
 
+#include "app/controls.h"
+#include "base/errors.h"
 #include "cli/arguments.h"
 
 namespace brim::cli {
 
 enum ExitCode : int {
-  kExitDone = 0,
-  kExitNotDone = 1,  // analysis not complete, refused, nothing to do
+  kExitDone = 0,         // analysed, or every selected entry done
+  kExitNothingToDo = 1,  // no entry selected or matched
   kExitUsage = 2,
-  kExitError = 3,    // a command ended with the error box
+  kExitError = 3,        // input/output or system error
+  kExitRefused = 4,      // not an archive, damaged, too large, changed since analysis
+  kExitPartlyDone = 5,   // some selected entries could not be done
   kExitInterrupted = 130,  // stopped by Ctrl+C (SIGINT), as shells count it
 };
 
-// What happened, gathered while the commands ran.
+// A plain message box the command showed instead of doing its work.
+enum class Refusal { None, NotAnalysed, NothingChecked, TooLarge, NamesTaken, TooManyEntries, Other };
+
+// What happened to one archive, gathered while the commands ran.
 struct RunRecord {
   Subcommand command = Subcommand::Analyse;
   bool reanalyse = false;
-  bool errorBox = false;        // any step ended with the error box
-  bool refused = false;         // a plain message box during the archive command
+  AnalysisOutcome analysis = AnalysisOutcome::None;  // how the first analysis ended
+  bool errorBox = false;        // a step ended with the error box
+  FileFailure failure = FileFailure::None;  // what the error box was about
+  bool changedSinceAnalysis = false;  // the error box said the file changed
+  Refusal refusal = Refusal::None;
   bool confirmed = false;       // the rewrite asked its first question
-  bool nothingTicked = false;   // split/combine found no ticked row
+  bool nothingTicked = false;   // no row ended up ticked
   bool finalPanelAnalysed = false;  // panel 0 holds the "analysed" text at the end
   bool interrupted = false;     // SIGINT stopped a command
+  bool outputExists = false;    // rewrite --output: the name is taken
+  size_t rowsNotDone = 0;       // ticked rows the command could not do
+  size_t rowsDone = 0;          // entries neutralised or outputs written
+  bool usage = false;           // a usage error found once the archive was read (--rows)
 };
 
-int ExitStatus(const RunRecord& r);
+struct Verdict {
+  int status = kExitDone;
+  std::string_view reason;  // ASCII code for scripts: "done", "damaged_zip"...
+};
+
+Verdict Judge(const RunRecord& r);
+inline int ExitStatus(const RunRecord& r) { return Judge(r).status; }
+
+// The status of a call over several archives: the worst of theirs, in the
+// order 130, 2, 3, 4, 5, 0, 1 (1 only when no archive had anything to do).
+int WorseStatus(int a, int b);
 
 }  // namespace brim::cli

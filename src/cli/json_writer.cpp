@@ -267,6 +267,12 @@ JsonWriter& JsonWriter::Number(int64_t value) {
   return *this;
 }
 
+JsonWriter& JsonWriter::Null() {
+  BeforeValue();
+  Put(std::string_view("null"));
+  return *this;
+}
+
 JsonWriter& JsonWriter::Bool(bool value) {
   BeforeValue();
   Put(value ? std::string_view("true") : std::string_view("false"));

@@ -38,6 +38,7 @@ class JsonWriter {
   JsonWriter& Plain(std::string_view ascii);
   JsonWriter& Number(int64_t value);
   JsonWriter& Bool(bool value);
+  JsonWriter& Null();
 
   // The text written so far (without a sink).
   std::string& Text();

@@ -83,7 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
     CommandLines, ParseBad,
     ::testing::Values(BadCase{{}, "no command"}, BadCase{{"list", "a.zip"}, "unknown command"},
                       BadCase{{"analyse"}, "no archive"}, BadCase{{"analyse", ""}, "empty"},
-                      BadCase{{"analyse", "a.zip", "b.zip"}, "more than one archive"},
+                      // Several archives are fine; what goes with them is checked.
+                      BadCase{{"rewrite", "a.zip", "b.zip", "--all", "--output", "o.zip"}, "--output-dir"},
+                      BadCase{{"analyse", "-", "-"}, "only once"},
+                      BadCase{{"split", "-", "--all"}, "standard input"},
+                      BadCase{{"rewrite", "-", "--all"}, "needs --output"},
+                      BadCase{{"analyse", "a.zip", "--json", "--report"}, "--json and --report"},
+                      BadCase{{"rewrite", "a.zip", "--all", "--output", "o", "--output-dir", "d"}, "choose one"},
+                      BadCase{{"rewrite", "a.zip", "--dangerous", "--ext", "exe"}, "choose one"},
+                      BadCase{{"split", "a.zip", "--all", "--output", "o.zip"}, "rewrite only"},
+                      BadCase{{"analyse", "a.zip", "--dry-run"}, "not an option of analyse"},
                       BadCase{{"analyse", "a.zip", "--verbose"}, "unknown option '--verbose'"},
                       BadCase{{"analyse", "a.zip", "-j"}, "unknown option"},
                       BadCase{{"analyse", "a.zip", "--all"}, "not an option of analyse"},
@@ -107,7 +116,26 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"analyse", "a.zip", "--verbose=3"}, "unknown option '--verbose'"},
                       BadCase{{"rewrite", "a.zip", "--all", "--all"}, "choose one"},
                       BadCase{{"rewrite", "a.zip", "--rows="}, "at least one"},
-                      BadCase{{"rewrite", "a.zip", "--all", "--", "-x.zip"}, "more than one archive"}));
+                      BadCase{{"rewrite", "a.zip", "--output"}, "needs a value"}));
+
+TEST(ParseArguments, TheGatewayStep) {
+  ParseResult r = ParseArguments({"rewrite", "a.zip", "b.lzh", "--all", "--", "-x.zip", "--output-dir", "out"});
+  ASSERT_TRUE(r.arguments) << r.error;
+  EXPECT_EQ(r.arguments->archives, (std::vector<std::string>{"a.zip", "b.lzh", "-x.zip", "--output-dir", "out"}));
+  r = ParseArguments({"rewrite", "a.zip", "-", "--output-dir", "out", "--dangerous", "--report", "--quiet",
+                      "--dry-run"});
+  ASSERT_TRUE(r.arguments) << r.error;
+  const Arguments& a = *r.arguments;
+  EXPECT_EQ(a.archives, (std::vector<std::string>{"a.zip", "-"}));
+  EXPECT_EQ(a.selection, Selection::Dangerous);
+  EXPECT_EQ(a.outputDir, "out");
+  EXPECT_TRUE(a.report && a.quiet && a.dryRun);
+  for (const char* flag : {"--version", "-V"}) {
+    r = ParseArguments({flag});
+    ASSERT_TRUE(r.arguments) << flag;
+    EXPECT_TRUE(r.arguments->version);
+  }
+}
 
 TEST(ParseArguments, HelpWinsAnywhereBeforeTheEndOfOptions) {
   for (const auto& args : std::vector<std::vector<std::string>>{

@@ -1,0 +1,73 @@
+#include "cli/cli_texts.h"
+
+#include <cstdlib>
+
+namespace brim::cli {
+
+namespace {
+
+struct Phrase {
+  std::string_view key;
+  const char* english;
+  const char* japanese;
+};
+
+constexpr Phrase kReasons[] = {
+    {"done", "done", "完了しました"},
+    {"nothing_selected", "no entry selected; nothing to do", "選択されたエントリがありません"},
+    {"usage", "usage error", "使い方の誤りです"},
+    {"cannot_open", "the file cannot be opened", "ファイルを開けません"},
+    {"cannot_create", "a file cannot be created", "ファイルを作成できません"},
+    {"cannot_write", "a file cannot be written", "ファイルに書き込めません"},
+    {"cannot_read", "the file cannot be read", "ファイルを読み込めません"},
+    {"output_exists", "the output's name is taken; nothing was written",
+     "出力先の名前が既に使われているため出力しませんでした"},
+    {"error", "failed", "失敗しました"},
+    {"not_an_archive", "not an archive", "書庫ではありません"},
+    {"damaged_zip", "a damaged ZIP archive; refused", "破損zipのため処理しませんでした"},
+    {"damaged_lzh", "a damaged LZH archive; refused", "破損lzhのため処理しませんでした"},
+    {"not_analysed", "not analysed; refused", "解析されていないため処理しませんでした"},
+    {"too_large", "too large to handle (4 GiB or more)", "ファイルサイズが大きすぎて扱えません"},
+    {"changed_since_analysis", "the file changed since it was analysed; refused",
+     "解析後に変更されたため処理しませんでした"},
+    {"names_taken", "every output name is taken; refused", "出力先の名前がすべて使われています"},
+    {"too_many_entries", "too many entries for one ZIP; refused", "ZIPに結合できるエントリ数を超えています"},
+    {"refused", "refused", "処理しませんでした"},
+    {"reanalysis_incomplete", "neutralised, but the new analysis is not complete",
+     "書き換えましたが、再解析が完了しませんでした"},
+    {"partly_done", "partly done: some selected entries could not be done",
+     "一部のエントリを処理できませんでした"},
+    {"interrupted", "interrupted", "中断しました"},
+};
+
+}  // namespace
+
+bool JapaneseLocale() {
+  // The first of these that is set decides, as for the C library's messages.
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return std::string_view(value).substr(0, 2) == "ja";
+  }
+  return false;
+}
+
+std::string CliText(CliTextId id) {
+  const bool ja = JapaneseLocale();
+  switch (id) {
+    case CliTextId::OutputUnwritable:
+      return ja ? "標準出力に書き込めませんでした" : "the output could not be written";
+    case CliTextId::StandardInputUnreadable:
+      return ja ? "標準入力を読み込めません" : "standard input cannot be read";
+  }
+  return "";
+}
+
+std::string ReasonText(std::string_view reason) {
+  const bool ja = JapaneseLocale();
+  for (const Phrase& p : kReasons) {
+    if (p.key == reason) return ja ? p.japanese : p.english;
+  }
+  return std::string(reason);
+}
+
+}  // namespace brim::cli

@@ -1,0 +1,17 @@
+// The command line's own texts (reasons, notes on standard error): Japanese
+// under a Japanese locale (LC_ALL, LC_MESSAGES or LANG starting "ja"),
+// English otherwise. The window's texts, which it also prints, stay Japanese.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace brim::cli {
+
+enum class CliTextId { OutputUnwritable, StandardInputUnreadable };
+
+bool JapaneseLocale();
+std::string CliText(CliTextId id);
+// What a reason code of the report means, in a short phrase.
+std::string ReasonText(std::string_view reason);
+
+}  // namespace brim::cli

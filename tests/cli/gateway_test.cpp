@@ -1,0 +1,230 @@
+// The command line as a mail gateway scripts it: one exit status and reason
+// code per outcome, the typed --report, rewrite --output beside the source,
+// several archives per call and standard input.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include "base/cp932.h"
+#include "base/ui_texts.h"
+#include "cli/json_reader.h"
+#include "support/lzh_builder.h"
+#include "support/test_files.h"
+#include "support/zip_builder.h"
+
+namespace brim {
+namespace {
+
+using test::BytesOf;
+using test::Json;
+using test::TempDir;
+
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+  // The --report lines, one document each.
+  std::vector<Json> Reports() const {
+    std::vector<Json> docs;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) docs.push_back(Json::parse(line));
+    return docs;
+  }
+};
+
+CliRun RunCli(const std::string& cwd, const std::string& args) {
+  TempDir scratch;
+  CliRun r;
+  r.status = test::RunShell("(cd '" + cwd + "' && '" BRIMLODE_CLI_PATH "' " + args + " >'" + scratch.File("o") +
+                            "' 2>'" + scratch.File("e") + "')");
+  auto o = test::ReadFileBytes(scratch.File("o")), e = test::ReadFileBytes(scratch.File("e"));
+  r.out.assign(o.begin(), o.end());
+  r.err.assign(e.begin(), e.end());
+  return r;
+}
+
+test::Bytes Pack() {
+  test::ZipBuilder z;
+  z.Local(test::ZipLocal::Stored("a.txt", BytesOf("hello")));
+  z.Local(test::ZipLocal::Deflated("b.EXE", BytesOf(std::string(200, 'M'))));
+  z.Local(test::ZipLocal::Stored("sub/c.js", BytesOf("alert(1)")));
+  z.Finish();
+  return z.bytes;
+}
+
+test::Bytes Clean() {
+  test::ZipBuilder z;
+  z.Local(test::ZipLocal::Stored("a.txt", BytesOf("hello")));
+  z.Finish();
+  return z.bytes;
+}
+
+test::Bytes DamagedZip() {
+  test::ZipBuilder z;
+  z.Local(test::ZipLocal::Stored("a.txt", BytesOf("hello")));
+  z.Local(test::ZipLocal::Stored("b.exe", BytesOf("MZ a program cut short")));
+  z.bytes.resize(z.bytes.size() - 5);
+  return z.bytes;
+}
+
+test::Bytes DamagedLzh() {
+  test::LzhBuilder b;
+  b.Add(test::LzhEntry::Level0("a.txt", BytesOf("hello")));
+  b.Add(test::LzhEntry::Level0("b.exe", BytesOf("MZ a program cut short")));
+  b.bytes.resize(b.bytes.size() - 5);
+  return b.bytes;
+}
+
+// One outcome: the folder is made by setup, then args run in it.
+struct OutcomeCase {
+  const char* what;
+  std::function<void(const TempDir&)> setup;
+  const char* args;
+  int status;
+  const char* reason;  // of the last report line; "" when there is none (usage)
+};
+
+class Outcome : public ::testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(Outcome, StatusAndReason) {
+  const OutcomeCase& c = GetParam();
+  TempDir dir;
+  c.setup(dir);
+  CliRun r = RunCli(dir.Path(), c.args);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  if (*c.reason == '\0') return;
+  auto reports = r.Reports();
+  ASSERT_FALSE(reports.empty()) << r.out;
+  EXPECT_EQ(reports.back()["reason"].get<std::string>(), c.reason) << r.out;
+  if (reports.size() == 1) EXPECT_EQ(reports.back()["status"].get<int>(), c.status);
+}
+
+auto Write(const char* name, test::Bytes (*make)()) {
+  return [name, make](const TempDir& d) { test::WriteFileBytes(d.File(name), make()); };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gateway, Outcome,
+    ::testing::Values(
+        OutcomeCase{"analysed", Write("p.zip", Pack), "analyse p.zip --report", 0, "done"},
+        OutcomeCase{"dangerous entries neutralised", Write("p.zip", Pack), "rewrite p.zip --dangerous --report", 0,
+                    "done"},
+        OutcomeCase{"clean: nothing to do", Write("p.zip", Clean), "rewrite p.zip --dangerous --report", 1,
+                    "nothing_selected"},
+        OutcomeCase{"usage", Write("p.zip", Pack), "rewrite p.zip --report", 2, ""},
+        OutcomeCase{"a row past the listing", Write("p.zip", Pack), "split p.zip --rows 9 --report", 2, "usage"},
+        OutcomeCase{"missing", [](const TempDir&) {}, "analyse gone.zip --report", 3, "cannot_open"},
+        OutcomeCase{"a folder", [](const TempDir& d) { std::filesystem::create_directory(d.File("f.zip")); },
+                    "analyse f.zip --report", 3, "cannot_open"},
+        OutcomeCase{"output name taken",
+                    [](const TempDir& d) {
+                      test::WriteFileBytes(d.File("p.zip"), Pack());
+                      test::WriteFileBytes(d.File("o.zip"), BytesOf("mine"));
+                    },
+                    "rewrite p.zip --all --output o.zip --report", 3, "output_exists"},
+        OutcomeCase{"not an archive",
+                    [](const TempDir& d) { test::WriteFileBytes(d.File("n.txt"), BytesOf("just text")); },
+                    "rewrite n.txt --dangerous --report", 4, "not_an_archive"},
+        OutcomeCase{"damaged zip", Write("d.zip", DamagedZip), "rewrite d.zip --dangerous --report", 4,
+                    "damaged_zip"},
+        OutcomeCase{"damaged lzh", Write("d.lzh", DamagedLzh), "analyse d.lzh --report", 4, "damaged_lzh"},
+        OutcomeCase{"too large (a sparse 4 GiB file)",
+                    [](const TempDir& d) {
+                      test::WriteFileBytes(d.File("big.zip"), Pack());
+                      std::filesystem::resize_file(d.File("big.zip"), uint64_t{1} << 32);
+                    },
+                    "analyse big.zip --report", 4, "too_large"},
+        OutcomeCase{"split skips an existing name",
+                    [](const TempDir& d) {
+                      test::WriteFileBytes(d.File("p.zip"), Pack());
+                      test::WriteFileBytes(d.File("a.txt.zip"), BytesOf("mine"));
+                    },
+                    "split p.zip --rows 0,1 --report", 5, "partly_done"},
+        OutcomeCase{"several: the worst", Write("p.zip", Pack), "analyse p.zip gone.zip p.zip --report", 3,
+                    "done"},
+        OutcomeCase{"several: done beats nothing to do",
+                    [](const TempDir& d) {
+                      test::WriteFileBytes(d.File("p.zip"), Pack());
+                      test::WriteFileBytes(d.File("c.zip"), Clean());
+                      std::filesystem::create_directory(d.File("out"));
+                    },
+                    "rewrite p.zip c.zip --dangerous --output-dir out --report", 0, "nothing_selected"},
+        OutcomeCase{"standard input", Write("p.zip", Pack), "analyse - --report <p.zip", 0, "done"}),
+    [](const auto& info) {
+      std::string name;
+      for (char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      return name;
+    });
+
+TEST(Gateway, OutputLeavesTheSourceAndIsCompleteOrAbsent) {
+  TempDir dir;
+  test::Bytes big = Pack();
+  {
+    test::ZipBuilder z;
+    z.Local(test::ZipLocal::Stored("big.exe", test::Bytes(3 << 20, 0x5A)));
+    z.Finish();
+    big = z.bytes;
+  }
+  test::WriteFileBytes(dir.File("big.zip"), big);
+  // 1 MiB allowed: the copy cannot be made whole.
+  const int cut = test::RunShell("(cd '" + dir.Path() + "' && ulimit -f 1024 && '" BRIMLODE_CLI_PATH
+                                 "' rewrite big.zip --dangerous --output out.zip --quiet >/dev/null 2>&1)");
+  EXPECT_EQ(cut, 3);
+  EXPECT_EQ(std::vector<std::string>{"big.zip"}, [&] {
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(dir.Path())) names.push_back(e.path().filename());
+    return names;
+  }());
+
+  CliRun r = RunCli(dir.Path(), "rewrite big.zip --dangerous --output out.zip --report");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::ReadFileBytes(dir.File("big.zip")), big);
+  CliRun again = RunCli(dir.Path(), "analyse out.zip --json");
+  EXPECT_NE(again.out.find("big.ex$"), std::string::npos);
+  const Json report = r.Reports().at(0);
+  EXPECT_EQ(report["output"].get<std::string>(), dir.File("out.zip"));
+  EXPECT_EQ(report["changes"].size(), 2u);  // the entry neutralised, the copy created
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+// Every kind of document (analysed, refused, missing, damaged, written,
+// dry run) against the schema, and names that are not CP932 told apart.
+TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
+  if (!test::OnPath("python3")) GTEST_SKIP() << "python3 is not on PATH";
+  TempDir dir;
+  test::WriteFileBytes(dir.File("p.zip"), Pack());
+  test::WriteFileBytes(dir.File("d.zip"), DamagedZip());
+  test::WriteFileBytes(dir.File("n.txt"), BytesOf("text"));
+  test::ZipBuilder z;
+  z.Local(test::ZipLocal::Stored("bad\xff.exe", BytesOf("MZ")));
+  z.Local(test::ZipLocal::Stored("bad\xfe.exe", BytesOf("MZ")));
+  z.Finish();
+  test::WriteFileBytes(dir.File("bad.zip"), z.bytes);
+  std::filesystem::create_directory(dir.File("out"));
+  const std::string check = " | python3 '" BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py'";
+  std::string output;
+  for (const char* args : {"rewrite p.zip d.zip n.txt gone.zip bad.zip --dangerous --output-dir out --report",
+                           "split p.zip --all --dry-run --report", "combine bad.zip --all --report"}) {
+    EXPECT_EQ(test::RunShell("(cd '" + dir.Path() + "' && '" BRIMLODE_CLI_PATH "' " + args + " 2>/dev/null)" +
+                                 check,
+                             &output),
+              0)
+        << args << "\n" << output;
+  }
+  CliRun r = RunCli(dir.Path(), "analyse bad.zip --report");
+  const Json entries = r.Reports().at(0)["entries"];
+  EXPECT_EQ(entries[0]["name_hex"].get<std::string>(), "626164ff2e657865");
+  EXPECT_EQ(entries[1]["name_hex"].get<std::string>(), "626164fe2e657865");
+  EXPECT_TRUE(entries[0]["dangerous"].get<bool>());
+  EXPECT_EQ(entries[0]["method"].get<std::string>(), "stored");
+}
+
+}  // namespace
+}  // namespace brim
