@@ -280,6 +280,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
 
   Arguments& out = p.out;
+  for (const char* name : {"--output", "--output-dir"}) {
+    const CLI::Option* option = sub->get_option_no_throw(name);
+    if (option && option->count() > 0 && option->as<std::string>().empty())
+      return Fail(std::string(name) + " needs a name");
+  }
   if (p.archives.empty()) return Fail("no archive given");
   for (const std::string& archive : p.archives)
     if (archive.empty()) return Fail("the archive path is empty");

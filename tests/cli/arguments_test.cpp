@@ -116,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"analyse", "a.zip", "--verbose=3"}, "unknown option '--verbose'"},
                       BadCase{{"rewrite", "a.zip", "--all", "--all"}, "choose one"},
                       BadCase{{"rewrite", "a.zip", "--rows="}, "at least one"},
-                      BadCase{{"rewrite", "a.zip", "--output"}, "needs a value"}));
+                      BadCase{{"rewrite", "a.zip", "--output"}, "needs a value"},
+                      BadCase{{"rewrite", "a.zip", "--all", "--output", ""}, "needs a name"}));
 
 TEST(ParseArguments, TheGatewayStep) {
   ParseResult r = ParseArguments({"rewrite", "a.zip", "b.lzh", "--all", "--", "-x.zip", "--output-dir", "out"});

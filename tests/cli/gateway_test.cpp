@@ -3,12 +3,15 @@
 // several archives per call and standard input.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <sstream>
 
 #include "base/cp932.h"
+#include "base/errors.h"
+#include "base/file_stream.h"
 #include "base/ui_texts.h"
 #include "cli/json_reader.h"
 #include "support/lzh_builder.h"
@@ -224,6 +227,44 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
   EXPECT_EQ(entries[1]["name_hex"].get<std::string>(), "626164fe2e657865");
   EXPECT_TRUE(entries[0]["dangerous"].get<bool>());
   EXPECT_EQ(entries[0]["method"].get<std::string>(), "stored");
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+// "ファイル X は開けません" ends with the cause, for the window and the
+// command line alike.
+TEST(GatewayMessages, AFileThatCannotBeOpenedSaysWhy) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("a.zip"), Pack());
+  test::WriteFileBytes(dir.File("secret.zip"), Pack());
+  ::chmod(dir.File("secret.zip").c_str(), 0);
+  ::mkfifo(dir.File("pipe.zip").c_str(), 0600);
+  FileStream rewriting = FileStream::Open(dir.File("a.zip"), FileStream::Mode::ReadWrite);
+  const UiTexts& ui = Ui();
+  struct Row {
+    std::string path;
+    const std::string& reason;
+  };
+  std::vector<Row> rows{{dir.File("gone.zip"), ui.reasonNoSuchFile},
+                        {dir.Path(), ui.reasonIsAFolder},
+                        {dir.File("pipe.zip"), ui.reasonNotAFile},
+                        {dir.File("a.zip/x"), ui.reasonNotAFolderOnTheWay},
+                        {dir.File("a.zip"), ui.reasonLocked}};
+  if (::geteuid() != 0) rows.push_back({dir.File("secret.zip"), ui.reasonPermissionDenied});
+  for (const Row& row : rows) {
+    try {
+      FileStream::Open(row.path, FileStream::Mode::Read);
+      ADD_FAILURE() << row.path << " opened";
+    } catch (const CommandError& e) {
+      EXPECT_EQ(e.Text(), FormatText(ui.fileCannotOpen, row.path) + FormatText(ui.reasonAfterText, row.reason))
+          << row.path;
+      EXPECT_EQ(e.Failure(), FileFailure::Open);
+    }
+  }
 }
 
 }  // namespace
