@@ -218,6 +218,11 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         report.output = target;
         if (a.dryRun && canRun) {
           record.confirmed = true;
+          report.output.clear();  // nothing is written
+          if (!target.empty() && PathTaken(target)) {
+            record.outputExists = true;
+            break;
+          }
           for (size_t row = 0; row < report.selected.size(); ++row)
             if (report.selected[row]) report.changes.push_back({"would_neutralise", static_cast<int64_t>(row), ""});
           if (!target.empty()) report.changes.push_back({"would_create", -1, target});

@@ -154,7 +154,15 @@ INSTANTIATE_TEST_SUITE_P(
                       std::filesystem::create_directory(d.File("out"));
                     },
                     "rewrite p.zip c.zip --dangerous --output-dir out --report", 0, "nothing_selected"},
-        OutcomeCase{"standard input", Write("p.zip", Pack), "analyse - --report <p.zip", 0, "done"}),
+        OutcomeCase{"standard input", Write("p.zip", Pack), "analyse - --report <p.zip", 0, "done"},
+        OutcomeCase{"standard input neutralised into a new file", Write("p.zip", Pack),
+                    "rewrite - --dangerous --output o.zip --report <p.zip", 0, "done"},
+        OutcomeCase{"a dry run with a taken output name",
+                    [](const TempDir& d) {
+                      test::WriteFileBytes(d.File("p.zip"), Pack());
+                      test::WriteFileBytes(d.File("o.zip"), BytesOf("mine"));
+                    },
+                    "rewrite p.zip --all --output o.zip --dry-run --report", 3, "output_exists"}),
     [](const auto& info) {
       std::string name;
       for (char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
