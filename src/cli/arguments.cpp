@@ -8,6 +8,7 @@
 #include "app/dangerous_extensions.h"
 #include "base/cp932.h"
 #include "base/ui_texts.h"
+#include "cli/cli_texts.h"
 
 namespace brim::cli {
 
@@ -320,9 +321,7 @@ std::string VersionNumber() {
 
 std::string VersionText() { return "brimlode-cli " + VersionNumber() + "\n"; }
 
-std::string UsageLine() {
-  return "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE... [options]  (brimlode-cli --help)";
-}
+std::string UsageLine() { return CliText(CliTextId::UsageHint); }
 
 std::string HelpText() {
   const UiTexts& ui = Ui();

@@ -198,8 +198,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
     size_t rows = s.ListView2.Count();
     for (uint64_t row : a.rows) {
       if (row >= rows) {
-        Print(err, "brimlode-cli: --rows: there is no row " + std::to_string(row) + " (the listing has " +
-                       std::to_string(rows) + " rows, numbered from 0)\n" + UsageLine() + "\n");
+        Print(err, "brimlode-cli: " + CliText(CliTextId::NoSuchRow, row, rows) + "\n" + UsageLine() + "\n");
         record.usage = true;
         report.verdict = Judge(record);
         return ArchiveRun{report.verdict, true};
@@ -271,7 +270,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         // empty archive); a script asking for nothing gets nothing.
         if (ticked == 0) {
           record.nothingTicked = true;
-          Print(err, "brimlode-cli: no entry is ticked; nothing was written\n");
+          Print(err, "brimlode-cli: " + CliText(CliTextId::NothingTicked) + "\n");
         } else if (a.dryRun) {
           const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
           const std::string suffix = zip ? ".zip" : ".lzh";

@@ -58,8 +58,22 @@ std::string CliText(CliTextId id) {
       return ja ? "標準出力に書き込めませんでした" : "the output could not be written";
     case CliTextId::StandardInputUnreadable:
       return ja ? "標準入力を読み込めません" : "standard input cannot be read";
+    case CliTextId::NothingTicked:
+      return ja ? "チェックの付いた項目がないため、何も書き出しませんでした" : "no entry is ticked; nothing was written";
+    case CliTextId::UsageHint:
+      return ja ? "使い方: brimlode-cli analyse|rewrite|split|combine 書庫... [オプション]  (brimlode-cli --help)"
+                : "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE... [options]  (brimlode-cli --help)";
+    case CliTextId::NoSuchRow:
+      break;
   }
   return "";
+}
+
+std::string CliText(CliTextId id, uint64_t a, uint64_t b) {
+  if (id != CliTextId::NoSuchRow) return CliText(id);
+  const std::string row = std::to_string(a), rows = std::to_string(b);
+  return JapaneseLocale() ? "--rows: 行 " + row + " はありません（一覧は " + rows + " 行、0 から数えます）"
+                          : "--rows: there is no row " + row + " (the listing has " + rows + " rows, numbered from 0)";
 }
 
 std::string ReasonText(std::string_view reason) {

@@ -37,7 +37,7 @@ CliResult RunCli(const std::string& cwd, const std::string& args) {
   CliResult r;
   // In a subshell: RunShell sends the shell's own standard error to its
   // output, which must not override the redirections here.
-  r.status = RunShell("(cd '" + cwd + "' && '" BRIMLODE_CLI_PATH "' " + args + " >'" + outFile + "' 2>'" +
+  r.status = RunShell("(cd '" + cwd + "' && LC_ALL=C.UTF-8 '" BRIMLODE_CLI_PATH "' " + args + " >'" + outFile + "' 2>'" +
                       errFile + "')");
   auto bytes = test::ReadFileBytes(outFile);
   r.out.assign(bytes.begin(), bytes.end());
@@ -174,7 +174,7 @@ TEST_F(CliOnZip, CombineRelativePathAndNothingTicked) {
 TEST_F(CliOnZip, AClosedStandardOutputKeepsTheCommandsStatus) {
   const std::string errFile = src.File("err");
   const int status = RunShell("(cd '" + dir.Path() +
-                              "' && python3 -c 'import os, subprocess, sys\n"
+                              "' && LC_ALL=C.UTF-8 python3 -c 'import os, subprocess, sys\n"
                               "r, w = os.pipe()\nos.close(r)\n"
                               "sys.exit(subprocess.call(sys.argv[1:], stdout=w) % 256)' '" BRIMLODE_CLI_PATH
                               "' split pack.zip --all 2>'" + errFile + "')");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/cli.h"
 
@@ -35,6 +36,7 @@ Captured RunCaptured(const std::vector<std::string>& args) {
 }
 
 TEST(CliRun, UsageErrorsExitTwoWithTheReasonOnStandardError) {
+  ::setenv("LC_ALL", "C.UTF-8", 1);  // the usage line in English
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"analyse"}, {"analyse", "a.zip", "--bogus"}, {"rewrite", "a.zip"}, {"split", "a.zip", "--rows", "x"}}) {
     Captured c = RunCaptured(args);

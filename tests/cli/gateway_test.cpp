@@ -40,7 +40,8 @@ struct CliRun {
 CliRun RunCli(const std::string& cwd, const std::string& args) {
   TempDir scratch;
   CliRun r;
-  r.status = test::RunShell("(cd '" + cwd + "' && '" BRIMLODE_CLI_PATH "' " + args + " >'" + scratch.File("o") +
+  // The command line's own texts follow the locale: English here.
+  r.status = test::RunShell("(cd '" + cwd + "' && LC_ALL=C.UTF-8 '" BRIMLODE_CLI_PATH "' " + args + " >'" + scratch.File("o") +
                             "' 2>'" + scratch.File("e") + "')");
   auto o = test::ReadFileBytes(scratch.File("o")), e = test::ReadFileBytes(scratch.File("e"));
   r.out.assign(o.begin(), o.end());
@@ -242,6 +243,20 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
 
 namespace brim {
 namespace {
+
+TEST(GatewayMessages, TheReasonLineFollowsTheLocale) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("n.txt"), BytesOf("text"));
+  std::string output;
+  for (const auto& [locale, reason] : {std::pair<std::string, std::string>{"LANG=ja_JP.UTF-8", "書庫ではありません"},
+                                       {"LANG=C.UTF-8", "not an archive"}}) {
+    EXPECT_EQ(test::RunShell("(cd '" + dir.Path() + "' && env -u LC_ALL -u LC_MESSAGES " + locale +
+                                 " '" BRIMLODE_CLI_PATH "' analyse n.txt --report 2>&1 >/dev/null)",
+                             &output),
+              4);
+    EXPECT_NE(output.find("n.txt: " + reason), std::string::npos) << output;
+  }
+}
 
 // "ファイル X は開けません" ends with the cause, for the window and the
 // command line alike.
