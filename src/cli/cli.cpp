@@ -156,8 +156,8 @@ struct ArchiveRun {
 // The command on one archive: analysis, ticks, the command, and what it did.
 // path: the file to read; given: the name the caller used.
 ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::string& path,
-                      const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut,
-                      ArchiveReport& report) {
+                      const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktopOut,
+                      std::unique_ptr<TForm1>& formOut, ArchiveReport& report) {
   auto* cliDesktop = new CliDesktop(err, a.reanalyse);
   formOut.reset();
   desktopOut.reset(cliDesktop);
@@ -227,10 +227,14 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
           if (!target.empty()) report.changes.push_back({"would_create", -1, target});
           break;
         }
-        // The rewrite's own log before a new analysis clears it.
+        // Entries zeroed, counted from the rewrite's log before a new
+        // analysis clears it, or after a rewrite that ended otherwise.
         size_t neutralised = 0;
+        bool counted = false;
         desktop.SetBeforeAnswer([&](const std::string& question) {
-          if (question == Ui().confirmReanalyse) neutralised = LinesEndingWith(s.Memo1, logBefore, Ui().logZeroed);
+          if (question != Ui().confirmReanalyse) return;
+          neutralised = LinesEndingWith(s.Memo1, logBefore, Ui().logZeroed);
+          counted = true;
         });
         OutputCopy copy;
         if (canRun && !target.empty()) {
@@ -244,6 +248,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         }
         ok = run([&] { form.N2Click(); });
         desktop.SetBeforeAnswer(nullptr);
+        if (!counted) neutralised = LinesEndingWith(s.Memo1, logBefore, Ui().logZeroed);
         record.confirmed = desktop.Questions().size() > questionsBefore &&
                            desktop.Questions()[questionsBefore] == Ui().confirmRewrite;
         for (size_t row = 0, left = neutralised; row < report.selected.size() && left > 0; ++row) {
@@ -262,6 +267,8 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
           else record.outputExists = true;
         }
         if (!published) report.output.clear();
+        // A copy that got no name took its neutralised entries with it.
+        if (!target.empty() && !published) report.changes.clear();
         break;
       }
       case Subcommand::Split:
