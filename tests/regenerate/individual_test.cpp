@@ -173,7 +173,8 @@ TEST_F(Individual, ArchiveThatCannotBeOpenedStopsBeforeAnyOutput) {
   s.Label1.SetCaption(dir.File("gone.zip"));
   EXPECT_FALSE(Run(RegenerateIndividually));
   EXPECT_EQ(desktop.errors, (std::vector<std::string>{
-                                ErrorFor(Ui().fileCannotOpen, dir.File("gone.zip"))}));
+                                FormatText(Ui().fileCannotOpen, dir.File("gone.zip")) +
+                                FormatText(Ui().reasonAfterText, Ui().reasonNoSuchFile) + "."}));
   EXPECT_FALSE(RegularFileExists(dir.File("a.txt.zip")));
 }
 

@@ -112,7 +112,8 @@ TEST(RewriteCommand, FailureEndsTheCommandBeforeTheSecondQuestion) {
   w.s.Label1.SetCaption(w.dir.File("gone.zip"));
   w.d.answers = {Answer::Yes, Answer::Yes};
   EXPECT_FALSE(w.Click());
-  EXPECT_EQ(w.d.errors, std::vector<std::string>{J("ファイル ") + w.dir.File("gone.zip") + J(" は開けません.")});
+  EXPECT_EQ(w.d.errors, std::vector<std::string>{J("ファイル ") + w.dir.File("gone.zip") +
+                                                 J(" は開けません（そのようなファイルはありません）.")});
   EXPECT_EQ(w.d.questions.size(), 1u);
 }
 
