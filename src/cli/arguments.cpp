@@ -326,15 +326,19 @@ std::string UsageLine() { return CliText(CliTextId::UsageHint); }
 std::string HelpText() {
   const UiTexts& ui = Ui();
   auto u = [](const std::string& cp932) { return Cp932ToUtf8(cp932); };
+  // The list, wrapped under its option's text.
   std::string dangerous;
   size_t column = 19;
   for (std::string_view key : DangerousExtensions()) {
-    if (column + key.size() + 1 > 79) {
+    if (!dangerous.empty() && column + 1 + key.size() > 79) {
       dangerous += "\n                   ";
       column = 19;
+    } else if (!dangerous.empty()) {
+      dangerous += ' ';
+      ++column;
     }
-    dangerous += std::string(key) + " ";
-    column += key.size() + 1;
+    dangerous += key;
+    column += key.size();
   }
   std::string t;
   t += "brimlode-cli: list, neutralise and regenerate ZIP and LZH archive entries\n"
