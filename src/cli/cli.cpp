@@ -351,11 +351,27 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
     std::string path = ec ? given : AbsolutePath(given, cwd);
     std::string standardInput;
     if (given == kStandardInput) {
-      standardInput = CopyStandardInput();
+      standardInput = CopyStandardInput(Interrupted);
       if (standardInput.empty()) {
-        Print(err, "brimlode-cli: " + CliText(CliTextId::StandardInputUnreadable) + "\n");
-        status = first ? kExitError : WorseStatus(status, kExitError);
+        // Still one report line per archive, with nothing listed.
+        const Verdict verdict = Interrupted() ? Verdict{kExitInterrupted, "interrupted"}
+                                              : Verdict{kExitError, "cannot_read"};
+        Print(err, "brimlode-cli: " + given + ": " +
+                       (Interrupted() ? ReasonText(verdict.reason) : CliText(CliTextId::StandardInputUnreadable)) +
+                       "\n");
+        status = first ? verdict.status : WorseStatus(status, verdict.status);
         first = false;
+        if (a.report && out) {
+          CliDesktop blank(nullptr, false);
+          TForm1 unread(blank);
+          ArchiveReport report;
+          report.archive = given;
+          report.command = a.command;
+          report.dryRun = a.dryRun;
+          report.verdict = verdict;
+          const std::string line = ReportLine(unread.state, report);
+          outputFailed = outputFailed || std::fwrite(line.data(), 1, line.size(), out) != line.size();
+        }
         continue;
       }
       path = standardInput;

@@ -17,14 +17,15 @@ namespace brim::cli {
 namespace {
 
 // Every byte of from (from its start) into to; false on a failed read or
-// write (errno set). copy_file_range shares blocks where the file system can.
-bool CopyAll(int from, int to) {
+// write (errno set), or once stop() says so after a signal broke a wait.
+// copy_file_range shares blocks where the file system can.
+bool CopyAll(int from, int to, bool (*stop)() = nullptr) {
   off_t in = 0;
   while (true) {
     ssize_t n = ::copy_file_range(from, &in, to, nullptr, size_t{1} << 30, 0);
     if (n == 0) return true;
     if (n > 0) continue;
-    if (errno == EINTR) continue;
+    if (errno == EINTR && !(stop && stop())) continue;
     if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
     break;  // not between these files: plain reads and writes
   }
@@ -33,7 +34,7 @@ bool CopyAll(int from, int to) {
   std::vector<char> buf(1 << 16);
   while (true) {
     ssize_t n = ::read(from, buf.data(), buf.size());
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR && !(stop && stop())) continue;
     if (n < 0) return false;
     if (n == 0) return true;
     for (ssize_t done = 0; done < n;) {
@@ -95,7 +96,7 @@ OutputCopy::~OutputCopy() {
   if (!published_ && !temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
-std::string CopyStandardInput() {
+std::string CopyStandardInput(bool (*stop)()) {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/brimlode-stdin-XXXXXX";
   if (!::mkdtemp(folder.data())) return "";
@@ -105,7 +106,7 @@ std::string CopyStandardInput() {
     ::rmdir(folder.c_str());
     return "";
   }
-  const bool copied = CopyAll(STDIN_FILENO, fd);
+  const bool copied = CopyAll(STDIN_FILENO, fd, stop);
   const int error = errno;
   if (::close(fd) != 0 || !copied) {
     RemoveStandardInputCopy(path);

@@ -27,8 +27,9 @@ class OutputCopy {
 };
 
 // Copies the whole of standard input into a new private file; returns its
-// path, or empty on failure (errno set). RemoveStandardInputCopy deletes it.
-std::string CopyStandardInput();
+// path, or empty on failure (errno set) or when stop() turns true while it
+// waits for input. RemoveStandardInputCopy deletes it.
+std::string CopyStandardInput(bool (*stop)());
 void RemoveStandardInputCopy(const std::string& path);
 
 }  // namespace brim::cli

@@ -37,12 +37,14 @@ struct CliRun {
   }
 };
 
+// args: the command line's arguments, or a shell script that runs "$CLI".
 CliRun RunCli(const std::string& cwd, const std::string& args) {
   TempDir scratch;
   CliRun r;
+  const std::string command = args.find("$CLI") != std::string::npos ? args : "\"$CLI\" " + args;
   // The command line's own texts follow the locale: English here.
-  r.status = test::RunShell("(cd '" + cwd + "' && LC_ALL=C.UTF-8 '" BRIMLODE_CLI_PATH "' " + args + " >'" + scratch.File("o") +
-                            "' 2>'" + scratch.File("e") + "')");
+  r.status = test::RunShell("(cd '" + cwd + "' && export LC_ALL=C.UTF-8 CLI='" BRIMLODE_CLI_PATH "' && { " +
+                            command + "; } >'" + scratch.File("o") + "' 2>'" + scratch.File("e") + "')");
   auto o = test::ReadFileBytes(scratch.File("o")), e = test::ReadFileBytes(scratch.File("e"));
   r.out.assign(o.begin(), o.end());
   r.err.assign(e.begin(), e.end());
@@ -156,6 +158,14 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "rewrite p.zip c.zip --dangerous --output-dir out --report", 0, "nothing_selected"},
         OutcomeCase{"standard input", Write("p.zip", Pack), "analyse - --report <p.zip", 0, "done"},
+        // Ctrl+C while standard input is being read: once the private copy's
+        // folder exists, the handler is in place.
+        OutcomeCase{"interrupted", Write("p.zip", Pack),
+                    "export TMPDIR=$PWD; { sleep 30 & echo $! >writer; wait; cat p.zip; } | "
+                    "{ exec 3<&0; \"$CLI\" analyse - --report <&3 & pid=$!; "
+                    "for i in $(seq 600); do ls -d brimlode-stdin-* >/dev/null 2>&1 && break; sleep 0.05; done; "
+                    "kill -INT $pid; wait $pid; status=$?; kill $(cat writer); exit $status; }",
+                    130, "interrupted"},
         OutcomeCase{"standard input neutralised into a new file", Write("p.zip", Pack),
                     "rewrite - --dangerous --output o.zip --report <p.zip", 0, "done"},
         OutcomeCase{"a dry run with a taken output name",
