@@ -325,8 +325,25 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
   return result;
 }
 
-// A failed write of standard output, once per call.
+// A failed write of standard output; flushed per archive, so a reader of
+// JSON Lines gets each document as it is done.
 bool OutputFailed(std::FILE* out) { return out && (std::fflush(out) != 0 || std::ferror(out)); }
+
+bool WriteLine(const std::string& line, std::FILE* out) {
+  return std::fwrite(line.data(), 1, line.size(), out) == line.size();
+}
+
+// The report of standard input that could not be read: nothing listed.
+bool WriteUnreadReport(const Arguments& a, const Verdict& verdict, std::FILE* out) {
+  CliDesktop blank(nullptr, false);
+  TForm1 unread(blank);
+  ArchiveReport report;
+  report.archive = kStandardInput;
+  report.command = a.command;
+  report.dryRun = a.dryRun;
+  report.verdict = verdict;
+  return WriteLine(ReportLine(unread.state, report), out);
+}
 
 }  // namespace
 
@@ -361,17 +378,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
                        "\n");
         status = first ? verdict.status : WorseStatus(status, verdict.status);
         first = false;
-        if (a.report && out) {
-          CliDesktop blank(nullptr, false);
-          TForm1 unread(blank);
-          ArchiveReport report;
-          report.archive = given;
-          report.command = a.command;
-          report.dryRun = a.dryRun;
-          report.verdict = verdict;
-          const std::string line = ReportLine(unread.state, report);
-          outputFailed = outputFailed || std::fwrite(line.data(), 1, line.size(), out) != line.size();
-        }
+        if (a.report && out) outputFailed = !WriteUnreadReport(a, verdict, out) || outputFailed;
         continue;
       }
       path = standardInput;
@@ -388,11 +395,10 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
     }
     if (run.usageError && !a.report) continue;
 
+    if (!out) continue;
     bool written = true;
-    if (!out) {
-    } else if (a.report) {
-      const std::string line = ReportLine(s, report);
-      written = std::fwrite(line.data(), 1, line.size(), out) == line.size();
+    if (a.report) {
+      written = WriteLine(ReportLine(s, report), out);
     } else {
       auto* desktop = static_cast<CliDesktop*>(desktopOut.get());
       if (several && !a.json) Print(out, "==> " + given + " <==\n");
