@@ -21,6 +21,7 @@
 #include "cli/output_copy.h"
 #include "cli/report_writer.h"
 #include "cli/state_printer.h"
+#include "cli/text_cells.h"
 #include "regenerate/output_naming.h"
 
 namespace brim::cli {
@@ -333,6 +334,23 @@ bool WriteLine(const std::string& line, std::FILE* out) {
   return std::fwrite(line.data(), 1, line.size(), out) == line.size();
 }
 
+// --dry-run without --report: its findings on standard error, a line each.
+void SayWhatWouldBeDone(const ProgramState& s, const ArchiveReport& report, std::FILE* err) {
+  for (const Change& c : report.changes) {
+    std::string line = "brimlode-cli: " + report.archive + ": ";
+    if (c.action == "would_neutralise") {
+      const size_t row = static_cast<size_t>(c.row);
+      const std::string_view name = s.ListView1.Caption(row);
+      line += CliText(CliTextId::WouldNeutralise) + "#" + std::to_string(row) + " " +
+              ForTerminal(s.ListView1.Encoding(row) == NameEncoding::Cp932 ? CellToUtf8(name)
+                                                                           : NameToUtf8(name, NameEncoding::Utf8));
+    } else {
+      line += CliText(CliTextId::WouldCreate) + ForTerminal(c.path);
+    }
+    Print(err, line + "\n");
+  }
+}
+
 // The report of standard input that could not be read: nothing listed.
 bool WriteUnreadReport(const Arguments& a, const Verdict& verdict, std::FILE* out) {
   CliDesktop blank(nullptr, false);
@@ -394,6 +412,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
       Print(err, "brimlode-cli: " + given + ": " + ReasonText(run.verdict.reason) + "\n");
     }
     if (run.usageError && !a.report) continue;
+    if (a.dryRun && !a.report) SayWhatWouldBeDone(s, report, err);
 
     if (!out) continue;
     bool written = true;

@@ -63,6 +63,10 @@ std::string CliText(CliTextId id) {
     case CliTextId::UsageHint:
       return ja ? "使い方: brimlode-cli analyse|rewrite|split|combine 書庫... [オプション]  (brimlode-cli --help)"
                 : "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE... [options]  (brimlode-cli --help)";
+    case CliTextId::WouldNeutralise:
+      return ja ? "試行: 無害化します: " : "dry run: would neutralise ";
+    case CliTextId::WouldCreate:
+      return ja ? "試行: 作成します: " : "dry run: would create ";
     case CliTextId::NoSuchRow:
       break;
   }

@@ -8,7 +8,9 @@
 
 namespace brim::cli {
 
-enum class CliTextId { OutputUnwritable, StandardInputUnreadable, NothingTicked, UsageHint, NoSuchRow };
+enum class CliTextId {
+  OutputUnwritable, StandardInputUnreadable, NothingTicked, UsageHint, NoSuchRow, WouldNeutralise, WouldCreate
+};
 
 bool JapaneseLocale();
 std::string CliText(CliTextId id);
