@@ -3,27 +3,27 @@
 // the extension's last byte in both names, and no encryption: a neutralised
 // entry is a plain stored entry every reader can test. Every position comes
 // from the locator table; the headers it points at are read for their flags,
-// versions and Zip64 fields.
+// versions and Zip64 fields. Each entry is a plan of writes (write_plan.h).
 #include <algorithm>
-#include <vector>
+#include <optional>
 
 #include "base/cp932.h"
 #include "formats/zip_layout.h"
 #include "formats/zip_records.h"
-#include "base/errors.h"
-#include "base/file_stream.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
 #include "rewrite/name_mask.h"
 #include "rewrite/entry_writer.h"
 #include "rewrite/rewrite_command.h"
+#include "rewrite/write_plan.h"
 
 namespace brim {
 
 namespace {
 
-using rewrite::EntryWriter;
+using rewrite::Phase;
+using rewrite::PlanBuilder;
 
 std::string_view Signature(const uint8_t (&bytes)[4]) {
   return std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes);
@@ -34,58 +34,45 @@ constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kVersionStored = 20;  // what a stored entry needs
 constexpr uint16_t kVersionZip64 = 45;   // with a Zip64 field
 
-// What the rewrite changes in one header besides method, CRC and names: the
-// encryption flags cleared, "version needed" lowered to what a stored entry
-// needs, and the original size where readers look for it, the Zip64 field
-// when the 32-bit one holds the marker.
-struct HeaderPlan {
-  uint64_t header = 0;
-  uint16_t flags = 0, version = 0;          // as they are
-  uint16_t newFlags = 0, newVersion = 0;    // as they become
-  uint64_t originalAt = 0;                  // where the original size goes
-  size_t originalWidth = 4;
-};
-
-HeaderPlan PlanHeader(EntryWriter& out, uint64_t header, bool central) {
+// The writes into one header besides its name: the encryption flags
+// cleared, "version needed" lowered to what a stored entry needs, stored,
+// and the CRC and original size of the zeros where readers look for them
+// (the Zip64 field when the 32-bit one holds the marker).
+void PlanHeader(PlanBuilder& out, uint64_t header, bool central, uint32_t size, uint32_t crc) {
   const size_t fixed = central ? zip::kCentralHeaderSize : zip::kLocalHeaderSize;
-  out.Require(header, fixed);
-  std::vector<uint8_t> h(fixed);
-  out.Read(header, h.data(), fixed);
+  const uint8_t* h = out.Read(header, fixed);
   const size_t n = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
   const size_t m = le::Get16(&h[central ? zip::kCentralExtraLength : zip::kLocalExtraLength]);
+  const uint16_t version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
+  const uint16_t flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
+  const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(h) : zip::LocalZip64Wants(h);
   const uint64_t extraAt = header + fixed + n;
-  out.Require(extraAt, m);
-  std::vector<uint8_t> extra(m);
-  if (m > 0) out.Read(extraAt, extra.data(), m);
+  const std::vector<uint8_t> extra = [&] {
+    const uint8_t* e = m > 0 ? out.Read(extraAt, m) : nullptr;
+    return e ? std::vector<uint8_t>(e, e + m) : std::vector<uint8_t>();
+  }();
 
-  HeaderPlan p;
-  p.header = header;
-  p.version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
-  p.flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
-  p.newFlags = static_cast<uint16_t>(p.flags & ~(kFlagEncrypted | kFlagStrongEncryption));
+  const uint16_t newFlags = static_cast<uint16_t>(flags & ~(kFlagEncrypted | kFlagStrongEncryption));
   const bool zip64 = zip::FindExtraBlock(extra.data(), m, zip::kExtraZip64).has_value();
-  p.newVersion = p.version <= kVersionStored ? p.version : zip64 ? kVersionZip64 : kVersionStored;
-  p.originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
-  const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(h.data()) : zip::LocalZip64Wants(h.data());
+  const uint16_t newVersion = version <= kVersionStored ? version : zip64 ? kVersionZip64 : kVersionStored;
+  if (newVersion != version) {
+    out.Put16(Phase::Method, header + (central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded), newVersion);
+  }
+  if (newFlags != flags) out.Put16(Phase::Method, header + (central ? zip::kCentralFlags : zip::kLocalFlags), newFlags);
+  out.Put16(Phase::Method, header + (central ? zip::kCentralMethod : zip::kLocalMethod), 0);
+
+  out.Put32(Phase::Sums, header + (central ? zip::kCentralCrc : zip::kLocalCrc), crc);
+  uint64_t originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
+  size_t originalWidth = 4;
   if (wants.original) {
     const zip::Zip64Values v = zip::ParseZip64Extra(extra.data(), m, wants);
     if (v.original) {
-      p.originalAt = extraAt + v.original->at;
-      p.originalWidth = 8;
+      originalAt = extraAt + v.original->at;
+      originalWidth = 8;
     }
   }
-  return p;
-}
-
-void ApplyPlan(EntryWriter& out, const HeaderPlan& p, bool central, uint32_t size) {
-  if (p.newVersion != p.version) {
-    out.Put16(p.header + (central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded), p.newVersion);
-  }
-  if (p.newFlags != p.flags) {
-    out.Put16(p.header + (central ? zip::kCentralFlags : zip::kLocalFlags), p.newFlags);
-  }
-  out.Put32(p.originalAt, size);
-  if (p.originalWidth == 8) out.Put32(p.originalAt + 4, 0);
+  out.Put32(Phase::Sums, originalAt, size);
+  if (originalWidth == 8) out.Put32(Phase::Sums, originalAt + 4, 0);
 }
 
 // The extension the mask changes, by the rules of the name's encoding.
@@ -95,106 +82,86 @@ std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
   return dot == std::string_view::npos ? std::string() : std::string(caption.substr(dot + 1));
 }
 
-// Where one entry is written, every position checked: inside the file, and
-// inside the entry's range (its data descriptor included) or its central
-// header.
-struct ZipPlan {
-  Locator v;
-  std::string ext;
-  uint64_t centralAt = 0;
-  size_t centralLength = 0;
-  uint8_t descriptor = 0;
-  HeaderPlan local, central;
-};
+std::string Masked(std::string text) {
+  if (!text.empty()) text.back() = '$';
+  return text;
+}
 
-ZipPlan PlanZipEntry(const ProgramState& s, EntryWriter& out, size_t row) {
-  ZipPlan p;
-  p.ext = MaskSourceOf(s.ListView1.Caption(row), s.ListView1.Encoding(row));
-  p.v = s.ListView1.ReadLocator(row);
-  p.descriptor = s.ListView1.Descriptor(row);
-  const Locator& v = p.v;
+// Every write of one entry, each position checked: inside the file, and
+// inside the entry's range (its data descriptor included) or its central
+// header. A row without a central header gets its local parts.
+void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
+  const EntryTable& t = s.ListView1;
+  const uint64_t offset = t.ReadBack(row, kColOffset);
+  const uint64_t start = t.ReadBack(row, kColStart);
+  const uint32_t size = t.ReadBack(row, kColSize);
+  const uint64_t ext = t.ReadBack(row, kColExt);
+  const std::optional<uint64_t> offsetI =
+      t.Has(row, kColOffsetI) ? std::optional<uint64_t>(t.Value(row, kColOffsetI)) : std::nullopt;
+  const uint64_t extI = offsetI && t.Has(row, kColExtI) ? t.Value(row, kColExtI) : 0;
+  const uint8_t descriptor = t.Descriptor(row);
+  const std::string source = MaskSourceOf(t.Caption(row), t.Encoding(row));
 
   // The headers must be where the analysis found them; the central header's
   // lengths then give its extent.
-  out.Measure();
-  out.Require(v.offsetI, zip::kCentralHeaderSize);
-  out.Expect(v.offset, Signature(zip::kLocalSignature));
-  out.Expect(v.offsetI, Signature(zip::kCentralSignature));
-  uint8_t lengths[6];
-  out.Read(uint64_t{v.offsetI} + zip::kCentralNameLength, lengths, sizeof lengths);
-  const uint64_t centralNameStart = uint64_t{v.offsetI} + zip::kCentralHeaderSize;
-  const uint64_t centralNameEnd = centralNameStart + le::Get16(lengths);
-  const uint64_t centralEnd = centralNameEnd + le::Get16(lengths + 2) + le::Get16(lengths + 4);
-  out.Confine(v.offset, uint64_t{v.start} + v.size + p.descriptor, v.offsetI, centralEnd);
-
-  out.Require(v.start, v.size);
-  out.Require(v.offset, zip::kLocalHeaderSize);
-  out.Require(v.offsetI, zip::kCentralHeaderSize);
-  if (v.ext != 0) out.Require(v.ext, p.ext.size());
-  // The central name may carry a different extension than the local one: the
-  // local mask is written at its extension position but never past the
-  // central name's own bytes. When it would run past, its tail is written, so
-  // the central name still ends in "$" ("a.c" beside a local "a.txt" becomes
-  // "a.$", not "a.t").
-  if (v.ext != 0 && v.extI != 0 && v.extI >= centralNameStart && v.extI < centralNameEnd) {
-    p.centralAt = v.extI;
-    p.centralLength = static_cast<size_t>(std::min<uint64_t>(p.ext.size(), centralNameEnd - v.extI));
-    if (p.centralLength > 0) out.Require(p.centralAt, p.centralLength);
+  out.Expect(offset, Signature(zip::kLocalSignature));
+  out.Own(offset, start + size + descriptor);
+  uint64_t centralNameStart = 0, centralNameEnd = 0;
+  if (offsetI) {
+    out.Expect(*offsetI, Signature(zip::kCentralSignature));
+    const uint8_t* lengths = out.Read(*offsetI + zip::kCentralNameLength, 6);
+    centralNameStart = *offsetI + zip::kCentralHeaderSize;
+    centralNameEnd = centralNameStart + le::Get16(lengths);
+    out.Own(*offsetI, centralNameEnd + le::Get16(lengths + 2) + le::Get16(lengths + 4));
   }
-  p.local = PlanHeader(out, v.offset, false);
-  p.central = PlanHeader(out, v.offsetI, true);
-  if (p.descriptor != 0) out.Require(uint64_t{v.start} + v.size, p.descriptor);
-  return p;
+  out.Require(start, size);
+
+  const uint32_t crc = Crc32Zeros(0, size);
+  if (ext != 0) {
+    const std::string mask = Masked(source);
+    out.Bytes(Phase::Names, ext, mask);
+    // The central name may carry a different extension than the local one:
+    // the local mask is written at its extension position but never past
+    // the central name's own bytes. When it would run past, its tail is
+    // written, so the central name still ends in "$" ("a.c" beside a local
+    // "a.txt" becomes "a.$", not "a.t").
+    if (extI != 0 && extI >= centralNameStart && extI < centralNameEnd) {
+      const size_t length = static_cast<size_t>(std::min<uint64_t>(mask.size(), centralNameEnd - extI));
+      out.Bytes(Phase::Names, extI, std::string_view(mask).substr(mask.size() - length));
+    }
+  }
+  PlanHeader(out, offset, false, size, crc);
+  if (offsetI) PlanHeader(out, *offsetI, true, size, crc);
+  out.Zeros(start, size);
+  // Streaming readers take CRC and sizes from the descriptor.
+  if (descriptor != 0) {
+    const uint64_t at = start + size;
+    const size_t width = zip::DescriptorSizeWidth(descriptor);
+    out.Put32(Phase::Sums, at + zip::DescriptorCrcAt(descriptor), crc);
+    for (size_t field : {zip::DescriptorCompressedAt(descriptor), zip::DescriptorOriginalAt(descriptor)}) {
+      out.Put32(Phase::Sums, at + field, size);
+      if (width == 8) out.Put32(Phase::Sums, at + field + 4, 0);
+    }
+  }
 }
 
-void CheckZipEntry(const ProgramState& s, EntryWriter& out, size_t row) { PlanZipEntry(s, out, row); }
-
-void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  // The log file is CP932.
-  const std::string caption(s.ListView2.Caption(row));
-  const std::string name = s.ListView1.Encoding(row) == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
-  const ZipPlan p = PlanZipEntry(s, out, row);
-  const Locator& v = p.v;
-
-  out.Zeros(v.start, v.size);
-  s.Memo1.Append(name + Ui().logZeroed);
-  const uint32_t crc = Crc32ProgressZeros(s, v.size);
-
-  out.Put16(uint64_t{v.offset} + zip::kLocalMethod, 0);
-  out.Put32(uint64_t{v.offset} + zip::kLocalCrc, crc);
-  ApplyPlan(out, p.local, false, v.size);
-  out.Put16(uint64_t{v.offsetI} + zip::kCentralMethod, 0);
-  out.Put32(uint64_t{v.offsetI} + zip::kCentralCrc, crc);
-  ApplyPlan(out, p.central, true, v.size);
-  // Streaming readers take CRC and sizes from the descriptor.
-  if (p.descriptor != 0) {
-    const uint64_t at = uint64_t{v.start} + v.size;
-    const size_t width = zip::DescriptorSizeWidth(p.descriptor);
-    out.Put32(at + zip::DescriptorCrcAt(p.descriptor), crc);
-    for (size_t field : {zip::DescriptorCompressedAt(p.descriptor), zip::DescriptorOriginalAt(p.descriptor)}) {
-      out.Put32(at + field, v.size);
-      if (width == 8) out.Put32(at + field + 4, 0);
-    }
-  }
-
-  if (v.ext != 0) {
-    SetNameMask(s, p.ext);
-    out.Bytes(v.ext, s.NameMask);
-    s.Memo1.Append(name + Ui().logExtensionMasked);
-    if (p.centralLength > 0) {
-      out.Bytes(p.centralAt, std::string_view(s.NameMask).substr(s.NameMask.size() - p.centralLength));
-    }
+void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
+  s.Memo1.Append(plan.logName + Ui().logZeroed);
+  Crc32ProgressZeros(s, plan.zerosLength);
+  if (s.ListView1.Value(plan.row, kColExt) != 0) {
+    SetNameMask(s, MaskSourceOf(s.ListView1.Caption(plan.row), s.ListView1.Encoding(plan.row)));
+    s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
   }
 }
 
 }  // namespace
 
 bool RewriteZipEntries(ProgramState& s) {
-  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
+  if (!RewriteAccepts(s.StatusBar1.Outcome())) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
-  return rewrite::RewriteTicked(s, CheckZipEntry, RewriteZipEntry);
+  return rewrite::RewritePlanned(s, PlanZipEntry, ReportZipEntry);
 }
 
 }  // namespace brim
