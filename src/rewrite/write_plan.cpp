@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
+#include "checksum/crc.h"
 
 namespace brim::rewrite {
 
@@ -38,14 +39,18 @@ struct Piece {
 PlanReader::PlanReader(const FileStream& file) : file_(file) { Reset(); }
 
 void PlanReader::Reset() {
-  for (auto& w : windows_) w = std::make_unique<ByteWindow>(file_);
+  for (auto& w : windows_) w = std::make_unique<ByteWindow>(file_, kReadBlock);
   last_[0] = last_[1] = 0;
+  lastUsed_ = 1;
 }
 
 ByteWindow& PlanReader::Near(uint64_t pos) {
   auto distance = [&](int i) { return pos > last_[i] ? pos - last_[i] : last_[i] - pos; };
-  const int i = distance(0) <= distance(1) ? 0 : 1;
+  int i = distance(0) <= distance(1) ? 0 : 1;
+  // Farther than a block from both: the one used longer ago moves there.
+  if (distance(i) > kReadBlock) i = lastUsed_ == 0 ? 1 : 0;
   last_[i] = pos;
+  lastUsed_ = i;
   return *windows_[i];
 }
 
@@ -79,8 +84,12 @@ const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   Require(pos, n);
   const uint8_t* bytes = reader_.Near(pos).At(pos, n);
   if (bytes == nullptr) Refuse();
-  view_.assign(bytes, bytes + n);
   const uint64_t end = pos + n;
+  auto overlaps = [&](uint64_t at, uint64_t length) { return at < end && pos < at + length; };
+  bool planned = overlaps(plan_.zerosAt, plan_.zerosLength);
+  for (const PlannedWrite& w : plan_.writes) planned = planned || overlaps(w.at, w.bytes.size());
+  if (!planned) return bytes;
+  view_.assign(bytes, bytes + n);
   for (const PlannedWrite& w : plan_.writes) {
     const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
     if (from < to) std::memcpy(&view_[from - pos], w.bytes.data() + (from - w.at), to - from);
@@ -142,6 +151,7 @@ bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len) 
 // Writes the pieces of one phase, sorted by position: neighbours are joined
 // into one read and one write of the span between them.
 void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8_t>& buf) {
+  // Pieces at one position keep their planned order: the later one wins.
   std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.at < b.at; });
   for (size_t i = 0; i < pieces.size();) {
     const uint64_t from = pieces[i].at;
@@ -198,6 +208,17 @@ bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>&
     WriteJoined(file, pieces, buf);
   }
   return true;
+}
+
+void AppendCrcProgressDone(ProgramState& s, uint64_t len) {
+  const int percent = len > 0 ? CrcProgressPercent(len - 1, len) : 0;
+  s.Memo1.Append(percent > 0 ? FormatNumbers(Ui().crcProgress, percent) : Ui().crcProgressStart);
+  s.ProcessMessages();
+}
+
+void CrcProgressReport(ProgramState& s, uint64_t len) {
+  if (len > kRunMax) Crc32ProgressZeros(s, len);
+  else AppendCrcProgressDone(s, len);
 }
 
 namespace {
@@ -260,13 +281,14 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     EntryPlan plan;
     plan.row = row;
     plan.logName = LogName(s, row);
+    plan.writes.reserve(16);
     try {
       PlanBuilder builder(file, reader, plan);
       planEntry(s, builder, row);
     } catch (const RowRefused& refused) {
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, refused.reason};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, refused.reason};
     } catch (const CommandError& e) {  // a locator cell that is not a number
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, e.what()};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, e.what()};
     }
     // An entry with a long run of zeros goes alone, so "中断" inside it
     // leaves no other entry half done.

@@ -38,6 +38,7 @@ struct EntryPlan {
   std::vector<PlannedWrite> writes;  // in the order they were planned
   uint64_t zerosAt = 0, zerosLength = 0;
   std::string logName;  // CP932
+  std::string mask;     // the masked extension written over the name(s); "" when none
   std::string refused;  // why the row could not be planned (CP932); it then has no writes
 };
 
@@ -60,8 +61,10 @@ class PlanReader {
 
  private:
   const FileStream& file_;
+  static constexpr size_t kReadBlock = 256 * 1024;
   std::unique_ptr<ByteWindow> windows_[2];
   uint64_t last_[2] = {0, 0};
+  int lastUsed_ = 1;
 };
 
 // Builds one entry's plan. Reads go through a window shared by the whole
@@ -94,6 +97,7 @@ class PlanBuilder {
   void Zeros(uint64_t pos, uint64_t len);
 
   uint64_t FileSize() const { return size_; }
+  EntryPlan& Plan() { return plan_; }
 
  private:
   void CheckOwned(uint64_t pos, uint64_t len) const;
@@ -111,6 +115,14 @@ class PlanBuilder {
 // has been applied.
 using EntryPlanner = void (*)(const ProgramState& s, PlanBuilder& out, size_t row);
 using EntryReporter = void (*)(ProgramState& s, const EntryPlan& plan);
+
+// The CRC progress line of a run of len zeros as the progress protocol
+// leaves it, appended at once: an entry of a batch was written together with
+// the others, and stepping its line through every percentage would cost
+// more than the rewrite. A run long enough to be applied alone shows every
+// step.
+void AppendCrcProgressDone(ProgramState& s, uint64_t len);
+void CrcProgressReport(ProgramState& s, uint64_t len);
 
 // Opens the analysed archive for reading and writing and plans and applies
 // every ticked row. It must be the file the analysis read, unchanged since;

@@ -100,7 +100,6 @@ void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
       t.Has(row, kColOffsetI) ? std::optional<uint64_t>(t.Value(row, kColOffsetI)) : std::nullopt;
   const uint64_t extI = offsetI && t.Has(row, kColExtI) ? t.Value(row, kColExtI) : 0;
   const uint8_t descriptor = t.Descriptor(row);
-  const std::string source = MaskSourceOf(t.Caption(row), t.Encoding(row));
 
   // The headers must be where the analysis found them; the central header's
   // lengths then give its extent.
@@ -118,7 +117,7 @@ void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
 
   const uint32_t crc = Crc32Zeros(0, size);
   if (ext != 0) {
-    const std::string mask = Masked(source);
+    const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
     out.Bytes(Phase::Names, ext, mask);
     // The central name may carry a different extension than the local one:
     // the local mask is written at its extension position but never past
@@ -147,9 +146,9 @@ void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
 
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName + Ui().logZeroed);
-  Crc32ProgressZeros(s, plan.zerosLength);
+  rewrite::CrcProgressReport(s, plan.zerosLength);
   if (s.ListView1.Value(plan.row, kColExt) != 0) {
-    SetNameMask(s, MaskSourceOf(s.ListView1.Caption(plan.row), s.ListView1.Encoding(plan.row)));
+    s.NameMask = plan.mask;
     s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
   }
 }
