@@ -34,45 +34,113 @@ constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kVersionStored = 20;  // what a stored entry needs
 constexpr uint16_t kVersionZip64 = 45;   // with a Zip64 field
 
+// One header as it is before the rewrite: its fields, its extra field, and
+// the Unicode Path field (0x7075) when it has one that readers believe.
+struct HeaderFacts {
+  uint64_t at = 0;
+  bool central = false;
+  uint16_t version = 0, flags = 0;
+  zip::Zip64Wants wants;
+  uint64_t nameAt = 0, extraAt = 0;
+  size_t nameLength = 0;
+  std::vector<uint8_t> extra;
+  std::optional<size_t> unicodePath;  // block position inside extra
+  bool unicodePathBelieved = false;   // its CRC matches the header's name
+};
+
+HeaderFacts ReadHeader(PlanBuilder& out, uint64_t header, bool central) {
+  HeaderFacts f;
+  f.at = header;
+  f.central = central;
+  const size_t fixed = central ? zip::kCentralHeaderSize : zip::kLocalHeaderSize;
+  const uint8_t* h = out.Read(header, fixed);
+  f.nameLength = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
+  const size_t m = le::Get16(&h[central ? zip::kCentralExtraLength : zip::kLocalExtraLength]);
+  f.version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
+  f.flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
+  f.wants = central ? zip::CentralZip64Wants(h) : zip::LocalZip64Wants(h);
+  f.nameAt = header + fixed;
+  f.extraAt = f.nameAt + f.nameLength;
+  if (m > 0) {
+    const uint8_t* e = out.Read(f.extraAt, m);
+    f.extra.assign(e, e + m);
+  }
+  f.unicodePath = zip::FindExtraBlock(f.extra.data(), m, zip::kExtraUnicodePath);
+  if (f.unicodePath && le::Get16(&f.extra[*f.unicodePath + 2]) >= zip::kUnicodePathName - zip::kExtraBlockHeader) {
+    const uint8_t* name = out.Read(f.nameAt, f.nameLength);
+    f.unicodePathBelieved =
+        le::Get32(&f.extra[*f.unicodePath + zip::kUnicodePathCrc]) == Crc32Update(0, name, f.nameLength);
+  } else {
+    f.unicodePath.reset();
+  }
+  return f;
+}
+
 // The writes into one header besides its name: the encryption flags
 // cleared, "version needed" lowered to what a stored entry needs, stored,
 // and the CRC and original size of the zeros where readers look for them
-// (the Zip64 field when the 32-bit one holds the marker).
-void PlanHeader(PlanBuilder& out, uint64_t header, bool central, uint32_t size, uint32_t crc) {
-  const size_t fixed = central ? zip::kCentralHeaderSize : zip::kLocalHeaderSize;
-  const uint8_t* h = out.Read(header, fixed);
-  const size_t n = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
-  const size_t m = le::Get16(&h[central ? zip::kCentralExtraLength : zip::kLocalExtraLength]);
-  const uint16_t version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
-  const uint16_t flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
-  const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(h) : zip::LocalZip64Wants(h);
-  const uint64_t extraAt = header + fixed + n;
-  const std::vector<uint8_t> extra = [&] {
-    const uint8_t* e = m > 0 ? out.Read(extraAt, m) : nullptr;
-    return e ? std::vector<uint8_t>(e, e + m) : std::vector<uint8_t>();
-  }();
+// (the Zip64 field when the 32-bit one holds the marker). Its Unicode Path
+// name is masked too, and a CRC that readers believed is made to match the
+// masked header name (planned before this).
+bool HasZip64Field(const HeaderFacts& f) {
+  return zip::FindExtraBlock(f.extra.data(), f.extra.size(), zip::kExtraZip64).has_value();
+}
 
-  const uint16_t newFlags = static_cast<uint16_t>(flags & ~(kFlagEncrypted | kFlagStrongEncryption));
-  const bool zip64 = zip::FindExtraBlock(extra.data(), m, zip::kExtraZip64).has_value();
-  const uint16_t newVersion = version <= kVersionStored ? version : zip64 ? kVersionZip64 : kVersionStored;
-  if (newVersion != version) {
+// Where the Zip64 field holds the original size: where the markers say, or,
+// with no marker at all, at its start when it holds both sizes (libzip
+// writes such fields after changing the method, and readers compare them).
+std::optional<uint64_t> Zip64OriginalAt(const HeaderFacts& f) {
+  const size_t m = f.extra.size();
+  if (f.wants.Any()) {
+    if (!f.wants.original) return std::nullopt;
+    const zip::Zip64Values v = zip::ParseZip64Extra(f.extra.data(), m, f.wants);
+    if (!v.original) return std::nullopt;
+    return f.extraAt + v.original->at;
+  }
+  const std::optional<size_t> block = zip::FindExtraBlock(f.extra.data(), m, zip::kExtraZip64);
+  if (!block || le::Get16(&f.extra[*block + 2]) < 16) return std::nullopt;
+  return f.extraAt + *block + zip::kExtraBlockHeader;
+}
+
+// entryZip64: either header of the entry has a Zip64 field; both headers get
+// the same "version needed".
+void PlanHeader(PlanBuilder& out, const HeaderFacts& f, bool entryZip64, uint32_t size, uint32_t crc) {
+  const bool central = f.central;
+  const uint64_t header = f.at;
+  const size_t m = f.extra.size();
+  const uint16_t newFlags = static_cast<uint16_t>(f.flags & ~(kFlagEncrypted | kFlagStrongEncryption));
+  const uint16_t newVersion = f.version <= kVersionStored ? f.version : entryZip64 ? kVersionZip64 : kVersionStored;
+  if (newVersion != f.version) {
     out.Put16(Phase::Method, header + (central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded), newVersion);
   }
-  if (newFlags != flags) out.Put16(Phase::Method, header + (central ? zip::kCentralFlags : zip::kLocalFlags), newFlags);
+  if (newFlags != f.flags) out.Put16(Phase::Method, header + (central ? zip::kCentralFlags : zip::kLocalFlags), newFlags);
   out.Put16(Phase::Method, header + (central ? zip::kCentralMethod : zip::kLocalMethod), 0);
 
-  out.Put32(Phase::Sums, header + (central ? zip::kCentralCrc : zip::kLocalCrc), crc);
-  uint64_t originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
-  size_t originalWidth = 4;
-  if (wants.original) {
-    const zip::Zip64Values v = zip::ParseZip64Extra(extra.data(), m, wants);
-    if (v.original) {
-      originalAt = extraAt + v.original->at;
-      originalWidth = 8;
+  if (f.unicodePath) {
+    const size_t block = *f.unicodePath;
+    const size_t blockEnd = std::min(m, block + zip::kExtraBlockHeader + le::Get16(&f.extra[block + 2]));
+    const std::string_view name(reinterpret_cast<const char*>(&f.extra[block + zip::kUnicodePathName]),
+                                blockEnd - (block + zip::kUnicodePathName));
+    const size_t slash = name.rfind('/');
+    const size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) && dot + 1 < name.size()) {
+      out.Bytes(Phase::Names, f.extraAt + block + zip::kUnicodePathName + name.size() - 1, "$");
+    }
+    if (f.unicodePathBelieved) {
+      const uint8_t* masked = out.Read(f.nameAt, f.nameLength);
+      out.Put32(Phase::Names, f.extraAt + block + zip::kUnicodePathCrc, Crc32Update(0, masked, f.nameLength));
     }
   }
-  out.Put32(Phase::Sums, originalAt, size);
-  if (originalWidth == 8) out.Put32(Phase::Sums, originalAt + 4, 0);
+
+  out.Put32(Phase::Sums, header + (central ? zip::kCentralCrc : zip::kLocalCrc), crc);
+  const uint64_t originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
+  const std::optional<uint64_t> zip64At = Zip64OriginalAt(f);
+  // The 32-bit field keeps its marker when the Zip64 field is where readers look.
+  if (!zip64At || !f.wants.original) out.Put32(Phase::Sums, originalAt, size);
+  if (zip64At) {
+    out.Put32(Phase::Sums, *zip64At, size);
+    out.Put32(Phase::Sums, *zip64At + 4, 0);
+  }
 }
 
 // The extension the mask changes, by the rules of the name's encoding.
@@ -116,6 +184,9 @@ void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
   out.Require(start, size);
 
   const uint32_t crc = Crc32Zeros(0, size);
+  const HeaderFacts local = ReadHeader(out, offset, false);
+  const std::optional<HeaderFacts> central =
+      offsetI ? std::optional<HeaderFacts>(ReadHeader(out, *offsetI, true)) : std::nullopt;
   if (ext != 0) {
     const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
     out.Bytes(Phase::Names, ext, mask);
@@ -129,8 +200,9 @@ void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
       out.Bytes(Phase::Names, extI, std::string_view(mask).substr(mask.size() - length));
     }
   }
-  PlanHeader(out, offset, false, size, crc);
-  if (offsetI) PlanHeader(out, *offsetI, true, size, crc);
+  const bool zip64 = HasZip64Field(local) || (central && HasZip64Field(*central));
+  PlanHeader(out, local, zip64, size, crc);
+  if (central) PlanHeader(out, *central, zip64, size, crc);
   out.Zeros(start, size);
   // Streaming readers take CRC and sizes from the descriptor.
   if (descriptor != 0) {

@@ -61,6 +61,12 @@ std::vector<Range> WrittenRanges(const ProgramState& s, const Texts& r, const By
       const zip::Zip64Wants wants = isCentral ? zip::CentralZip64Wants(&original[h]) : zip::LocalZip64Wants(&original[h]);
       const zip::Zip64Values v = zip::ParseZip64Extra(&original[extraAt], m, wants);
       if (v.original) w.push_back({extraAt + v.original->at, extraAt + v.original->at + 8});
+      // A Unicode Path field: its name CRC and the last byte of its name.
+      if (auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraUnicodePath)) {
+        const uint64_t at = extraAt + *b, len = le::Get16(&original[at + 2]);
+        w.push_back({at + zip::kUnicodePathCrc, at + zip::kUnicodePathName});
+        w.push_back({at + 4 + len - 1, at + 4 + len});
+      }
     }
     if (central && ext != 0 && extI != 0) {
       const uint64_t nameEnd = offsetI + 46 + le::Get16(&original[offsetI + 28]);

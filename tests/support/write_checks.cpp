@@ -190,6 +190,12 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
         const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(&original[h]) : zip::LocalZip64Wants(&original[h]);
         const zip::Zip64Values v = zip::ParseZip64Extra(&original[extraAt], m, wants);
         if (v.original) Allow(w, extraAt + v.original->at, 8);
+        // A Unicode Path field: its name CRC and the last byte of its name.
+        if (auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraUnicodePath)) {
+          const uint64_t at = extraAt + *b;
+          Allow(w, at + zip::kUnicodePathCrc, 4);
+          Allow(w, at + 4 + Get16(original, at + 2) - 1, 1);
+        }
       }
       // The data descriptor gets the zeros' CRC and sizes.
       Allow(w, uint64_t{r->start} + r->size, s.ListView1.Descriptor(row));
