@@ -158,7 +158,9 @@ std::string Masked(std::string text) {
 // Every write of one entry, each position checked: inside the file, and
 // inside the entry's range (its data descriptor included) or its central
 // header. A row without a central header gets its local parts.
-void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
+}  // namespace
+
+void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
   const EntryTable& t = s.ListView1;
   const uint64_t offset = t.ReadBack(row, kColOffset);
   const uint64_t start = t.ReadBack(row, kColStart);
@@ -216,6 +218,8 @@ void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
   }
 }
 
+namespace {
+
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName + Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
@@ -232,7 +236,7 @@ bool RewriteZipEntries(ProgramState& s) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
-  return rewrite::RewritePlanned(s, PlanZipEntry, ReportZipEntry);
+  return rewrite::RewritePlanned(s, rewrite::PlanZipEntry, ReportZipEntry);
 }
 
 }  // namespace brim
