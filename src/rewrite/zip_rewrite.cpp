@@ -150,6 +150,22 @@ std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
   return dot == std::string_view::npos ? std::string() : std::string(caption.substr(dot + 1));
 }
 
+constexpr uint16_t kFlagUtf8 = 0x0800;
+
+// "$" over the last byte of a header's own name when that name has an
+// extension by the rules of its encoding: for a copy of the name that the
+// row's mask does not reach.
+void MaskOwnExtension(PlanBuilder& out, const HeaderFacts& f) {
+  if (f.nameLength == 0) return;
+  const uint8_t* name = out.Read(f.nameAt, f.nameLength);
+  std::string_view text(reinterpret_cast<const char*>(name), f.nameLength);
+  // ZIP folders end in "/", which is never the second byte of a CP932 character.
+  if (const size_t slash = text.rfind('/'); slash != std::string_view::npos) text.remove_prefix(slash + 1);
+  const NameEncoding encoding = (f.flags & kFlagUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+  if (MaskSourceOf(text, encoding).empty()) return;
+  out.Bytes(Phase::Names, f.nameAt + f.nameLength - 1, "$");
+}
+
 std::string Masked(std::string text) {
   if (!text.empty()) text.back() = '$';
   return text;
@@ -189,6 +205,21 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   const HeaderFacts local = ReadHeader(out, offset, false);
   const std::optional<HeaderFacts> central =
       offsetI ? std::optional<HeaderFacts>(ReadHeader(out, *offsetI, true)) : std::nullopt;
+  // Another central header that points at this entry (a second directory):
+  // the analysis keeps its name as a copy; it is neutralised like the first.
+  std::vector<HeaderFacts> others;
+  for (const NameCopy& copy : t.NameCopies(row)) {
+    if (copy.kind != NameCopyKind::Central || copy.position < zip::kCentralHeaderSize) continue;
+    const uint64_t h = copy.position - zip::kCentralHeaderSize;
+    if (offsetI && h == *offsetI) continue;
+    out.Expect(h, Signature(zip::kCentralSignature));
+    HeaderFacts f = ReadHeader(out, h, true);
+    if (f.nameLength != copy.bytes.size()) out.Refuse();
+    const uint8_t* lengths = out.Read(h + zip::kCentralNameLength, 6);
+    out.Own(h, f.extraAt + le::Get16(lengths + 2) + le::Get16(lengths + 4));
+    others.push_back(std::move(f));
+  }
+  bool centralMasked = false;
   if (ext != 0) {
     const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
     out.Bytes(Phase::Names, ext, mask);
@@ -200,11 +231,18 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
     if (extI != 0 && extI >= centralNameStart && extI < centralNameEnd) {
       const size_t length = static_cast<size_t>(std::min<uint64_t>(mask.size(), centralNameEnd - extI));
       out.Bytes(Phase::Names, extI, std::string_view(mask).substr(mask.size() - length));
+      centralMasked = true;
     }
   }
-  const bool zip64 = HasZip64Field(local) || (central && HasZip64Field(*central));
+  // A central name with an extension that the local one lacks ("evil.exe"
+  // beside "harmless") is what some extractors write.
+  if (central && !centralMasked) MaskOwnExtension(out, *central);
+  for (const HeaderFacts& f : others) MaskOwnExtension(out, f);
+  bool zip64 = HasZip64Field(local) || (central && HasZip64Field(*central));
+  for (const HeaderFacts& f : others) zip64 = zip64 || HasZip64Field(f);
   PlanHeader(out, local, zip64, size, crc);
   if (central) PlanHeader(out, *central, zip64, size, crc);
+  for (const HeaderFacts& f : others) PlanHeader(out, f, zip64, size, crc);
   out.Zeros(start, size);
   // Streaming readers take CRC and sizes from the descriptor.
   if (descriptor != 0) {

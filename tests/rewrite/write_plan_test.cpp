@@ -128,6 +128,32 @@ INSTANTIATE_TEST_SUITE_P(Fields, NameCopies,
                          ::testing::Values(CopyCase{"believed", true}, CopyCase{"ignored", false}),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// A second central header that points at the entry, which the analysis
+// keeps as a copy of the name: both directories' names are masked and both
+// describe the zeros.
+TEST(WritePlan, SecondCentralHeaderIsNeutralisedToo) {
+  test::ZipBuilder z;
+  z.Local(test::ZipLocal::Stored("a.exe", test::BytesOf("payload bytes")));
+  std::vector<test::ZipCentral> c = z.CentralsFor();
+  test::ZipCentral second = c[0];
+  second.name = "b.exe";
+  const uint64_t from = z.Size();
+  z.Central(c[0]);
+  const uint64_t secondAt = z.Central(second);
+  test::ZipEnd end = z.EndFor(from, z.Size());
+  z.End(end);
+  test::AnalysedArchive a;
+  a.Analyse(z.bytes);
+  ASSERT_EQ(a.Rows(), 1u);
+  a.s.ListView1.AddNameCopy(0, NameCopy{NameCopyKind::Central, NameEncoding::Cp932, "b.exe", secondAt + 46});
+  const Bytes now = RewriteAll(a);
+  EXPECT_EQ(Count(now, "b.exe"), 0u);
+  EXPECT_EQ(Count(now, "b.ex$"), 1u);
+  EXPECT_EQ(Count(now, "a.ex$"), 2u);
+  EXPECT_EQ(le::Get32(&now[secondAt + 16]), le::Get32(&now[14]));  // the CRC of the zeros
+  EXPECT_TRUE(a.s.RowsNotDone.empty());
+}
+
 // libzip keeps a local Zip64 field with both sizes while the 32-bit fields
 // hold no marker: readers compare it, so it gets the new size too.
 TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
