@@ -101,6 +101,8 @@
   /* ---- lzh ---- */                                                             \
   /* ---- evasion ---- */                                                         \
   /* ---- rewrite ---- */                                                         \
+  X(logRowNotDone, "は書き換えられませんでした（%s）")                            \
+  X(logStoppedPartWay, "の上書きを途中で中断しました（名前は変更済み）")         \
   /* ---- gateway ---- */                                                         \
   /* Why a file cannot be opened, after "ファイル %s は開けません". */           \
   X(reasonAfterText, "（%s）")                                                    \

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/entry_tables.h"
+#include "base/hex_cell.h"
 #include "base/ui_texts.h"
 #include "cli/json_writer.h"
 #include "cli/text_cells.h"
@@ -162,8 +163,9 @@ bool PlainAscii(std::string_view s) {
 }
 
 // A table in two passes over its rows: the first finds the column widths,
-// measuring each cell; the second writes line by line, formatting numbers
-// and converting names again (cheaper than keeping them).
+// from the largest value of a number column and by measuring each name; the
+// second writes line by line, formatting each number once and converting
+// names again (cheaper than keeping them).
 class TextTable {
  public:
   TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
@@ -174,15 +176,12 @@ class TextTable {
     widths_.assign(n, 0);
     for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
     char buf[32];
+    for (size_t c = 0; c < n; ++c) {
+      if (!IsName(columns_[c].shows)) widths_[c] = std::max(widths_[c], PlainColumnWidth(columns_[c], rows));
+    }
     for (size_t row = 0; row < rows; ++row) {
       for (size_t c = 0; c < n; ++c) {
-        size_t w;
-        if (IsName(columns_[c].shows)) {
-          w = NameWidth(row, columns_[c]);
-        } else {
-          w = Plain(buf, row, columns_[c]);
-        }
-        widths_[c] = std::max(widths_[c], w);
+        if (IsName(columns_[c].shows)) widths_[c] = std::max(widths_[c], NameWidth(row, columns_[c]));
       }
     }
 
@@ -221,6 +220,34 @@ class TextTable {
     }
   }
 
+  // The widest cell of a column that is not a name. A number is as wide as
+  // the largest value of its column, so only that one is formatted here and
+  // every cell once, when it is written; the other cells are measured by
+  // formatting them.
+  size_t PlainColumnWidth(const Column& c, size_t rows) const {
+    char buf[32];
+    if (rows == 0) return 0;
+    if (c.shows == Shows::RowNumber) return FormatDecimalTo(buf, rows - 1);
+    if (c.shows == Shows::Tick) return 3;
+    if (c.shows == Shows::Entry && c.entry != kColRatio && c.entry != kColPath) {
+      const EntryColumn stored = c.entry == kColCompress ? kColSize : c.entry;
+      bool any = false;
+      uint64_t largest = 0;
+      for (size_t row = 0; row < rows; ++row) {
+        if (!entries_->Has(row, stored)) continue;
+        any = true;
+        largest = std::max<uint64_t>(largest, c.entry == kColOriginal ? entries_->Original(row)
+                                                                      : entries_->Value(row, stored));
+      }
+      if (!any) return 0;
+      if (c.entry == kColCompress || c.entry == kColOriginal) return FormatThousandsTo(buf, largest);
+      return FormatHexTo(buf, static_cast<uint32_t>(largest));
+    }
+    size_t widest = 0;
+    for (size_t row = 0; row < rows; ++row) widest = std::max(widest, Plain(buf, row, c));
+    return widest;
+  }
+
   // The name cell's stored bytes and their encoding.
   std::pair<std::string_view, NameEncoding> RawName(size_t row, const Column& c) const {
     if (c.shows == Shows::TallyCaption) return {tally_->Caption(row), NameEncoding::Cp932};
@@ -233,13 +260,22 @@ class TextTable {
   std::string_view NameText(size_t row, const Column& c) {
     const auto [raw, encoding] = RawName(row, c);
     if (PlainAscii(raw)) return raw;  // reads the same in both encodings and needs no change
+    // Rows of one folder follow each other: their folder is converted once.
+    if (raw == nameRaw_ && encoding == nameEncoding_) return name_;
+    nameRaw_.assign(raw);
+    nameEncoding_ = encoding;
     name_ = ForTerminal(Utf8Of(raw, encoding));
     return name_;
   }
 
   size_t NameWidth(size_t row, const Column& c) {
     const auto [raw, encoding] = RawName(row, c);
-    return PlainAscii(raw) ? raw.size() : DisplayWidth(NameText(row, c));
+    if (PlainAscii(raw)) return raw.size();
+    if (raw == widthRaw_ && encoding == widthEncoding_) return nameWidth_;
+    nameWidth_ = DisplayWidth(NameText(row, c));
+    widthRaw_.assign(raw);
+    widthEncoding_ = encoding;
+    return nameWidth_;
   }
 
   void Put(size_t c, std::string_view t, size_t w) {
@@ -262,6 +298,11 @@ class TextTable {
   const TallyTable* tally_;
   std::vector<size_t> widths_;
   std::string name_;  // the last name converted for the terminal
+  std::string nameRaw_;  // its stored bytes
+  NameEncoding nameEncoding_ = NameEncoding::Cp932;
+  std::string widthRaw_;  // the last name measured, and its width
+  NameEncoding widthEncoding_ = NameEncoding::Cp932;
+  size_t nameWidth_ = 0;
   std::string line_;
 };
 

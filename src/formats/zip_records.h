@@ -22,6 +22,15 @@ inline constexpr size_t kExtraBlockHeader = 4;
 inline constexpr uint16_t kExtraZip64 = 0x0001;
 inline constexpr uint16_t kExtraAes = 0x9901;
 
+// Info-ZIP Unicode Path (ID 0x7075): a UTF-8 name that readers use instead
+// of the header's name while its CRC-32 matches the header's name field.
+//
+//  0    2    4   5           9
+//  |7075|len |ver| name crc32 | UTF-8 name (len - 5 bytes)
+inline constexpr uint16_t kExtraUnicodePath = 0x7075;
+inline constexpr size_t kUnicodePathCrc = 5;   // from the block's first byte
+inline constexpr size_t kUnicodePathName = 9;
+
 // Zip64 extended information (ID 0x0001). It holds a value only for each
 // header field at its marker, always in this order:
 //

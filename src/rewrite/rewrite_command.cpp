@@ -5,8 +5,13 @@
 
 namespace brim {
 
+bool RewriteAccepts(AnalysisOutcome outcome) {
+  return outcome == AnalysisOutcome::Analysed || outcome == AnalysisOutcome::DamagedZip ||
+         outcome == AnalysisOutcome::DamagedLzh;
+}
+
 bool RunRewriteCommand(ProgramState& s) {
-  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
+  if (!RewriteAccepts(s.StatusBar1.Outcome())) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }

@@ -9,9 +9,21 @@ namespace brim {
 // when it was refused or declined before any file was touched.
 bool RunRewriteCommand(ProgramState& s);
 
+// Whether an analysis that ended so leaves rows a rewrite may act on: a
+// completed one, and a damaged one, whose listed rows must still be
+// neutralisable (damage is no hiding place).
+bool RewriteAccepts(AnalysisOutcome outcome);
+
 // The format-specific rewrites (each repeats the panel 0 check). False when
 // refused before anything was written.
 bool RewriteZipEntries(ProgramState& s);
+
+namespace rewrite {
+class PlanBuilder;
+// Every write of one ticked ZIP row (write_plan.h), for the rewrite and for
+// tests that apply a plan up to a phase.
+void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row);
+}  // namespace rewrite
 bool RewriteLzhEntries(ProgramState& s);
 
 }  // namespace brim

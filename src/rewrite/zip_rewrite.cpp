@@ -3,27 +3,27 @@
 // the extension's last byte in both names, and no encryption: a neutralised
 // entry is a plain stored entry every reader can test. Every position comes
 // from the locator table; the headers it points at are read for their flags,
-// versions and Zip64 fields.
+// versions and Zip64 fields. Each entry is a plan of writes (write_plan.h).
 #include <algorithm>
-#include <vector>
+#include <optional>
 
 #include "base/cp932.h"
 #include "formats/zip_layout.h"
 #include "formats/zip_records.h"
-#include "base/errors.h"
-#include "base/file_stream.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
 #include "rewrite/name_mask.h"
 #include "rewrite/entry_writer.h"
 #include "rewrite/rewrite_command.h"
+#include "rewrite/write_plan.h"
 
 namespace brim {
 
 namespace {
 
-using rewrite::EntryWriter;
+using rewrite::Phase;
+using rewrite::PlanBuilder;
 
 std::string_view Signature(const uint8_t (&bytes)[4]) {
   return std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes);
@@ -34,58 +34,113 @@ constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kVersionStored = 20;  // what a stored entry needs
 constexpr uint16_t kVersionZip64 = 45;   // with a Zip64 field
 
-// What the rewrite changes in one header besides method, CRC and names: the
-// encryption flags cleared, "version needed" lowered to what a stored entry
-// needs, and the original size where readers look for it, the Zip64 field
-// when the 32-bit one holds the marker.
-struct HeaderPlan {
-  uint64_t header = 0;
-  uint16_t flags = 0, version = 0;          // as they are
-  uint16_t newFlags = 0, newVersion = 0;    // as they become
-  uint64_t originalAt = 0;                  // where the original size goes
-  size_t originalWidth = 4;
+// One header as it is before the rewrite: its fields, its extra field, and
+// the Unicode Path field (0x7075) when it has one that readers believe.
+struct HeaderFacts {
+  uint64_t at = 0;
+  bool central = false;
+  uint16_t version = 0, flags = 0;
+  zip::Zip64Wants wants;
+  uint64_t nameAt = 0, extraAt = 0;
+  size_t nameLength = 0;
+  std::vector<uint8_t> extra;
+  std::optional<size_t> unicodePath;  // block position inside extra
+  bool unicodePathBelieved = false;   // its CRC matches the header's name
 };
 
-HeaderPlan PlanHeader(EntryWriter& out, uint64_t header, bool central) {
+HeaderFacts ReadHeader(PlanBuilder& out, uint64_t header, bool central) {
+  HeaderFacts f;
+  f.at = header;
+  f.central = central;
   const size_t fixed = central ? zip::kCentralHeaderSize : zip::kLocalHeaderSize;
-  out.Require(header, fixed);
-  std::vector<uint8_t> h(fixed);
-  out.Read(header, h.data(), fixed);
-  const size_t n = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
+  const uint8_t* h = out.Read(header, fixed);
+  f.nameLength = le::Get16(&h[central ? zip::kCentralNameLength : zip::kLocalNameLength]);
   const size_t m = le::Get16(&h[central ? zip::kCentralExtraLength : zip::kLocalExtraLength]);
-  const uint64_t extraAt = header + fixed + n;
-  out.Require(extraAt, m);
-  std::vector<uint8_t> extra(m);
-  if (m > 0) out.Read(extraAt, extra.data(), m);
-
-  HeaderPlan p;
-  p.header = header;
-  p.version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
-  p.flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
-  p.newFlags = static_cast<uint16_t>(p.flags & ~(kFlagEncrypted | kFlagStrongEncryption));
-  const bool zip64 = zip::FindExtraBlock(extra.data(), m, zip::kExtraZip64).has_value();
-  p.newVersion = p.version <= kVersionStored ? p.version : zip64 ? kVersionZip64 : kVersionStored;
-  p.originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
-  const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(h.data()) : zip::LocalZip64Wants(h.data());
-  if (wants.original) {
-    const zip::Zip64Values v = zip::ParseZip64Extra(extra.data(), m, wants);
-    if (v.original) {
-      p.originalAt = extraAt + v.original->at;
-      p.originalWidth = 8;
-    }
+  f.version = le::Get16(&h[central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded]);
+  f.flags = le::Get16(&h[central ? zip::kCentralFlags : zip::kLocalFlags]);
+  f.wants = central ? zip::CentralZip64Wants(h) : zip::LocalZip64Wants(h);
+  f.nameAt = header + fixed;
+  f.extraAt = f.nameAt + f.nameLength;
+  if (m > 0) {
+    const uint8_t* e = out.Read(f.extraAt, m);
+    f.extra.assign(e, e + m);
   }
-  return p;
+  f.unicodePath = zip::FindExtraBlock(f.extra.data(), m, zip::kExtraUnicodePath);
+  if (f.unicodePath && le::Get16(&f.extra[*f.unicodePath + 2]) >= zip::kUnicodePathName - zip::kExtraBlockHeader) {
+    const uint8_t* name = out.Read(f.nameAt, f.nameLength);
+    f.unicodePathBelieved =
+        le::Get32(&f.extra[*f.unicodePath + zip::kUnicodePathCrc]) == Crc32Update(0, name, f.nameLength);
+  } else {
+    f.unicodePath.reset();
+  }
+  return f;
 }
 
-void ApplyPlan(EntryWriter& out, const HeaderPlan& p, bool central, uint32_t size) {
-  if (p.newVersion != p.version) {
-    out.Put16(p.header + (central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded), p.newVersion);
+// The writes into one header besides its name: the encryption flags
+// cleared, "version needed" lowered to what a stored entry needs, stored,
+// and the CRC and original size of the zeros where readers look for them
+// (the Zip64 field when the 32-bit one holds the marker). Its Unicode Path
+// name is masked too, and a CRC that readers believed is made to match the
+// masked header name (planned before this).
+bool HasZip64Field(const HeaderFacts& f) {
+  return zip::FindExtraBlock(f.extra.data(), f.extra.size(), zip::kExtraZip64).has_value();
+}
+
+// Where the Zip64 field holds the original size: where the markers say, or,
+// with no marker at all, at its start when it holds both sizes (libzip
+// writes such fields after changing the method, and readers compare them).
+std::optional<uint64_t> Zip64OriginalAt(const HeaderFacts& f) {
+  const size_t m = f.extra.size();
+  if (f.wants.Any()) {
+    if (!f.wants.original) return std::nullopt;
+    const zip::Zip64Values v = zip::ParseZip64Extra(f.extra.data(), m, f.wants);
+    if (!v.original) return std::nullopt;
+    return f.extraAt + v.original->at;
   }
-  if (p.newFlags != p.flags) {
-    out.Put16(p.header + (central ? zip::kCentralFlags : zip::kLocalFlags), p.newFlags);
+  const std::optional<size_t> block = zip::FindExtraBlock(f.extra.data(), m, zip::kExtraZip64);
+  if (!block || le::Get16(&f.extra[*block + 2]) < 16) return std::nullopt;
+  return f.extraAt + *block + zip::kExtraBlockHeader;
+}
+
+// entryZip64: either header of the entry has a Zip64 field; both headers get
+// the same "version needed".
+void PlanHeader(PlanBuilder& out, const HeaderFacts& f, bool entryZip64, uint32_t size, uint32_t crc) {
+  const bool central = f.central;
+  const uint64_t header = f.at;
+  const size_t m = f.extra.size();
+  const uint16_t newFlags = static_cast<uint16_t>(f.flags & ~(kFlagEncrypted | kFlagStrongEncryption));
+  const uint16_t newVersion = f.version <= kVersionStored ? f.version : entryZip64 ? kVersionZip64 : kVersionStored;
+  if (newVersion != f.version) {
+    out.Put16(Phase::Method, header + (central ? zip::kCentralVersionNeeded : zip::kLocalVersionNeeded), newVersion);
   }
-  out.Put32(p.originalAt, size);
-  if (p.originalWidth == 8) out.Put32(p.originalAt + 4, 0);
+  if (newFlags != f.flags) out.Put16(Phase::Method, header + (central ? zip::kCentralFlags : zip::kLocalFlags), newFlags);
+  out.Put16(Phase::Method, header + (central ? zip::kCentralMethod : zip::kLocalMethod), 0);
+
+  if (f.unicodePath) {
+    const size_t block = *f.unicodePath;
+    const size_t blockEnd = std::min(m, block + zip::kExtraBlockHeader + le::Get16(&f.extra[block + 2]));
+    const std::string_view name(reinterpret_cast<const char*>(&f.extra[block + zip::kUnicodePathName]),
+                                blockEnd - (block + zip::kUnicodePathName));
+    const size_t slash = name.rfind('/');
+    const size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) && dot + 1 < name.size()) {
+      out.Bytes(Phase::Names, f.extraAt + block + zip::kUnicodePathName + name.size() - 1, "$");
+    }
+    if (f.unicodePathBelieved) {
+      const uint8_t* masked = out.Read(f.nameAt, f.nameLength);
+      out.Put32(Phase::Names, f.extraAt + block + zip::kUnicodePathCrc, Crc32Update(0, masked, f.nameLength));
+    }
+  }
+
+  out.Put32(Phase::Sums, header + (central ? zip::kCentralCrc : zip::kLocalCrc), crc);
+  const uint64_t originalAt = header + (central ? zip::kCentralOriginalSize : zip::kLocalOriginalSize);
+  const std::optional<uint64_t> zip64At = Zip64OriginalAt(f);
+  // The 32-bit field keeps its marker when the Zip64 field is where readers look.
+  if (!zip64At || !f.wants.original) out.Put32(Phase::Sums, originalAt, size);
+  if (zip64At) {
+    out.Put32(Phase::Sums, *zip64At, size);
+    out.Put32(Phase::Sums, *zip64At + 4, 0);
+  }
 }
 
 // The extension the mask changes, by the rules of the name's encoding.
@@ -95,106 +150,131 @@ std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
   return dot == std::string_view::npos ? std::string() : std::string(caption.substr(dot + 1));
 }
 
-// Where one entry is written, every position checked: inside the file, and
-// inside the entry's range (its data descriptor included) or its central
-// header.
-struct ZipPlan {
-  Locator v;
-  std::string ext;
-  uint64_t centralAt = 0;
-  size_t centralLength = 0;
-  uint8_t descriptor = 0;
-  HeaderPlan local, central;
-};
+constexpr uint16_t kFlagUtf8 = 0x0800;
 
-ZipPlan PlanZipEntry(const ProgramState& s, EntryWriter& out, size_t row) {
-  ZipPlan p;
-  p.ext = MaskSourceOf(s.ListView1.Caption(row), s.ListView1.Encoding(row));
-  p.v = s.ListView1.ReadLocator(row);
-  p.descriptor = s.ListView1.Descriptor(row);
-  const Locator& v = p.v;
+// "$" over the last byte of a header's own name when that name has an
+// extension by the rules of its encoding: for a copy of the name that the
+// row's mask does not reach.
+void MaskOwnExtension(PlanBuilder& out, const HeaderFacts& f) {
+  if (f.nameLength == 0) return;
+  const uint8_t* name = out.Read(f.nameAt, f.nameLength);
+  std::string_view text(reinterpret_cast<const char*>(name), f.nameLength);
+  // ZIP folders end in "/", which is never the second byte of a CP932 character.
+  if (const size_t slash = text.rfind('/'); slash != std::string_view::npos) text.remove_prefix(slash + 1);
+  const NameEncoding encoding = (f.flags & kFlagUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+  if (MaskSourceOf(text, encoding).empty()) return;
+  out.Bytes(Phase::Names, f.nameAt + f.nameLength - 1, "$");
+}
+
+std::string Masked(std::string text) {
+  if (!text.empty()) text.back() = '$';
+  return text;
+}
+
+// Every write of one entry, each position checked: inside the file, and
+// inside the entry's range (its data descriptor included) or its central
+// header. A row without a central header gets its local parts.
+}  // namespace
+
+void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
+  const EntryTable& t = s.ListView1;
+  const uint64_t offset = t.ReadBack(row, kColOffset);
+  const uint64_t start = t.ReadBack(row, kColStart);
+  const uint32_t size = t.ReadBack(row, kColSize);
+  const uint64_t ext = t.ReadBack(row, kColExt);
+  const std::optional<uint64_t> offsetI =
+      t.Has(row, kColOffsetI) ? std::optional<uint64_t>(t.Value(row, kColOffsetI)) : std::nullopt;
+  const uint64_t extI = offsetI && t.Has(row, kColExtI) ? t.Value(row, kColExtI) : 0;
+  const uint8_t descriptor = t.Descriptor(row);
 
   // The headers must be where the analysis found them; the central header's
   // lengths then give its extent.
-  out.Measure();
-  out.Require(v.offsetI, zip::kCentralHeaderSize);
-  out.Expect(v.offset, Signature(zip::kLocalSignature));
-  out.Expect(v.offsetI, Signature(zip::kCentralSignature));
-  uint8_t lengths[6];
-  out.Read(uint64_t{v.offsetI} + zip::kCentralNameLength, lengths, sizeof lengths);
-  const uint64_t centralNameStart = uint64_t{v.offsetI} + zip::kCentralHeaderSize;
-  const uint64_t centralNameEnd = centralNameStart + le::Get16(lengths);
-  const uint64_t centralEnd = centralNameEnd + le::Get16(lengths + 2) + le::Get16(lengths + 4);
-  out.Confine(v.offset, uint64_t{v.start} + v.size + p.descriptor, v.offsetI, centralEnd);
-
-  out.Require(v.start, v.size);
-  out.Require(v.offset, zip::kLocalHeaderSize);
-  out.Require(v.offsetI, zip::kCentralHeaderSize);
-  if (v.ext != 0) out.Require(v.ext, p.ext.size());
-  // The central name may carry a different extension than the local one: the
-  // local mask is written at its extension position but never past the
-  // central name's own bytes. When it would run past, its tail is written, so
-  // the central name still ends in "$" ("a.c" beside a local "a.txt" becomes
-  // "a.$", not "a.t").
-  if (v.ext != 0 && v.extI != 0 && v.extI >= centralNameStart && v.extI < centralNameEnd) {
-    p.centralAt = v.extI;
-    p.centralLength = static_cast<size_t>(std::min<uint64_t>(p.ext.size(), centralNameEnd - v.extI));
-    if (p.centralLength > 0) out.Require(p.centralAt, p.centralLength);
+  out.Expect(offset, Signature(zip::kLocalSignature));
+  out.Own(offset, start + size + descriptor);
+  uint64_t centralNameStart = 0, centralNameEnd = 0;
+  if (offsetI) {
+    out.Expect(*offsetI, Signature(zip::kCentralSignature));
+    const uint8_t* lengths = out.Read(*offsetI + zip::kCentralNameLength, 6);
+    centralNameStart = *offsetI + zip::kCentralHeaderSize;
+    centralNameEnd = centralNameStart + le::Get16(lengths);
+    out.Own(*offsetI, centralNameEnd + le::Get16(lengths + 2) + le::Get16(lengths + 4));
   }
-  p.local = PlanHeader(out, v.offset, false);
-  p.central = PlanHeader(out, v.offsetI, true);
-  if (p.descriptor != 0) out.Require(uint64_t{v.start} + v.size, p.descriptor);
-  return p;
+  out.Require(start, size);
+
+  const uint32_t crc = Crc32Zeros(0, size);
+  const HeaderFacts local = ReadHeader(out, offset, false);
+  const std::optional<HeaderFacts> central =
+      offsetI ? std::optional<HeaderFacts>(ReadHeader(out, *offsetI, true)) : std::nullopt;
+  // Another central header that points at this entry (a second directory):
+  // the analysis keeps its name as a copy; it is neutralised like the first.
+  std::vector<HeaderFacts> others;
+  for (const NameCopy& copy : t.NameCopies(row)) {
+    if (copy.kind != NameCopyKind::Central || copy.position < zip::kCentralHeaderSize) continue;
+    const uint64_t h = copy.position - zip::kCentralHeaderSize;
+    if (offsetI && h == *offsetI) continue;
+    out.Expect(h, Signature(zip::kCentralSignature));
+    HeaderFacts f = ReadHeader(out, h, true);
+    if (f.nameLength != copy.bytes.size()) out.Refuse();
+    const uint8_t* lengths = out.Read(h + zip::kCentralNameLength, 6);
+    out.Own(h, f.extraAt + le::Get16(lengths + 2) + le::Get16(lengths + 4));
+    others.push_back(std::move(f));
+  }
+  bool centralMasked = false;
+  if (ext != 0) {
+    const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
+    out.Bytes(Phase::Names, ext, mask);
+    // The central name may carry a different extension than the local one:
+    // the local mask is written at its extension position but never past
+    // the central name's own bytes. When it would run past, its tail is
+    // written, so the central name still ends in "$" ("a.c" beside a local
+    // "a.txt" becomes "a.$", not "a.t").
+    if (extI != 0 && extI >= centralNameStart && extI < centralNameEnd) {
+      const size_t length = static_cast<size_t>(std::min<uint64_t>(mask.size(), centralNameEnd - extI));
+      out.Bytes(Phase::Names, extI, std::string_view(mask).substr(mask.size() - length));
+      centralMasked = true;
+    }
+  }
+  // A central name with an extension that the local one lacks ("evil.exe"
+  // beside "harmless") is what some extractors write.
+  if (central && !centralMasked) MaskOwnExtension(out, *central);
+  for (const HeaderFacts& f : others) MaskOwnExtension(out, f);
+  bool zip64 = HasZip64Field(local) || (central && HasZip64Field(*central));
+  for (const HeaderFacts& f : others) zip64 = zip64 || HasZip64Field(f);
+  PlanHeader(out, local, zip64, size, crc);
+  if (central) PlanHeader(out, *central, zip64, size, crc);
+  for (const HeaderFacts& f : others) PlanHeader(out, f, zip64, size, crc);
+  out.Zeros(start, size);
+  // Streaming readers take CRC and sizes from the descriptor.
+  if (descriptor != 0) {
+    const uint64_t at = start + size;
+    const size_t width = zip::DescriptorSizeWidth(descriptor);
+    out.Put32(Phase::Sums, at + zip::DescriptorCrcAt(descriptor), crc);
+    for (size_t field : {zip::DescriptorCompressedAt(descriptor), zip::DescriptorOriginalAt(descriptor)}) {
+      out.Put32(Phase::Sums, at + field, size);
+      if (width == 8) out.Put32(Phase::Sums, at + field + 4, 0);
+    }
+  }
 }
 
-void CheckZipEntry(const ProgramState& s, EntryWriter& out, size_t row) { PlanZipEntry(s, out, row); }
+namespace {
 
-void RewriteZipEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  // The log file is CP932.
-  const std::string caption(s.ListView2.Caption(row));
-  const std::string name = s.ListView1.Encoding(row) == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
-  const ZipPlan p = PlanZipEntry(s, out, row);
-  const Locator& v = p.v;
-
-  out.Zeros(v.start, v.size);
-  s.Memo1.Append(name + Ui().logZeroed);
-  const uint32_t crc = Crc32ProgressZeros(s, v.size);
-
-  out.Put16(uint64_t{v.offset} + zip::kLocalMethod, 0);
-  out.Put32(uint64_t{v.offset} + zip::kLocalCrc, crc);
-  ApplyPlan(out, p.local, false, v.size);
-  out.Put16(uint64_t{v.offsetI} + zip::kCentralMethod, 0);
-  out.Put32(uint64_t{v.offsetI} + zip::kCentralCrc, crc);
-  ApplyPlan(out, p.central, true, v.size);
-  // Streaming readers take CRC and sizes from the descriptor.
-  if (p.descriptor != 0) {
-    const uint64_t at = uint64_t{v.start} + v.size;
-    const size_t width = zip::DescriptorSizeWidth(p.descriptor);
-    out.Put32(at + zip::DescriptorCrcAt(p.descriptor), crc);
-    for (size_t field : {zip::DescriptorCompressedAt(p.descriptor), zip::DescriptorOriginalAt(p.descriptor)}) {
-      out.Put32(at + field, v.size);
-      if (width == 8) out.Put32(at + field + 4, 0);
-    }
-  }
-
-  if (v.ext != 0) {
-    SetNameMask(s, p.ext);
-    out.Bytes(v.ext, s.NameMask);
-    s.Memo1.Append(name + Ui().logExtensionMasked);
-    if (p.centralLength > 0) {
-      out.Bytes(p.centralAt, std::string_view(s.NameMask).substr(s.NameMask.size() - p.centralLength));
-    }
+void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
+  s.Memo1.Append(plan.logName + Ui().logZeroed);
+  rewrite::CrcProgressReport(s, plan.zerosLength);
+  if (s.ListView1.Value(plan.row, kColExt) != 0) {
+    s.NameMask = plan.mask;
+    s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
   }
 }
 
 }  // namespace
 
 bool RewriteZipEntries(ProgramState& s) {
-  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) {
+  if (!RewriteAccepts(s.StatusBar1.Outcome())) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
-  return rewrite::RewriteTicked(s, CheckZipEntry, RewriteZipEntry);
+  return rewrite::RewritePlanned(s, rewrite::PlanZipEntry, ReportZipEntry);
 }
 
 }  // namespace brim

@@ -45,7 +45,7 @@ Bytes Archive(bool after) {
   z.Local(b);
 
   auto c = z.CentralsFor();
-  c[0].versionNeeded = after ? 20 : 45;  // no Zip64 field in this header
+  c[0].versionNeeded = 45;  // no Zip64 field in this header, the same version as the local one
   c[0].crc = crc;
   c[0].compressedSize = size;
   c[0].originalSize = after ? size : 99;

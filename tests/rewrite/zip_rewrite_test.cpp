@@ -25,6 +25,11 @@ Bytes Pattern(size_t n, uint8_t seed = 1) {
 }
 
 // The entry as the rewrite must leave it: stored, zeros, their CRC and size.
+std::string Masked(std::string name) {
+  name.back() = '$';
+  return name;
+}
+
 ZipSpec Neutral(ZipSpec e, std::string localName, std::string centralName) {
   const std::string oldCentral = e.centralName ? *e.centralName : e.name;
   e.method = 0;
@@ -92,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         ZipCase{"cp932_folder", J("ソフト/表示.txt"), J("ソフト/表示.txt"), J("ソフト/表示.tx$"),
                 J("ソフト/表示.tx$"), true},
         ZipCase{"central_without_extension", "a.txt", "a_txt", "a.tx$", "a_txt", true},
-        ZipCase{"local_without_extension", "a_txt", "a.txt", "a_txt", "a.txt", false},
+        // The central name is what most extractors write: it is masked by
+        // its own extension.
+        ZipCase{"local_without_extension", "a_txt", "a.txt", "a_txt", "a.tx$", false},
         // The local mask "tx$" at the central extension "c": only the byte
         // inside the central name is written, the mask's last one, so the
         // central name ends in "$" too; what follows the name stays.
@@ -158,19 +165,24 @@ TEST(ZipRewrite, TwiceEqualsOnceAndUntickedEntriesStay) {
   EXPECT_EQ(f.s.Memo1.Line(5), "c.js" + J("の拡張子を変更しました。"));
 }
 
-// Every ticked row is checked before the first write: one without a central
-// header stops the rewrite with nothing written.
-TEST(ZipRewrite, RowWithoutCentralHeaderStopsBeforeAnyWrite) {
-  Fixture f({ZipSpec{"a.exe", std::nullopt, 8, 0, Pattern(30), 90, 1},
-             ZipSpec{"b.exe", std::nullopt, 8, 0, Pattern(30), 90, 2},
-             ZipSpec{"c.exe", std::nullopt, 8, 0, Pattern(30), 90, 3}});
+// A row without a central header blocks no other row: it gets its local
+// parts, and its central header, found by nobody, stays.
+TEST(ZipRewrite, RowWithoutCentralHeaderGetsItsLocalPartsAndBlocksNoOther) {
+  const std::vector<ZipSpec> entries = {ZipSpec{"a.exe", std::nullopt, 8, 0, Pattern(30), 90, 1},
+                                        ZipSpec{"b.exe", std::nullopt, 8, 0, Pattern(30), 90, 2},
+                                        ZipSpec{"c.exe", std::nullopt, 8, 0, Pattern(30), 90, 3}};
+  Fixture f(entries);
   f.s.ListView1.SetAbsent(1, kColExtI);
   f.s.ListView1.SetAbsent(1, kColOffsetI);
-  EXPECT_FALSE(RunCommand(f.d, [&] { RewriteZipEntries(f.s); }));
-  ASSERT_EQ(f.d.errors.size(), 1u);
-  EXPECT_EQ(f.d.errors[0], J("'$' は整数ではありません."));
-  EXPECT_EQ(test::ReadFileBytes(f.path), f.original.bytes);
-  EXPECT_EQ(f.s.Memo1.Count(), 0u);
+  EXPECT_TRUE(RunCommand(f.d, [&] { RewriteZipEntries(f.s); }));
+  EXPECT_TRUE(f.d.errors.empty());
+  std::vector<ZipSpec> neutral;
+  for (const ZipSpec& e : entries) neutral.push_back(Neutral(e, Masked(e.name), Masked(e.name)));
+  Bytes expected = test::BuildZip(neutral).bytes;
+  const size_t central = std::stoul(f.original.rows[1].cells[kColOffsetI], nullptr, 16);
+  std::copy_n(f.original.bytes.begin() + central, 46 + 5, expected.begin() + central);
+  EXPECT_EQ(test::ReadFileBytes(f.path), expected);
+  EXPECT_TRUE(f.s.RowsNotDone.empty());
 }
 
 TEST(ZipRewrite, TickSetDuringTheRewriteIsHonouredUntickAlso) {
@@ -196,16 +208,16 @@ TEST(ZipRewrite, NotAnalysedShowsTheBoxAndOpensNothing) {
   test::ScriptedDesktop d;
   ProgramState s(d);
   s.Label1.SetCaption("/nonexistent/x.zip");
-  test::SetPanelText(s.StatusBar1, kPanelState, J("破損zipです"));
+  test::SetPanelText(s.StatusBar1, kPanelState, J("中断しました"));
   test::AddRow(s, {"a.txt", test::HexCells(0, 30, 1, 33, 0, 0)});
   RewriteZipEntries(s);  // would throw CannotOpen if it opened the file
   EXPECT_EQ(d.messages, std::vector<std::string>{J("解析されていません")});
 }
 
 // Positions past the end of the file (an analysis of a longer file, here
-// noted as this one): the rewrite refuses before its first write, and the
-// length never changes.
-TEST(ZipRewrite, PositionsPastTheEndAreRefusedBeforeAnyWrite) {
+// noted as this one): each row they concern is refused alone, before its
+// first write, and reported; the length never changes.
+TEST(ZipRewrite, PositionsPastTheEndAreRefusedRowByRow) {
   std::vector<ZipSpec> entries = {ZipSpec{"a.exe", std::nullopt, 8, 0, Pattern(30), 90, 1},
                                   ZipSpec{"b.exe", std::nullopt, 8, 0, Pattern(30), 90, 2}};
   // 28: into b.exe's central header; 79: into a.exe's as well.
@@ -214,10 +226,24 @@ TEST(ZipRewrite, PositionsPastTheEndAreRefusedBeforeAnyWrite) {
     Bytes shortened(f.original.bytes.begin(), f.original.bytes.end() - cut);
     test::WriteFileBytes(f.path, shortened);
     test::NoteAnalysedFile(f.s, f.path);
-    EXPECT_FALSE(RunCommand(f.d, [&] { RewriteZipEntries(f.s); }));
-    ASSERT_EQ(f.d.errors.size(), 1u);
-    EXPECT_EQ(f.d.errors[0], J("ファイル ") + f.path + J(" は解析後に変更されています."));
-    EXPECT_EQ(test::ReadFileBytes(f.path), shortened) << cut;
+    EXPECT_TRUE(RunCommand(f.d, [&] { RewriteZipEntries(f.s); }));
+    EXPECT_TRUE(f.d.errors.empty());
+    const std::string reason = J("ファイル ") + f.path + J(" は解析後に変更されています");
+    std::vector<size_t> refused;
+    for (const auto& r : f.s.RowsNotDone) {
+      refused.push_back(r.row);
+      EXPECT_EQ(r.reason, reason);
+    }
+    EXPECT_EQ(refused, (cut == 28 ? std::vector<size_t>{1} : std::vector<size_t>{0, 1}));
+    EXPECT_EQ(f.s.Memo1.Lines().back(), "b.exe" + J("は書き換えられませんでした（") + reason + J("）"));
+    Bytes now = test::ReadFileBytes(f.path);
+    ASSERT_EQ(now.size(), shortened.size()) << cut;
+    // a.exe is done exactly when its central header is whole; b.exe never.
+    const size_t bLocal = std::stoul(f.original.rows[1].cells[kColOffset], nullptr, 16);
+    const size_t aStart = std::stoul(f.original.rows[0].cells[kColStart], nullptr, 16);
+    const size_t directory = std::stoul(f.original.rows[0].cells[kColOffsetI], nullptr, 16);
+    EXPECT_EQ(now[aStart] == 0, cut == 28) << cut;
+    EXPECT_TRUE(std::equal(now.begin() + bLocal, now.begin() + directory, shortened.begin() + bLocal)) << cut;
   }
 }
 

@@ -42,17 +42,21 @@ std::optional<uint64_t> HexCell(const std::string& text) {
 struct Row {
   std::string caption;
   uint64_t offset, start, size, ext, extI, offsetI;
+  bool central;  // ZIP: Ext(I) and Offset(I) are numbers
 };
 
-// Locator row `row` with all six cells read; nullopt when one is not a number.
+// Locator row `row` with its cells read; nullopt when one of the first four
+// is not a number. A ZIP row without a central header has no last two.
 std::optional<Row> ReadRow(const ProgramState& s, size_t row) {
-  uint64_t v[6];
+  uint64_t v[6] = {};
+  bool central = true;
   for (size_t c = 0; c < 6; ++c) {
     auto cell = HexCell(s.ListView1.CellText(row, static_cast<EntryColumn>(kColOffset + c)));
-    if (!cell) return std::nullopt;
-    v[c] = *cell;
+    if (!cell && c < 4) return std::nullopt;
+    if (!cell) central = false;
+    v[c] = cell.value_or(0);
   }
-  return Row{std::string(s.ListView1.Caption(row)), v[0], v[1], v[2], v[3], v[4], v[5]};
+  return Row{std::string(s.ListView1.Caption(row)), v[0], v[1], v[2], v[3], v[4], v[5], central};
 }
 
 void Tick(TForm1& form, const Bytes& input) {
@@ -116,17 +120,21 @@ std::string TablesWhole(const ProgramState& s) {
 // row the data, the method, CRC and size fields, the extension bytes of the
 // name(s), and (LZH) the header sum and header CRC, each only where it lies
 // inside the entry's own range or (ZIP) its central header. A ticked row
-// whose cells are not all numbers stops the rewrite before any write, so
-// then nothing may change. A row whose Ext does not point at its caption's
+// whose first cells are not numbers is refused alone: nothing of it may
+// change; one without a central header gets its local parts. A row whose Ext does not point at its caption's
 // extension is a fault in itself: the mask would go over other bytes.
 std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, std::string* fault) {
   std::vector<bool> w(original.size(), false);
-  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed) return w;
+  const AnalysisOutcome outcome = s.StatusBar1.Outcome();
+  if (outcome != AnalysisOutcome::Analysed && outcome != AnalysisOutcome::DamagedZip &&
+      outcome != AnalysisOutcome::DamagedLzh) {
+    return w;
+  }
   const bool zip = s.ArchiveKind == ArchiveKindType::Zip;
   for (size_t row : TickedRows(s)) {
     const auto r = ReadRow(s, row);
-    // A row that cannot be written stops the rewrite before its first write.
-    if (!r) return std::vector<bool>(original.size(), false);
+    // A row that cannot be planned is left alone; the others still run.
+    if (!r) continue;
     // The mask is the caption's extension (by the path rules) with "$" as its
     // last byte, written at Ext: the bytes there must be that extension.
     // A UTF-8 name has no CP932 characters: its extension starts at its last ".".
@@ -146,7 +154,7 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     // give it.
     const uint64_t p = r->offset;
     uint64_t centralFrom = 0, centralTo = 0;
-    if (zip && r->offsetI + 34 <= original.size()) {
+    if (zip && r->central && r->offsetI + 34 <= original.size()) {
       centralFrom = r->offsetI;
       centralTo = r->offsetI + 46 + Get16(original, r->offsetI + 28) + Get16(original, r->offsetI + 30) +
                   Get16(original, r->offsetI + 32);
@@ -167,10 +175,13 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
       Allow(w, p + 14, 4);
       Allow(w, p + 22, 4);
       const uint64_t c = r->offsetI;
-      Allow(w, c + 6, 6);
-      Allow(w, c + 16, 4);
-      Allow(w, c + 24, 4);
+      if (r->central) {
+        Allow(w, c + 6, 6);
+        Allow(w, c + 16, 4);
+        Allow(w, c + 24, 4);
+      }
       for (const auto& [h, central] : {std::pair{p, false}, std::pair{c, true}}) {
+        if (central && !r->central) continue;
         const uint64_t fixed = central ? 46 : 30;
         if (h + fixed > original.size()) continue;
         const uint64_t extraAt = h + fixed + Get16(original, h + (central ? 28 : 26));
@@ -179,11 +190,17 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
         const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(&original[h]) : zip::LocalZip64Wants(&original[h]);
         const zip::Zip64Values v = zip::ParseZip64Extra(&original[extraAt], m, wants);
         if (v.original) Allow(w, extraAt + v.original->at, 8);
+        // A Unicode Path field: its name CRC and the last byte of its name.
+        if (auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraUnicodePath)) {
+          const uint64_t at = extraAt + *b;
+          Allow(w, at + zip::kUnicodePathCrc, 4);
+          Allow(w, at + 4 + Get16(original, at + 2) - 1, 1);
+        }
       }
       // The data descriptor gets the zeros' CRC and sizes.
       Allow(w, uint64_t{r->start} + r->size, s.ListView1.Descriptor(row));
       // The central mask stays inside the central name.
-      if (r->ext != 0 && r->extI != 0 && c + 30 <= original.size()) {
+      if (r->central && r->ext != 0 && r->extI != 0 && c + 30 <= original.size()) {
         const uint64_t nameFrom = c + 46, nameTo = nameFrom + Get16(original, c + 28);
         const uint64_t from = std::max(r->extI, nameFrom), to = std::min(r->extI + extLength, nameTo);
         if (from < to) Allow(w, from, to - from);

@@ -1,0 +1,310 @@
+#include "rewrite/write_plan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "app/log_pane.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/le.h"
+#include "base/ui_texts.h"
+#include "checksum/crc.h"
+
+namespace brim::rewrite {
+
+namespace {
+
+// Writes of one phase closer than this are joined into one system call, the
+// bytes between them written back as they are now (read just before).
+constexpr uint64_t kJoinGap = 16 * 1024;
+constexpr uint64_t kRunMax = 1024 * 1024;
+// A batch ends at this many entries or zero bytes, so the plans held in
+// memory stay bounded whatever the archive; an entry with more zeros than
+// kRunMax is applied alone, its zeros streamed.
+constexpr size_t kBatchEntries = 4096;
+constexpr uint64_t kBatchZeros = 4 * 1024 * 1024;
+constexpr uint64_t kZeroBlock = 1024 * 1024;
+// How much of a long run of zeros is written between two looks at "中断".
+constexpr uint64_t kAbortStride = 64 * 1024 * 1024;
+
+struct Piece {
+  uint64_t at = 0;
+  uint64_t length = 0;
+  const std::string* bytes = nullptr;  // nullptr: zeros
+};
+
+}  // namespace
+
+PlanReader::PlanReader(const FileStream& file) : file_(file) { Reset(); }
+
+void PlanReader::Reset() {
+  for (auto& w : windows_) w = std::make_unique<ByteWindow>(file_, kReadBlock);
+  last_[0] = last_[1] = 0;
+  lastUsed_ = 1;
+}
+
+ByteWindow& PlanReader::Near(uint64_t pos) {
+  auto distance = [&](int i) { return pos > last_[i] ? pos - last_[i] : last_[i] - pos; };
+  int i = distance(0) <= distance(1) ? 0 : 1;
+  // Farther than a block from both: the one used longer ago moves there.
+  if (distance(i) > kReadBlock) i = lastUsed_ == 0 ? 1 : 0;
+  last_[i] = pos;
+  lastUsed_ = i;
+  return *windows_[i];
+}
+
+PlanBuilder::PlanBuilder(const FileStream& file, PlanReader& reader, EntryPlan& plan)
+    : file_(file), reader_(reader), plan_(plan), size_(reader.FileSize()) {}
+
+void PlanBuilder::Own(uint64_t from, uint64_t to) { owned_.emplace_back(from, to); }
+
+void PlanBuilder::Refuse() const {
+  throw RowRefused{FormatText(Ui().fileChangedSinceAnalysis, Utf8ToCp932(file_.Path()))};
+}
+
+void PlanBuilder::Require(uint64_t pos, uint64_t len) const {
+  if (pos > size_ || len > size_ - pos) Refuse();
+}
+
+void PlanBuilder::CheckOwned(uint64_t pos, uint64_t len) const {
+  Require(pos, len);
+  for (const auto& [from, to] : owned_) {
+    if (pos >= from && pos <= to && len <= to - pos) return;
+  }
+  Refuse();
+}
+
+void PlanBuilder::Expect(uint64_t pos, std::string_view signature) {
+  const uint8_t* got = Read(pos, signature.size());
+  if (std::memcmp(got, signature.data(), signature.size()) != 0) Refuse();
+}
+
+const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
+  Require(pos, n);
+  const uint8_t* bytes = reader_.Near(pos).At(pos, n);
+  if (bytes == nullptr) Refuse();
+  const uint64_t end = pos + n;
+  auto overlaps = [&](uint64_t at, uint64_t length) { return at < end && pos < at + length; };
+  bool planned = overlaps(plan_.zerosAt, plan_.zerosLength);
+  for (const PlannedWrite& w : plan_.writes) planned = planned || overlaps(w.at, w.bytes.size());
+  if (!planned) return bytes;
+  view_.assign(bytes, bytes + n);
+  for (const PlannedWrite& w : plan_.writes) {
+    const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
+    if (from < to) std::memcpy(&view_[from - pos], w.bytes.data() + (from - w.at), to - from);
+  }
+  const uint64_t zFrom = std::max(pos, plan_.zerosAt), zTo = std::min(end, plan_.zerosAt + plan_.zerosLength);
+  if (zFrom < zTo) std::memset(&view_[zFrom - pos], 0, zTo - zFrom);
+  return view_.data();
+}
+
+uint16_t PlanBuilder::Read16(uint64_t pos) { return le::Get16(Read(pos, 2)); }
+uint32_t PlanBuilder::Read32(uint64_t pos) { return le::Get32(Read(pos, 4)); }
+
+void PlanBuilder::Bytes(Phase phase, uint64_t pos, std::string_view bytes) {
+  if (bytes.empty()) return;
+  CheckOwned(pos, bytes.size());
+  plan_.writes.push_back({pos, phase, std::string(bytes)});
+}
+
+void PlanBuilder::Put16(Phase phase, uint64_t pos, uint16_t value) {
+  char b[2];
+  le::Put16(reinterpret_cast<uint8_t*>(b), value);
+  Bytes(phase, pos, std::string_view(b, sizeof b));
+}
+
+void PlanBuilder::Put32(Phase phase, uint64_t pos, uint32_t value) {
+  char b[4];
+  le::Put32(reinterpret_cast<uint8_t*>(b), value);
+  Bytes(phase, pos, std::string_view(b, sizeof b));
+}
+
+void PlanBuilder::Zeros(uint64_t pos, uint64_t len) {
+  CheckOwned(pos, len);
+  plan_.zerosAt = pos;
+  plan_.zerosLength = len;
+}
+
+namespace {
+
+// Streams len zeros at pos from one block; looks at "中断" every
+// kAbortStride bytes. False when stopped part way.
+bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len) {
+  static const std::unique_ptr<uint8_t[]> zeros(new uint8_t[kZeroBlock]());
+  uint64_t sinceLook = 0;
+  while (len > 0) {
+    if (sinceLook >= kAbortStride) {
+      sinceLook = 0;
+      s.ProcessMessages();
+      if (s.AbortRequested) return false;
+    }
+    const size_t n = static_cast<size_t>(std::min(len, kZeroBlock));
+    file.WriteAt(pos, zeros.get(), n);
+    pos += n;
+    len -= n;
+    sinceLook += n;
+  }
+  return true;
+}
+
+// Writes the pieces of one phase, sorted by position: neighbours are joined
+// into one read and one write of the span between them.
+void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8_t>& buf) {
+  // Pieces at one position keep their planned order: the later one wins.
+  std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.at < b.at; });
+  for (size_t i = 0; i < pieces.size();) {
+    const uint64_t from = pieces[i].at;
+    uint64_t to = from + pieces[i].length;
+    size_t j = i + 1;
+    while (j < pieces.size() && pieces[j].at <= to + kJoinGap &&
+           std::max(to, pieces[j].at + pieces[j].length) - from <= kRunMax) {
+      to = std::max(to, pieces[j].at + pieces[j].length);
+      ++j;
+    }
+    buf.resize(static_cast<size_t>(to - from));
+    // The bytes between the pieces go back as they are.
+    bool covered = true;
+    for (size_t k = i, end = from; k < j; end = std::max<uint64_t>(end, pieces[k].at + pieces[k].length), ++k) {
+      if (pieces[k].at > end) covered = false;
+    }
+    if (!covered) file.ReadExactAt(from, buf.data(), buf.size());
+    for (size_t k = i; k < j; ++k) {
+      uint8_t* at = buf.data() + (pieces[k].at - from);
+      if (pieces[k].bytes) std::memcpy(at, pieces[k].bytes->data(), pieces[k].length);
+      else std::memset(at, 0, pieces[k].length);
+    }
+    file.WriteAt(from, buf.data(), buf.size());
+    i = j;
+  }
+}
+
+}  // namespace
+
+bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans, Phase lastPhase,
+                size_t* stoppedRow) {
+  std::vector<Piece> pieces;
+  std::vector<uint8_t> buf;
+  for (int p = 0; p <= static_cast<int>(lastPhase); ++p) {
+    const Phase phase = static_cast<Phase>(p);
+    pieces.clear();
+    for (const EntryPlan& plan : plans) {
+      if (phase == Phase::Zeros) {
+        if (plan.zerosLength == 0) continue;
+        if (plan.zerosLength > kRunMax) {
+          if (!StreamZeros(s, file, plan.zerosAt, plan.zerosLength)) {
+            if (stoppedRow) *stoppedRow = plan.row;
+            return false;
+          }
+          continue;
+        }
+        pieces.push_back({plan.zerosAt, plan.zerosLength, nullptr});
+        continue;
+      }
+      for (const PlannedWrite& w : plan.writes) {
+        if (w.phase == phase) pieces.push_back({w.at, w.bytes.size(), &w.bytes});
+      }
+    }
+    WriteJoined(file, pieces, buf);
+  }
+  return true;
+}
+
+void AppendCrcProgressDone(ProgramState& s, uint64_t len) {
+  const int percent = len > 0 ? CrcProgressPercent(len - 1, len) : 0;
+  s.Memo1.Append(percent > 0 ? FormatNumbers(Ui().crcProgress, percent) : Ui().crcProgressStart);
+  s.ProcessMessages();
+}
+
+void CrcProgressReport(ProgramState& s, uint64_t len) {
+  if (len > kRunMax) Crc32ProgressZeros(s, len);
+  else AppendCrcProgressDone(s, len);
+}
+
+namespace {
+
+// The log file is CP932.
+std::string LogName(const ProgramState& s, size_t row) {
+  const std::string caption(s.ListView2.Caption(row));
+  return s.ListView1.Encoding(row) == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
+}
+
+}  // namespace
+
+bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter report) {
+  FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
+  if (!IsAnalysedFile(s, file)) {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+    return false;
+  }
+  s.AbortRequested = false;
+  s.RowsNotDone.clear();
+
+  std::vector<EntryPlan> batch;
+  uint64_t batchZeros = 0;
+  PlanReader reader(file);
+  auto flush = [&]() -> bool {
+    if (batch.empty()) return true;
+    size_t stopped = 0;
+    const bool whole = ApplyPlans(s, file, batch, Phase::Sums, &stopped);
+    for (const EntryPlan& plan : batch) {
+      if (!whole && plan.row == stopped) {
+        s.Memo1.Append(plan.logName + Ui().logStoppedPartWay);
+        s.RowsNotDone.push_back({plan.row, Ui().aborted});
+        s.Memo1.Append(Ui().aborted);
+        break;
+      }
+      if (!plan.refused.empty()) {
+        s.Memo1.Append(plan.logName + FormatText(Ui().logRowNotDone, plan.refused));
+        s.RowsNotDone.push_back({plan.row, plan.refused});
+        continue;
+      }
+      report(s, plan);
+    }
+    batch.clear();
+    batchZeros = 0;
+    // What was read before these writes may be stale now.
+    reader.Reset();
+    return whole;
+  };
+
+  const size_t rows = s.ListView1.Count();
+  for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
+    if (!s.ListView2.Checked(row)) continue;
+    // "中断" stops between entries; the entries planned before it are done
+    // first, so the log keeps its order.
+    s.ProcessMessages();
+    if (s.AbortRequested) {
+      if (flush()) StopBetweenEntries(s);
+      break;
+    }
+    EntryPlan plan;
+    plan.row = row;
+    plan.logName = LogName(s, row);
+    plan.writes.reserve(16);
+    try {
+      PlanBuilder builder(file, reader, plan);
+      planEntry(s, builder, row);
+    } catch (const RowRefused& refused) {
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, refused.reason};
+    } catch (const CommandError& e) {  // a locator cell that is not a number
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, e.what()};
+    }
+    // An entry with a long run of zeros goes alone, so "中断" inside it
+    // leaves no other entry half done.
+    const bool alone = plan.zerosLength > kRunMax;
+    if (alone && !flush()) break;
+    batchZeros += plan.zerosLength;
+    batch.push_back(std::move(plan));
+    if (alone || batch.size() >= kBatchEntries || batchZeros >= kBatchZeros) {
+      if (!flush()) break;
+    }
+  }
+  flush();
+  // The listing still describes the file: the rewrite moved nothing.
+  s.AnalysedFile = file.Identity();
+  file.Close();
+  return true;
+}
+
+}  // namespace brim::rewrite

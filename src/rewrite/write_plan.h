@@ -1,0 +1,144 @@
+// A rewrite is a plan before it is a write. For each ticked entry a format
+// lists every write it needs, as (position, bytes) tagged with a phase, plus
+// one run of zeros; every position is checked against the bytes the entry
+// owns while the plan is made. Plans are then applied a batch at a time, one
+// phase after the other, so that at any instant the archive offers no
+// dangerous name over live data:
+//   names       every copy of the name masked,
+//   method      flags, method and versions: a stored, unencrypted entry,
+//   zeros       the data,
+//   sums        CRCs, sizes and header checks that describe the zeros.
+// A kill between phases leaves a half-done entry (masked, stored, old CRC)
+// that a second rewrite lists and completes.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/program_state.h"
+#include "base/byte_window.h"
+#include "base/file_stream.h"
+
+namespace brim::rewrite {
+
+enum class Phase : uint8_t { Names, Method, Zeros, Sums };
+inline constexpr int kPhaseCount = 4;
+
+struct PlannedWrite {
+  uint64_t at = 0;
+  Phase phase = Phase::Names;
+  std::string bytes;
+};
+
+// One ticked row's writes, and what its log lines need.
+struct EntryPlan {
+  size_t row = 0;
+  std::vector<PlannedWrite> writes;  // in the order they were planned
+  uint64_t zerosAt = 0, zerosLength = 0;
+  std::string logName;  // CP932
+  std::string mask;     // the masked extension written over the name(s); "" when none
+  std::string refused;  // why the row could not be planned (CP932); it then has no writes
+};
+
+// Why one row cannot be planned (CP932, as the log writes it). The other
+// rows still run.
+struct RowRefused {
+  std::string reason;
+};
+
+// The header reads of a whole command: the local headers and the central
+// directory are each read front to back, so each keeps a window of its own.
+class PlanReader {
+ public:
+  explicit PlanReader(const FileStream& file);
+  // Forgets what was read: the file has been written since.
+  void Reset();
+  // The window whose last read lay nearest to pos.
+  ByteWindow& Near(uint64_t pos);
+  uint64_t FileSize() const { return windows_[0]->FileSize(); }
+
+ private:
+  const FileStream& file_;
+  static constexpr size_t kReadBlock = 256 * 1024;
+  std::unique_ptr<ByteWindow> windows_[2];
+  uint64_t last_[2] = {0, 0};
+  int lastUsed_ = 1;
+};
+
+// Builds one entry's plan. Reads go through a window shared by the whole
+// command (one read per block, not per field) and show the bytes as they
+// will be once this entry's own planned writes are applied. Every write is
+// checked to lie inside the file and inside what Own names.
+class PlanBuilder {
+ public:
+  PlanBuilder(const FileStream& file, PlanReader& reader, EntryPlan& plan);
+
+  // The ranges this entry may write: its header to the end of its data, its
+  // central header(s). Writes outside all of them refuse the row.
+  void Own(uint64_t from, uint64_t to);
+  // Refuses the row unless [pos, pos + len) lies inside the file.
+  void Require(uint64_t pos, uint64_t len) const;
+  // Refuses the row unless the bytes at pos are signature.
+  void Expect(uint64_t pos, std::string_view signature);
+  [[noreturn]] void Refuse() const;
+
+  // n bytes at pos as they will be (n at most the window's block). Refuses
+  // the row when they are not all in the file.
+  const uint8_t* Read(uint64_t pos, size_t n);
+  uint16_t Read16(uint64_t pos);
+  uint32_t Read32(uint64_t pos);
+
+  void Bytes(Phase phase, uint64_t pos, std::string_view bytes);
+  void Put16(Phase phase, uint64_t pos, uint16_t value);
+  void Put32(Phase phase, uint64_t pos, uint32_t value);
+  // The entry's data run; one per entry.
+  void Zeros(uint64_t pos, uint64_t len);
+
+  uint64_t FileSize() const { return size_; }
+  EntryPlan& Plan() { return plan_; }
+
+ private:
+  void CheckOwned(uint64_t pos, uint64_t len) const;
+
+  const FileStream& file_;
+  PlanReader& reader_;
+  EntryPlan& plan_;
+  uint64_t size_;
+  std::vector<std::pair<uint64_t, uint64_t>> owned_;
+  std::vector<uint8_t> view_;  // Read's answer with the plan's own writes laid over it
+};
+
+// Plans one ticked row (throws RowRefused, or any error of the row's
+// cells, for a row that cannot be planned) and writes its log lines once it
+// has been applied.
+using EntryPlanner = void (*)(const ProgramState& s, PlanBuilder& out, size_t row);
+using EntryReporter = void (*)(ProgramState& s, const EntryPlan& plan);
+
+// The CRC progress line of a run of len zeros as the progress protocol
+// leaves it, appended at once: an entry of a batch was written together with
+// the others, and stepping its line through every percentage would cost
+// more than the rewrite. A run long enough to be applied alone shows every
+// step.
+void AppendCrcProgressDone(ProgramState& s, uint64_t len);
+void CrcProgressReport(ProgramState& s, uint64_t len);
+
+// Opens the analysed archive for reading and writing and plans and applies
+// every ticked row. It must be the file the analysis read, unchanged since;
+// otherwise it shows "解析されていません" and changes nothing. A tick is read
+// when its row's turn comes. A row that cannot be planned is refused alone:
+// logged, kept in RowsNotDone, and the others still run. "中断" stops
+// before the next ticked row, and inside a long run of zeros (the entry is
+// then left masked and stored, partly zeroed, and kept in RowsNotDone).
+// False when refused before writing.
+bool RewritePlanned(ProgramState& s, EntryPlanner plan, EntryReporter report);
+
+// Applies plans in phase order; the building block of RewritePlanned, open
+// for tests that stop after a phase. Applies phases [0, lastPhase].
+// Returns false when "中断" stopped a run of zeros part way; *stoppedRow is
+// then the plan's row.
+bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans,
+                Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr);
+
+}  // namespace brim::rewrite

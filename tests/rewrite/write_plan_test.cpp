@@ -1,0 +1,173 @@
+// The write plan: a rewrite cut at any phase boundary leaves no dangerous
+// name over live data and is completed by a second rewrite; every copy of a
+// ZIP name is masked; a Zip64 field without markers gets the new size.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/le.h"
+#include "checksum/crc.h"
+#include "rewrite/rewrite_command.h"
+#include "rewrite/rewrite_support.h"
+#include "rewrite/write_plan.h"
+#include "support/analysed_archive.h"
+#include "support/zip_builder.h"
+
+namespace brim {
+namespace {
+
+using rewrite::Phase;
+using test::Bytes;
+using test::ZipSpec;
+
+Bytes Pattern(size_t n) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(0x41 + i * 7 % 50);
+  return b;
+}
+
+size_t Count(const Bytes& hay, const std::string& needle) {
+  size_t n = 0;
+  for (auto it = hay.begin(); (it = std::search(it, hay.end(), needle.begin(), needle.end())) != hay.end(); ++it) ++n;
+  return n;
+}
+
+Bytes RewriteAll(test::AnalysedArchive& a) {
+  for (size_t row = 0; row < a.Rows(); ++row) a.s.ListView2.SetChecked(row, true);
+  RewriteZipEntries(a.s);
+  return test::ReadFileBytes(a.s.Label1.Caption());
+}
+
+std::string PhaseName(Phase p) {
+  static const char* const kNames[] = {"names", "method", "zeros", "sums"};
+  return kNames[static_cast<int>(p)];
+}
+
+class PhaseBoundary : public ::testing::TestWithParam<Phase> {};
+
+// The plan applied up to a phase, as a kill or a full disk would leave it.
+TEST_P(PhaseBoundary, LeavesNoDangerousNameAndASecondRewriteCompletesIt) {
+  const Bytes payload = Pattern(3000);
+  const Bytes original =
+      test::BuildZip({ZipSpec{"keep.txt", std::nullopt, 0, 0, Pattern(40), 40, 1},
+                      ZipSpec{"evil.exe", std::nullopt, 8, 0x0001, payload, 9000, 0xDEADBEEF}})
+          .bytes;
+  test::AnalysedArchive once;
+  once.Analyse(original);
+  const Bytes done = RewriteAll(once);
+
+  test::AnalysedArchive cut;
+  cut.Analyse(original);
+  cut.s.ListView2.SetChecked(1, true);
+  {
+    FileStream file = FileStream::Open(cut.path, FileStream::Mode::ReadWrite);
+    rewrite::PlanReader reader(file);
+    rewrite::EntryPlan plan;
+    plan.row = 1;
+    rewrite::PlanBuilder builder(file, reader, plan);
+    rewrite::PlanZipEntry(cut.s, builder, 1);
+    ASSERT_TRUE(rewrite::ApplyPlans(cut.s, file, {plan}, GetParam()));
+  }
+  const Bytes now = test::ReadFileBytes(cut.path);
+  EXPECT_EQ(Count(now, "evil.exe"), 0u);  // masked before any other change
+  EXPECT_EQ(Count(now, "evil.ex$"), 2u);
+  const bool zeroed = GetParam() >= Phase::Zeros;
+  EXPECT_EQ(std::search(now.begin(), now.end(), payload.begin(), payload.begin() + 64) == now.end(), zeroed);
+
+  test::AnalysedArchive again;
+  again.AnalyseFile(cut.path);
+  ASSERT_EQ(again.Rows(), 2u);
+  EXPECT_EQ(RewriteAll(again), done);
+  EXPECT_TRUE(again.s.RowsNotDone.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, PhaseBoundary,
+                         ::testing::Values(Phase::Names, Phase::Method, Phase::Zeros, Phase::Sums),
+                         [](const auto& info) { return PhaseName(info.param); });
+
+// Info-ZIP's Unicode Path field: ID, length, version 1, CRC-32 of the
+// header's name, the UTF-8 name.
+Bytes UnicodePath(const std::string& name, uint32_t nameCrc) {
+  Bytes b = {0x75, 0x70, 0, 0, 1, 0, 0, 0, 0};
+  le::Put16(&b[2], static_cast<uint16_t>(5 + name.size()));
+  le::Put32(&b[5], nameCrc);
+  b.insert(b.end(), name.begin(), name.end());
+  return b;
+}
+
+uint32_t CrcOf(const std::string& s) { return Crc32Update(0, reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
+
+struct CopyCase {
+  const char* label;
+  bool believed;  // the field's CRC matches the header's name
+};
+
+class NameCopies : public ::testing::TestWithParam<CopyCase> {};
+
+// "harmless.txt" in the headers, "evil.exe" in both Unicode Path fields:
+// every copy ends in "$", and a CRC readers believed still matches.
+TEST_P(NameCopies, EveryUnicodePathNameIsMasked) {
+  const uint32_t crc = GetParam().believed ? CrcOf("harmless.txt") : 0x12345678;
+  ZipSpec e{"harmless.txt", std::nullopt, 8, 0, Pattern(200), 600, 7};
+  e.localExtra = UnicodePath("evil.exe", crc);
+  e.centralExtra = UnicodePath("evil.exe", crc);
+  test::AnalysedArchive a;
+  a.Analyse(test::BuildZip({e}).bytes);
+  ASSERT_EQ(a.Rows(), 1u);
+  const Bytes now = RewriteAll(a);
+  EXPECT_EQ(Count(now, "evil.exe"), 0u);
+  EXPECT_EQ(Count(now, "evil.ex$"), 2u);
+  EXPECT_EQ(Count(now, "harmless.tx$"), 2u);
+  const uint32_t expected = GetParam().believed ? CrcOf("harmless.tx$") : crc;
+  for (auto it = now.begin(); (it = std::search(it, now.end(), e.localExtra.begin(), e.localExtra.begin() + 2)) != now.end(); ++it) {
+    EXPECT_EQ(le::Get32(&*(it + 5)), expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, NameCopies,
+                         ::testing::Values(CopyCase{"believed", true}, CopyCase{"ignored", false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// A second central header that points at the entry, which the analysis
+// keeps as a copy of the name: both directories' names are masked and both
+// describe the zeros.
+TEST(WritePlan, SecondCentralHeaderIsNeutralisedToo) {
+  test::ZipBuilder z;
+  z.Local(test::ZipLocal::Stored("a.exe", test::BytesOf("payload bytes")));
+  std::vector<test::ZipCentral> c = z.CentralsFor();
+  test::ZipCentral second = c[0];
+  second.name = "b.exe";
+  const uint64_t from = z.Size();
+  z.Central(c[0]);
+  const uint64_t secondAt = z.Central(second);
+  test::ZipEnd end = z.EndFor(from, z.Size());
+  z.End(end);
+  test::AnalysedArchive a;
+  a.Analyse(z.bytes);
+  ASSERT_EQ(a.Rows(), 1u);
+  a.s.ListView1.AddNameCopy(0, NameCopy{NameCopyKind::Central, NameEncoding::Cp932, "b.exe", secondAt + 46});
+  const Bytes now = RewriteAll(a);
+  EXPECT_EQ(Count(now, "b.exe"), 0u);
+  EXPECT_EQ(Count(now, "b.ex$"), 1u);
+  EXPECT_EQ(Count(now, "a.ex$"), 2u);
+  EXPECT_EQ(le::Get32(&now[secondAt + 16]), le::Get32(&now[14]));  // the CRC of the zeros
+  EXPECT_TRUE(a.s.RowsNotDone.empty());
+}
+
+// libzip keeps a local Zip64 field with both sizes while the 32-bit fields
+// hold no marker: readers compare it, so it gets the new size too.
+TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
+  ZipSpec e{"big.exe", std::nullopt, 8, 0, Pattern(300), 204800, 7};
+  e.localExtra = test::Zip64ExtraBlock({204800, 300});
+  test::AnalysedArchive a;
+  a.Analyse(test::BuildZip({e}).bytes);
+  ASSERT_EQ(a.Rows(), 1u);
+  const Bytes now = RewriteAll(a);
+  const size_t extra = 30 + e.name.size();
+  EXPECT_EQ(le::Get64(&now[extra + 4]), 300u);
+  EXPECT_EQ(le::Get64(&now[extra + 12]), 300u);
+  EXPECT_EQ(le::Get32(&now[22]), 300u);
+}
+
+}  // namespace
+}  // namespace brim
