@@ -1,0 +1,22 @@
+// The marks a name earns by itself, in either format: characters that turn
+// the displayed text around, a document extension hiding a program one, an
+// archive inside the archive, and names Windows writes under another name.
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "base/cp932.h"
+
+namespace brim {
+
+// EntryMark bits (kMarkBidiControl, kMarkDoubleExtension,
+// kMarkNestedArchive, kMarkWindowsAltersName) of one stored name, raw bytes
+// in their encoding, "/" or "\" between folders.
+uint16_t NameMarks(std::string_view name, NameEncoding encoding);
+
+// The extension Windows would see, lower-case and without its dot: the file
+// name cut at its first ":" (an NTFS stream), then stripped of trailing dots
+// and spaces, which Windows drops. "evil.EXE. " -> "exe".
+std::string_view WindowsExtensionKey(std::string_view name, NameEncoding encoding, std::string& buffer);
+
+}  // namespace brim
