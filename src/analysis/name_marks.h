@@ -14,6 +14,10 @@ namespace brim {
 // in their encoding, "/" or "\" between folders.
 uint16_t NameMarks(std::string_view name, NameEncoding encoding);
 
+// U+200E/F, U+202A–U+202E, U+2066–U+2069 or U+061C, as UTF-8, in name. CP932
+// has none of them; a name without bit 11 can still be UTF-8 (macOS writes it).
+bool HasBidiControl(std::string_view name);
+
 // The extension Windows would see, lower-case and without its dot: the file
 // name cut at its first ":" (an NTFS stream), then stripped of trailing dots
 // and spaces, which Windows drops. "evil.EXE. " -> "exe".
