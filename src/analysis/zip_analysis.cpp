@@ -344,7 +344,7 @@ class ZipWalk {
           copies.push_back(std::move(*path));
         }
       }
-      if (method != 0) stillPacked_.push_back(static_cast<uint32_t>(row));
+      if (method != 0) MarkPacked(row);
       q = next;
     }
     return true;
@@ -473,7 +473,7 @@ class ZipWalk {
     // Where the directory would start; meaningless (and never used) when
     // the size reaches before the start of the file.
     uint64_t w = directoryStart_;
-    while (i < entries_) {
+    while (i < entries_ || MoreHeadersAt(w)) {
       if (s_.AbortRequested) return true;
       if (w > size_ || directorySize_ > directoryEnd_) {
         damaged_ = true;
@@ -499,6 +499,13 @@ class ZipWalk {
       w = c.nameStart + c.nameLength;
     }
     return true;
+  }
+
+  // A writer without Zip64 records leaves the count at 0xFFFF however many
+  // headers follow; readers that walk the directory by its size read them all.
+  bool MoreHeadersAt(uint64_t w) {
+    return entries_ == zip::kZip64Marker16 && w < directoryEnd_ &&
+           IsSignature(w_.At(w, 4), zip::kCentralSignature);
   }
 
   // The row of the local header a central header names: its stored offset
@@ -551,6 +558,7 @@ class ZipWalk {
     const ZipName name = Split(nameBytes ? nameBytes : reinterpret_cast<const uint8_t*>(""), c.nameLength, utf8);
     const bool again = s_.ListView1.Has(r, kColOffsetI);
     if (!again) {
+      ++withCentral_;
       s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(c.position));
       s_.ListView1.SetValue(r, kColExtI, ExtPosition(c.nameStart, c.nameLength, name.extLength));
     } else {
@@ -563,7 +571,7 @@ class ZipWalk {
     if (marks) s_.ListView1.AddMarks(r, marks);
     const bool same = name.folder == s_.ListView1.Folder(r) && name.fileName == s_.ListView1.Caption(r) &&
                       (utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932) == s_.ListView1.Encoding(r);
-    if (c.method != 0) stillPacked_.insert(std::lower_bound(stillPacked_.begin(), stillPacked_.end(), r), r);
+    if (c.method != 0) MarkPacked(r);
     const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
     if (same && !hasPath && copies_.find(r) == copies_.end()) return true;
     std::string central = NameAt(c.nameStart, c.nameLength);
@@ -606,7 +614,7 @@ class ZipWalk {
     }
     if (added) MarkOverlaps();
     const size_t rows = s_.ListView1.Count();
-    if (haveDirectory_ && directoryRead_) {
+    if (haveDirectory_ && directoryRead_ && withCentral_ < rows) {
       for (size_t r = 0; r < rows; ++r) {
         if (!s_.ListView1.Has(r, kColOffsetI)) s_.ListView1.AddMarks(r, kMarkNotInDirectory);
       }
@@ -622,8 +630,8 @@ class ZipWalk {
       // ":" cuts a CP932 name like a folder: the whole name tells what Windows writes.
       if (folder.find(':') != std::string_view::npos) {
         marks |= NameMarks(std::string(folder) + std::string(s_.ListView1.Caption(r)), encoding);
-      } else if (!folder.empty()) {
-        marks |= NameMarks(folder, encoding) & kMarkBidiControl;
+      } else if (HasBidiControl(folder)) {
+        marks |= kMarkBidiControl;
       }
       if (Masked(s_.ListView1.Caption(r)) && IsStillPacked(r)) marks |= kMarkHalfNeutralised;
       if (marks) s_.ListView1.AddMarks(r, marks);
@@ -633,9 +641,14 @@ class ZipWalk {
     }
   }
 
+  void MarkPacked(size_t row) {
+    if (packed_.size() <= row) packed_.resize(std::max<size_t>(row + 1, packed_.size() * 2));
+    packed_[row] = true;
+  }
+
+  // The row's headers name a method, or its sizes differ: not stored zeros.
   bool IsStillPacked(size_t r) const {
-    return std::binary_search(stillPacked_.begin(), stillPacked_.end(), static_cast<uint32_t>(r)) ||
-           s_.ListView1.Value(r, kColSize) != s_.ListView1.Original(r);
+    return (r < packed_.size() && packed_[r]) || s_.ListView1.Value(r, kColSize) != s_.ListView1.Original(r);
   }
 
   // A central header no walk reached: listed from the local header at its
@@ -697,10 +710,8 @@ class ZipWalk {
     const size_t row = s_.ListView1.Add(e);
     TallyExtension(s_, name.key);
     directoryRead_ = true;
-    if (localMethod != 0 || c.method != 0) {
-      stillPacked_.insert(std::upper_bound(stillPacked_.begin(), stillPacked_.end(), static_cast<uint32_t>(row)),
-                          static_cast<uint32_t>(row));
-    }
+    ++withCentral_;
+    if (localMethod != 0 || c.method != 0) MarkPacked(row);
     std::vector<Copy>& copies = copies_[row];
     Copy cc;
     cc.kind = NameCopyKind::Central;
@@ -806,11 +817,12 @@ class ZipWalk {
   bool haveDirectory_ = false;
   bool directoryRead_ = false;  // some central header was matched or listed
   bool damaged_ = false;
+  size_t withCentral_ = 0;  // rows a central header was matched to
   std::optional<uint64_t> walkStop_;  // the central header the last walk stopped at
   std::vector<CentralHeader> others_;     // headers of directories extractors do not use
   std::vector<CentralHeader> unmatched_;  // headers that matched no row yet
   std::unordered_map<size_t, std::vector<Copy>> copies_;  // rows whose names may differ
-  std::vector<uint32_t> stillPacked_;  // rows whose method or sizes say compressed, ascending
+  std::vector<bool> packed_;  // by row: a header names a compression method
   std::optional<zip::CentralIndex> index_;
   std::string name_;  // the name being split, reused
   std::string key_;
