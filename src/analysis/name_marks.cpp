@@ -31,10 +31,12 @@ constexpr uint32_t Packed(std::string_view key) {
   return v;
 }
 
+// Sorted, for a binary search.
 template <size_t N>
 constexpr std::array<uint32_t, N> PackAll(const std::array<std::string_view, N>& list) {
   std::array<uint32_t, N> out{};
   for (size_t i = 0; i < N; ++i) out[i] = Packed(list[i]);
+  std::sort(out.begin(), out.end());
   return out;
 }
 
@@ -44,11 +46,7 @@ constexpr auto kArchiveKeys = PackAll(kArchiveExtensions);
 template <size_t N>
 bool In(const std::array<uint32_t, N>& keys, std::string_view key) {
   if (key.empty() || key.size() > 4) return false;
-  const uint32_t v = Packed(key);
-  for (uint32_t k : keys) {
-    if (k == v) return true;
-  }
-  return false;
+  return std::binary_search(keys.begin(), keys.end(), Packed(key));
 }
 
 }  // namespace
@@ -123,6 +121,17 @@ std::string_view WindowsExtensionKey(std::string_view name, NameEncoding encodin
   size_t dot = 0;
   buffer = LastExtension(WindowsFileName(name.substr(FileStart(name, encoding))), buf, &dot);
   return buffer;
+}
+
+bool MayEarnNameMarks(std::string_view name, std::string_view file, std::string_view key) {
+  // A stream, or the first byte of a bidi control (memchr: the fastest scan).
+  for (const int b : {int{':'}, 0xE2, 0xD8}) {
+    if (std::memchr(name.data(), b, name.size())) return true;
+  }
+  if (!file.empty() && (file.back() == '.' || file.back() == ' ')) return true;
+  if (key.empty()) return false;
+  if (In(kArchiveKeys, key)) return true;
+  return file.size() > key.size() + 1 && file.find('.') < file.size() - key.size() - 1;  // a second dot
 }
 
 namespace {

@@ -96,6 +96,7 @@ int Belief(const Copy& c) {
 
 // The extension's last byte is "$": a mask is on this name.
 bool Masked(std::string_view name) {
+  if (name.empty() || name.back() != '$') return false;
   const size_t dot = name.rfind('.');
   return dot != std::string_view::npos && dot + 1 < name.size() && name.back() == '$';
 }
@@ -334,6 +335,8 @@ class ZipWalk {
       e.original = u;
       e.descriptor = static_cast<uint8_t>(descriptor);
       e.marks = HeaderMarks(flags, method, z, u, !streamed);
+      // A "$" mask on a name whose entry is still packed: a rewrite stopped.
+      if (Masked(name.fileName) && (method != 0 || z != u)) e.marks |= kMarkHalfNeutralised;
       const size_t row = s_.ListView1.Add(e);
       TallyExtension(s_, name.key);
       if (HasUnicodePath(nameStart + n, static_cast<size_t>(m))) {
@@ -344,7 +347,9 @@ class ZipWalk {
           copies.push_back(std::move(*path));
         }
       }
-      if (method != 0) MarkPacked(row);
+      if (MayEarnNameMarks(name_, name.fileName, name.key)) {
+        s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
+      }
       q = next;
     }
     return true;
@@ -571,9 +576,9 @@ class ZipWalk {
     if (marks) s_.ListView1.AddMarks(r, marks);
     const bool same = name.folder == s_.ListView1.Folder(r) && name.fileName == s_.ListView1.Caption(r) &&
                       (utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932) == s_.ListView1.Encoding(r);
-    if (c.method != 0) MarkPacked(r);
+    if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
     const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
-    if (same && !hasPath && copies_.find(r) == copies_.end()) return true;
+    if (same && !hasPath && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
     std::string central = NameAt(c.nameStart, c.nameLength);
     auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath);
     std::vector<Copy>& copies = copies_[r];
@@ -624,31 +629,8 @@ class ZipWalk {
     std::sort(odd.begin(), odd.end());
     for (size_t row : odd) ChooseName(row, copies_[row]);
     for (size_t r = 0; r < rows; ++r) {
-      const NameEncoding encoding = s_.ListView1.Encoding(r);
-      const std::string_view folder = s_.ListView1.Folder(r);
-      uint16_t marks = NameMarks(s_.ListView1.Caption(r), encoding);
-      // ":" cuts a CP932 name like a folder: the whole name tells what Windows writes.
-      if (folder.find(':') != std::string_view::npos) {
-        marks |= NameMarks(std::string(folder) + std::string(s_.ListView1.Caption(r)), encoding);
-      } else if (HasBidiControl(folder)) {
-        marks |= kMarkBidiControl;
-      }
-      if (Masked(s_.ListView1.Caption(r)) && IsStillPacked(r)) marks |= kMarkHalfNeutralised;
-      if (marks) s_.ListView1.AddMarks(r, marks);
-    }
-    for (size_t r = 0; r < rows; ++r) {
       if (const uint16_t marks = s_.ListView1.Marks(r)) LogMarks(r, marks);
     }
-  }
-
-  void MarkPacked(size_t row) {
-    if (packed_.size() <= row) packed_.resize(std::max<size_t>(row + 1, packed_.size() * 2));
-    packed_[row] = true;
-  }
-
-  // The row's headers name a method, or its sizes differ: not stored zeros.
-  bool IsStillPacked(size_t r) const {
-    return (r < packed_.size() && packed_[r]) || s_.ListView1.Value(r, kColSize) != s_.ListView1.Original(r);
   }
 
   // A central header no walk reached: listed from the local header at its
@@ -711,7 +693,11 @@ class ZipWalk {
     TallyExtension(s_, name.key);
     directoryRead_ = true;
     ++withCentral_;
-    if (localMethod != 0 || c.method != 0) MarkPacked(row);
+    uint16_t marks = NameMarks(central, e.encoding);
+    if (Masked(name.fileName) && (localMethod != 0 || c.method != 0 || e.size != c.original)) {
+      marks |= kMarkHalfNeutralised;
+    }
+    s_.ListView1.AddMarks(row, marks);
     std::vector<Copy>& copies = copies_[row];
     Copy cc;
     cc.kind = NameCopyKind::Central;
@@ -822,7 +808,6 @@ class ZipWalk {
   std::vector<CentralHeader> others_;     // headers of directories extractors do not use
   std::vector<CentralHeader> unmatched_;  // headers that matched no row yet
   std::unordered_map<size_t, std::vector<Copy>> copies_;  // rows whose names may differ
-  std::vector<bool> packed_;  // by row: a header names a compression method
   std::optional<zip::CentralIndex> index_;
   std::string name_;  // the name being split, reused
   std::string key_;
