@@ -415,7 +415,9 @@ class ZipWalk {
         } else if (IsSignature(sig, zip::kZip64EndSignature)) {
           const uint8_t* r = w_.At(p, zip::kZip64EndFixedSize);
           if (!r) break;
-          p += 12 + le::Get64(r + zip::kZip64EndRecordSize);
+          const uint64_t length = le::Get64(r + zip::kZip64EndRecordSize);
+          if (length > size_ - p) break;  // past the end of the file (and no wrap)
+          p += 12 + length;
         } else if (IsSignature(sig, zip::kZip64LocatorSignature)) {
           p += zip::kZip64LocatorSize;
         } else if (IsSignature(sig, zip::kEndSignature)) {
@@ -673,7 +675,7 @@ class ZipWalk {
       e.marks |= HeaderMarks(flags, localMethod, lz, lu, !streamed);
       e.start = static_cast<uint32_t>(std::min<uint64_t>(d, kFourGiB - 1));
       e.size = static_cast<uint32_t>(std::min<uint64_t>(c.compressed, size_ > d ? size_ - d : 0));
-      if (streamed) {
+      if (streamed && c.compressed < size_ - std::min(d, size_)) {
         const zip::EntrySums sums{0, c.compressed, c.original};
         e.descriptor = static_cast<uint8_t>(DescriptorAt(d + c.compressed, sums, false));
       }

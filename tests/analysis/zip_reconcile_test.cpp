@@ -5,6 +5,7 @@
 #include "app/check_marks.h"
 #include "app/entry_marks.h"
 #include "base/le.h"
+#include "cli/state_printer.h"
 #include "support/analysed_archive.h"
 #include "support/crafted_zip.h"
 #include "support/zip_builder.h"
@@ -150,6 +151,23 @@ TEST(ZipReconcileTicks, AnyCopyWithTheKeyTicksTheRow) {
   }
   CheckByTalliedExtensions(a.s);
   EXPECT_TRUE(a.s.ListView2.Checked(0));
+}
+
+// The text listing grows a marks column only when a row is marked, so the
+// listing of an archive without marks stays as it was.
+TEST(ZipReconcileText, MarksColumnOnlyWhenSomeRowIsMarked) {
+  test::AnalysedArchive plain, marked;
+  ZipBuilder z;
+  z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
+  z.Finish();
+  plain.Analyse(z.bytes);
+  marked.Analyse(TwoDirectories());
+  EXPECT_EQ(cli::StateText(plain.s).find("marks"), std::string::npos);
+  const std::string text = cli::StateText(marked.s);
+  EXPECT_NE(text.find(" marks "), std::string::npos);
+  const size_t row = text.find("[ ]  a.txt");
+  ASSERT_NE(row, std::string::npos) << text;
+  EXPECT_NE(text.substr(row, text.find('\n', row) - row).find("several_directories"), std::string::npos) << text;
 }
 
 }  // namespace
