@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "analysis/analysis_start.h"
+#include "analysis/name_marks.h"
 #include "formats/lzh_layout.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
@@ -250,6 +251,7 @@ class LzhWalk {
     e.extI = static_cast<uint32_t>(extI);
     e.offsetI = static_cast<uint32_t>(offsetI);
     e.original = static_cast<uint32_t>(h.originalSize);
+    e.marks = NameMarks(h.name, NameEncoding::Cp932);
     s_.ListView1.Add(e);
     TallyExtension(s_, ExtensionKeyInto(key_, h.name, SplitName(h.name)));
     return next;

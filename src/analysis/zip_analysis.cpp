@@ -5,8 +5,11 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "analysis/analysis_start.h"
+#include "analysis/name_marks.h"
 #include "analysis/signature_search.h"
 #include "formats/zip_central_index.h"
 #include "formats/zip_layout.h"
@@ -20,12 +23,14 @@
 #include "base/hex_cell.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
+#include "checksum/crc.h"
 
 namespace brim {
 
 namespace {
 
 constexpr uint64_t kFourGiB = uint64_t{1} << 32;
+constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDescriptor = 0x0008;
 constexpr uint16_t kFlagUtf8 = 0x0800;
 
@@ -48,16 +53,66 @@ bool IsSignature(const uint8_t* p, const uint8_t (&sig)[4]) {
   return p && std::memcmp(p, sig, 4) == 0;
 }
 
+// One central directory header, Zip64 values resolved.
+struct CentralHeader {
+  uint64_t position = 0;
+  uint64_t nameStart = 0;
+  size_t nameLength = 0, extraLength = 0, commentLength = 0;
+  uint16_t flags = 0, method = 0;
+  uint64_t compressed = 0, original = 0;
+  uint64_t stored = 0;  // the local header offset as stored
+  int64_t delta = 0;    // how far its directory moved from where its end record says
+  bool extractors = false;  // from the end record extractors use
+};
+
+// One copy of a row's name, kept while the row's copies are compared.
+struct Copy {
+  NameCopyKind kind = NameCopyKind::Local;
+  NameEncoding encoding = NameEncoding::Cp932;
+  std::string bytes;
+  uint64_t position = 0;
+  bool believed = true;  // a Unicode Path field whose CRC matches its header name
+  bool listed = false;   // the copy the row was added with
+};
+
+// Name copies compare as the text an extractor would write.
+std::string Comparable(const Copy& c) {
+  std::string text = NameToUtf8(c.bytes, c.encoding);
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text;
+}
+
+// The order extractors believe copies in: a matching central Unicode Path
+// field and the central name (unzip), then the local ones.
+int Belief(const Copy& c) {
+  if (!c.believed) return 9;
+  switch (c.kind) {
+    case NameCopyKind::CentralUnicodePath: return 0;
+    case NameCopyKind::Central: return 1;
+    case NameCopyKind::LocalUnicodePath: return 2;
+    default: return 3;
+  }
+}
+
+// The extension's last byte is "$": a mask is on this name.
+bool Masked(std::string_view name) {
+  if (name.empty() || name.back() != '$') return false;
+  const size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && dot + 1 < name.size() && name.back() == '$';
+}
+
 class ZipWalk {
  public:
   ZipWalk(ProgramState& s, ByteWindow& w, uint64_t lead)
       : s_(s), w_(w), size_(w.FileSize()), lead_(lead) {}
 
   void Run() {
-    if (!WalkLocalHeaders()) return;
-    if (!FindEndRecord()) return;
+    if (!WalkLocalHeaders(lead_)) return;
+    FindEndRecord();
+    if (!WalkOtherArchives()) return;
     if (!WalkCentralDirectory()) return;
-    End(AnalysisOutcome::Analysed);
+    Reconcile();
+    End(damaged_ ? AnalysisOutcome::DamagedZip : AnalysisOutcome::Analysed);
   }
 
  private:
@@ -92,12 +147,19 @@ class ZipWalk {
     ZipName out;
     out.folder = all.substr(0, fileStart);
     out.fileName = all.substr(fileStart);
+    key_.clear();
+    out.key = {};
     if (dot != std::string::npos && dot >= fileStart) {
       out.extLength = n - dot;
       key_ = TallyKeyOf(out.fileName, NameEncoding::Utf8);
       out.key = key_;
     }
     return out;
+  }
+
+  ZipName Split(const Copy& c) {
+    return Split(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(),
+                 c.encoding == NameEncoding::Utf8);
   }
 
   // The name as the log file (CP932) writes it.
@@ -130,10 +192,48 @@ class ZipWalk {
     return p ? zip::RecogniseDescriptor(p, available, &sums, zip64) : 0;
   }
 
-  // Forward from the first local header until the central directory. False
-  // when the analysis ended here.
-  bool WalkLocalHeaders() {
-    uint64_t q = lead_;
+  // The Unicode Path field in the extra field at extraStart, as a copy of
+  // the name nameBytes (already copied out) that it stands beside.
+  std::optional<Copy> UnicodePathIn(uint64_t extraStart, size_t m, std::string_view headerName,
+                                    NameCopyKind kind) {
+    if (m == 0) return std::nullopt;
+    const uint8_t* extra = w_.At(extraStart, m);
+    if (!extra) return std::nullopt;
+    const auto field = zip::FindUnicodePath(extra, m);
+    if (!field) return std::nullopt;
+    Copy c;
+    c.kind = kind;
+    c.encoding = NameEncoding::Utf8;
+    c.bytes.assign(reinterpret_cast<const char*>(extra + field->nameAt), field->nameLength);
+    c.position = extraStart + field->nameAt;
+    c.believed = field->crc == Crc32Update(0, reinterpret_cast<const uint8_t*>(headerName.data()),
+                                           headerName.size());
+    return c;
+  }
+
+  bool HasUnicodePath(uint64_t extraStart, size_t m) {
+    const uint8_t* extra = m == 0 ? nullptr : w_.At(extraStart, m);
+    return extra && zip::FindUnicodePath(extra, m);
+  }
+
+  std::string NameAt(uint64_t pos, size_t n) {
+    const uint8_t* p = n == 0 ? nullptr : w_.At(pos, n);
+    return p ? std::string(reinterpret_cast<const char*>(p), n) : std::string();
+  }
+
+  // Marks the local header at h earns from its own fields.
+  static uint16_t HeaderMarks(uint16_t flags, uint16_t method, uint64_t z, uint64_t u, bool sized) {
+    uint16_t marks = 0;
+    if (flags & kFlagEncrypted) marks |= kMarkEncrypted;
+    // An encrypted entry's data starts with a 12-byte header the sizes count.
+    if (method == 0 && sized && z != u && !(flags & kFlagEncrypted)) marks |= kMarkSizesLie;
+    return marks;
+  }
+
+  // Forward from the local header at q until a central header, the end of
+  // the file or damage. False when the analysis ended here (abort).
+  bool WalkLocalHeaders(uint64_t q) {
+    walkStop_.reset();
     while (q < size_) {
       if (s_.AbortRequested) {
         End(AnalysisOutcome::Aborted);
@@ -143,21 +243,25 @@ class ZipWalk {
       s_.ProcessMessages();
 
       const uint8_t* sig = w_.At(q, 4);
-      if (IsSignature(sig, zip::kCentralSignature)) return true;
+      if (IsSignature(sig, zip::kCentralSignature)) {
+        walkStop_ = q;
+        return true;
+      }
       if (!IsSignature(sig, zip::kLocalSignature)) {
-        End(AnalysisOutcome::DamagedZip);
-        return false;
+        damaged_ = true;
+        return true;
       }
       const uint64_t h = q;
       const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
       if (!hdr) {  // cut short by the end of the file
-        End(AnalysisOutcome::DamagedZip);
-        return false;
+        damaged_ = true;
+        return true;
       }
       uint64_t z = le::Get32(hdr + zip::kLocalCompressedSize);
       uint64_t u = le::Get32(hdr + zip::kLocalOriginalSize);
       zip::EntrySums sums{le::Get32(hdr + zip::kLocalCrc), 0, 0};
       const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
+      const uint16_t method = le::Get16(hdr + zip::kLocalMethod);
       const uint64_t n = le::Get16(hdr + zip::kLocalNameLength);
       const uint64_t m = le::Get16(hdr + zip::kLocalExtraLength);
       const uint64_t nameStart = h + zip::kLocalHeaderSize;
@@ -194,8 +298,8 @@ class ZipWalk {
       }
       const uint8_t* nameBytes = n == 0 ? hdr : w_.At(nameStart, static_cast<size_t>(n));
       if (!nameBytes) {
-        End(AnalysisOutcome::DamagedZip);
-        return false;
+        damaged_ = true;
+        return true;
       }
       // A folder stored with a few bytes of data (an empty deflate stream):
       // stepped over like an empty entry.
@@ -230,29 +334,53 @@ class ZipWalk {
       e.hasCentral = false;
       e.original = u;
       e.descriptor = static_cast<uint8_t>(descriptor);
-      s_.ListView1.Add(e);
+      e.marks = HeaderMarks(flags, method, z, u, !streamed);
+      // A "$" mask on a name whose entry is still packed: a rewrite stopped.
+      if (Masked(name.fileName) && (method != 0 || z != u)) e.marks |= kMarkHalfNeutralised;
+      const size_t row = s_.ListView1.Add(e);
       TallyExtension(s_, name.key);
+      if (HasUnicodePath(nameStart + n, static_cast<size_t>(m))) {
+        std::string local = NameAt(nameStart, static_cast<size_t>(n));
+        if (auto path = UnicodePathIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath)) {
+          std::vector<Copy>& copies = copies_[row];
+          copies.push_back(LocalCopy(row, nameStart, std::move(local), utf8));
+          copies.push_back(std::move(*path));
+        }
+      }
+      if (MayEarnNameMarks(name_, name.fileName, name.key)) {
+        s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
+      }
       q = next;
     }
     return true;
   }
 
-  // Backward from the end for the end record; false when the analysis ended.
-  bool FindEndRecord() {
+  static Copy LocalCopy(size_t, uint64_t nameStart, std::string bytes, bool utf8) {
+    Copy c;
+    c.kind = NameCopyKind::Local;
+    c.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    c.bytes = std::move(bytes);
+    c.position = nameStart;
+    c.listed = true;
+    return c;
+  }
+
+  // Backward from the end for the end record extractors use.
+  void FindEndRecord() {
     entries_ = 0;
     directorySize_ = 0;
-    if (size_ < 5) return true;  // position 0 is never examined
+    if (size_ < 5) return;  // position 0 is never examined
     auto found = SearchBackward(w_, size_ - 4, 1, zip::kEndSignature,
                                 [&](uint64_t n, uint64_t lowest) {
                                   s_.Gauge1.SetProgress(PercentOf(lowest, size_));
                                   s_.ProcessMessages(n);
                                 });
-    if (!found) return true;
+    if (!found) return;
     endRecord_ = *found;
     const uint8_t* e = w_.At(endRecord_, zip::kEndDirectorySize + 4);
     if (!e) {  // an end record cut short by the end of the file
-      End(AnalysisOutcome::DamagedZip);
-      return false;
+      damaged_ = true;
+      return;
     }
     // The Zip64 end record, when its locator precedes this one, gives the
     // count and size, and the directory ends where it begins.
@@ -260,71 +388,408 @@ class ZipWalk {
     entries_ = bounds.entries;
     directorySize_ = bounds.size;
     directoryEnd_ = bounds.end;
+    haveDirectory_ = true;
+    if (directorySize_ <= directoryEnd_) {
+      directoryStart_ = directoryEnd_ - directorySize_;
+      delta_ = static_cast<int64_t>(directoryStart_) - static_cast<int64_t>(bounds.offset);
+    }
+  }
+
+  // The walk stopped at a central header before the directory extractors
+  // use: another archive's directory (prepended, or in a comment), or a
+  // stray signature. A directory closed by an end record counts, and the
+  // walk goes on after it; anything else is damage.
+  bool WalkOtherArchives() {
+    while (walkStop_ && haveDirectory_ && *walkStop_ < directoryStart_) {
+      const uint64_t from = *walkStop_;
+      std::vector<CentralHeader> found;
+      uint64_t p = from;
+      std::optional<uint64_t> end;
+      while (p < directoryStart_ && !end) {
+        const uint8_t* sig = w_.At(p, 4);
+        if (IsSignature(sig, zip::kCentralSignature)) {
+          CentralHeader c;
+          if (!ReadCentral(p, c)) break;
+          found.push_back(c);
+          p = c.nameStart + c.nameLength + c.extraLength + c.commentLength;
+        } else if (IsSignature(sig, zip::kZip64EndSignature)) {
+          const uint8_t* r = w_.At(p, zip::kZip64EndFixedSize);
+          if (!r) break;
+          const uint64_t length = le::Get64(r + zip::kZip64EndRecordSize);
+          if (length > size_ - p) break;  // past the end of the file (and no wrap)
+          p += 12 + length;
+        } else if (IsSignature(sig, zip::kZip64LocatorSignature)) {
+          p += zip::kZip64LocatorSize;
+        } else if (IsSignature(sig, zip::kEndSignature)) {
+          end = p;
+        } else {
+          break;
+        }
+      }
+      const uint8_t* e = end ? w_.At(*end, zip::kEndRecordSize) : nullptr;
+      if (!e) {
+        damaged_ = true;
+        return true;
+      }
+      const zip::DirectoryBounds bounds = zip::BoundsFromEndRecord(w_, *end, lead_);
+      const int64_t delta = static_cast<int64_t>(from) - static_cast<int64_t>(bounds.offset);
+      for (CentralHeader& c : found) {
+        c.delta = delta;
+        others_.push_back(c);
+      }
+      const uint64_t after = *end + zip::kEndRecordSize + le::Get16(e + zip::kEndCommentLength);
+      walkStop_.reset();
+      if (after >= directoryStart_ || !IsSignature(w_.At(after, 4), zip::kLocalSignature)) break;
+      if (!WalkLocalHeaders(after)) return false;
+    }
     return true;
   }
 
-  // Forward through the central directory, searching each header by its
-  // signature and matching it to its row by the local header position.
+  // The central header at g, its Zip64 local offset resolved; false when it
+  // runs past the end of the file.
+  bool ReadCentral(uint64_t g, CentralHeader& c) {
+    const uint8_t* hdr = w_.At(g, zip::kCentralHeaderSize);
+    if (!hdr) return false;
+    c.position = g;
+    c.nameStart = g + zip::kCentralHeaderSize;
+    c.nameLength = le::Get16(hdr + zip::kCentralNameLength);
+    c.extraLength = le::Get16(hdr + zip::kCentralExtraLength);
+    c.commentLength = le::Get16(hdr + zip::kCentralCommentLength);
+    c.flags = le::Get16(hdr + zip::kCentralFlags);
+    c.method = le::Get16(hdr + zip::kCentralMethod);
+    c.compressed = le::Get32(hdr + zip::kCentralCompressedSize);
+    c.original = le::Get32(hdr + zip::kCentralOriginalSize);
+    c.stored = le::Get32(hdr + zip::kCentralLocalHeaderOffset);
+    const zip::Zip64Wants wants = zip::CentralZip64Wants(hdr);
+    if (wants.Any() && c.extraLength > 0) {
+      if (const uint8_t* extra = w_.At(c.nameStart + c.nameLength, c.extraLength)) {
+        const zip::Zip64Values v = zip::ParseZip64Extra(extra, c.extraLength, wants);
+        if (v.localOffset) c.stored = v.localOffset->value;
+        if (v.compressed) c.compressed = v.compressed->value;
+        if (v.original) c.original = v.original->value;
+      }
+    }
+    return true;
+  }
+
+  // Forward through the central directory extractors use, searching each
+  // header by its signature and matching it to its row by the local header
+  // position.
   bool WalkCentralDirectory() {
     uint64_t i = 0;
     // Where the directory would start; meaningless (and never used) when
     // the size reaches before the start of the file.
-    uint64_t w = directorySize_ <= directoryEnd_ ? directoryEnd_ - directorySize_ : 0;
-    while (i < entries_) {
+    uint64_t w = directoryStart_;
+    while (i < entries_ || MoreHeadersAt(w)) {
       if (s_.AbortRequested) return true;
       if (w > size_ || directorySize_ > directoryEnd_) {
-        End(AnalysisOutcome::DamagedZip);
-        return false;
+        damaged_ = true;
+        return true;
       }
       s_.Gauge1.SetProgress(PercentOf(i, entries_));
       // The byte-by-byte search for the next header: nothing between two
       // headers pumps, so abort and the gauge cannot change on the way.
       auto g = SearchForward(w_, w, zip::kCentralSignature, [](uint64_t) {});
-      if (!g) {
-        End(AnalysisOutcome::DamagedZip);  // the search ran past the end of the file
-        return false;
+      CentralHeader c;
+      if (!g || !ReadCentral(*g, c)) {
+        damaged_ = true;  // the search ran past the end of the file
+        return true;
       }
-      const uint8_t* hdr = w_.At(*g, zip::kCentralHeaderSize);
-      if (!hdr) {
-        End(AnalysisOutcome::DamagedZip);
-        return false;
-      }
-      const uint64_t n = le::Get16(hdr + zip::kCentralNameLength);
-      const uint64_t m = le::Get16(hdr + zip::kCentralExtraLength);
-      const bool utf8 = (le::Get16(hdr + zip::kCentralFlags) & kFlagUtf8) != 0;
-      uint64_t stored = le::Get32(hdr + zip::kCentralLocalHeaderOffset);
-      const zip::Zip64Wants wants = zip::CentralZip64Wants(hdr);
-      if (wants.localOffset && m > 0) {
-        if (const uint8_t* extra = w_.At(*g + zip::kCentralHeaderSize + n, static_cast<size_t>(m))) {
-          const zip::Zip64Values v = zip::ParseZip64Extra(extra, static_cast<size_t>(m), wants);
-          if (v.localOffset) stored = v.localOffset->value;
-        }
-        hdr = w_.At(*g, zip::kCentralHeaderSize);
-      }
-      // Stored offsets count from the archive proper; a self-extractor's
-      // adjusted ones count from the file's start.
-      int64_t row = stored + lead_ < kFourGiB ? FindLocatorRow(s_, static_cast<uint32_t>(stored + lead_)) : -1;
-      if (row < 0 && lead_ > 0 && stored < kFourGiB) row = FindLocatorRow(s_, static_cast<uint32_t>(stored));
-      if (row < 0) {
-        ++i;
+      c.delta = delta_;
+      c.extractors = true;
+      ++i;
+      if (!Take(c)) {
         w = *g + 47;  // the second byte of the name
         continue;
       }
-      const uint64_t nameStart = *g + zip::kCentralHeaderSize;
-      const uint8_t* nameBytes = n == 0 ? hdr : w_.At(nameStart, static_cast<size_t>(n));
-      if (!nameBytes) {
-        End(AnalysisOutcome::DamagedZip);
-        return false;
-      }
-      const ZipName name = Split(nameBytes, static_cast<size_t>(n), utf8);
-      const size_t r = static_cast<size_t>(row);
-      s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(*g));
-      s_.ListView1.SetValue(r, kColExtI, ExtPosition(nameStart, static_cast<size_t>(n), name.extLength));
       s_.ProcessMessages();
-      ++i;
-      w = nameStart + n;
+      w = c.nameStart + c.nameLength;
     }
     return true;
+  }
+
+  // A writer without Zip64 records leaves the count at 0xFFFF however many
+  // headers follow; readers that walk the directory by its size read them all.
+  bool MoreHeadersAt(uint64_t w) {
+    return entries_ == zip::kZip64Marker16 && w < directoryEnd_ &&
+           IsSignature(w_.At(w, 4), zip::kCentralSignature);
+  }
+
+  // The row of the local header a central header names: its stored offset
+  // counted from where its directory really lies (as unzip corrects an
+  // archive moved by bytes put before it), from the archive proper, or from
+  // the file's start. -1 when no row starts at any of them.
+  int64_t RowFor(const CentralHeader& c) const {
+    const Places places = Candidates(c);
+    for (size_t i = 0; i < places.count; ++i) {
+      const uint64_t at = places.at[i];
+      if (at < kFourGiB) {
+        const int64_t row = FindLocatorRow(s_, static_cast<uint32_t>(at));
+        if (row >= 0) return row;
+      }
+    }
+    return -1;
+  }
+
+  struct Places {
+    uint64_t at[3] = {};
+    size_t count = 0;
+    void Add(uint64_t v) { at[count++] = v; }
+  };
+  Places Candidates(const CentralHeader& c) const {
+    Places out;
+    if (c.delta > 0 && static_cast<uint64_t>(c.delta) != lead_) out.Add(c.stored + c.delta);
+    out.Add(c.stored + lead_);
+    if (lead_ > 0) out.Add(c.stored);
+    return out;
+  }
+
+  // Matches one central header to its row and takes its name; one that
+  // matches none waits for the rows every walk adds. False when it
+  // matched no row.
+  bool Take(const CentralHeader& c) {
+    const int64_t row = RowFor(c);
+    if (row < 0) {
+      // A folder or an empty file has nothing to neutralise and no row.
+      if (c.compressed != 0 || c.original != 0) unmatched_.push_back(c);
+      return false;
+    }
+    directoryRead_ = true;
+    const uint32_t r = static_cast<uint32_t>(row);
+    const uint8_t* nameBytes = c.nameLength == 0 ? nullptr : w_.At(c.nameStart, c.nameLength);
+    if (c.nameLength != 0 && !nameBytes) {
+      damaged_ = true;
+      return true;
+    }
+    const bool utf8 = (c.flags & kFlagUtf8) != 0;
+    const ZipName name = Split(nameBytes ? nameBytes : reinterpret_cast<const uint8_t*>(""), c.nameLength, utf8);
+    const bool again = s_.ListView1.Has(r, kColOffsetI);
+    if (!again) {
+      ++withCentral_;
+      s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(c.position));
+      s_.ListView1.SetValue(r, kColExtI, ExtPosition(c.nameStart, c.nameLength, name.extLength));
+    } else {
+      s_.ListView1.AddMarks(r, kMarkSeveralDirectories);
+    }
+    uint16_t marks = HeaderMarks(c.flags, c.method, c.compressed, c.original, true);
+    if (c.compressed != s_.ListView1.Value(r, kColSize) || c.original != s_.ListView1.Original(r)) {
+      marks |= (c.flags & kFlagDescriptor) ? 0 : kMarkSizesLie;
+    }
+    if (marks) s_.ListView1.AddMarks(r, marks);
+    const bool same = name.folder == s_.ListView1.Folder(r) && name.fileName == s_.ListView1.Caption(r) &&
+                      (utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932) == s_.ListView1.Encoding(r);
+    if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
+    const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
+    if (same && !hasPath && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
+    std::string central = NameAt(c.nameStart, c.nameLength);
+    auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath);
+    std::vector<Copy>& copies = copies_[r];
+    if (copies.empty()) copies.push_back(LocalCopyOf(r));
+    Copy cc;
+    cc.kind = NameCopyKind::Central;
+    cc.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    cc.bytes = std::move(central);
+    cc.position = c.nameStart;
+    copies.push_back(std::move(cc));
+    if (path) copies.push_back(std::move(*path));
+    return true;
+  }
+
+  // The local name of a walked row, read again from its header.
+  Copy LocalCopyOf(size_t r) {
+    const uint64_t h = s_.ListView1.Value(r, kColOffset);
+    const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
+    const size_t n = hdr ? le::Get16(hdr + zip::kLocalNameLength) : 0;
+    const bool utf8 = hdr && (le::Get16(hdr + zip::kLocalFlags) & kFlagUtf8) != 0;
+    return LocalCopy(r, h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), utf8);
+  }
+
+  // After every walk: the other directories' headers, the headers that
+  // matched no row listed from their own local headers, and the rows'
+  // names, marks and log lines.
+  void Reconcile() {
+    for (const CentralHeader& c : others_) Take(c);
+    bool added = false;
+    std::vector<CentralHeader> waiting;
+    waiting.swap(unmatched_);
+    for (const CentralHeader& c : waiting) {
+      if (RowFor(c) >= 0) {
+        Take(c);
+      } else {
+        added |= ListFromDirectory(c);
+      }
+    }
+    if (added) MarkOverlaps();
+    const size_t rows = s_.ListView1.Count();
+    if (haveDirectory_ && directoryRead_ && withCentral_ < rows) {
+      for (size_t r = 0; r < rows; ++r) {
+        if (!s_.ListView1.Has(r, kColOffsetI)) s_.ListView1.AddMarks(r, kMarkNotInDirectory);
+      }
+    }
+    std::vector<size_t> odd;
+    for (const auto& entry : copies_) odd.push_back(entry.first);
+    std::sort(odd.begin(), odd.end());
+    for (size_t row : odd) ChooseName(row, copies_[row]);
+    for (size_t r = 0; r < rows; ++r) {
+      if (const uint16_t marks = s_.ListView1.Marks(r)) LogMarks(r, marks);
+    }
+  }
+
+  // A central header no walk reached: listed from the local header at its
+  // offset, or from itself when none is there. False when it gave no row.
+  bool ListFromDirectory(const CentralHeader& c) {
+    const Places places = Candidates(c);
+    uint64_t h = places.at[0];
+    const uint8_t* hdr = nullptr;
+    for (size_t i = 0; i < places.count; ++i) {
+      const uint64_t at = places.at[i];
+      if (IsSignature(w_.At(at, 4), zip::kLocalSignature) && w_.At(at, zip::kLocalHeaderSize)) {
+        h = at;
+        hdr = w_.At(at, zip::kLocalHeaderSize);
+        break;
+      }
+    }
+    if (h >= kFourGiB) return false;
+    const bool utf8 = (c.flags & kFlagUtf8) != 0;
+    const std::string central = NameAt(c.nameStart, c.nameLength);
+    NewEntry e;
+    e.offset = static_cast<uint32_t>(h);
+    e.start = static_cast<uint32_t>(h);
+    e.ratio = RatioStyle::SpaceSaved;
+    e.original = c.original;
+    e.offsetI = static_cast<uint32_t>(c.position);
+    e.marks = kMarkDirectoryOnly | HeaderMarks(c.flags, c.method, c.compressed, c.original, true);
+    std::optional<Copy> local;
+    std::optional<Copy> localPath;
+    uint16_t localMethod = c.method;
+    if (hdr) {
+      const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
+      localMethod = le::Get16(hdr + zip::kLocalMethod);
+      const size_t n = le::Get16(hdr + zip::kLocalNameLength);
+      const size_t m = le::Get16(hdr + zip::kLocalExtraLength);
+      const uint64_t lz = le::Get32(hdr + zip::kLocalCompressedSize);
+      const uint64_t lu = le::Get32(hdr + zip::kLocalOriginalSize);
+      const uint64_t d = h + zip::kLocalHeaderSize + n + m;
+      const bool streamed = (flags & kFlagDescriptor) != 0;
+      if (!streamed && (lz != c.compressed || lu != c.original) && lz != zip::kZip64Marker32) e.marks |= kMarkSizesLie;
+      e.marks |= HeaderMarks(flags, localMethod, lz, lu, !streamed);
+      e.start = static_cast<uint32_t>(std::min<uint64_t>(d, kFourGiB - 1));
+      e.size = static_cast<uint32_t>(std::min<uint64_t>(c.compressed, size_ > d ? size_ - d : 0));
+      if (streamed && c.compressed < size_ - std::min(d, size_)) {
+        const zip::EntrySums sums{0, c.compressed, c.original};
+        e.descriptor = static_cast<uint8_t>(DescriptorAt(d + c.compressed, sums, false));
+      }
+      local = LocalCopy(0, h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), (flags & kFlagUtf8) != 0);
+      local->listed = false;
+      localPath = UnicodePathIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath);
+      const ZipName localName = Split(*local);
+      e.ext = ExtPosition(h + zip::kLocalHeaderSize, n, localName.extLength);
+    }
+    const ZipName name = Split(reinterpret_cast<const uint8_t*>(central.data()), central.size(), utf8);
+    if (name.fileName.empty()) return false;  // a folder: extractors write no file
+    e.extI = ExtPosition(c.nameStart, c.nameLength, name.extLength);
+    e.folder = name.folder;
+    e.caption = name.fileName;
+    e.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    const size_t row = s_.ListView1.Add(e);
+    TallyExtension(s_, name.key);
+    directoryRead_ = true;
+    ++withCentral_;
+    uint16_t marks = NameMarks(central, e.encoding);
+    if (Masked(name.fileName) && (localMethod != 0 || c.method != 0 || e.size != c.original)) {
+      marks |= kMarkHalfNeutralised;
+    }
+    s_.ListView1.AddMarks(row, marks);
+    std::vector<Copy>& copies = copies_[row];
+    Copy cc;
+    cc.kind = NameCopyKind::Central;
+    cc.encoding = e.encoding;
+    cc.bytes = central;
+    cc.position = c.nameStart;
+    cc.listed = true;
+    copies.push_back(cc);
+    if (auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath)) {
+      copies.push_back(std::move(*path));
+    }
+    if (local) copies.push_back(std::move(*local));
+    if (localPath) copies.push_back(std::move(*localPath));
+    return true;
+  }
+
+  // Rows whose ranges (header to the end of the data and descriptor) cross.
+  void MarkOverlaps() {
+    struct Range {
+      uint64_t from, to;
+      size_t row;
+    };
+    std::vector<Range> ranges;
+    for (size_t r = 0; r < s_.ListView1.Count(); ++r) {
+      const uint64_t from = s_.ListView1.Value(r, kColOffset);
+      const uint64_t to = uint64_t{s_.ListView1.Value(r, kColStart)} + s_.ListView1.Value(r, kColSize) +
+                          s_.ListView1.Descriptor(r);
+      if (to > from) ranges.push_back({from, to, r});
+    }
+    std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return a.from < b.from; });
+    size_t widest = 0;  // the range reaching furthest so far
+    for (size_t i = 1; i < ranges.size(); ++i) {
+      if (ranges[i].from < ranges[widest].to) {
+        s_.ListView1.AddMarks(ranges[i].row, kMarkOverlap);
+        s_.ListView1.AddMarks(ranges[widest].row, kMarkOverlap);
+      }
+      if (ranges[i].to > ranges[widest].to) widest = i;
+    }
+  }
+
+  // The row shows the copy extractors believe first; every other copy that
+  // reads differently is kept beside it and counted in the tally.
+  void ChooseName(size_t row, std::vector<Copy>& copies) {
+    std::vector<std::string> texts;
+    texts.reserve(copies.size());
+    for (const Copy& c : copies) texts.push_back(Comparable(c));
+    size_t shown = 0;
+    for (size_t i = 1; i < copies.size(); ++i) {
+      if (Belief(copies[i]) < Belief(copies[shown])) shown = i;
+    }
+    bool differ = false;
+    for (const std::string& t : texts) differ |= t != texts[shown];
+    if (!differ) return;
+    std::vector<std::string> keys;
+    for (size_t i = 0; i < copies.size(); ++i) {
+      if (copies[i].listed) keys.emplace_back(Split(copies[i]).key);
+    }
+    const ZipName name = Split(copies[shown]);
+    if (!copies[shown].listed) s_.ListView1.SetName(row, name.folder, name.fileName, copies[shown].encoding);
+    uint16_t marks = kMarkNamesDiffer;
+    // A mask on some copies only: a rewrite stopped between them.
+    const bool masked = Masked(copies[shown].bytes);
+    for (const Copy& c : copies) {
+      if (Masked(c.bytes) != masked) marks |= kMarkHalfNeutralised;
+    }
+    std::vector<std::string> kept{texts[shown]};
+    for (size_t i = 0; i < copies.size(); ++i) {
+      const std::string key(Split(copies[i]).key);
+      if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+        keys.push_back(key);
+        TallyExtension(s_, key);
+      }
+      marks |= NameMarks(copies[i].bytes, copies[i].encoding);
+      if (std::find(kept.begin(), kept.end(), texts[i]) != kept.end()) continue;
+      kept.push_back(texts[i]);
+      s_.ListView1.AddNameCopy(row, NameCopy{copies[i].kind, copies[i].encoding, copies[i].bytes, copies[i].position});
+    }
+    s_.ListView1.AddMarks(row, marks);
+  }
+
+  // "name : mark, mark" in the log for a marked row.
+  void LogMarks(size_t r, uint16_t marks) {
+    std::string line = LogName(s_.ListView1.Caption(r), s_.ListView1.Encoding(r) == NameEncoding::Utf8);
+    line += " :";
+    for (int i = 0; i < kEntryMarkCount; ++i) {
+      if (!(marks & MarkAt(i))) continue;
+      line += ' ';
+      line += MarkText(MarkAt(i));
+    }
+    s_.Memo1.Append(std::move(line));
   }
 
   ProgramState& s_;
@@ -335,6 +800,16 @@ class ZipWalk {
   uint64_t entries_ = 0;
   uint64_t directorySize_ = 0;
   uint64_t directoryEnd_ = 0;  // the end record, or the Zip64 one
+  uint64_t directoryStart_ = 0;
+  int64_t delta_ = 0;          // the extractors' directory's move, see RowFor
+  bool haveDirectory_ = false;
+  bool directoryRead_ = false;  // some central header was matched or listed
+  bool damaged_ = false;
+  size_t withCentral_ = 0;  // rows a central header was matched to
+  std::optional<uint64_t> walkStop_;  // the central header the last walk stopped at
+  std::vector<CentralHeader> others_;     // headers of directories extractors do not use
+  std::vector<CentralHeader> unmatched_;  // headers that matched no row yet
+  std::unordered_map<size_t, std::vector<Copy>> copies_;  // rows whose names may differ
   std::optional<zip::CentralIndex> index_;
   std::string name_;  // the name being split, reused
   std::string key_;

@@ -20,7 +20,18 @@ void CheckByTalliedExtensions(ProgramState& s) {
     const bool found = s.ListView2.Encoding(row) == NameEncoding::Utf8
                            ? wanted.count(key = TallyKeyOf(caption, NameEncoding::Utf8)) > 0
                            : wanted.count(ExtensionKeyInto(key, caption, SplitName(caption))) > 0;
-    if (found) s.ListView2.SetChecked(row, true);
+    bool copyFound = false;  // a name copy extractors may write instead
+    for (const NameCopy& copy : found ? std::span<const NameCopy>() : s.ListView2.NameCopies(row)) {
+      if (copy.encoding == NameEncoding::Utf8) {
+        const std::string_view bytes = copy.bytes;
+        const size_t slash = bytes.rfind('/');
+        const std::string_view file = slash == std::string_view::npos ? bytes : bytes.substr(slash + 1);
+        copyFound |= wanted.count(key = TallyKeyOf(file, NameEncoding::Utf8)) > 0;
+      } else {
+        copyFound |= wanted.count(ExtensionKeyInto(key, copy.bytes, SplitName(copy.bytes))) > 0;
+      }
+    }
+    if (found || copyFound) s.ListView2.SetChecked(row, true);
   }
 }
 

@@ -115,6 +115,18 @@ std::string_view EntryTable::Caption(size_t row) const {
   return {arena_[at / kArenaBlock].get() + at % kArenaBlock + r.folderLength, r.captionLength};
 }
 
+void EntryTable::SetName(size_t row, std::string_view folder, std::string_view caption,
+                         NameEncoding encoding) {
+  if (folder.size() > 0xFFFF || caption.size() > 0xFFFF) throw std::length_error("entry name");
+  const uint32_t text = Store(folder, caption);
+  Row& r = At(row);
+  r.text = text;
+  r.folderLength = static_cast<uint16_t>(folder.size());
+  r.captionLength = static_cast<uint16_t>(caption.size());
+  r.flags = encoding == NameEncoding::Utf8 ? (r.flags | kUtf8) : (r.flags & static_cast<uint16_t>(~kUtf8));
+  Touch();
+}
+
 std::string_view EntryTable::Folder(size_t row) const {
   const Row& r = At(row);
   const size_t at = r.text;

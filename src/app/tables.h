@@ -130,6 +130,8 @@ class EntryTable : public ShownTable {
   void Clear();
 
   std::string_view Caption(size_t row) const;
+  // Shows another copy of the row's name (the one extractors write).
+  void SetName(size_t row, std::string_view folder, std::string_view caption, NameEncoding encoding);
   std::string_view Folder(size_t row) const;
   NameEncoding Encoding(size_t row) const override;
   bool Checked(size_t row) const override;

@@ -145,6 +145,7 @@ enum class Shows : uint8_t {
   Entry,         // another cell of the entry tables (ASCII)
   TallyCaption,
   TallyCount,
+  Marks,         // the row's marks by id, "overlap,encrypted"
 };
 
 struct Column {
@@ -204,7 +205,9 @@ class TextTable {
   }
 
  private:
-  static bool IsName(Shows s) { return s == Shows::Caption || s == Shows::Folder || s == Shows::TallyCaption; }
+  static bool IsName(Shows s) {
+    return s == Shows::Caption || s == Shows::Folder || s == Shows::TallyCaption || s == Shows::Marks;
+  }
 
   // A cell that is not a name, into buf; its length, which is its width.
   size_t Plain(char* buf, size_t row, const Column& c) const {
@@ -251,6 +254,7 @@ class TextTable {
   // The name cell's stored bytes and their encoding.
   std::pair<std::string_view, NameEncoding> RawName(size_t row, const Column& c) const {
     if (c.shows == Shows::TallyCaption) return {tally_->Caption(row), NameEncoding::Cp932};
+    if (c.shows == Shows::Marks) return {MarkList(row), NameEncoding::Cp932};
     return {c.shows == Shows::Caption ? entries_->Caption(row) : entries_->Folder(row), entries_->Encoding(row)};
   }
 
@@ -293,7 +297,18 @@ class TextTable {
     out.Write(line_);
   }
 
+  std::string_view MarkList(size_t row) const {
+    marks_.clear();
+    for (int i = 0; i < kEntryMarkCount; ++i) {
+      if (!(entries_->Marks(row) & MarkAt(i))) continue;
+      if (!marks_.empty()) marks_ += ',';
+      marks_ += MarkId(MarkAt(i));
+    }
+    return marks_;
+  }
+
   std::vector<Column> columns_;
+  mutable std::string marks_;  // the last row's mark list
   const EntryTable* entries_;
   const TallyTable* tally_;
   std::vector<size_t> widths_;
@@ -362,15 +377,18 @@ static void WriteText(Sink& out, const ProgramState& s) {
   out.Write("\nlisting: " + Count(listing.Count(), "entry", "entries") + ", " +
             std::to_string(CountChecked(s)) + " ticked\n");
   if (listing.Count() > 0) {
-    TextTable({{"#", Align::Right, Shows::RowNumber},
-               {"", Align::Left, Shows::Tick},
-               {u(ui.colFileName), Align::Left, Shows::Caption},
-               {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
-               {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
-               {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
-               {u(ui.colPath), Align::Left, Shows::Folder}},
-              &listing, nullptr)
-        .Write(out, listing.Count());
+    std::vector<Column> columns{{"#", Align::Right, Shows::RowNumber},
+                                {"", Align::Left, Shows::Tick},
+                                {u(ui.colFileName), Align::Left, Shows::Caption},
+                                {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
+                                {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
+                                {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
+                                {u(ui.colPath), Align::Left, Shows::Folder}};
+    // Only a listing with a marked row grows the column, so others stay as they were.
+    bool marked = false;
+    for (size_t row = 0; row < listing.Count() && !marked; ++row) marked = listing.Marks(row) != 0;
+    if (marked) columns.insert(columns.begin() + 3, Column{"marks", Align::Left, Shows::Marks});
+    TextTable(std::move(columns), &listing, nullptr).Write(out, listing.Count());
   }
 
   const EntryTable& locator = s.ListView1;

@@ -32,6 +32,7 @@ DirectoryBounds BoundsFromEndRecord(ByteWindow& w, uint64_t endRecord, uint64_t 
   if (const uint8_t* e = w.At(endRecord, kEndRecordSize)) {
     b.entries = le::Get16(e + kEndEntriesOnDisk);
     b.size = le::Get32(e + kEndDirectorySize);
+    b.offset = le::Get32(e + kEndDirectoryOffset);
   }
   if (endRecord < kZip64LocatorSize) return b;
   const uint64_t locator = endRecord - kZip64LocatorSize;
@@ -43,6 +44,7 @@ DirectoryBounds BoundsFromEndRecord(ByteWindow& w, uint64_t endRecord, uint64_t 
   b.end = found->first;
   b.entries = found->second.entriesOnDisk;
   b.size = found->second.directorySize;
+  b.offset = found->second.directoryOffset;
   b.zip64 = true;
   return b;
 }

@@ -17,6 +17,7 @@ struct DirectoryBounds {
   uint64_t entries = 0;  // the count the end record (or the Zip64 one) gives
   uint64_t size = 0;     // the directory's size in bytes
   uint64_t end = 0;      // position of the record after the directory
+  uint64_t offset = 0;   // where the record says the directory starts, as stored
   bool zip64 = false;    // the counts came from a Zip64 end record
 };
 

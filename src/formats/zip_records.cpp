@@ -41,6 +41,19 @@ std::optional<size_t> FindExtraBlock(const uint8_t* extra, size_t length, uint16
   return std::nullopt;
 }
 
+std::optional<UnicodePath> FindUnicodePath(const uint8_t* extra, size_t length) {
+  const auto block = FindExtraBlock(extra, length, kExtraUnicodePath);
+  if (!block) return std::nullopt;
+  const size_t size = le::Get16(extra + *block + 2);
+  const uint8_t* data = extra + *block + kExtraBlockHeader;
+  if (size < kUnicodePathName || data[kUnicodePathVersion] != 1) return std::nullopt;
+  UnicodePath out;
+  out.nameAt = *block + kExtraBlockHeader + kUnicodePathName;
+  out.nameLength = size - kUnicodePathName;
+  out.crc = le::Get32(data + kUnicodePathCrc);
+  return out;
+}
+
 Zip64Values ParseZip64Extra(const uint8_t* extra, size_t length, Zip64Wants wants) {
   Zip64Values out;
   const auto block = FindExtraBlock(extra, length, kExtraZip64);

@@ -22,14 +22,19 @@ inline constexpr size_t kExtraBlockHeader = 4;
 inline constexpr uint16_t kExtraZip64 = 0x0001;
 inline constexpr uint16_t kExtraAes = 0x9901;
 
-// Info-ZIP Unicode Path (ID 0x7075): a UTF-8 name that readers use instead
-// of the header's name while its CRC-32 matches the header's name field.
+// Info-ZIP Unicode Path (ID 0x7075): a UTF-8 name that replaces the header's
+// name for readers that know it, valid only while its CRC-32 matches the
+// header name it was written beside.
 //
-//  0    2    4   5           9
-//  |7075|len |ver| name crc32 | UTF-8 name (len - 5 bytes)
+//  0    2    4   5        9
+//  |7075|len |ver| crc32  | UTF-8 name (len - 5 bytes)
 inline constexpr uint16_t kExtraUnicodePath = 0x7075;
-inline constexpr size_t kUnicodePathCrc = 5;   // from the block's first byte
-inline constexpr size_t kUnicodePathName = 9;
+inline constexpr size_t kUnicodePathVersion = 0;
+inline constexpr size_t kUnicodePathCrc = 1;
+inline constexpr size_t kUnicodePathName = 5;
+// The same places counted from the block's first byte (its ID).
+inline constexpr size_t kUnicodePathCrcInBlock = kExtraBlockHeader + kUnicodePathCrc;
+inline constexpr size_t kUnicodePathNameInBlock = kExtraBlockHeader + kUnicodePathName;
 
 // Zip64 extended information (ID 0x0001). It holds a value only for each
 // header field at its marker, always in this order:
@@ -63,6 +68,16 @@ struct Zip64Values {
 // The position of the first block with this ID inside the extra field, or
 // nothing when there is none or the blocks before it run past its end.
 std::optional<size_t> FindExtraBlock(const uint8_t* extra, size_t length, uint16_t id);
+
+// The 0x7075 block of an extra field: where its name starts (counted from
+// the first byte of the extra field), its length and the CRC-32 it claims.
+// Nothing when there is none, or it is too short or not version 1.
+struct UnicodePath {
+  size_t nameAt = 0;
+  size_t nameLength = 0;
+  uint32_t crc = 0;
+};
+std::optional<UnicodePath> FindUnicodePath(const uint8_t* extra, size_t length);
 
 // Reads the values that wants asks for from the extra field's 0x0001 block.
 // A value the block is too short to hold stays empty, as do all of them when

@@ -66,10 +66,10 @@ HeaderFacts ReadHeader(PlanBuilder& out, uint64_t header, bool central) {
     f.extra.assign(e, e + m);
   }
   f.unicodePath = zip::FindExtraBlock(f.extra.data(), m, zip::kExtraUnicodePath);
-  if (f.unicodePath && le::Get16(&f.extra[*f.unicodePath + 2]) >= zip::kUnicodePathName - zip::kExtraBlockHeader) {
+  if (f.unicodePath && le::Get16(&f.extra[*f.unicodePath + 2]) >= zip::kUnicodePathName) {
     const uint8_t* name = out.Read(f.nameAt, f.nameLength);
     f.unicodePathBelieved =
-        le::Get32(&f.extra[*f.unicodePath + zip::kUnicodePathCrc]) == Crc32Update(0, name, f.nameLength);
+        le::Get32(&f.extra[*f.unicodePath + zip::kUnicodePathCrcInBlock]) == Crc32Update(0, name, f.nameLength);
   } else {
     f.unicodePath.reset();
   }
@@ -119,16 +119,16 @@ void PlanHeader(PlanBuilder& out, const HeaderFacts& f, bool entryZip64, uint32_
   if (f.unicodePath) {
     const size_t block = *f.unicodePath;
     const size_t blockEnd = std::min(m, block + zip::kExtraBlockHeader + le::Get16(&f.extra[block + 2]));
-    const std::string_view name(reinterpret_cast<const char*>(&f.extra[block + zip::kUnicodePathName]),
-                                blockEnd - (block + zip::kUnicodePathName));
+    const std::string_view name(reinterpret_cast<const char*>(&f.extra[block + zip::kUnicodePathNameInBlock]),
+                                blockEnd - (block + zip::kUnicodePathNameInBlock));
     const size_t slash = name.rfind('/');
     const size_t dot = name.rfind('.');
     if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) && dot + 1 < name.size()) {
-      out.Bytes(Phase::Names, f.extraAt + block + zip::kUnicodePathName + name.size() - 1, "$");
+      out.Bytes(Phase::Names, f.extraAt + block + zip::kUnicodePathNameInBlock + name.size() - 1, "$");
     }
     if (f.unicodePathBelieved) {
       const uint8_t* masked = out.Read(f.nameAt, f.nameLength);
-      out.Put32(Phase::Names, f.extraAt + block + zip::kUnicodePathCrc, Crc32Update(0, masked, f.nameLength));
+      out.Put32(Phase::Names, f.extraAt + block + zip::kUnicodePathCrcInBlock, Crc32Update(0, masked, f.nameLength));
     }
   }
 

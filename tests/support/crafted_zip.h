@@ -1,0 +1,38 @@
+// ZIP archives on which extractors and a listing built from the local
+// headers alone disagree: each hides a program, "evil.exe", from such a
+// listing while unzip, 7z, bsdtar or Python still write it. One builder per
+// trick, all through ZipBuilder.
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/zip_builder.h"
+
+namespace brim::test {
+
+struct CraftedZip {
+  const char* label;
+  Bytes bytes;
+  // The branch the rewrite of a damaged archive's rows comes with; empty
+  // when the row can be judged in full. The table skips the rewrite half of
+  // such a row with a note.
+  const char* needs = "";
+};
+
+inline void PrintTo(const CraftedZip& c, std::ostream* os) { *os << c.label; }
+
+// The payload every crafted archive hides: not zeros, so a neutralised
+// copy tells itself apart.
+Bytes CraftedPayload();
+
+// One archive per class: a stray central signature, local sizes 0 over real
+// data, a folder name locally with a file name centrally, a local header in
+// another's extra field, an archive appended to another, an end record in a
+// comment, a garbage gap, a central name or Unicode Path field that differs.
+std::vector<CraftedZip> CraftedZips();
+
+// The Info-ZIP Unicode Path extra block for utf8Name beside headerName.
+Bytes UnicodePathBlock(const std::string& headerName, const std::string& utf8Name);
+
+}  // namespace brim::test
