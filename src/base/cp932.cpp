@@ -103,13 +103,8 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
 
 size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
   size_t found = std::string_view::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    if (IsCp932LeadByte(b)) {
-      ++i;  // the second byte belongs to the character
-      continue;
-    }
-    if (chars.find(static_cast<char>(b)) != std::string_view::npos) found = i;
+  for (size_t i = 0; i < text.size(); i += Cp932CharLength(text, i)) {
+    if (Cp932CharLength(text, i) == 1 && chars.find(text[i]) != std::string_view::npos) found = i;
   }
   return found;
 }
@@ -123,7 +118,7 @@ NameParts SplitName(std::string_view text) {
     if (b < 0x80) {
       if (b == '.') dot = i;
       else if (b == '\\' || b == ':') separator = i;
-    } else if (IsCp932LeadByte(b)) {
+    } else if (Cp932CharLength(text, i) == 2) {
       ++i;  // the second byte belongs to the character
     }
   }
@@ -208,7 +203,7 @@ std::string EntryNameToNativePath(std::string_view nameCp932) {
   size_t i = 0;
   while (i < nameCp932.size()) {
     unsigned char b = static_cast<unsigned char>(nameCp932[i]);
-    size_t len = (IsCp932LeadByte(b) && i + 1 < nameCp932.size()) ? 2 : 1;
+    const size_t len = Cp932CharLength(nameCp932, i);
     if (len == 1 && b == '\\') {
       out.push_back('/');
     } else if (len == 1 && b < 0x80) {

@@ -4,7 +4,9 @@
 // The rules search for the last "\", ":" or "." of a text. A byte 0x5C that
 // is the second byte of a double-byte character (ソ = 83 5C, 表 = 95 5C) is part
 // of that character and never a separator, so the text is walked from its
-// start, stepping over whole characters.
+// start, stepping over whole characters. A lead byte pairs only with a byte
+// that can be a second byte: after a stray one (a UTF-8 name read as CP932
+// holds many), "." and "/" keep their meaning.
 #pragma once
 #include <string>
 #include <string_view>
@@ -19,6 +21,17 @@ enum class NameEncoding : uint8_t {
 
 inline bool IsCp932LeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+inline bool IsCp932TrailByte(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+// The length of the character at text[i]: 2 for a lead byte followed by a
+// second byte, else 1.
+inline size_t Cp932CharLength(std::string_view text, size_t i) {
+  return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+                 IsCp932TrailByte(static_cast<unsigned char>(text[i + 1]))
+             ? 2
+             : 1;
 }
 
 // CP932 -> UTF-8 through iconv's "CP932" (not "SHIFT_JIS", which turns 0x5C

@@ -47,7 +47,16 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"ibm last", "a\\\xFB\x5C", "a\\", "\xFB\x5C", "", "a\\\xFB\x5C", ""},
         PathCase{"ibm ext", "\xFB\xFC\xFA\xB1.\xFA\x5C", "", "\xFB\xFC\xFA\xB1.\xFA\x5C", ".\xFA\x5C",
                  "\xFB\xFC\xFA\xB1", "\xFA\x5C"},
-        PathCase{"ibm trail a lead byte", "\xFB\xFC\\a.c", "\xFB\xFC\\", "a.c", ".c", "\xFB\xFC\\a", "c"}),
+        PathCase{"ibm trail a lead byte", "\xFB\xFC\\a.c", "\xFB\xFC\\", "a.c", ".c", "\xFB\xFC\\a", "c"},
+        // A lead byte followed by no second byte stands alone (本文.exe in
+        // UTF-8 ends in 87 2E); 0x5C after a lead byte is still its second byte.
+        PathCase{"utf8 dot", "\xE6\x9C\xAC\xE6\x96\x87.exe", "", "\xE6\x9C\xAC\xE6\x96\x87.exe", ".exe",
+                 "\xE6\x9C\xAC\xE6\x96\x87", "exe"},
+        PathCase{"stray lead colon", "\x81:b.c", "\x81:", "b.c", ".c", "\x81:b", "c"},
+        PathCase{"stray lead 7F", "\xE0\x7F.x", "", "\xE0\x7F.x", ".x", "\xE0\x7F", "x"},
+        PathCase{"stray lead FD", "\xFC\xFD.x", "", "\xFC\xFD.x", ".x", "\xFC\xFD", "x"},
+        PathCase{"lead at end", "a.\x81", "", "a.\x81", ".\x81", "a", "\x81"},
+        PathCase{"5C still a second byte", "\x97\x5C.js", "", "\x97\x5C.js", ".js", "\x97\x5C", "js"}),
     [](const auto& info) {
       std::string n = info.param.label;
       for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
