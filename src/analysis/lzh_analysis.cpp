@@ -98,10 +98,9 @@ class LzhWalk {
     const uint8_t* b = w_.At(pos, static_cast<size_t>(n));
     if (!b) return false;
     h.name.assign(reinterpret_cast<const char*>(b), static_cast<size_t>(n));
-    // By the path rules, as the caption's extension is taken: a "." after a
-    // lead byte is that character's second byte. The rewrite writes the
-    // caption's extension here, so both must start at the same byte.
-    const size_t dot = FindLastOfCp932(h.name, ".");
+    // By the path rules, as the caption's extension is taken. The rewrite
+    // writes the caption's extension here, so both must start at the same byte.
+    const size_t dot = ExtensionCellDot(h.name);
     if (dot != std::string::npos) h.extPosition = pos + dot + 1;
     return true;
   }

@@ -85,7 +85,7 @@ class ZipWalk {
   ZipName SplitUtf8(size_t n) {
     const size_t slash = name_.rfind('/');
     const size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = name_.rfind('.');
+    const size_t dot = SplitName(name_, NameEncoding::Utf8).extension;
     for (char& c : name_)
       if (c == '/') c = '\\';
     const std::string_view all(name_);

@@ -50,27 +50,38 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
 // bytes of double-byte characters; npos when there is none.
 size_t FindLastOfCp932(std::string_view text, std::string_view chars);
 
-// Where the rules below cut a text, found in one pass.
+// Where the rules below cut a text. The extension is the one Windows sees:
+// it drops the dots and spaces that end a name, and a ":" suffix names an
+// NTFS stream of the file before it, so "evil.exe.", "evil.exe " and
+// "evil.exe::$DATA" all write evil.exe. Where Windows sees no extension the
+// rule stays the plain one ("readme." has the extension ".").
+// A ":" separates a drive or folder in CP932 names as always, except the
+// first ":" of a stream suffix whose file has an extension while the text
+// after the last ":" has none: the file name then runs to the end. UTF-8
+// names (ZIP flag bit 11) are separated by "/" only.
 struct NameParts {
-  size_t fileStart = 0;                         // after the last "\" or ":"
+  size_t fileStart = 0;                         // where the file name starts
   size_t extension = std::string_view::npos;    // the extension's "."
+  size_t extensionEnd = std::string_view::npos; // one past its last byte
   size_t lastDot = std::string_view::npos;      // the last "." anywhere
 };
-NameParts SplitName(std::string_view text);
+NameParts SplitName(std::string_view text, NameEncoding encoding = NameEncoding::Cp932);
 // The tally key of a file name in its encoding, in CP932 as the tally holds
-// every key. A UTF-8 name's extension starts at its last ".": no byte of it
-// belongs to a CP932 character.
+// every key.
 std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding);
 // The extension key (as ExtensionKey) of text cut at parts, made in buffer.
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts);
+// The "." after which a locator's Ext cell points: the extension's, or for a
+// name without one its last "." anywhere, as the cell always showed.
+size_t ExtensionCellDot(std::string_view text);
 
-// Up to and including the last "\" or ":"; empty when there is none.
+// Up to the file name: the last "\" or ":" included; empty when there is none.
 std::string_view FolderPart(std::string_view text);
 // The rest after the folder part.
 std::string_view FileNamePart(std::string_view text);
-// From the last "." to the end, dot included, when that "." comes after the
-// last "\" and ":"; otherwise empty.
-std::string_view ExtensionOf(std::string_view text);
+// The extension with its dot ("a.txt" -> ".txt", "evil.exe." -> ".exe");
+// empty when there is none.
+std::string_view ExtensionOf(std::string_view text, NameEncoding encoding = NameEncoding::Cp932);
 // The text before the extension's dot; the whole text when there is none.
 std::string_view WithoutExtension(std::string_view text);
 // ASCII A-Z lowered byte by byte; every other byte unchanged.
