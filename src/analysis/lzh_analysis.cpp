@@ -10,6 +10,7 @@
 #include "app/log_pane.h"
 #include "base/byte_window.h"
 #include "base/cp932.h"
+#include "base/name_encoding.h"
 #include "base/file_stream.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
@@ -241,6 +242,7 @@ class LzhWalk {
     NewEntry e;
     e.folder = h.directory;
     e.caption = h.name;
+    e.encoding = ReadNameEncoding(h.directory + h.name, false);
     e.ratio = RatioStyle::Ratio;
     e.offset = static_cast<uint32_t>(p);
     e.start = static_cast<uint32_t>(start);
@@ -250,7 +252,8 @@ class LzhWalk {
     e.offsetI = static_cast<uint32_t>(offsetI);
     e.original = static_cast<uint32_t>(h.originalSize);
     s_.ListView1.Add(e);
-    TallyExtension(s_, ExtensionKeyInto(key_, h.name, SplitName(h.name)));
+    ExtensionKeyInto(key_, h.name, SplitName(h.name));
+    TallyExtension(s_, e.encoding == NameEncoding::Utf8 ? Utf8ToCp932(key_) : key_);
     return next;
   }
 

@@ -19,6 +19,7 @@
 #include "base/file_stream.h"
 #include "base/hex_cell.h"
 #include "base/le.h"
+#include "base/name_encoding.h"
 #include "base/ui_texts.h"
 
 namespace brim {
@@ -42,6 +43,10 @@ struct ZipName {
 // file name has none.
 uint32_t ExtPosition(uint64_t nameStart, size_t n, size_t extLength) {
   return extLength == 0 ? 0 : static_cast<uint32_t>(nameStart + n - extLength + 1);
+}
+
+std::string_view AsText(const uint8_t* bytes, uint64_t n) {
+  return {reinterpret_cast<const char*>(bytes), static_cast<size_t>(n)};
 }
 
 bool IsSignature(const uint8_t* p, const uint8_t (&sig)[4]) {
@@ -186,7 +191,6 @@ class ZipWalk {
       }
       sums.compressedSize = z;
       sums.originalSize = u;
-      const bool utf8 = (flags & kFlagUtf8) != 0;
       if (z == 0 && u == 0) {  // a folder or an empty file: nothing to list
         q = d;
         if (streamed && sized) q += DescriptorAt(d, sums, wants.Any());
@@ -197,6 +201,7 @@ class ZipWalk {
         End(AnalysisOutcome::DamagedZip);
         return false;
       }
+      const bool utf8 = ReadNameEncoding(AsText(nameBytes, n), (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
       // A folder stored with a few bytes of data (an empty deflate stream):
       // stepped over like an empty entry.
       if (u == 0 && n > 0 && nameBytes[n - 1] == '/' && d + z < size_) {
@@ -291,7 +296,7 @@ class ZipWalk {
       }
       const uint64_t n = le::Get16(hdr + zip::kCentralNameLength);
       const uint64_t m = le::Get16(hdr + zip::kCentralExtraLength);
-      const bool utf8 = (le::Get16(hdr + zip::kCentralFlags) & kFlagUtf8) != 0;
+      const bool flaggedUtf8 = (le::Get16(hdr + zip::kCentralFlags) & kFlagUtf8) != 0;
       uint64_t stored = le::Get32(hdr + zip::kCentralLocalHeaderOffset);
       const zip::Zip64Wants wants = zip::CentralZip64Wants(hdr);
       if (wants.localOffset && m > 0) {
@@ -316,6 +321,7 @@ class ZipWalk {
         End(AnalysisOutcome::DamagedZip);
         return false;
       }
+      const bool utf8 = ReadNameEncoding(AsText(nameBytes, n), flaggedUtf8) == NameEncoding::Utf8;
       const ZipName name = Split(nameBytes, static_cast<size_t>(n), utf8);
       const size_t r = static_cast<size_t>(row);
       s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(*g));

@@ -1,4 +1,5 @@
 #include "base/cp932.h"
+#include "base/name_encoding.h"
 
 #include <iconv.h>
 
@@ -87,21 +88,9 @@ std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return Cp932ToUtf8(bytes);
   std::string out;
   out.reserve(bytes.size());
-  size_t i = 0;
-  auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  while (i < bytes.size()) {
-    const unsigned char b = at(i);
-    size_t n = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
-    bool good = n != 0 && i + n <= bytes.size();
-    uint32_t c = n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-    for (size_t k = 1; good && k < n; ++k) {
-      good = (at(i + k) & 0xC0) == 0x80;
-      c = (c << 6) | (at(i + k) & 0x3F);
-    }
-    if (good && ((n == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)))) {
-      good = false;
-    }
-    if (good) {
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = Utf8CharLength(bytes, i);
+    if (n != 0) {
       out.append(bytes.substr(i, n));
       i += n;
     } else {
@@ -109,12 +98,14 @@ std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
       ++i;
     }
   }
-  return out;
+  // macOS writes names decomposed: they are shown composed.
+  return ComposeUtf8(out);
 }
 
 std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
   static Converter c("CP932", "UTF-8");
-  return Convert(c, utf8, "?", true, ok);
+  // CP932 holds only precomposed characters: が decomposed would become か?.
+  return Convert(c, ComposeUtf8(utf8), "?", true, ok);
 }
 
 size_t FindLastOfCp932(std::string_view text, std::string_view chars) {

@@ -16,7 +16,7 @@ namespace brim {
 // How the bytes of a name read from an archive are to be read.
 enum class NameEncoding : uint8_t {
   Cp932,  // the default: the names of both formats
-  Utf8,   // a ZIP entry with general purpose flag bit 11
+  Utf8,   // ZIP flag bit 11, or bytes that read as UTF-8 (ReadNameEncoding)
 };
 
 inline bool IsCp932LeadByte(unsigned char b) {
@@ -39,7 +39,7 @@ inline size_t Cp932CharLength(std::string_view text, size_t i) {
 // when given, says whether every byte converted.
 std::string Cp932ToUtf8(std::string_view cp932, bool* ok = nullptr);
 // Name bytes in their encoding -> UTF-8; bytes that do not decode become
-// U+FFFD.
+// U+FFFD, and decomposed UTF-8 is composed (ComposeUtf8).
 std::string NameToUtf8(std::string_view bytes, NameEncoding encoding);
 // UTF-8 -> CP932. A character CP932 cannot hold becomes "?".
 std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);

@@ -1,11 +1,13 @@
-// The path rules against every name of the sample corpus and of the
+// The name rules against every name of the sample corpus and of the
 // project's own archives and fixtures: the names real CP932 producers wrote
-// must split exactly as they did before stray lead bytes kept their meaning.
+// must split exactly as they did before stray lead bytes kept their meaning,
+// and none of them may read as UTF-8.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "base/cp932.h"
+#include "base/name_encoding.h"
 #include "support/analysed_archive.h"
 #include "support/needs.h"
 
@@ -60,19 +62,32 @@ std::vector<NameSource> Sources() {
 
 class NameRulesCorpus : public ::testing::TestWithParam<NameSource> {};
 
-TEST_P(NameRulesCorpus, CorpusNamesSplitAsBefore) {
+TEST_P(NameRulesCorpus, Cp932NamesSplitAsBeforeAndStayCp932) {
   BRIMLODE_NEEDS_CORPUS();
   const NameSource& c = GetParam();
   std::vector<std::string> names = c.names;
   test::AnalysedArchive a;
   if (!c.archive.empty()) {
     a.AnalyseFile(c.archive);
+    const test::Bytes file = test::ReadFileBytes(c.archive);
     for (size_t row = 0; row < a.Rows(); ++row) {
-      if (a.s.ListView1.Encoding(row) != NameEncoding::Cp932) continue;
-      names.push_back(std::string(a.s.ListView1.Folder(row)) + std::string(a.s.ListView1.Caption(row)));
+      // No name without flag bit 11 (of its central header, else its local
+      // one) may read as UTF-8; LZH has no such flag.
+      bool flagged = false;
+      if (a.s.ArchiveKind == ArchiveKindType::Zip) {
+        const bool central = a.s.ListView1.Has(row, kColOffsetI);
+        const uint64_t flags = a.s.ListView1.Value(row, central ? kColOffsetI : kColOffset) + (central ? 8 : 6);
+        flagged = flags + 1 < file.size() && (file[flags + 1] & 0x08) != 0;
+      }
+      const std::string name = std::string(a.s.ListView1.Folder(row)) + std::string(a.s.ListView1.Caption(row));
+      // Info-ZIP on Linux wrote the kept archives' Japanese names as UTF-8.
+      const bool utf8ByDesign = a.s.ListView1.Caption(row) == "ソフト.exe" || a.s.ListView1.Caption(row) == "画像.exe";
+      if (!flagged && !utf8ByDesign) EXPECT_EQ(a.s.ListView1.Encoding(row), NameEncoding::Cp932) << name;
+      if (a.s.ListView1.Encoding(row) == NameEncoding::Cp932) names.push_back(name);
     }
   }
   for (const std::string& name : names) {
+    EXPECT_EQ(ReadNameEncoding(name, false), NameEncoding::Cp932) << name;
     const NameParts now = SplitName(name), before = SplitTakingAnyTrail(name);
     EXPECT_EQ(now.fileStart, before.fileStart) << name;
     EXPECT_EQ(now.extension, before.extension) << name;
