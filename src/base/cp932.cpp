@@ -229,24 +229,19 @@ std::string_view NativeWithoutExtension(std::string_view path) {
 }
 
 std::string EntryNameToNativePath(std::string_view nameCp932) {
+  // Each run between folder separators converts whole, as the listing
+  // converts a name: a byte that is not CP932 becomes U+FFFD, and the bytes
+  // after it pair up as they do there, so the file reads as the listing.
   std::string out;
   out.reserve(nameCp932.size() * 3 / 2);
-  // Character by character, so that "\" is a separator only where it is not
-  // a second byte. A byte that is not CP932 becomes U+FFFD: a file name on
-  // disk is always valid UTF-8.
-  size_t i = 0;
-  while (i < nameCp932.size()) {
-    unsigned char b = static_cast<unsigned char>(nameCp932[i]);
-    const size_t len = Cp932CharLength(nameCp932, i);
-    if (len == 1 && b == '\\') {
-      out.push_back('/');
-    } else if (len == 1 && b < 0x80) {
-      out.push_back(static_cast<char>(b));
-    } else {
-      out += Cp932ToUtf8(nameCp932.substr(i, len));
-    }
-    i += len;
+  size_t run = 0;
+  for (size_t i = 0; i < nameCp932.size(); i += Cp932CharLength(nameCp932, i)) {
+    if (nameCp932[i] != '\\') continue;
+    out += Cp932ToUtf8(nameCp932.substr(run, i - run));
+    out += '/';
+    run = i + 1;
   }
+  out += Cp932ToUtf8(nameCp932.substr(run));
   return out;
 }
 

@@ -112,6 +112,11 @@ TEST(Cp932, EntryNamesBecomeNativeRelativePaths) {
   EXPECT_EQ(EntryNameToNativePath(J("src\\表.c")), "src/表.c");
   // Half-width katakana converts; a byte that is not CP932 becomes U+FFFD.
   EXPECT_EQ(EntryNameToNativePath(std::string("a\xB1\xFD.txt", 7)), "a\xEF\xBD\xB1\xEF\xBF\xBD.txt");
+  // 85 has no characters: the listing shows U+FFFD and pairs 83 58 as ス;
+  // the name on disk reads the same.
+  const std::string bad = "d\\a\x85\x83\x58.txt";
+  EXPECT_EQ(Cp932ToUtf8(bad), "d\\a\xEF\xBF\xBDス.txt");
+  EXPECT_EQ(EntryNameToNativePath(bad), "d/a\xEF\xBF\xBDス.txt");
 }
 
 }  // namespace
