@@ -11,6 +11,7 @@
 #include "app/log_pane.h"
 #include "base/byte_window.h"
 #include "base/cp932.h"
+#include "base/name_encoding.h"
 #include "base/file_stream.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
@@ -99,10 +100,9 @@ class LzhWalk {
     const uint8_t* b = w_.At(pos, static_cast<size_t>(n));
     if (!b) return false;
     h.name.assign(reinterpret_cast<const char*>(b), static_cast<size_t>(n));
-    // By the path rules, as the caption's extension is taken: a "." after a
-    // lead byte is that character's second byte. The rewrite writes the
-    // caption's extension here, so both must start at the same byte.
-    const size_t dot = FindLastOfCp932(h.name, ".");
+    // By the path rules, as the caption's extension is taken. The rewrite
+    // writes the caption's extension here, so both must start at the same byte.
+    const size_t dot = ExtensionCellDot(h.name);
     if (dot != std::string::npos) h.extPosition = pos + dot + 1;
     return true;
   }
@@ -243,6 +243,7 @@ class LzhWalk {
     NewEntry e;
     e.folder = h.directory;
     e.caption = h.name;
+    e.encoding = ReadNameEncoding(h.directory + h.name, false);
     e.ratio = RatioStyle::Ratio;
     e.offset = static_cast<uint32_t>(p);
     e.start = static_cast<uint32_t>(start);
@@ -253,7 +254,8 @@ class LzhWalk {
     e.original = static_cast<uint32_t>(h.originalSize);
     e.marks = NameMarks(h.name, NameEncoding::Cp932);
     s_.ListView1.Add(e);
-    TallyExtension(s_, ExtensionKeyInto(key_, h.name, SplitName(h.name)));
+    ExtensionKeyInto(key_, h.name, SplitName(h.name));
+    TallyExtension(s_, e.encoding == NameEncoding::Utf8 ? Utf8ToCp932(key_) : key_);
     return next;
   }
 

@@ -22,6 +22,7 @@
 #include "base/file_stream.h"
 #include "base/hex_cell.h"
 #include "base/le.h"
+#include "base/name_encoding.h"
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
 
@@ -47,6 +48,10 @@ struct ZipName {
 // file name has none.
 uint32_t ExtPosition(uint64_t nameStart, size_t n, size_t extLength) {
   return extLength == 0 ? 0 : static_cast<uint32_t>(nameStart + n - extLength + 1);
+}
+
+std::string_view AsText(const uint8_t* bytes, uint64_t n) {
+  return {reinterpret_cast<const char*>(bytes), static_cast<size_t>(n)};
 }
 
 bool IsSignature(const uint8_t* p, const uint8_t (&sig)[4]) {
@@ -140,7 +145,7 @@ class ZipWalk {
   ZipName SplitUtf8(size_t n) {
     const size_t slash = name_.rfind('/');
     const size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = name_.rfind('.');
+    const size_t dot = SplitName(name_, NameEncoding::Utf8).extension;
     for (char& c : name_)
       if (c == '/') c = '\\';
     const std::string_view all(name_);
@@ -290,7 +295,6 @@ class ZipWalk {
       }
       sums.compressedSize = z;
       sums.originalSize = u;
-      const bool utf8 = (flags & kFlagUtf8) != 0;
       if (z == 0 && u == 0) {  // a folder or an empty file: nothing to list
         q = d;
         if (streamed && sized) q += DescriptorAt(d, sums, wants.Any());
@@ -301,6 +305,7 @@ class ZipWalk {
         damaged_ = true;
         return true;
       }
+      const bool utf8 = ReadNameEncoding(AsText(nameBytes, n), (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
       // A folder stored with a few bytes of data (an empty deflate stream):
       // stepped over like an empty entry.
       if (u == 0 && n > 0 && nameBytes[n - 1] == '/' && d + z < size_) {
@@ -561,7 +566,7 @@ class ZipWalk {
       damaged_ = true;
       return true;
     }
-    const bool utf8 = (c.flags & kFlagUtf8) != 0;
+    const bool utf8 = ReadNameEncoding(AsText(nameBytes, c.nameLength), (c.flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
     const ZipName name = Split(nameBytes ? nameBytes : reinterpret_cast<const uint8_t*>(""), c.nameLength, utf8);
     const bool again = s_.ListView1.Has(r, kColOffsetI);
     if (!again) {
@@ -600,8 +605,9 @@ class ZipWalk {
     const uint64_t h = s_.ListView1.Value(r, kColOffset);
     const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
     const size_t n = hdr ? le::Get16(hdr + zip::kLocalNameLength) : 0;
-    const bool utf8 = hdr && (le::Get16(hdr + zip::kLocalFlags) & kFlagUtf8) != 0;
-    return LocalCopy(r, h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), utf8);
+    std::string bytes = NameAt(h + zip::kLocalHeaderSize, n);
+    const bool utf8 = hdr && ReadNameEncoding(bytes, (le::Get16(hdr + zip::kLocalFlags) & kFlagUtf8) != 0) == NameEncoding::Utf8;
+    return LocalCopy(r, h + zip::kLocalHeaderSize, std::move(bytes), utf8);
   }
 
   // After every walk: the other directories' headers, the headers that
@@ -650,8 +656,8 @@ class ZipWalk {
       }
     }
     if (h >= kFourGiB) return false;
-    const bool utf8 = (c.flags & kFlagUtf8) != 0;
     const std::string central = NameAt(c.nameStart, c.nameLength);
+    const bool utf8 = ReadNameEncoding(central, (c.flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
     NewEntry e;
     e.offset = static_cast<uint32_t>(h);
     e.start = static_cast<uint32_t>(h);
@@ -679,7 +685,9 @@ class ZipWalk {
         const zip::EntrySums sums{0, c.compressed, c.original};
         e.descriptor = static_cast<uint8_t>(DescriptorAt(d + c.compressed, sums, false));
       }
-      local = LocalCopy(0, h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), (flags & kFlagUtf8) != 0);
+      std::string localBytes = NameAt(h + zip::kLocalHeaderSize, n);
+      const bool localUtf8 = ReadNameEncoding(localBytes, (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
+      local = LocalCopy(0, h + zip::kLocalHeaderSize, std::move(localBytes), localUtf8);
       local->listed = false;
       localPath = UnicodePathIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath);
       const ZipName localName = Split(*local);

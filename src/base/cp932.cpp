@@ -1,4 +1,5 @@
 #include "base/cp932.h"
+#include "base/name_encoding.h"
 
 #include <iconv.h>
 
@@ -56,6 +57,22 @@ std::string Convert(Converter& c, std::string_view in, std::string_view replacem
   return out;
 }
 
+constexpr size_t kNone = std::string_view::npos;
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Windows drops the dots and spaces that end a file name.
+size_t DropWindowsTail(std::string_view text, size_t from, size_t end) {
+  while (end > from && (text[end - 1] == '.' || text[end - 1] == ' ')) --end;
+  return end;
+}
+
+// The last "." in [from, end); kNone when there is none.
+size_t LastDotIn(std::string_view text, size_t from, size_t end) {
+  const size_t at = text.substr(0, end).rfind('.');
+  return at != kNone && at >= from ? at : kNone;
+}
+
 size_t FindLastOfNative(std::string_view text, std::string_view chars) {
   return text.find_last_of(chars);
 }
@@ -71,21 +88,9 @@ std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return Cp932ToUtf8(bytes);
   std::string out;
   out.reserve(bytes.size());
-  size_t i = 0;
-  auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  while (i < bytes.size()) {
-    const unsigned char b = at(i);
-    size_t n = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
-    bool good = n != 0 && i + n <= bytes.size();
-    uint32_t c = n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-    for (size_t k = 1; good && k < n; ++k) {
-      good = (at(i + k) & 0xC0) == 0x80;
-      c = (c << 6) | (at(i + k) & 0x3F);
-    }
-    if (good && ((n == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)))) {
-      good = false;
-    }
-    if (good) {
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = Utf8CharLength(bytes, i);
+    if (n != 0) {
       out.append(bytes.substr(i, n));
       i += n;
     } else {
@@ -93,82 +98,106 @@ std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
       ++i;
     }
   }
-  return out;
+  // macOS writes names decomposed: they are shown composed.
+  return ComposeUtf8(out);
 }
 
 std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
   static Converter c("CP932", "UTF-8");
-  return Convert(c, utf8, "?", true, ok);
+  // CP932 holds only precomposed characters: が decomposed would become か?.
+  return Convert(c, ComposeUtf8(utf8), "?", true, ok);
 }
 
 size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
   size_t found = std::string_view::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    if (IsCp932LeadByte(b)) {
-      ++i;  // the second byte belongs to the character
-      continue;
-    }
-    if (chars.find(static_cast<char>(b)) != std::string_view::npos) found = i;
+  for (size_t i = 0; i < text.size(); i += Cp932CharLength(text, i)) {
+    if (Cp932CharLength(text, i) == 1 && chars.find(text[i]) != std::string_view::npos) found = i;
   }
   return found;
 }
 
-NameParts SplitName(std::string_view text) {
-  size_t separator = std::string_view::npos;
-  size_t dot = std::string_view::npos;
+NameParts SplitName(std::string_view text, NameEncoding encoding) {
   const size_t n = text.size();
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-      if (b == '.') dot = i;
-      else if (b == '\\' || b == ':') separator = i;
-    } else if (IsCp932LeadByte(b)) {
-      ++i;  // the second byte belongs to the character
+  // The last folder separator, stepping over whole CP932 characters (a 0x5C
+  // second byte is none). ".", ":" and " " are never second bytes, so the
+  // rest is found by plain searches.
+  size_t component = 0;
+  if (encoding == NameEncoding::Cp932) {
+    for (size_t i = 0; i < n; i += Cp932CharLength(text, i)) {
+      if (text[i] == '\\') component = i + 1;
     }
+  } else {
+    const size_t slash = text.rfind('/');
+    component = slash == kNone ? 0 : slash + 1;
   }
+  // "D:" at the start names a drive; any other ":" is a drive or folder
+  // separator to the rules, or opens an NTFS stream to Windows.
+  const size_t name = component == 0 && n >= 2 && text[1] == ':' && IsAsciiLetter(text[0]) ? 2 : component;
+  const size_t lastColon = text.rfind(':');
+  const size_t tail = lastColon != kNone && lastColon >= name ? lastColon + 1 : name;
+
   NameParts parts;
-  parts.fileStart = separator == std::string_view::npos ? 0 : separator + 1;
-  parts.lastDot = dot;
-  if (dot != std::string_view::npos && (separator == std::string_view::npos || dot > separator)) {
+  parts.lastDot = text.rfind('.');
+  parts.fileStart = encoding == NameEncoding::Cp932 ? tail : component;
+  // The extension Windows sees: without trailing dots and spaces
+  // ("evil.exe." is evil.exe)...
+  size_t end = DropWindowsTail(text, tail, n);
+  size_t dot = LastDotIn(text, tail, end);
+  // ... or, when the text after the last ":" has none, the file's before a
+  // stream suffix ("evil.exe::$DATA" writes evil.exe). The file name then
+  // runs to the end of the text.
+  if (dot == kNone && tail > name) {
+    end = DropWindowsTail(text, name, text.find(':', name));
+    dot = LastDotIn(text, name, end);
+    if (dot != kNone && encoding == NameEncoding::Cp932) parts.fileStart = name;
+  }
+  // Windows sees none: as the rules always had it ("readme." keeps ".").
+  if (dot == kNone) {
+    end = n;
+    dot = LastDotIn(text, tail, n);
+  }
+  if (dot != kNone) {
     parts.extension = dot;
+    parts.extensionEnd = end;
   }
   return parts;
 }
 
 std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return ExtensionKey(fileName);
-  const size_t dot = fileName.rfind('.');
-  return dot == std::string_view::npos ? std::string() : Utf8ToCp932(LowerAscii(fileName.substr(dot + 1)));
+  std::string key;
+  ExtensionKeyInto(key, fileName, SplitName(fileName, encoding));
+  return Utf8ToCp932(key);
+}
+
+size_t ExtensionCellDot(std::string_view text) {
+  const NameParts parts = SplitName(text);
+  return parts.extension != std::string_view::npos ? parts.extension : parts.lastDot;
 }
 
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts) {
   buffer.clear();
   if (parts.extension == std::string_view::npos) return {};
-  buffer.append(text.substr(parts.extension + 1));
+  buffer.append(text.substr(parts.extension + 1, parts.extensionEnd - parts.extension - 1));
   for (char& c : buffer) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return buffer;
 }
 
-std::string_view FolderPart(std::string_view text) {
-  size_t at = FindLastOfCp932(text, "\\:");
-  return at == std::string_view::npos ? std::string_view() : text.substr(0, at + 1);
-}
+std::string_view FolderPart(std::string_view text) { return text.substr(0, SplitName(text).fileStart); }
 
-std::string_view FileNamePart(std::string_view text) {
-  return text.substr(FolderPart(text).size());
-}
+std::string_view FileNamePart(std::string_view text) { return text.substr(SplitName(text).fileStart); }
 
-std::string_view ExtensionOf(std::string_view text) {
-  size_t at = FindLastOfCp932(text, ".\\:");
-  if (at == std::string_view::npos || text[at] != '.') return {};
-  return text.substr(at);
+std::string_view ExtensionOf(std::string_view text, NameEncoding encoding) {
+  const NameParts parts = SplitName(text, encoding);
+  if (parts.extension == std::string_view::npos) return {};
+  return text.substr(parts.extension, parts.extensionEnd - parts.extension);
 }
 
 std::string_view WithoutExtension(std::string_view text) {
-  return text.substr(0, text.size() - ExtensionOf(text).size());
+  const NameParts parts = SplitName(text);
+  return parts.extension == std::string_view::npos ? text : text.substr(0, parts.extension);
 }
 
 std::string LowerAscii(std::string_view text) {
@@ -200,24 +229,19 @@ std::string_view NativeWithoutExtension(std::string_view path) {
 }
 
 std::string EntryNameToNativePath(std::string_view nameCp932) {
+  // Each run between folder separators converts whole, as the listing
+  // converts a name: a byte that is not CP932 becomes U+FFFD, and the bytes
+  // after it pair up as they do there, so the file reads as the listing.
   std::string out;
   out.reserve(nameCp932.size() * 3 / 2);
-  // Character by character, so that "\" is a separator only where it is not
-  // a second byte. A byte that is not CP932 becomes U+FFFD: a file name on
-  // disk is always valid UTF-8.
-  size_t i = 0;
-  while (i < nameCp932.size()) {
-    unsigned char b = static_cast<unsigned char>(nameCp932[i]);
-    size_t len = (IsCp932LeadByte(b) && i + 1 < nameCp932.size()) ? 2 : 1;
-    if (len == 1 && b == '\\') {
-      out.push_back('/');
-    } else if (len == 1 && b < 0x80) {
-      out.push_back(static_cast<char>(b));
-    } else {
-      out += Cp932ToUtf8(nameCp932.substr(i, len));
-    }
-    i += len;
+  size_t run = 0;
+  for (size_t i = 0; i < nameCp932.size(); i += Cp932CharLength(nameCp932, i)) {
+    if (nameCp932[i] != '\\') continue;
+    out += Cp932ToUtf8(nameCp932.substr(run, i - run));
+    out += '/';
+    run = i + 1;
   }
+  out += Cp932ToUtf8(nameCp932.substr(run));
   return out;
 }
 

@@ -4,7 +4,9 @@
 // The rules search for the last "\", ":" or "." of a text. A byte 0x5C that
 // is the second byte of a double-byte character (ソ = 83 5C, 表 = 95 5C) is part
 // of that character and never a separator, so the text is walked from its
-// start, stepping over whole characters.
+// start, stepping over whole characters. A lead byte pairs only with a byte
+// that can be a second byte: after a stray one (a UTF-8 name read as CP932
+// holds many), "." and "/" keep their meaning.
 #pragma once
 #include <string>
 #include <string_view>
@@ -14,11 +16,22 @@ namespace brim {
 // How the bytes of a name read from an archive are to be read.
 enum class NameEncoding : uint8_t {
   Cp932,  // the default: the names of both formats
-  Utf8,   // a ZIP entry with general purpose flag bit 11
+  Utf8,   // ZIP flag bit 11, or bytes that read as UTF-8 (ReadNameEncoding)
 };
 
 inline bool IsCp932LeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+inline bool IsCp932TrailByte(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+// The length of the character at text[i]: 2 for a lead byte followed by a
+// second byte, else 1.
+inline size_t Cp932CharLength(std::string_view text, size_t i) {
+  return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+                 IsCp932TrailByte(static_cast<unsigned char>(text[i + 1]))
+             ? 2
+             : 1;
 }
 
 // CP932 -> UTF-8 through iconv's "CP932" (not "SHIFT_JIS", which turns 0x5C
@@ -26,7 +39,7 @@ inline bool IsCp932LeadByte(unsigned char b) {
 // when given, says whether every byte converted.
 std::string Cp932ToUtf8(std::string_view cp932, bool* ok = nullptr);
 // Name bytes in their encoding -> UTF-8; bytes that do not decode become
-// U+FFFD.
+// U+FFFD, and decomposed UTF-8 is composed (ComposeUtf8).
 std::string NameToUtf8(std::string_view bytes, NameEncoding encoding);
 // UTF-8 -> CP932. A character CP932 cannot hold becomes "?".
 std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
@@ -37,27 +50,38 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
 // bytes of double-byte characters; npos when there is none.
 size_t FindLastOfCp932(std::string_view text, std::string_view chars);
 
-// Where the rules below cut a text, found in one pass.
+// Where the rules below cut a text. The extension is the one Windows sees:
+// it drops the dots and spaces that end a name, and a ":" suffix names an
+// NTFS stream of the file before it, so "evil.exe.", "evil.exe " and
+// "evil.exe::$DATA" all write evil.exe. Where Windows sees no extension the
+// rule stays the plain one ("readme." has the extension ".").
+// A ":" separates a drive or folder in CP932 names as always, except the
+// first ":" of a stream suffix whose file has an extension while the text
+// after the last ":" has none: the file name then runs to the end. UTF-8
+// names (ZIP flag bit 11) are separated by "/" only.
 struct NameParts {
-  size_t fileStart = 0;                         // after the last "\" or ":"
+  size_t fileStart = 0;                         // where the file name starts
   size_t extension = std::string_view::npos;    // the extension's "."
+  size_t extensionEnd = std::string_view::npos; // one past its last byte
   size_t lastDot = std::string_view::npos;      // the last "." anywhere
 };
-NameParts SplitName(std::string_view text);
+NameParts SplitName(std::string_view text, NameEncoding encoding = NameEncoding::Cp932);
 // The tally key of a file name in its encoding, in CP932 as the tally holds
-// every key. A UTF-8 name's extension starts at its last ".": no byte of it
-// belongs to a CP932 character.
+// every key.
 std::string TallyKeyOf(std::string_view fileName, NameEncoding encoding);
 // The extension key (as ExtensionKey) of text cut at parts, made in buffer.
 std::string_view ExtensionKeyInto(std::string& buffer, std::string_view text, const NameParts& parts);
+// The "." after which a locator's Ext cell points: the extension's, or for a
+// name without one its last "." anywhere, as the cell always showed.
+size_t ExtensionCellDot(std::string_view text);
 
-// Up to and including the last "\" or ":"; empty when there is none.
+// Up to the file name: the last "\" or ":" included; empty when there is none.
 std::string_view FolderPart(std::string_view text);
 // The rest after the folder part.
 std::string_view FileNamePart(std::string_view text);
-// From the last "." to the end, dot included, when that "." comes after the
-// last "\" and ":"; otherwise empty.
-std::string_view ExtensionOf(std::string_view text);
+// The extension with its dot ("a.txt" -> ".txt", "evil.exe." -> ".exe");
+// empty when there is none.
+std::string_view ExtensionOf(std::string_view text, NameEncoding encoding = NameEncoding::Cp932);
 // The text before the extension's dot; the whole text when there is none.
 std::string_view WithoutExtension(std::string_view text);
 // ASCII A-Z lowered byte by byte; every other byte unchanged.

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "formats/lzh_layout.h"
+#include "base/cp932.h"
 #include "base/errors.h"
 #include "base/file_stream.h"
 #include "base/ui_texts.h"
@@ -85,7 +86,9 @@ LzhPlan PlanLzhEntry(const ProgramState& s, EntryWriter& out, size_t row) {
 void CheckLzhEntry(const ProgramState& s, EntryWriter& out, size_t row) { PlanLzhEntry(s, out, row); }
 
 void RewriteLzhEntry(ProgramState& s, EntryWriter& out, size_t row) {
-  const std::string name(s.ListView2.Caption(row));
+  // The log file is CP932.
+  const std::string name = s.ListView1.Encoding(row) == NameEncoding::Utf8 ? Utf8ToCp932(s.ListView2.Caption(row))
+                                                                          : std::string(s.ListView2.Caption(row));
   const LzhPlan plan = PlanLzhEntry(s, out, row);
   const Locator& v = plan.v;
   const uint64_t p = v.offset;

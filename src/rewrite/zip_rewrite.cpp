@@ -146,8 +146,8 @@ void PlanHeader(PlanBuilder& out, const HeaderFacts& f, bool entryZip64, uint32_
 // The extension the mask changes, by the rules of the name's encoding.
 std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return rewrite::MaskSource(caption);
-  const size_t dot = caption.rfind('.');
-  return dot == std::string_view::npos ? std::string() : std::string(caption.substr(dot + 1));
+  const std::string_view ext = ExtensionOf(caption, encoding);
+  return ext.empty() ? std::string() : std::string(ext.substr(1));
 }
 
 constexpr uint16_t kFlagUtf8 = 0x0800;

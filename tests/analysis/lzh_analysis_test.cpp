@@ -131,18 +131,19 @@ TEST(LzhAnalysis, Level2NamesAndFolders) {
   EXPECT_EQ(a.Tally(), (Row{"c=2", "txt=1", "=1"}));
 }
 
-// A "." right after a lead byte is that character's second byte, for Ext as
-// for the caption's extension: the rewrite writes the one at the other.
-TEST(LzhAnalysis, ExtSkipsADotThatEndsADoubleByteCharacter) {
+// A "." is never a second byte: after a stray lead byte it is the extension's
+// dot, for Ext as for the caption's extension (the rewrite writes the one at
+// the other).
+TEST(LzhAnalysis, ExtTakesADotAfterAStrayLeadByte) {
   LzhBuilder b;
   b.Add(LzhEntry::Level0(std::string("a.b\x81.c"), BytesOf("x")));
   b.EndMark();
   AnalysedArchive a;
   a.Analyse(b.bytes);
   ASSERT_EQ(a.Rows(), 1u);
-  // The name at 22: the extension's dot is the one at 23.
-  EXPECT_EQ(a.Locator(0)[4], "18");
-  EXPECT_EQ(a.Tally(), (Row{"b\x81.c=1"}));
+  // The name at 22: the extension's dot is the one at 26.
+  EXPECT_EQ(a.Locator(0)[4], "1B");
+  EXPECT_EQ(a.Tally(), (Row{"c=1"}));
 }
 
 TEST(LzhAnalysis, Level2DamagedLineShowsTheNameAsStored) {

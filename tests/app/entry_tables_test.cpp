@@ -107,8 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"cp932 folder", {J("ソ\\x.TXT")}, {false}, {{"txt", true}}, {true}},
         // 表 is 0x95 0x5C: its second byte is no separator, so the key is 表.
         CheckCase{"trail byte 5C", {J("a.表"), J("ソ.ソ")}, {false, false}, {{J("表"), true}}, {true, false}},
+        // "c.d:e" is the stream e of the file c.d: its key is "d".
         CheckCase{"drive", {"c:readme", "c:x.TXT", "c.d:e"}, {false, false, false}, {{"", true}},
-                  {true, false, true}}),
+                  {true, false, false}}),
     [](const auto& info) {
       std::string n = info.param.label;
       for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';

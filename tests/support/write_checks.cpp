@@ -141,11 +141,7 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     if (!r) continue;
     // The mask is the caption's extension (by the path rules) with "$" as its
     // last byte, written at Ext: the bytes there must be that extension.
-    // A UTF-8 name has no CP932 characters: its extension starts at its last ".".
-    const size_t dot = r->caption.rfind('.');
-    const std::string_view ext = s.ListView1.Encoding(row) == NameEncoding::Utf8
-                                     ? (dot == std::string::npos ? std::string_view() : std::string_view(r->caption).substr(dot))
-                                     : ExtensionOf(r->caption);
+    const std::string_view ext = ExtensionOf(r->caption, s.ListView1.Encoding(row));
     const uint64_t extLength = ext.empty() ? 0 : ext.size() - 1;
     const Bytes extBytes(ext.begin() + (ext.empty() ? 0 : 1), ext.end());
     if (r->ext != 0 && r->ext + extLength <= original.size() &&
