@@ -47,7 +47,7 @@ class LzhWalk {
       if (s_.AbortRequested) return End(AnalysisOutcome::Aborted);
       s_.Gauge1.SetProgress(PercentOf(p, size_));
       s_.ProcessMessages();
-      lzh::Header h;
+      lzh::Header& h = header_;
       switch (lzh::ReadHeader(w_, p, previous, h)) {
         case lzh::Read::EndMark:
           return End(AnalysisOutcome::Analysed);
@@ -98,15 +98,19 @@ class LzhWalk {
   }
 
   uint64_t ListEntry(const lzh::Header& h) {
-    const std::vector<NameSeen> names = NameCopiesOf(h);
-    const std::string stored = names.empty() ? std::string() : names.back().bytes;
+    // Most headers hold one name: its copies are gathered only when there
+    // are several.
+    const std::optional<lzh::Span> shown = h.ShownName();
+    const bool several = h.nameRecords.size() + (h.baseName && h.baseName->length > 0) > 1;
+    const std::vector<NameSeen> names = several ? NameCopiesOf(h) : std::vector<NameSeen>();
+    const std::string stored = shown ? lzh::BytesAt(w_, *shown) : std::string();
     const std::string caption = lzh::CaptionOf(stored, h.level);
     std::string directory;
     if (h.directory) {
       directory = lzh::BytesAt(w_, *h.directory);
       std::replace(directory.begin(), directory.end(), static_cast<char>(lzh::kDirectorySeparator), '\\');
     }
-    const Locator v = lzh::LocatorOf(h, names.empty() ? 0 : lzh::ExtPositionOf(stored, names.back().position));
+    const Locator v = lzh::LocatorOf(h, shown ? lzh::ExtPositionOf(stored, shown->position) : 0);
     NewEntry e;
     e.folder = directory;
     e.caption = caption;
@@ -145,6 +149,7 @@ class LzhWalk {
 
   ProgramState& s_;
   ByteWindow w_;
+  lzh::Header header_;
   const uint64_t size_;
   std::string key_;
 };

@@ -113,7 +113,12 @@ Read ReadLevel2(ByteWindow& w, uint64_t p, Header& h) {
 }  // namespace
 
 Read ReadHeader(ByteWindow& w, uint64_t p, uint8_t previousLevel, Header& h) {
+  // The record list keeps its storage from the header before: a walk
+  // reuses one Header and allocates nothing per header.
+  std::vector<Span> records = std::move(h.nameRecords);
+  records.clear();
   h = Header{};
+  h.nameRecords = std::move(records);
   h.position = p;
   const uint8_t* b = w.At(p, 1);
   if (!b) return Read::Damaged;
