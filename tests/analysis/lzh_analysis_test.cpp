@@ -128,6 +128,10 @@ TEST(LzhAnalysis, EveryNameRecordIsACopyAndEachKeyIsTalliedOnce) {
   EXPECT_EQ(a.s.ListView1.NameCopies(0)[1].bytes, "dir/second.EXE");
   EXPECT_EQ(a.s.ListView1.NameCopies(0)[1].kind, NameCopyKind::LzhRecord);
   EXPECT_EQ(a.Tally(), (Row{"txt=1", "exe=1"}));
+  // Ticking "exe" in the tally ticks the row by its copies.
+  a.s.ListView5.SetChecked(1, true);
+  a.form.N8Click();
+  EXPECT_TRUE(a.s.ListView2.Checked(0));
 }
 
 TEST(LzhAnalysis, Level2NamesAndFolders) {
