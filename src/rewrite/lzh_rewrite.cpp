@@ -45,7 +45,8 @@ void RewriteHeaderSum(EntryWriter& out, const lzh::Header& h) {
   std::array<uint8_t, 255> header{};
   const size_t length = static_cast<size_t>(h.headerSize);
   out.Read(p + lzh::kMethod, header.data(), length);
-  out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(HeaderSum(header.data(), int64_t{h.headerSize} - 1)));
+  const int sum = HeaderSum(header.data(), static_cast<int64_t>(h.headerSize) - 1);
+  out.Put8(p + lzh::kHeaderSum, static_cast<uint8_t>(sum));
 }
 
 // What one entry's rewrite writes, all of it inside the entry's header or
@@ -91,8 +92,13 @@ LzhPlan PlanLzhEntry(const ProgramState& s, EntryWriter& out, size_t row) {
                 lzh::CaptionOf(shown, h.level) == s.ListView1.Caption(row);
   if (!plan.agrees) return plan;
 
-  out.Confine(p, uint64_t{v.start} + v.size, 0, 0);
-  out.Require(p, h.dataStart - p);  // the header, sum and CRC included
+  // Every field written or summed lies in the entry's range, from its
+  // header to the end of its data; a header that overlaps itself otherwise
+  // (a size too small for its fixed fields) is not written.
+  const uint64_t end = uint64_t{v.start} + v.size;
+  auto inside = [&](uint64_t pos, uint64_t len) { return pos >= p && pos <= end && len <= end - pos; };
+  bool fits = inside(p, lzh::kLevel + 1) && inside(h.dataCrc, 2) && inside(p, h.dataStart - p) &&
+              (h.level == 2 || inside(p, 2 + h.headerSize)) && (h.headerCrc == 0 || inside(h.headerCrc, 2));
   plan.ext = rewrite::MaskSource(s.ListView1.Caption(row));
   // Every copy extractors may write, each masked at its own extension.
   for (const lzh::NameCopySpan& c : names) {
@@ -102,9 +108,10 @@ LzhPlan PlanLzhEntry(const ProgramState& s, EntryWriter& out, size_t row) {
     if (copyExt.empty() || at == 0) continue;
     const uint64_t last = at + copyExt.size() - 1;
     if (last < c.span.position || last >= c.span.position + c.span.length) continue;
-    out.Require(last, 1);
+    fits = fits && inside(last, 1);
     plan.masks.push_back(last);
   }
+  plan.agrees = fits;
   return plan;
 }
 
