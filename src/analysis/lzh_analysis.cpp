@@ -37,8 +37,8 @@ class LzhWalk {
  public:
   LzhWalk(ProgramState& s, const FileStream& f) : s_(s), w_(f), size_(f.Size()) {}
 
-  // Every header is read by its own level; firstLevel (the first header's)
-  // only says how a 0 byte before the first header would be read.
+  // Every header is read by its own level; the one before it only says
+  // whether a 0 byte where a header starts may begin a two-byte size.
   void Run(uint64_t start, uint8_t firstLevel) {
     uint8_t previous = firstLevel;
     uint64_t p = start;
@@ -138,7 +138,8 @@ class LzhWalk {
     const size_t row = s_.ListView1.Count() - 1;
     std::vector<std::string> keys = {std::move(shownKey)};
     for (size_t i = 0; i + 1 < names.size(); ++i) {
-      s_.ListView1.AddNameCopy(row, NameCopy{names[i].kind, NameEncoding::Cp932, names[i].bytes, names[i].position});
+      const NameSeen& n = names[i];
+      s_.ListView1.AddNameCopy(row, NameCopy{n.kind, NameEncoding::Cp932, n.bytes, n.position});
       const std::string caption = lzh::CaptionOf(names[i].bytes, level);
       std::string key(ExtensionKeyInto(key_, caption, SplitName(caption)));
       if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
@@ -195,7 +196,8 @@ bool HoldsZipDirectory(const FileStream& f) {
   const uint64_t lowest = size > 0xFFFF + zip::kEndRecordSize ? size - 0xFFFF - zip::kEndRecordSize : 0;
   uint64_t highest = size - zip::kEndRecordSize;
   while (highest >= lowest) {
-    const std::optional<uint64_t> at = SearchBackward(w, highest, lowest, zip::kEndSignature, [](uint64_t, uint64_t) {});
+    const std::optional<uint64_t> at =
+        SearchBackward(w, highest, lowest, zip::kEndSignature, [](uint64_t, uint64_t) {});
     if (!at) return false;
     const uint8_t* e = w.At(*at, zip::kEndRecordSize);
     if (e && le::Get16(e + zip::kEndEntriesTotal) > 0) {
@@ -262,7 +264,8 @@ void AnalyseLzh(ProgramState& s, std::optional<uint64_t> knownStart) {
   // Both formats in one file: listing only the LZH entries would hide what
   // unzip, 7z or bsdtar extract from the ZIP part. Refused as such.
   const AnalysisOutcome outcome = s.StatusBar1.Outcome();
-  if ((outcome == AnalysisOutcome::Analysed || outcome == AnalysisOutcome::DamagedLzh) && HoldsZipDirectory(*f)) {
+  const bool walked = outcome == AnalysisOutcome::Analysed || outcome == AnalysisOutcome::DamagedLzh;
+  if (walked && HoldsZipDirectory(*f)) {
     s.StatusBar1.SetOutcome(AnalysisOutcome::LzhAndZip);
     s.Memo1.Append(Ui().lzhAndZip);
   }

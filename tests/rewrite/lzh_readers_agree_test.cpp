@@ -93,7 +93,8 @@ TEST_P(LzhReadersAgree, ListedByTheirRealNamesAndRewrittenWithNoDataLeft) {
   EXPECT_TRUE(std::equal(after.begin(), after.begin() + static_cast<ptrdiff_t>(c.lead), c.archive.begin()));
   for (size_t i = 0; i < s.ListView1.Count(); ++i) {
     const Locator v = s.ListView1.ReadLocator(i);
-    EXPECT_TRUE(std::all_of(after.begin() + v.start, after.begin() + v.start + v.size, [](uint8_t b) { return b == 0; }))
+    const auto data = after.begin() + v.start;
+    EXPECT_TRUE(std::all_of(data, data + v.size, [](uint8_t b) { return b == 0; }))
         << c.captions[i];
   }
   if (reader) {
