@@ -37,7 +37,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
 
   if (LooksLikeLzh(f)) {
     s.ArchiveKind = ArchiveKindType::Lzh;
-    AnalyseLzh(s);
+    AnalyseLzh(s, 0);
     return;
   }
 
@@ -55,6 +55,12 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   auto found = SearchForward(w, 0, zip::kLocalSignature,
                              [&](uint64_t n) { s.ProcessMessages(n); });
   if (!found) {
+    // An LZH self-extractor: the archive behind a program stub.
+    if (const std::optional<uint64_t> lzhStart = FindLzhStart(s, f)) {
+      s.ArchiveKind = ArchiveKindType::Lzh;
+      AnalyseLzh(s, *lzhStart);
+      return;
+    }
     // Neither format: say so instead of leaving the panels blank, so the
     // window and a script can tell it from an archive with nothing in it.
     s.StatusBar1.SetOutcome(AnalysisOutcome::NotAnArchive);

@@ -1,12 +1,19 @@
 #include "analysis/lzh_analysis.h"
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/analysis_start.h"
 #include "analysis/name_marks.h"
+#include "analysis/signature_search.h"
 #include "formats/lzh_layout.h"
+#include "formats/lzh_records.h"
+#include "formats/zip_layout.h"
 #include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/byte_window.h"
@@ -15,270 +22,258 @@
 #include "base/file_stream.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
+#include "checksum/crc.h"
 
 namespace brim {
 
 namespace {
 
-constexpr uint64_t kFourGiB = uint64_t{1} << 32;
-
-// What parsing one header yields. Each parse starts from nothing: in an
-// archive of mixed levels a header may be parsed twice, and the second
-// parse's values are the ones listed.
-struct LzhHeader {
-  uint64_t headerSize = 0;  // H
-  uint64_t packedSize = 0;
-  uint64_t originalSize = 0;
-  uint8_t level = 0;  // the header's own level byte
-  std::string name;       // raw bytes as stored
-  std::string directory;  // 0xFF turned into "\"
-  uint64_t extPosition = 0;        // after the name's last "."
-  uint64_t headerCrcPosition = 0;  // Q + 3 of the common record
-  uint64_t crcPosition = 0;        // P + 22 + N at levels 0 and 1
-  uint64_t firstExtended = 0;      // E (level 1)
-  uint64_t dataStart = 0;          // D (level 1)
-  uint64_t recordSizes = 0;        // sum of the records' S
-  bool folder = false;             // "-lhd-": a folder, not an entry to list
+// One copy of an entry's name: its bytes as stored and where.
+struct NameSeen {
+  NameCopyKind kind;
+  std::string bytes;
+  uint64_t position;
 };
-
-enum class Parse { Header, EndMark, Damaged };
-
-// "-lhd-" in the method field of a header at b.
-bool IsFolderMethod(const uint8_t* b) {
-  return std::string_view(reinterpret_cast<const char*>(b + lzh::kMethod), lzh::kMethodLength) == "-lhd-";
-}
 
 class LzhWalk {
  public:
   LzhWalk(ProgramState& s, const FileStream& f) : s_(s), w_(f), size_(f.Size()) {}
 
-  void Run(uint8_t firstLevel) {
-    uint64_t level = firstLevel;
-    uint64_t p = 0;
+  // Every header is read by its own level; the one before it only says
+  // whether a 0 byte where a header starts may begin a two-byte size.
+  void Run(uint64_t start, uint8_t firstLevel) {
+    uint8_t previous = firstLevel;
+    uint64_t p = start;
     for (;;) {
       if (p >= size_) return End(AnalysisOutcome::DamagedLzh);
       if (s_.AbortRequested) return End(AnalysisOutcome::Aborted);
       s_.Gauge1.SetProgress(PercentOf(p, size_));
       s_.ProcessMessages();
-
-      // The layouts are tried in the order 2, 1, 0, each when the current
-      // level (the previous header's) names it; each parse replaces the level.
-      LzhHeader h;
-      int lastLayout = -1;
-      for (int layout : {2, 1, 0}) {
-        if (level != static_cast<uint64_t>(layout)) continue;
-        h = LzhHeader{};
-        Parse r = layout == 2 ? ParseLevel2(p, h) : ParseLevel01(p, layout, h);
-        if (r == Parse::EndMark) return End(AnalysisOutcome::Analysed);
-        if (r == Parse::Damaged) return End(AnalysisOutcome::DamagedLzh);
-        level = h.level;
-        lastLayout = layout;
+      lzh::Header& h = header_;
+      switch (lzh::ReadHeader(w_, p, previous, h)) {
+        case lzh::Read::EndMark:
+          return End(AnalysisOutcome::Analysed);
+        case lzh::Read::Damaged:
+          return End(AnalysisOutcome::DamagedLzh);
+        case lzh::Read::Header:
+          break;
       }
-      // A level no layout knows would leave the walk standing still.
-      if (lastLayout < 0 || h.level > 2) return End(AnalysisOutcome::DamagedLzh);
-      // A level-1 header met with the level-0 layout has no data start from
-      // it; listed as level 1 it takes one from its own chain, so the walk
-      // never steps backwards.
-      if (h.level == 1 && lastLayout == 0) {
-        h = LzhHeader{};
-        Parse r = ParseLevel01(p, 1, h);
-        if (r == Parse::EndMark) return End(AnalysisOutcome::Analysed);
-        if (r == Parse::Damaged) return End(AnalysisOutcome::DamagedLzh);
-      }
-      p = List(p, h);
+      previous = h.level;
+      p = List(h);
     }
   }
 
  private:
   void End(AnalysisOutcome outcome) { s_.StatusBar1.SetOutcome(outcome); }
 
-  // Appends the name bytes at pos, noting the position after its last ".".
-  bool ReadName(uint64_t pos, uint64_t n, LzhHeader& h) {
-    h.name.clear();
-    h.extPosition = 0;
-    if (n == 0) return true;
-    const uint8_t* b = w_.At(pos, static_cast<size_t>(n));
-    if (!b) return false;
-    h.name.assign(reinterpret_cast<const char*>(b), static_cast<size_t>(n));
-    // By the path rules, as the caption's extension is taken. The rewrite
-    // writes the caption's extension here, so both must start at the same byte.
-    const size_t dot = ExtensionCellDot(h.name);
-    if (dot != std::string::npos) h.extPosition = pos + dot + 1;
-    return true;
-  }
-
-  // The extended-header chain from its first size field at q. False for a
-  // damaged chain: a record cut by the end of the file or by limit, a size
-  // of 1 or 2 (smaller than its own fields), or no 0 size before either. At
-  // level 2 the limit is the header's own end (P + H): a chain followed past
-  // it would take later headers' records as its own, and re-walk the rest
-  // of the file at every header.
-  bool WalkChain(uint64_t q, bool nameFromRecord, LzhHeader& h, uint64_t limit = UINT64_MAX) {
-    for (;;) {
-      if (q > limit || limit - q < 2) return false;
-      const uint8_t* f = w_.At(q, 2);
-      if (!f) return false;
-      const uint64_t size = le::Get16(f);
-      if (size == 0) {
-        h.dataStart = q + 2;
-        return true;
-      }
-      if (size < lzh::kExtendedBody || size > limit - q) return false;
-      const uint8_t* t = w_.At(q + lzh::kExtendedType, 1);
-      if (!t) return false;
-      const uint64_t body = q + lzh::kExtendedBody;
-      const uint64_t bodyLength = size - lzh::kExtendedBody;
-      if (*t == lzh::kTypeCommon) {
-        h.headerCrcPosition = body;
-      } else if (*t == lzh::kTypeFileName && nameFromRecord) {
-        if (!ReadName(body, bodyLength, h)) return false;
-      } else if (*t == lzh::kTypeDirectory) {
-        const uint8_t* b = bodyLength ? w_.At(body, static_cast<size_t>(bodyLength)) : f;
-        if (!b) return false;
-        h.directory.assign(reinterpret_cast<const char*>(b), static_cast<size_t>(bodyLength));
-        for (char& c : h.directory)
-          if (static_cast<uint8_t>(c) == lzh::kDirectorySeparator) c = '\\';
-      }
-      h.recordSizes += size;
-      q += size;
+  // Every copy of the name with its bytes, the shown one last.
+  std::vector<NameSeen> NameCopiesOf(const lzh::Header& h) {
+    std::vector<NameSeen> names;
+    for (const lzh::NameCopySpan& c : lzh::NameCopySpans(h)) {
+      names.push_back({c.record ? NameCopyKind::LzhRecord : NameCopyKind::LzhBase, lzh::BytesAt(w_, c.span),
+                       c.span.position});
     }
+    return names;
   }
 
-  Parse ParseLevel01(uint64_t p, int layout, LzhHeader& h) {
-    const uint8_t* b = w_.At(p, 1);
-    if (!b) return Parse::Damaged;
-    if (b[lzh::kHeaderSize] == 0) return Parse::EndMark;
-    b = w_.At(p, lzh::kLevel0MinimumSize);
-    if (!b) return Parse::Damaged;
-    h.headerSize = b[lzh::kHeaderSize];
-    h.packedSize = le::Get32(b + lzh::kPackedSize);
-    h.originalSize = le::Get32(b + lzh::kOriginalSize);
-    h.level = b[lzh::kLevel];
-    h.folder = IsFolderMethod(b);
-    const uint64_t n = b[lzh::kNameLength];
-    if (!ReadName(p + lzh::kName, n, h)) return Parse::Damaged;
-    h.crcPosition = p + lzh::kName + n + lzh::kCrcAfterName;
-    // The CRC itself (and at level 1 the OS byte) must be there to be read.
-    const uint64_t e = p + lzh::kName + n + lzh::kFirstExtendedAfterName;
-    if (!w_.At(h.crcPosition, layout == 1 ? e - h.crcPosition : 2)) return Parse::Damaged;
-    if (layout == 0) return Parse::Header;
-    h.firstExtended = e;
-    return WalkChain(e, n == 0, h) ? Parse::Header : Parse::Damaged;
-  }
-
-  Parse ParseLevel2(uint64_t p, LzhHeader& h) {
-    // The end mark may be a single 0 byte: then that byte is the whole size.
-    const uint8_t* b = w_.At(p, 2);
-    if (!b) {
-      b = w_.At(p, 1);
-      if (b && b[0] == 0) return Parse::EndMark;
-      return Parse::Damaged;
-    }
-    h.headerSize = le::Get16(b + lzh::kHeaderSize);
-    if (h.headerSize == 0) return Parse::EndMark;
-    b = w_.At(p, lzh::kLevel2FixedSize);
-    if (!b) return Parse::Damaged;
-    h.packedSize = le::Get32(b + lzh::kPackedSize);
-    h.originalSize = le::Get32(b + lzh::kOriginalSize);
-    h.level = b[lzh::kLevel];
-    h.folder = IsFolderMethod(b);
-    return WalkChain(p + lzh::kLevel2FirstExtended, true, h, p + h.headerSize) ? Parse::Header
-                                                                               : Parse::Damaged;
+  void LogDamaged(const std::string& name) {
+    std::string line = Ui().logDamagedBefore;
+    line += name;
+    line += Ui().logDamagedAfter;
+    s_.Memo1.Append(std::move(line));
   }
 
   // Tests the entry's bounds, lists it or logs it, and returns the position
   // of the next header. Sums are 64-bit: an oversized size moves past the end.
-  uint64_t List(uint64_t p, LzhHeader& h) {
-    uint64_t start = 0;
-    uint64_t dataSize = h.packedSize;
-    uint64_t next = 0;
-    bool damaged = false;
-    uint64_t extI = 0;
-    uint64_t offsetI = 0;
-    bool slashes = false;
-    switch (h.level) {
-      case 0:
-        start = p + h.headerSize + 2;
-        offsetI = h.crcPosition;
-        break;
-      case 1:
-        start = h.dataStart;
-        extI = h.headerCrcPosition;
-        offsetI = h.crcPosition;
-        // The packed size counts the records too; less than they take up
-        // leaves no data size at all.
-        if (h.packedSize < h.recordSizes) {
-          damaged = true;
-          next = h.firstExtended + 2 + h.packedSize;
-        } else {
-          dataSize = h.packedSize - h.recordSizes;
-        }
-        break;
-      default:
-        if (h.originalSize == 0) return p + h.headerSize;  // a folder: not listed
-        start = p + h.headerSize;
-        extI = h.headerCrcPosition;
-        slashes = true;
-        break;
+  uint64_t List(const lzh::Header& h) {
+    // A level-2 entry without an original size is a folder: not listed.
+    if (h.level == 2 && h.originalSize == 0) return h.dataStart;
+    if (lzh::IsListed(h, size_)) return ListEntry(h);
+    // A folder entry ("-lhd-") is stepped over like the level-2 folders;
+    // an entry whose data does not fit (or, at level 1, whose records take
+    // more than its packed size) is logged.
+    if (!h.folder || h.recordsExceedPacked || h.next >= size_) {
+      const std::vector<NameSeen> names = NameCopiesOf(h);
+      LogDamaged(names.empty() ? std::string() : names.back().bytes);
     }
-    if (!damaged) {
-      next = start + dataSize;
-      // At least the end mark must follow the data.
-      damaged = next >= size_;
+    return h.next;
+  }
+
+  uint64_t ListEntry(const lzh::Header& h) {
+    // Most headers hold one name: its copies are gathered only when there
+    // are several.
+    const std::optional<lzh::Span> shown = h.ShownName();
+    const bool several = h.nameRecords.size() + (h.baseName && h.baseName->length > 0) > 1;
+    const std::vector<NameSeen> names = several ? NameCopiesOf(h) : std::vector<NameSeen>();
+    const std::string stored = shown ? lzh::BytesAt(w_, *shown) : std::string();
+    const std::string caption = lzh::CaptionOf(stored, h.level);
+    std::string directory;
+    if (h.directory) {
+      directory = lzh::BytesAt(w_, *h.directory);
+      std::replace(directory.begin(), directory.end(), static_cast<char>(lzh::kDirectorySeparator), '\\');
     }
-    // A folder entry is stepped over like the level-2 folders above.
-    if (h.folder && !damaged) return next;
-    if (damaged) {
-      std::string line = Ui().logDamagedBefore;
-      line += h.name;
-      line += Ui().logDamagedAfter;
-      s_.Memo1.Append(std::move(line));
-      return next;
-    }
-    // The caption: the name as stored, "/" turned into "\" at level 2 only.
-    if (slashes) {
-      for (char& c : h.name)
-        if (c == '/') c = '\\';
-    }
+    const Locator v = lzh::LocatorOf(h, shown ? lzh::ExtPositionOf(stored, shown->position) : 0);
     NewEntry e;
-    e.folder = h.directory;
-    e.caption = h.name;
-    e.encoding = ReadNameEncoding(h.directory + h.name, false);
+    e.folder = directory;
+    e.caption = caption;
     e.ratio = RatioStyle::Ratio;
-    e.offset = static_cast<uint32_t>(p);
-    e.start = static_cast<uint32_t>(start);
-    e.size = static_cast<uint32_t>(dataSize);
-    e.ext = static_cast<uint32_t>(h.extPosition);
-    e.extI = static_cast<uint32_t>(extI);
-    e.offsetI = static_cast<uint32_t>(offsetI);
-    e.original = static_cast<uint32_t>(h.originalSize);
-    e.marks = NameMarks(h.name, NameEncoding::Cp932);
+    e.offset = v.offset;
+    e.start = v.start;
+    e.size = v.size;
+    e.ext = v.ext;
+    e.extI = v.extI;
+    e.offsetI = v.offsetI;
+    e.original = h.originalSize;
+    e.encoding = ReadNameEncoding(directory + caption, false);
+    e.marks = NameMarks(caption, e.encoding);
+    const bool differ = std::any_of(names.begin(), names.end(),
+                                    [&](const NameSeen& n) { return n.bytes != stored; });
+    if (differ) e.marks |= kMarkNamesDiffer;
     s_.ListView1.Add(e);
-    ExtensionKeyInto(key_, h.name, SplitName(h.name));
-    TallyExtension(s_, e.encoding == NameEncoding::Utf8 ? Utf8ToCp932(key_) : key_);
-    return next;
+    const std::string key = TallyKeyOf(caption, e.encoding);
+    TallyExtension(s_, key);
+    if (differ) ListOtherCopies(names, h.level, key);
+    return h.next;
+  }
+
+  // The copies other than the shown one go with the row, and each key not
+  // yet counted for it into the tally, so a selection by extension sees them.
+  void ListOtherCopies(const std::vector<NameSeen>& names, uint8_t level, std::string shownKey) {
+    const size_t row = s_.ListView1.Count() - 1;
+    std::vector<std::string> keys = {std::move(shownKey)};
+    for (size_t i = 0; i + 1 < names.size(); ++i) {
+      const NameSeen& n = names[i];
+      const NameEncoding encoding = ReadNameEncoding(n.bytes, false);
+      s_.ListView1.AddNameCopy(row, NameCopy{n.kind, encoding, n.bytes, n.position});
+      const std::string caption = lzh::CaptionOf(names[i].bytes, level);
+      std::string key = TallyKeyOf(caption, encoding);
+      if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+      TallyExtension(s_, key);
+      keys.push_back(std::move(key));
+    }
   }
 
   ProgramState& s_;
   ByteWindow w_;
+  lzh::Header header_;
   const uint64_t size_;
   std::string key_;
 };
 
+// "-lh?-" or "-lz?-" at b: an LZH method id.
+bool IsMethod(const uint8_t* b) {
+  return b[0] == '-' && b[1] == 'l' && (b[2] == 'h' || b[2] == 'z') && b[4] == '-';
+}
+
+// Whether a real header starts at p: a level of 0, 1 or 2, a whole header
+// that reads with its chain, data that ends inside the file, and a header
+// sum (levels 0, 1) or header CRC (level 2) that checks. A stub holding
+// "-lh5-" by chance fails one of them.
+bool IsCheckedHeader(ByteWindow& w, uint64_t p) {
+  const uint8_t* level = w.At(p + lzh::kLevel, 1);
+  if (!level || *level > 2) return false;
+  lzh::Header h;
+  if (lzh::ReadHeader(w, p, *level, h) != lzh::Read::Header) return false;
+  if (h.recordsExceedPacked || h.next >= w.FileSize()) return false;
+  if (h.level != 2) {
+    const uint8_t* b = w.At(p, static_cast<size_t>(h.headerSize) + 2);
+    if (!b || h.headerSize < lzh::kLevel0MinimumSize + h.baseName->length) return false;
+    return HeaderSum(b + lzh::kMethod, static_cast<int64_t>(h.headerSize) - 1) == b[lzh::kHeaderSum];
+  }
+  if (h.headerCrc == 0) return false;
+  const size_t length = static_cast<size_t>(h.dataStart - p);
+  const uint8_t* b = w.At(p, length);
+  if (!b) return false;
+  std::vector<uint8_t> header(b, b + length);
+  const uint16_t stored = le::Get16(header.data() + (h.headerCrc - p));
+  le::Put16(header.data() + (h.headerCrc - p), 0);
+  return Crc16Update(0, header.data(), header.size()) == stored;
+}
+
+// Whether the file also holds a ZIP directory that unzip would use: an end
+// record in the last 64 KiB + 22 bytes, counting at least one entry, whose
+// directory starts with a central header at its stored offset or right
+// before the record (where unzip looks behind foreign bytes).
+bool HoldsZipDirectory(const FileStream& f) {
+  const uint64_t size = f.Size();
+  if (size < zip::kEndRecordSize) return false;
+  ByteWindow w(f, kSearchBlock);
+  const uint64_t lowest = size > 0xFFFF + zip::kEndRecordSize ? size - 0xFFFF - zip::kEndRecordSize : 0;
+  uint64_t highest = size - zip::kEndRecordSize;
+  while (highest >= lowest) {
+    const std::optional<uint64_t> at =
+        SearchBackward(w, highest, lowest, zip::kEndSignature, [](uint64_t, uint64_t) {});
+    if (!at) return false;
+    const uint8_t* e = w.At(*at, zip::kEndRecordSize);
+    if (e && le::Get16(e + zip::kEndEntriesTotal) > 0) {
+      const uint64_t directorySize = le::Get32(e + zip::kEndDirectorySize);
+      const uint64_t stored = le::Get32(e + zip::kEndDirectoryOffset);
+      for (uint64_t cd : {stored, directorySize <= *at ? *at - directorySize : stored}) {
+        const uint8_t* c = w.At(cd, 4);
+        if (c && std::memcmp(c, zip::kCentralSignature, 4) == 0) return true;
+      }
+    }
+    if (*at == 0) return false;
+    highest = *at - 1;
+  }
+  return false;
+}
+
 }  // namespace
 
-void AnalyseLzh(ProgramState& s) {
+std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f) {
+  uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
+  f.ReadAt(lzh::kMethod, m, sizeof m);
+  if (m[0] == '-' && m[1] == 'l' && m[2] == 'h' && m[4] == '-') return 0;
+  // A self-extractor: a program stub, then the archive. The first checked
+  // header after it, as lhasa and bsdtar find it.
+  ByteWindow w(f);
+  ByteWindow probe(f, 128 * 1024);  // a header's own reads, apart from the scan's block
+  constexpr size_t kBlock = 64 * 1024;
+  const uint64_t size = f.Size();
+  // Offset 0 was the fixed test's: the search starts after it.
+  for (uint64_t from = lzh::kMethod + 1; from + lzh::kMethodLength <= size;) {
+    const size_t span = static_cast<size_t>(std::min<uint64_t>(kBlock, size - from));
+    const uint8_t* block = w.At(from, span);
+    if (!block) return std::nullopt;
+    const size_t candidates = span - (lzh::kMethodLength - 1);
+    for (size_t at = 0; at < candidates; ++at) {
+      const void* dash = std::memchr(block + at, '-', candidates - at);
+      if (!dash) break;
+      at = static_cast<size_t>(static_cast<const uint8_t*>(dash) - block);
+      if (IsMethod(block + at) && IsCheckedHeader(probe, from + at - lzh::kMethod)) {
+        return from + at - lzh::kMethod;
+      }
+    }
+    s.ProcessMessages(candidates);
+    from += candidates;
+  }
+  return std::nullopt;
+}
+
+void AnalyseLzh(ProgramState& s, std::optional<uint64_t> knownStart) {
   if (s.Label1.Caption().empty()) return;
   std::optional<FileStream> f = BeginAnalysis(s, Ui().logFileSuffixLzh, false);
   if (!f) return;
+  // Run again after a rewrite, the analysis finds the stub's end itself.
+  const uint64_t start = knownStart ? *knownStart : FindLzhStart(s, *f).value_or(0);
+  if (start > 0) s.Memo1.Append(FormatNumbers(Ui().logLeadingBytesLzh, static_cast<int64_t>(start)));
   uint8_t level = 0;
-  if (f->ReadAt(lzh::kLevel, &level, 1) != 1) {
+  if (f->ReadAt(start + lzh::kLevel, &level, 1) != 1) {
     // Too short to hold even the first header's level: a cut header.
     s.StatusBar1.SetOutcome(AnalysisOutcome::DamagedLzh);
     return;
   }
   s.StatusBar1.SetLzhLevel(level);
-  LzhWalk(s, *f).Run(level);
+  LzhWalk(s, *f).Run(start, level);
+  // Both formats in one file: listing only the LZH entries would hide what
+  // unzip, 7z or bsdtar extract from the ZIP part. Refused as such.
+  const AnalysisOutcome outcome = s.StatusBar1.Outcome();
+  const bool walked = outcome == AnalysisOutcome::Analysed || outcome == AnalysisOutcome::DamagedLzh;
+  if (walked && HoldsZipDirectory(*f)) {
+    s.StatusBar1.SetOutcome(AnalysisOutcome::LzhAndZip);
+    s.Memo1.Append(Ui().lzhAndZip);
+  }
 }
 
 }  // namespace brim

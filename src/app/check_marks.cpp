@@ -6,6 +6,19 @@
 
 namespace brim {
 
+namespace {
+
+// A row is ticked by an extension any copy of its name has: the copy an
+// extractor writes may not be the one the listing shows.
+bool CopyIsWanted(const ProgramState& s, size_t row, const std::unordered_set<std::string_view>& wanted) {
+  for (const NameCopy& copy : s.ListView2.NameCopies(row)) {
+    if (wanted.count(TallyKeyOf(copy.bytes, copy.encoding)) > 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void CheckByTalliedExtensions(ProgramState& s) {
   // One pass over the listing against the set of ticked captions ticks the
   // same rows as comparing every tally row with every listing row.
@@ -20,18 +33,7 @@ void CheckByTalliedExtensions(ProgramState& s) {
     const bool found = s.ListView2.Encoding(row) == NameEncoding::Utf8
                            ? wanted.count(key = TallyKeyOf(caption, NameEncoding::Utf8)) > 0
                            : wanted.count(ExtensionKeyInto(key, caption, SplitName(caption))) > 0;
-    bool copyFound = false;  // a name copy extractors may write instead
-    for (const NameCopy& copy : found ? std::span<const NameCopy>() : s.ListView2.NameCopies(row)) {
-      if (copy.encoding == NameEncoding::Utf8) {
-        const std::string_view bytes = copy.bytes;
-        const size_t slash = bytes.rfind('/');
-        const std::string_view file = slash == std::string_view::npos ? bytes : bytes.substr(slash + 1);
-        copyFound |= wanted.count(key = TallyKeyOf(file, NameEncoding::Utf8)) > 0;
-      } else {
-        copyFound |= wanted.count(ExtensionKeyInto(key, copy.bytes, SplitName(copy.bytes))) > 0;
-      }
-    }
-    if (found || copyFound) s.ListView2.SetChecked(row, true);
+    if (found || CopyIsWanted(s, row, wanted)) s.ListView2.SetChecked(row, true);
   }
 }
 

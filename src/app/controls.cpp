@@ -51,6 +51,7 @@ void StatusBar::SetOutcome(AnalysisOutcome outcome) {
     case AnalysisOutcome::DamagedLzh: SetText(0, ui.damagedLzh); break;
     case AnalysisOutcome::Aborted: SetText(0, ui.aborted); break;
     case AnalysisOutcome::NotAnArchive: SetText(0, ui.notAnArchive); break;
+    case AnalysisOutcome::LzhAndZip: SetText(0, ui.lzhAndZip); break;
   }
 }
 

@@ -43,7 +43,9 @@ class Memo {
 };
 
 // How the last analysis ended; panel 0 shows it.
-enum class AnalysisOutcome : uint8_t { None, Analysed, DamagedZip, DamagedLzh, Aborted, NotAnArchive };
+// LzhAndZip: an LZH archive that also holds a ZIP directory extractors use;
+// refused, since either format's listing alone would hide the other's entries.
+enum class AnalysisOutcome : uint8_t { None, Analysed, DamagedZip, DamagedLzh, Aborted, NotAnArchive, LzhAndZip };
 
 // The three status panels. Panels 0 and 1 show typed state, which is what
 // commands decide by: the outcome of the last analysis, and the ZIP leading

@@ -99,6 +99,9 @@
   X(combining, "結合中 %d/%d")                                                    \
   /* ---- names ---- */                                                           \
   /* ---- lzh ---- */                                                             \
+  X(logLeadingBytesLzh, "ファイル先頭%dバイトにLZHに関係ないデータがあります")    \
+  X(rowHeaderDisagrees, "のヘッダが解析の結果と違うため書き換えませんでした")      \
+  X(lzhAndZip, "LZHとZIPの両方として読めます")                                \
   /* ---- evasion ---- */                                                         \
   /* ---- rewrite ---- */                                                         \
   X(logRowNotDone, "は書き換えられませんでした（%s）")                            \

@@ -50,6 +50,8 @@ class EntryWriter {
   void Bytes(uint64_t pos, std::string_view bytes);
   uint8_t ReadByte(uint64_t pos) const;
   void Read(uint64_t pos, uint8_t* buf, size_t n) const { file_.ReadExactAt(pos, buf, n); }
+  // For a walk that reads an entry's header as it is now.
+  const FileStream& File() const { return file_; }
 
  private:
   FileStream& file_;

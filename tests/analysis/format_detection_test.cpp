@@ -8,6 +8,7 @@
 #include "base/ui_texts.h"
 #include "support/analysed_archive.h"
 #include "support/lzh_builder.h"
+#include "support/table_rows.h"
 #include "support/zip_builder.h"
 
 namespace brim {
@@ -125,7 +126,9 @@ TEST(Detection, SignatureAcrossSearchBlocksIsFound) {
   }
 }
 
-TEST(Detection, LzhBehindAStubIsSearchedAsZip) {
+// A self-extractor: an LZH behind a program stub is found by its first
+// checked header, unless a ZIP signature comes first.
+TEST(Detection, LzhBehindAStubIsFoundWhenNoZipIs) {
   LzhBuilder b;
   b.Raw(BytesOf("MZ stub"));
   b.Add(LzhEntry::Level0("a.c", BytesOf("abc")));
@@ -135,9 +138,14 @@ TEST(Detection, LzhBehindAStubIsSearchedAsZip) {
   withPk.insert(withPk.end(), zip.begin(), zip.end());
 
   AnalysedArchive plain;
-  AnalyseZipThenSelect(plain, b.bytes);  // no signature: not an archive
-  EXPECT_EQ(plain.Panel(0), Ui().notAnArchive);
-  EXPECT_EQ(plain.Locator(0)[0], "a.txt");
+  AnalyseZipThenSelect(plain, b.bytes);
+  EXPECT_EQ(plain.s.ArchiveKind, ArchiveKindType::Lzh);
+  EXPECT_EQ(plain.Panel(0), Ui().analysed);
+  EXPECT_EQ(plain.Panel(1), "Level=0");
+  EXPECT_EQ(plain.Log(), (std::vector<std::string>{"---", FormatNumbers(Ui().logLeadingBytesLzh, 7)}));
+  ASSERT_EQ(plain.Rows(), 1u);
+  EXPECT_EQ(plain.Locator(0)[0], "a.c");
+  EXPECT_EQ(plain.Locator(0)[1], "7");
 
   AnalysedArchive zipped;
   zipped.Analyse(withPk);
@@ -146,7 +154,33 @@ TEST(Detection, LzhBehindAStubIsSearchedAsZip) {
   EXPECT_EQ(zipped.Panel(0), Ui().analysed);
 }
 
-TEST(Detection, LzhTestComesFirst) {
+// "-lh?-" in a stub with no header sum or CRC that checks around it is no
+// archive; one header with a wrong sum is skipped for the real one after.
+TEST(Detection, AStubHoldingAMethodByChanceIsNoHeader) {
+  LzhBuilder fake;
+  LzhEntry e = LzhEntry::Level0("x.exe", BytesOf("x"));
+  e.headerSum = 0x55;
+  fake.Raw(BytesOf("MZ..-lh5-..-lz5-"));
+  fake.Add(e);
+  fake.EndMark();
+  AnalysedArchive none;
+  AnalyseZipThenSelect(none, fake.bytes);
+  EXPECT_EQ(none.Panel(0), Ui().notAnArchive);
+
+  const uint64_t start = fake.Size();
+  fake.Add(LzhEntry::Level2("a.txt", BytesOf("abc")));
+  fake.EndMark();
+  AnalysedArchive found;
+  found.Analyse(fake.bytes);
+  EXPECT_EQ(found.Panel(0), Ui().analysed);
+  EXPECT_EQ(found.Panel(1), "Level=2");
+  ASSERT_EQ(found.Rows(), 1u);
+  EXPECT_EQ(found.Locator(0)[1], test::Hex(start));
+}
+
+// A file that is an LZH archive and also holds a ZIP directory extractors
+// use is refused as both: no rewrite, whichever listing one would show.
+TEST(Detection, LzhTestComesFirstAndAZipInsideIsRefused) {
   LzhBuilder b;
   b.Add(LzhEntry::Level0("a.c", BytesOf("abc")));
   b.EndMark();
@@ -156,6 +190,17 @@ TEST(Detection, LzhTestComesFirst) {
   a.Analyse(b.bytes);
   EXPECT_EQ(a.s.ArchiveKind, ArchiveKindType::Lzh);
   EXPECT_EQ(a.Panel(1), "Level=0");
+  EXPECT_EQ(a.Panel(0), Ui().lzhAndZip);
+  EXPECT_EQ(a.Log().back(), Ui().lzhAndZip);
+  EXPECT_EQ(a.Rows(), 1u);
+
+  // An end record with no central header where it points is no ZIP.
+  LzhBuilder lone;
+  lone.Add(LzhEntry::Level0("b.c", Bytes(zip.end() - 22, zip.end())));
+  lone.EndMark();
+  AnalysedArchive b2;
+  b2.Analyse(lone.bytes);
+  EXPECT_EQ(b2.Panel(0), Ui().analysed);
 }
 
 TEST(Detection, AFileThatCannotBeOpenedEndsInTheErrorBox) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "app/entry_marks.h"
 #include "form/Unit1.h"
 #include "base/ui_texts.h"
 #include "support/analysed_archive.h"
@@ -78,7 +79,9 @@ TEST(LzhAnalysis, Level1ListsTheDataSizeWithoutTheRecords) {
   EXPECT_EQ(a.Locator(2)[5], "0");
 }
 
-TEST(LzhAnalysis, Level1NameComesFromTheRecordOnlyWithoutABaseName) {
+// Extractors write a file-name record's name over the base header's: the
+// row shows it, and carries the base name as a copy that the tally counts.
+TEST(LzhAnalysis, Level1NameRecordWinsOverTheBaseName) {
   LzhBuilder b;
   // No base name: E = 25, the file-name record's body at 28..32.
   LzhEntry fromRecord = LzhEntry::Level1("", BytesOf("1"));
@@ -93,9 +96,42 @@ TEST(LzhAnalysis, Level1NameComesFromTheRecordOnlyWithoutABaseName) {
   ASSERT_EQ(a.Rows(), 2u);
   EXPECT_EQ(a.Locator(0)[0], "x.doc");
   EXPECT_EQ(a.Locator(0)[4], "1E");  // after the "." at 29
-  EXPECT_EQ(a.Locator(1)[0], "base.txt");
-  EXPECT_EQ(a.Locator(1)[4], test::Hex(p + 22 + 5));
-  EXPECT_EQ(a.Tally(), (Row{"doc=1", "txt=1"}));
+  EXPECT_EQ(a.s.ListView1.Marks(0), 0);
+  EXPECT_TRUE(a.s.ListView1.NameCopies(0).empty());
+  // E = P + 22 + 8 + 3, the record's body at E + 3, its "." 5 bytes on.
+  EXPECT_EQ(a.Locator(1)[0], "other.doc");
+  EXPECT_EQ(a.Locator(1)[4], test::Hex(p + 33 + 3 + 6));
+  EXPECT_EQ(a.s.ListView1.Marks(1), kMarkNamesDiffer);
+  ASSERT_EQ(a.s.ListView1.NameCopies(1).size(), 1u);
+  EXPECT_EQ(a.s.ListView1.NameCopies(1)[0].kind, NameCopyKind::LzhBase);
+  EXPECT_EQ(a.s.ListView1.NameCopies(1)[0].bytes, "base.txt");
+  EXPECT_EQ(a.s.ListView1.NameCopies(1)[0].position, p + 22);
+  EXPECT_EQ(a.Tally(), (Row{"doc=2", "txt=1"}));
+}
+
+// Two records (7z writes the first, the others the last), and copies that
+// share a key: each key once per row.
+TEST(LzhAnalysis, EveryNameRecordIsACopyAndEachKeyIsTalliedOnce) {
+  LzhBuilder b;
+  LzhEntry e = LzhEntry::Level2("first.exe", BytesOf("1"));
+  e.extended.push_back(LzhExtended::FileName("dir/second.EXE"));
+  e.extended.push_back(LzhExtended::FileName("last.txt"));
+  b.Add(e);
+  b.EndMark();
+  AnalysedArchive a;
+  a.Analyse(b.bytes);
+  ASSERT_EQ(a.Rows(), 1u);
+  EXPECT_EQ(a.Locator(0)[0], "last.txt");
+  EXPECT_EQ(a.s.ListView1.Marks(0), kMarkNamesDiffer);
+  ASSERT_EQ(a.s.ListView1.NameCopies(0).size(), 2u);
+  EXPECT_EQ(a.s.ListView1.NameCopies(0)[0].bytes, "first.exe");
+  EXPECT_EQ(a.s.ListView1.NameCopies(0)[1].bytes, "dir/second.EXE");
+  EXPECT_EQ(a.s.ListView1.NameCopies(0)[1].kind, NameCopyKind::LzhRecord);
+  EXPECT_EQ(a.Tally(), (Row{"txt=1", "exe=1"}));
+  // Ticking "exe" in the tally ticks the row by its copies.
+  a.s.ListView5.SetChecked(1, true);
+  a.form.N8Click();
+  EXPECT_TRUE(a.s.ListView2.Checked(0));
 }
 
 TEST(LzhAnalysis, Level2NamesAndFolders) {
@@ -325,28 +361,42 @@ INSTANTIATE_TEST_SUITE_P(Cases, LzhRatio,
                                            RatioCase{2, 3, "66.7%"},
                                            RatioCase{4, 0, ""}));  // no original size: no ratio
 
-TEST(LzhAnalysis, MixedLevelsAreParsedInTheOrder210) {
-  // Data of zero bytes has CRC-16 0, which lets the wrong layouts read a 0
-  // where they expect a record size, so each header reaches its own layout.
+TEST(LzhAnalysis, MixedLevelsAreEachReadByTheirOwnLevel) {
   const Bytes zeros(3, 0);
   LzhBuilder b;
   b.Add(LzhEntry::Level2("a.c", zeros));  // 0: H = 37, name at 32, next 40
   b.Add(LzhEntry::Level1("ab", zeros));   // 40: base 29 bytes, data at 69 (0x45)
   b.Add(LzhEntry::Level0("cd", zeros));   // 72: 26 bytes, data at 98 (0x62)
-  b.Add(LzhEntry::Level2("e.c", zeros));  // 101: reached with the level-0 layout
+  b.Add(LzhEntry::Level2("e.c", zeros));  // 101: H = 37, name at 133, data at 138
   b.EndMark();                            // 141
   AnalysedArchive a;
   a.Analyse(b.bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
-  EXPECT_EQ(a.Panel(1), "Level=2");
+  EXPECT_EQ(a.Panel(1), "Level=2");  // the first header's
   ASSERT_EQ(a.Rows(), 4u);
   EXPECT_EQ(a.Locator(0), (Row{"a.c", "0", "25", "3", "22", "1B", "0"}));
   EXPECT_EQ(a.Locator(1), (Row{"ab", "28", "45", "3", "0", "0", "40"}));
   EXPECT_EQ(a.Locator(2), (Row{"cd", "48", "62", "3", "0", "0", "60"}));
-  // Listed by its own level 2 with what the level-0 layout read: the low
-  // byte of H (37), N = 0 from the CRC's low byte, so no name.
-  EXPECT_EQ(a.Locator(3), (Row{"", "65", "8A", "3", "0", "0", "0"}));
-  EXPECT_EQ(a.Tally(), (Row{"c=1", "=3"}));
+  EXPECT_EQ(a.Locator(3), (Row{"e.c", "65", "8A", "3", "87", "80", "0"}));
+  EXPECT_EQ(a.Tally(), (Row{"c=2", "=2"}));
+}
+
+// A level-2 header whose size is a multiple of 256 starts with a 0 byte:
+// after a level-0 header it is still a header, not the end mark.
+TEST(LzhAnalysis, ALevel2SizeOf256AfterLevel0IsNoEndMark) {
+  LzhBuilder b;
+  b.Add(LzhEntry::Level0("a.txt", BytesOf("a")));
+  LzhEntry big = LzhEntry::Level2("b.exe", BytesOf("b"));
+  const size_t h = test::EncodeLzhHeader(big).size();
+  big.extended.push_back({0x7F, Bytes(256 - h - 3, 'x'), std::nullopt});
+  ASSERT_EQ(test::EncodeLzhHeader(big).size(), 256u);
+  b.Add(big);
+  b.EndMark();
+  AnalysedArchive a;
+  a.Analyse(b.bytes);
+  EXPECT_EQ(a.Panel(0), Ui().analysed);
+  ASSERT_EQ(a.Rows(), 2u);
+  EXPECT_EQ(a.Locator(1)[0], "b.exe");
 }
 
 TEST(LzhAnalysis, Level1AfterLevel0TakesItsDataStartFromItsOwnChain) {

@@ -218,6 +218,8 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
         Allow(w, p + 1, 1);
       }
       if (level > 0 && r->extI != 0) Allow(w, r->extI, 2);
+      // Every other copy of the name is masked too.
+      for (const NameCopy& copy : s.ListView1.NameCopies(row)) Allow(w, copy.position, copy.bytes.size());
     }
   }
   return w;

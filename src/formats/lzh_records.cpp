@@ -1,0 +1,184 @@
+#include "formats/lzh_records.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "base/cp932.h"
+#include "base/le.h"
+#include "formats/lzh_layout.h"
+
+namespace brim::lzh {
+
+namespace {
+
+// LHA for OS-9/68k writes level-2 header sizes 2 bytes short.
+constexpr uint8_t kOs9 = 'K';
+
+enum class Chain { Ended, Damaged, PastLimit };
+
+// The chain from its first size field at q, up to limit (a size field and
+// every record must end by then).
+Chain WalkChain(ByteWindow& w, uint64_t q, uint64_t limit, Header& h) {
+  uint64_t recordSizes = 0;
+  for (;;) {
+    if (q > limit || limit - q < 2) return Chain::PastLimit;
+    const uint8_t* f = w.At(q, 2);
+    if (!f) return Chain::Damaged;
+    const uint64_t size = le::Get16(f);
+    if (size == 0) {
+      h.dataStart = q + 2;
+      h.dataSize = recordSizes;  // the caller turns it into the data's size
+      return Chain::Ended;
+    }
+    if (size < kExtendedBody) return Chain::Damaged;
+    if (size > limit - q) return Chain::PastLimit;
+    const uint8_t* t = w.At(q + kExtendedType, 1);
+    if (!t) return Chain::Damaged;
+    const Span body{q + kExtendedBody, size - kExtendedBody};
+    if (*t == kTypeCommon) {
+      h.headerCrc = body.position;
+    } else if (*t == kTypeFileName) {
+      h.nameRecords.push_back(body);
+    } else if (*t == kTypeDirectory) {
+      h.directory = body;
+    }
+    recordSizes += size;
+    q += size;
+  }
+}
+
+bool IsFolderMethod(const uint8_t* b) {
+  return std::string_view(reinterpret_cast<const char*>(b + kMethod), kMethodLength) == "-lhd-";
+}
+
+Read ReadLevel01(ByteWindow& w, uint64_t p, Header& h) {
+  const uint8_t* b = w.At(p, kLevel0MinimumSize);
+  if (!b) return Read::Damaged;
+  h.headerSize = b[kHeaderSize];
+  h.packedSize = le::Get32(b + kPackedSize);
+  h.originalSize = le::Get32(b + kOriginalSize);
+  h.folder = IsFolderMethod(b);
+  const uint64_t n = b[kNameLength];
+  h.baseName = Span{p + kName, n};
+  h.dataCrc = p + kName + n + kCrcAfterName;
+  // The CRC (and at level 1 the OS byte and the first size field) must be
+  // there to be read.
+  const uint64_t e = p + kName + n + kFirstExtendedAfterName;
+  const uint8_t* tail = w.At(h.dataCrc, h.level == 1 ? e + 2 - h.dataCrc : 2);
+  if (!tail) return Read::Damaged;
+  if (h.level == 0) {
+    h.dataStart = p + h.headerSize + 2;
+    h.dataSize = h.packedSize;
+    h.next = h.dataStart + h.dataSize;
+    return Read::Header;
+  }
+  h.os = tail[kOsAfterName];
+  h.firstExtended = e;
+  switch (WalkChain(w, e, e + 2 + uint64_t{h.packedSize}, h)) {
+    case Chain::Damaged:
+      return Read::Damaged;
+    case Chain::PastLimit:
+      h.recordsExceedPacked = true;
+      h.dataStart = h.dataSize = 0;
+      h.next = e + 2 + uint64_t{h.packedSize};
+      return Read::Header;
+    case Chain::Ended:
+      h.dataSize = h.packedSize - h.dataSize;
+      h.next = h.dataStart + h.dataSize;
+      return Read::Header;
+  }
+  return Read::Damaged;
+}
+
+Read ReadLevel2(ByteWindow& w, uint64_t p, Header& h) {
+  const uint8_t* b = w.At(p, kLevel2FixedSize);
+  if (!b) return Read::Damaged;
+  h.headerSize = le::Get16(b + kHeaderSize);
+  h.packedSize = le::Get32(b + kPackedSize);
+  h.originalSize = le::Get32(b + kOriginalSize);
+  h.folder = IsFolderMethod(b);
+  h.os = b[kLevel2Os];
+  if (h.os == kOs9) h.headerSize += 2;
+  h.dataCrc = p + kLevel2Crc;
+  h.firstExtended = p + kLevel2FirstExtended;
+  // The chain ends inside the header: followed past it, it would take later
+  // headers' records as its own and re-walk the file at every header.
+  if (WalkChain(w, h.firstExtended, p + h.headerSize, h) != Chain::Ended) return Read::Damaged;
+  h.dataStart = p + h.headerSize;
+  h.dataSize = h.packedSize;
+  h.next = h.dataStart + h.dataSize;
+  return Read::Header;
+}
+
+}  // namespace
+
+Read ReadHeader(ByteWindow& w, uint64_t p, uint8_t previousLevel, Header& h) {
+  // The record list keeps its storage from the header before: a walk
+  // reuses one Header and allocates nothing per header.
+  std::vector<Span> records = std::move(h.nameRecords);
+  records.clear();
+  h = Header{};
+  h.nameRecords = std::move(records);
+  h.position = p;
+  const uint8_t* b = w.At(p, 1);
+  if (!b) return Read::Damaged;
+  if (b[kHeaderSize] == 0) {
+    // The end mark: one 0 byte, or two after a level-2 header. A 0 byte
+    // followed by another can still start a level-2 header whose size is a
+    // multiple of 256, which readers take when its level byte says 2.
+    const uint8_t* high = w.At(p + 1, 1);
+    if (!high || *high == 0) return Read::EndMark;
+    // Otherwise, after level 0 or 1 the 0 byte ends the archive; after
+    // level 2 a size that is not 0 is no end mark.
+    const uint8_t* level = w.At(p + kLevel, 1);
+    if (!level || *level != 2) return previousLevel == 2 ? Read::Damaged : Read::EndMark;
+  }
+  const uint8_t* level = w.At(p + kLevel, 1);
+  if (!level) return Read::Damaged;
+  h.level = *level;
+  if (h.level > 2) return Read::Damaged;
+  return h.level == 2 ? ReadLevel2(w, p, h) : ReadLevel01(w, p, h);
+}
+
+std::vector<NameCopySpan> NameCopySpans(const Header& h) {
+  std::vector<NameCopySpan> names;
+  if (h.baseName && (h.baseName->length > 0 || h.nameRecords.empty())) names.push_back({false, *h.baseName});
+  for (const Span& r : h.nameRecords) names.push_back({true, r});
+  return names;
+}
+
+std::string BytesAt(ByteWindow& w, const Span& span) {
+  if (span.length == 0) return {};
+  const uint8_t* b = w.At(span.position, static_cast<size_t>(span.length));
+  return b ? std::string(reinterpret_cast<const char*>(b), static_cast<size_t>(span.length)) : std::string();
+}
+
+std::string CaptionOf(std::string stored, uint8_t level) {
+  if (level == 2) std::replace(stored.begin(), stored.end(), '/', '\\');
+  return stored;
+}
+
+uint64_t ExtPositionOf(std::string_view stored, uint64_t position) {
+  // By the path rules, as the caption's extension is taken. The rewrite
+  // masks the caption's extension here, so both must start at the same byte.
+  const size_t dot = ExtensionCellDot(stored);
+  return dot == std::string_view::npos ? 0 : position + dot + 1;
+}
+
+bool IsListed(const Header& h, uint64_t fileSize) {
+  if (h.level == 2 && h.originalSize == 0) return false;
+  return !h.folder && !h.recordsExceedPacked && h.next < fileSize;
+}
+
+Locator LocatorOf(const Header& h, uint64_t ext) {
+  Locator v;
+  v.offset = static_cast<uint32_t>(h.position);
+  v.start = static_cast<uint32_t>(h.dataStart);
+  v.size = static_cast<uint32_t>(h.dataSize);
+  v.ext = static_cast<uint32_t>(ext);
+  v.extI = static_cast<uint32_t>(h.level == 0 ? 0 : h.headerCrc);
+  v.offsetI = static_cast<uint32_t>(h.level == 2 ? 0 : h.dataCrc);
+  return v;
+}
+
+}  // namespace brim::lzh

@@ -1,0 +1,88 @@
+// Reads one LZH header (levels 0, 1, 2 and the extended-header chain) by its
+// own level byte, for the analysis and the rewrite alike. Positions are
+// absolute in the file; nothing here lists, logs or checks a sum.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/tables.h"
+#include "base/byte_window.h"
+
+namespace brim::lzh {
+
+// Bytes stored at a position of the file.
+struct Span {
+  uint64_t position = 0;
+  uint64_t length = 0;
+};
+
+struct Header {
+  uint64_t position = 0;  // P
+  uint8_t level = 0;      // the header's own level byte (offset 20)
+  uint8_t os = 0;         // levels 1 and 2; 0 at level 0
+  uint64_t headerSize = 0;  // H; at level 2 with OS-9's two missing bytes added
+  uint32_t packedSize = 0;
+  uint32_t originalSize = 0;
+  bool folder = false;  // "-lhd-"
+  std::optional<Span> baseName;   // levels 0 and 1 (N may be 0)
+  std::vector<Span> nameRecords;  // every file-name record, in chain order
+  std::optional<Span> directory;  // the last directory record's body
+  uint64_t headerCrc = 0;     // Q + 3 of the last common record; 0 when none
+  uint64_t dataCrc = 0;       // the data's CRC-16 field
+  uint64_t firstExtended = 0; // E, the first record's size field (levels 1, 2)
+  uint64_t dataStart = 0;
+  uint64_t dataSize = 0;
+  uint64_t next = 0;  // the next header; full width, may lie past the file
+  // Level 1: the records take more than the packed size, which counts them.
+  // The entry has no data size; the walk goes on at E + 2 + packed size.
+  bool recordsExceedPacked = false;
+
+  // The name extractors write: the last file-name record, else the base name.
+  std::optional<Span> ShownName() const {
+    if (!nameRecords.empty()) return nameRecords.back();
+    return baseName;
+  }
+};
+
+enum class Read { Header, EndMark, Damaged };
+
+// One copy of an entry's name as stored.
+struct NameCopySpan {
+  bool record = false;  // a file-name record; else the base header's name
+  Span span;
+};
+
+// Every copy of the name: the base name (unless empty beside a record),
+// then each file-name record; the one extractors write (ShownName) last.
+std::vector<NameCopySpan> NameCopySpans(const Header& h);
+
+// The n bytes of span ("" when the file is cut there).
+std::string BytesAt(ByteWindow& w, const Span& span);
+
+// The caption of a stored name: "/" turned into "\" at level 2 only.
+std::string CaptionOf(std::string stored, uint8_t level);
+
+// "Ext" of a name stored at position: the byte after its last "." by the
+// path rules (the caption's extension starts there), 0 when it has none.
+uint64_t ExtPositionOf(std::string_view stored, uint64_t position);
+
+// Whether the analysis lists h as an entry: not a folder, not cut, its data
+// followed by at least one byte (the end mark) of a file of fileSize bytes.
+bool IsListed(const Header& h, uint64_t fileSize);
+
+// The locator cells of a listed header whose shown name has "Ext" ext.
+Locator LocatorOf(const Header& h, uint64_t ext);
+
+// The header at p. previousLevel is the level of the header before it (the
+// first header's own for the first): after a level-2 header a 0 byte starts
+// a two-byte size, as that level's end mark has. A level above 2, a header
+// or chain cut by the end of the file, a record smaller than its own fields,
+// or a level-2 chain leaving its header is Damaged. Chains are followed only
+// inside their header (level 2: P + H; level 1: E + packed size + 2, since
+// the packed size counts the records), so each byte is read once per walk.
+Read ReadHeader(ByteWindow& w, uint64_t p, uint8_t previousLevel, Header& h);
+
+}  // namespace brim::lzh
