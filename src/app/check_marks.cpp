@@ -2,9 +2,20 @@
 
 #include <unordered_set>
 
+#include "app/dangerous_extensions.h"
 #include "base/cp932.h"
 
 namespace brim {
+
+namespace {
+// The tally key of a listing row, as the tally counted it; `key` is scratch
+// space the result may live in.
+std::string_view RowKey(const EntryTable& rows, size_t row, std::string& key) {
+  const std::string_view caption = rows.Caption(row);
+  if (rows.Encoding(row) == NameEncoding::Utf8) return key = TallyKeyOf(caption, NameEncoding::Utf8);
+  return ExtensionKeyInto(key, caption, SplitName(caption));
+}
+}  // namespace
 
 void CheckByTalliedExtensions(ProgramState& s) {
   // One pass over the listing against the set of ticked captions ticks the
@@ -16,11 +27,14 @@ void CheckByTalliedExtensions(ProgramState& s) {
   if (wanted.empty()) return;
   std::string key;
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
-    const std::string_view caption = s.ListView2.Caption(row);
-    const bool found = s.ListView2.Encoding(row) == NameEncoding::Utf8
-                           ? wanted.count(key = TallyKeyOf(caption, NameEncoding::Utf8)) > 0
-                           : wanted.count(ExtensionKeyInto(key, caption, SplitName(caption))) > 0;
-    if (found) s.ListView2.SetChecked(row, true);
+    if (wanted.count(RowKey(s.ListView2, row, key)) > 0) s.ListView2.SetChecked(row, true);
+  }
+}
+
+void CheckDangerous(ProgramState& s) {
+  std::string key;
+  for (size_t row = 0; row < s.ListView2.Count(); ++row) {
+    if (IsDangerousExtension(RowKey(s.ListView2, row, key))) s.ListView2.SetChecked(row, true);
   }
 }
 
