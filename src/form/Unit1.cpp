@@ -72,6 +72,7 @@ void TForm1::N8Click() { CheckByTalliedExtensions(state); }
 void TForm1::N9Click() { CheckAll(state); }
 void TForm1::N10Click() { UncheckAll(state); }
 void TForm1::N11Click() { InvertChecks(state); }
+void TForm1::DangerousClick() { CheckDangerous(state); }
 
 void TForm1::N4Click() { WriteLogFile(state); }
 void TForm1::kuria1Click() { state.Memo1.Clear(); }

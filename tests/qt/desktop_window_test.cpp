@@ -146,7 +146,7 @@ class DesktopWindowTest : public QObject {
     ShowActive();
     // Shown beside the items in the menus; the captions stay as they are.
     QCOMPARE(Action("N9")->shortcut(), QKeySequence(QKeySequence::SelectAll));
-    QCOMPARE(Action("N9")->text(), Q(J("すべてにチェックマークを付ける")));
+    QCOMPARE(Action("N9")->text(), Q(J("すべてにチェックマークを付ける(&A)")));
     QCOMPARE(Action("Zip1")->shortcuts(), (QList<QKeySequence>{Qt::Key_F5, Qt::CTRL | Qt::Key_R}));
 
     QTest::keyClick(&W(), Qt::Key_O, Qt::ControlModifier);
