@@ -47,9 +47,9 @@ constexpr int kPathWidth = 505;
 constexpr int kTopBarRest = kWidth - 16 - 662 - 18;
 
 // Label1: a long path is shortened in the middle, so both the folder's start
-// and the file name stay readable; the tooltip holds the whole path.
-// What the window is wider than at first goes to the path: it asks for
-// 505 pixels whatever its text, and takes every pixel beyond.
+// and the file name stay readable; the tooltip holds the whole path. It asks
+// for 505 pixels whatever its text and takes whatever the window is wider
+// than at first.
 class PathLabel : public QLabel {
  public:
   using QLabel::QLabel;
