@@ -44,6 +44,16 @@ foreach(page brimlode brimlode-cli)
 endforeach()
 add_custom_target(brimlode_man ALL DEPENDS ${man_built})
 
+# What Debian asks of every package's documentation folder: the licence in
+# its machine-readable form and a gzipped changelog (a native package's name).
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/brimlode)
+set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${changelog_gz}
+  COMMAND sh -c "gzip -9n -c '${BRIMLODE_DATA}/debian/changelog' > '${changelog_gz}'"
+  DEPENDS ${BRIMLODE_DATA}/debian/changelog VERBATIM)
+add_custom_target(brimlode_changelog ALL DEPENDS ${changelog_gz})
+install(FILES ${BRIMLODE_DATA}/debian/copyright ${changelog_gz} DESTINATION ${doc_dir})
+
 if(BRIMLODE_GUI)
   install(TARGETS brimlode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${BRIMLODE_DATA}/brimlode.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

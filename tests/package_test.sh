@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build tree and checks what a desktop
 # needs of it: the programs, the desktop entry (valid, opening files), the
-# icons, the manual pages and the dependencies. Exit 77 (skipped) when the
+# icons, the manual pages, the dependencies, the copyright and changelog, and
+# lintian's verdict when it is installed. Exit 77 (skipped) when the
 # packaging tools are missing.
 set -euo pipefail
 build=$1 gui=$2
@@ -52,5 +53,11 @@ if [ "$gui" = ON ]; then
   grep -q '^Name\[ja\]=' "$out/brimlode.desktop" && grep -q '^Comment\[ja\]=' "$out/brimlode.desktop" ||
     { echo "no Japanese name or comment"; fail=1; }
 fi
+# Debian's own checks, when lintian is installed: no error may remain.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$deb" || fail=1
+fi
+want ./usr/share/doc/brimlode/copyright
+want ./usr/share/doc/brimlode/changelog.gz
 [ $fail -eq 0 ] && echo "package ok: $(basename "$deb"), Depends: $depends"
 exit $fail

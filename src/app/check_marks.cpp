@@ -2,17 +2,29 @@
 
 #include <unordered_set>
 
+#include "app/dangerous_extensions.h"
 #include "base/cp932.h"
 
 namespace brim {
 
 namespace {
 
-// A row is ticked by an extension any copy of its name has: the copy an
-// extractor writes may not be the one the listing shows.
-bool CopyIsWanted(const ProgramState& s, size_t row, const std::unordered_set<std::string_view>& wanted) {
-  for (const NameCopy& copy : s.ListView2.NameCopies(row)) {
-    if (wanted.count(TallyKeyOf(copy.bytes, copy.encoding)) > 0) return true;
+// Whether any key of a listing row satisfies wanted: the caption's key, as
+// the tally counted it, or the key of another copy of its name, since the
+// copy an extractor writes may not be the one the listing shows.
+template <typename Wanted>
+bool AnyKey(const EntryTable& rows, size_t row, std::string& key, Wanted wanted) {
+  const std::string_view caption = rows.Caption(row);
+  if (rows.Encoding(row) == NameEncoding::Utf8) key = TallyKeyOf(caption, NameEncoding::Utf8);
+  else ExtensionKeyInto(key, caption, SplitName(caption));
+  if (wanted(std::string_view(key))) return true;
+  for (const NameCopy& copy : rows.NameCopies(row)) {
+    // A ZIP copy keeps its "/" folders; "/" is never part of a character.
+    const std::string_view bytes = copy.bytes;
+    const size_t slash = bytes.rfind('/');
+    const std::string_view file = slash == std::string_view::npos ? bytes : bytes.substr(slash + 1);
+    key = TallyKeyOf(file, copy.encoding);
+    if (wanted(std::string_view(key))) return true;
   }
   return false;
 }
@@ -28,12 +40,16 @@ void CheckByTalliedExtensions(ProgramState& s) {
   }
   if (wanted.empty()) return;
   std::string key;
+  auto isWanted = [&](std::string_view k) { return wanted.count(k) > 0; };
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
-    const std::string_view caption = s.ListView2.Caption(row);
-    const bool found = s.ListView2.Encoding(row) == NameEncoding::Utf8
-                           ? wanted.count(key = TallyKeyOf(caption, NameEncoding::Utf8)) > 0
-                           : wanted.count(ExtensionKeyInto(key, caption, SplitName(caption))) > 0;
-    if (found || CopyIsWanted(s, row, wanted)) s.ListView2.SetChecked(row, true);
+    if (AnyKey(s.ListView2, row, key, isWanted)) s.ListView2.SetChecked(row, true);
+  }
+}
+
+void CheckDangerous(ProgramState& s) {
+  std::string key;
+  for (size_t row = 0; row < s.ListView2.Count(); ++row) {
+    if (AnyKey(s.ListView2, row, key, IsDangerousExtension)) s.ListView2.SetChecked(row, true);
   }
 }
 

@@ -7,6 +7,9 @@ namespace brim {
 // Ticks every listing row whose extension key is the caption of a ticked
 // tally row (as the caption reads now, edited or not). Only adds ticks.
 void CheckByTalliedExtensions(ProgramState& s);
+// Ticks every listing row whose extension key is on DangerousExtensions().
+// Only adds ticks.
+void CheckDangerous(ProgramState& s);
 void CheckAll(ProgramState& s);
 void UncheckAll(ProgramState& s);
 void InvertChecks(ProgramState& s);

@@ -18,7 +18,12 @@ std::string FormatHexCell(uint32_t value) {
 }
 
 uint32_t ParseHexCell(std::string_view cell) {
-  auto fail = [&] { return NotAnInteger("$" + std::string(cell)); };
+  auto fail = [&] {
+    // Appended rather than "$" + string: GCC 12 warns (-Wrestrict) on that.
+    std::string text = "$";
+    text += cell;
+    return NotAnInteger(text);
+  };
   if (cell.empty()) throw fail();
   // Leading zeros do not count towards the 32-bit limit.
   size_t first = cell.find_first_not_of('0');

@@ -17,6 +17,12 @@ namespace brim {
 
 namespace {
 
+// Empties a temporary on a path that fails anyway; one that cannot be
+// emptied is still unlinked, so the result does not matter.
+void EmptyBestEffort(int fd) {
+  [[maybe_unused]] const int ignored = ::ftruncate(fd, 0);
+}
+
 bool g_fallbacks = false;
 
 struct Descriptor {
@@ -204,7 +210,7 @@ void NewFile::Publish() {
   const bool linked = (errno == EINVAL || errno == ENOSYS) &&
                       ::linkat(folder_, temporary_.c_str(), folder_, leaf_.c_str(), 0) == 0;
   if (SameInode(folder_, temporary_, handle.fd)) {
-    if (!linked) ::ftruncate(handle.fd, 0);
+    if (!linked) EmptyBestEffort(handle.fd);
     ::unlinkat(folder_, temporary_.c_str(), 0);
   }
   if (!linked) throw CannotCreate(Path());
@@ -216,7 +222,7 @@ void NewFile::PublishReplacing() {
   if (temporary_.empty()) LinkTemporary(handle.fd);
   if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) == 0) return;
   if (SameInode(folder_, temporary_, handle.fd)) {
-    ::ftruncate(handle.fd, 0);
+    EmptyBestEffort(handle.fd);
     ::unlinkat(folder_, temporary_.c_str(), 0);
   }
   throw CannotCreate(Path());

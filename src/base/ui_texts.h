@@ -117,6 +117,23 @@
   X(reasonLocked, "他の書き換えが使用中です")                                     \
   X(reasonErrorNumber, "エラー番号 %d")                                           \
   /* ---- desktop ---- */                                                        \
+  X(nameCopiesHeading, "名前の写し:")                                             \
+  X(nameCopyLocal, "ローカルヘッダ")                                              \
+  X(nameCopyCentral, "中央ディレクトリ")                                          \
+  X(nameCopyLocalUnicodePath, "ローカルヘッダのUnicode Path")                     \
+  X(nameCopyCentralUnicodePath, "中央ディレクトリのUnicode Path")                 \
+  X(nameCopyLzhBase, "基本ヘッダ")                                                \
+  X(nameCopyLzhRecord, "拡張ヘッダ")                                              \
+  X(dangerousTip, "次の拡張子のエントリにチェックマークを付けます:")              \
+  X(menuFile, "ファイル")                                                         \
+  X(menuOpen, "開く...")                                                          \
+  X(menuRecentFiles, "最近使ったファイル")                                        \
+  X(menuRecentNone, "(なし)")                                                     \
+  X(menuQuit, "終了")                                                             \
+  X(fileTypeFolder, "フォルダー")                                                 \
+  X(fileTypeDrive, "ドライブ")                                                    \
+  X(fileTypeFile, "ファイル")                                                     \
+  X(recentFileGone, "%s が見つからないため、最近使ったファイルから外しました")    \
   X(reCreateMark, "(ReCreate%.2d)")                                            \
   /* Row marks: tooltips and log lines. */                                        \
   X(markNamesDiffer, "名前の写しが食い違っています")                              \

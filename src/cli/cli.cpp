@@ -56,11 +56,8 @@ void TickSelection(TForm1& form, const Arguments& a) {
     case Selection::Rows:
       for (uint64_t row : a.rows) s.ListView2.SetChecked(static_cast<size_t>(row), true);
       break;
-    case Selection::Dangerous:
-      for (size_t row = 0; row < s.ListView5.Count(); ++row) {
-        if (IsDangerousExtension(s.ListView5.Caption(row))) s.ListView5.SetChecked(row, true);
-      }
-      form.N8Click();
+    case Selection::Dangerous:  // as the window's 危険な拡張子 button
+      form.DangerousClick();
       break;
     case Selection::None:
       break;

@@ -186,11 +186,12 @@ class TextTable {
       }
     }
 
-    line_ = " ";
+    // assign(1, ' '), not = " ": GCC 12 warns (-Wrestrict) on that.
+    line_.assign(1, ' ');
     for (size_t c = 0; c < n; ++c) Put(c, columns_[c].header, DisplayWidth(columns_[c].header));
     Finish(out);
     for (size_t row = 0; row < rows; ++row) {
-      line_ = " ";
+      line_.assign(1, ' ');
       for (size_t c = 0; c < n; ++c) {
         if (IsName(columns_[c].shows)) {
           const std::string_view text = NameText(row, columns_[c]);
@@ -417,7 +418,13 @@ static void WriteText(Sink& out, const ProgramState& s) {
   }
 
   out.Write("\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n");
-  for (const std::string& line : s.Memo1.Lines()) out.Write(" " + ForTerminal(u(line)) + "\n");
+  for (const std::string& line : s.Memo1.Lines()) {
+    // Appended rather than " " + string: GCC 12 warns (-Wrestrict) on that.
+    std::string text = " ";
+    text += ForTerminal(u(line));
+    text += '\n';
+    out.Write(text);
+  }
 }
 
 std::string StateText(const ProgramState& s) {

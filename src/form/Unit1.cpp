@@ -48,6 +48,19 @@ void TForm1::N2Click() {
     // Here only Yes goes on. Detection is not run again: ArchiveKind and panel
     // 1 (the ZIP leading byte count) stay as the last detection left them.
     if (state.desktop.AskYesNo(Ui().confirmReanalyse) != Answer::Yes) return;
+    // The rewrite's lines are the record of what was neutralised: the new
+    // analysis's log (it starts with its separator) goes below them.
+    std::vector<std::string> rewriteLines = state.Memo1.Lines();
+    struct KeepAbove {
+      Memo& memo;
+      std::vector<std::string>& above;
+      ~KeepAbove() {
+        std::vector<std::string> below = memo.Lines();
+        memo.Clear();
+        for (std::string& line : above) memo.Append(std::move(line));
+        for (std::string& line : below) memo.Append(std::move(line));
+      }
+    } keep{state.Memo1, rewriteLines};
     if (state.ArchiveKind == ArchiveKindType::Zip) AnalyseZip(state);
     else AnalyseLzh(state);
   });
@@ -59,6 +72,7 @@ void TForm1::N8Click() { CheckByTalliedExtensions(state); }
 void TForm1::N9Click() { CheckAll(state); }
 void TForm1::N10Click() { UncheckAll(state); }
 void TForm1::N11Click() { InvertChecks(state); }
+void TForm1::DangerousClick() { CheckDangerous(state); }
 
 void TForm1::N4Click() { WriteLogFile(state); }
 void TForm1::kuria1Click() { state.Memo1.Clear(); }

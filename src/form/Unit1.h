@@ -40,6 +40,7 @@ class TForm1 {
   void N9Click();       // tick all
   void N10Click();      // untick all
   void N11Click();      // invert
+  void DangerousClick();  // 危険な拡張子: tick rows whose extension is on the list
   void N4Click();       // ログ → 出力
   void kuria1Click();   // ログ → クリア
   void About1Click();   // バージョン情報

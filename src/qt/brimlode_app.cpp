@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include "base/cp932.h"
 #include "base/ui_texts.h"
 #include "qt/look.h"
 #include "qt/settings.h"
@@ -72,12 +73,57 @@ QString FileArgument(const QStringList& arguments) {
   return {};
 }
 
+namespace {
+// The file types Qt's own file dialog shows for folders and drives: Qt 6
+// asks for them under a context its Japanese catalogue does not have yet,
+// so "Folder" stayed English.
+class FileTypeTranslator : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override {
+    if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return {};
+    if (qstrcmp(source, "Folder") == 0 || qstrcmp(source, "File Folder") == 0) return Display(Ui().fileTypeFolder);
+    if (qstrcmp(source, "Drive") == 0) return Display(Ui().fileTypeDrive);
+    if (qstrcmp(source, "File") == 0) return Display(Ui().fileTypeFile);
+    return {};
+  }
+};
+}  // namespace
+
 void InstallQtTranslations(QCoreApplication& application) {
   const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
   auto* qt = new QTranslator(&application);
   if (qt->load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_", folder)) {
     QCoreApplication::installTranslator(qt);
   }
+  QCoreApplication::installTranslator(new FileTypeTranslator(&application));
+}
+
+std::optional<QString> InformationRequested(const QStringList& arguments) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (a == "--") break;
+    if (a == "--version" || a == "-v") {
+      return QString::fromStdString(Cp932ToUtf8(Ui().aboutVersion)) + "\n";
+    }
+    if (a == "--help" || a == "-h") {
+      return QStringLiteral(
+          "Usage: brimlode [FILE]\n"
+          "       brimlode --screenshot PICTURE [ARCHIVE]\n"
+          "\n"
+          "Opens the Brimlode window. With FILE (a path or a file: URL), selects\n"
+          "it and runs \"解析\" at once.\n"
+          "\n"
+          "  --screenshot PICTURE [ARCHIVE]  show the window (with ARCHIVE analysed),\n"
+          "                                  save a picture of it and quit\n"
+          "  -h, --help                      print this help and exit\n"
+          "  -v, --version                   print the version and exit\n"
+          "\n"
+          "brimlode-cli runs the same commands without a window.\n");
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace brim::qt

@@ -3,6 +3,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "form/Unit1.h"
 #include "qt/about_window.h"
@@ -37,5 +38,9 @@ QString FileArgument(const QStringList& arguments);
 // Qt's own dialogs and context menus in Japanese whatever the system locale:
 // the window around them is Japanese, and a mix would read worse.
 void InstallQtTranslations(QCoreApplication& application);
+
+// The text "brimlode --help" or "--version" prints before any window or
+// display is needed; nothing for any other arguments.
+std::optional<QString> InformationRequested(const QStringList& arguments);
 
 }  // namespace brim::qt

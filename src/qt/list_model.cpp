@@ -2,8 +2,12 @@
 
 #include <limits>
 
+#include <QApplication>
+#include <QStyle>
+
 #include "base/cp932.h"
 #include "qt/look.h"
+#include "qt/row_marks.h"
 
 namespace brim::qt {
 
@@ -71,6 +75,31 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const {
       return list_.Checked(static_cast<size_t>(index.row())) ? Qt::Checked : Qt::Unchecked;
     case Qt::TextAlignmentRole:
       return static_cast<int>(columns_[index.column()].alignment | Qt::AlignVCenter);
+    default:
+      return MarkData(index, role);
+  }
+}
+
+QVariant ListViewModel::MarkData(const QModelIndex& index, int role) const {
+  if (!entries_ || static_cast<size_t>(index.row()) >= entries_->Count()) return {};
+  const size_t row = static_cast<size_t>(index.row());
+  switch (role) {
+    case Qt::DecorationRole:
+      if (index.column() != 0 || entries_->Marks(row) == 0) return {};
+      return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    case Qt::ToolTipRole: {
+      const QString tip = RowMarksToolTip(*entries_, row);
+      return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    case Qt::FontRole: {
+      if (!DrawnApart(*entries_, row)) return {};
+      QFont italic = WindowFont();
+      italic.setItalic(true);
+      return italic;
+    }
+    case Qt::ForegroundRole:
+      if (!DrawnApart(*entries_, row)) return {};
+      return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
     default:
       return {};
   }

@@ -26,6 +26,9 @@ class ListViewModel : public QAbstractTableModel {
                 QObject* parent = nullptr);
 
   const std::vector<ListColumn>& Columns() const { return columns_; }
+  // The listing: rows with marks carry a warning sign and a tooltip naming
+  // them, rows the central directory alone describes are drawn apart.
+  void ShowMarksOf(const EntryTable& entries) { entries_ = &entries; }
 
   // Brings the view in step with the core model.
   void Sync();
@@ -38,6 +41,8 @@ class ListViewModel : public QAbstractTableModel {
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
  private:
+  // The decoration, tooltip, font and colour of a listing row's marks.
+  QVariant MarkData(const QModelIndex& index, int role) const;
   // The cell text of row and column, made now.
   QString Cell(int row, int column) const;
   // Takes note of a change this adapter made itself, so Sync does not
@@ -47,6 +52,7 @@ class ListViewModel : public QAbstractTableModel {
   ShownTable& list_;
   std::vector<ListColumn> columns_;
   bool editableCaption_;
+  const EntryTable* entries_ = nullptr;
   // What the view has been told so far.
   int rows_ = 0;
   uint64_t revision_ = 0;

@@ -2,6 +2,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 
 #include "base/cp932.h"
 #include "base/ui_texts.h"
@@ -36,6 +37,13 @@ int main(int argc, char** argv) {
   // A file grown past its limit (ulimit -f) is a failed write shown in the
   // error box, its output removed, not the end of the program.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Answered before the application object, which would need a display.
+  QStringList words;
+  for (int i = 0; i < argc; ++i) words << QString::fromLocal8Bit(argv[i]);
+  if (const auto text = brim::qt::InformationRequested(words)) {
+    std::fputs(text->toUtf8().constData(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(brim::Cp932ToUtf8(brim::Ui().appTitle)));
   // The desktop entry's name: lets the window manager match the window to

@@ -6,6 +6,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMenu>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,10 +26,13 @@
 #include <QWindow>
 
 #include "app/application.h"
+#include "app/dangerous_extensions.h"
+#include "base/cp932.h"
 #include "base/ui_texts.h"
 #include "qt/list_model.h"
 #include "qt/log_view.h"
 #include "qt/look.h"
+#include "qt/recent_files.h"
 #include "qt/settings.h"
 
 namespace brim::qt {
@@ -35,12 +40,21 @@ namespace brim::qt {
 namespace {
 
 constexpr int kWidth = 868, kHeight = 527;
+constexpr int kPathWidth = 505;
+// The room right of the "中断" button in a window of kWidth: less Panel2's
+// margins (16), the path and the three controls (662) and the three gaps
+// between them (18; a spacer gets none).
+constexpr int kTopBarRest = kWidth - 16 - 662 - 18;
 
 // Label1: a long path is shortened in the middle, so both the folder's start
-// and the file name stay readable; the tooltip holds the whole path.
+// and the file name stay readable; the tooltip holds the whole path. It asks
+// for 505 pixels whatever its text and takes whatever the window is wider
+// than at first.
 class PathLabel : public QLabel {
  public:
   using QLabel::QLabel;
+  QSize sizeHint() const override { return {kPathWidth, 17}; }
+  QSize minimumSizeHint() const override { return sizeHint(); }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -58,6 +72,22 @@ QRect FitInside(QRect outer, const QRect& area) {
   if (outer.left() < area.left()) outer.moveLeft(area.left());
   if (outer.top() < area.top()) outer.moveTop(area.top());
   return outer;
+}
+
+// A menu caption with its access key, as Japanese menus show it: "解析(&A)".
+QString WithMnemonic(const std::string& caption, char key) {
+  return Display(caption) + "(&" + QChar(key) + ")";
+}
+
+// The dangerous-extension button's tooltip: what it does and the list.
+QString DangerousToolTip() {
+  QString tip = Display(Ui().dangerousTip);
+  int onLine = 0;
+  for (std::string_view key : DangerousExtensions()) {
+    tip += onLine++ % 8 == 0 ? QStringLiteral("\n  ") : QStringLiteral(" ");
+    tip += QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+  }
+  return tip;
 }
 
 QString WithShortcuts(const std::string& caption, const QList<QKeySequence>& keys) {
@@ -102,6 +132,7 @@ MainWindow::MainWindow(TForm1& form, Desktop& desktop)
                                {Ui().colOriginal, 70, Qt::AlignRight},
                                {Ui().colPath, 120, Qt::AlignLeft}},
                               false, this);
+  model2_->ShowMarksOf(s_.ListView2);
   model5_ = new ListViewModel(s_.ListView5, {{Ui().colExtension, 65, Qt::AlignLeft}, {Ui().colCount, 30, Qt::AlignLeft}},
                               true, this);
 
@@ -170,7 +201,9 @@ QWidget* MainWindow::BuildPanel2() {
 
   label1_ = new PathLabel(panel2);
   label1_->setObjectName("Label1");
-  label1_->setFixedSize(505, 17);
+  label1_->setFixedHeight(17);
+  label1_->setMinimumWidth(kPathWidth);
+  label1_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   label1_->setTextFormat(Qt::PlainText);
   label1_->setAutoFillBackground(true);
   QPalette p = label1_->palette();
@@ -193,7 +226,8 @@ QWidget* MainWindow::BuildPanel2() {
   QPushButton* button3 = Button("Button3", Ui().abort, 33, 25, panel2);
   connect(button3, &QPushButton::clicked, this, [this] { Run(&TForm1::Button3Click); });
   row->addWidget(button3);
-  row->addStretch(1);
+  // Gives way first when the window is narrower; never grows.
+  row->addSpacerItem(new QSpacerItem(kTopBarRest, 0, QSizePolicy::Preferred, QSizePolicy::Minimum));
   return panel2;
 }
 
@@ -226,6 +260,16 @@ QWidget* MainWindow::BuildPanel1() {
   fit5_.view = listView5;
   fit5_.key = "ListView5";
   column->addWidget(listView5, 1);
+
+  // Beside the tally: one click ticks every entry whose extension runs code
+  // or mounts on Windows.
+  auto* dangerousRow = new QWidget(panel1);
+  dangerousRow->setFixedHeight(29);
+  QPushButton* dangerous = Button("DangerousButton", Ui().dangerousExtensions, 137, 25, dangerousRow);
+  dangerous->move((150 - 137) / 2, 2);
+  dangerous->setToolTip(DangerousToolTip());
+  connect(dangerous, &QPushButton::clicked, this, [this] { Run(&TForm1::DangerousClick); });
+  column->addWidget(dangerousRow);
   return panel1;
 }
 
@@ -259,15 +303,16 @@ QTableView* MainWindow::BuildListView(const char* name, ListViewModel* model) {
 void MainWindow::BuildMenu() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu1");
-  auto item = [this](QWidget* menu, const char* name, const std::string& caption, void (TForm1::*handler)()) {
-    auto* action = new QAction(Display(caption), menu);
+  auto item = [this](QWidget* menu, const char* name, const std::string& caption, char key,
+                     void (TForm1::*handler)()) {
+    auto* action = new QAction(WithMnemonic(caption, key), menu);
     action->setObjectName(name);
     connect(action, &QAction::triggered, this, [this, handler] { Run(handler); });
     menu->addAction(action);
     return action;
   };
-  auto submenu = [bar](const char* name, const std::string& caption) {
-    QMenu* menu = bar->addMenu(Display(caption));
+  auto submenu = [bar](const char* name, const std::string& caption, char key) {
+    QMenu* menu = bar->addMenu(WithMnemonic(caption, key));
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     return menu;
@@ -280,23 +325,60 @@ void MainWindow::BuildMenu() {
     a->setToolTip(WithShortcuts(caption, k));
     addAction(a);
   };
-  keys(item(bar, "Zip1", Ui().menuAnalyse, &TForm1::Zip1Click), Ui().menuAnalyse,
+  QMenu* file = submenu("File1", Ui().menuFile, 'F');
+  recentMenu_ = file->addMenu(WithMnemonic(Ui().menuRecentFiles, 'R'));
+  recentMenu_->setObjectName("Recent1");
+  recentMenu_->menuAction()->setObjectName("Recent1");
+  connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
+  file->addSeparator()->setObjectName("FileSeparator1");
+  auto* quit = new QAction(WithMnemonic(Ui().menuQuit, 'X'), file);
+  quit->setObjectName("Quit1");
+  connect(quit, &QAction::triggered, this, [this] { close(); });
+  file->addAction(quit);
+  keys(item(bar, "Zip1", Ui().menuAnalyse, 'A', &TForm1::Zip1Click), Ui().menuAnalyse,
        {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
-  QMenu* n1 = submenu("N1", Ui().menuCheckMarks);
-  item(n1, "N8", Ui().menuCheckByExtension, &TForm1::N8Click);
+  QMenu* n1 = submenu("N1", Ui().menuCheckMarks, 'C');
+  item(n1, "N8", Ui().menuCheckByExtension, 'E', &TForm1::N8Click);
   n1->addSeparator()->setObjectName("N12");
-  keys(item(n1, "N9", Ui().menuCheckAll, &TForm1::N9Click), Ui().menuCheckAll,
+  keys(item(n1, "N9", Ui().menuCheckAll, 'A', &TForm1::N9Click), Ui().menuCheckAll,
        {QKeySequence(QKeySequence::SelectAll)});
-  item(n1, "N10", Ui().menuUncheckAll, &TForm1::N10Click);
-  item(n1, "N11", Ui().menuInvertChecks, &TForm1::N11Click);
-  item(bar, "N2", Ui().menuRewrite, &TForm1::N2Click);
-  QMenu* n5 = submenu("N5", Ui().menuRegenerate);
-  item(n5, "N6", Ui().menuSplit, &TForm1::N6Click);
-  item(n5, "N7", Ui().menuCombine, &TForm1::N7Click);
-  QMenu* n3 = submenu("N3", Ui().menuLog);
-  item(n3, "N4", Ui().menuLogWrite, &TForm1::N4Click);
-  item(n3, "kuria1", Ui().menuLogClear, &TForm1::kuria1Click);
-  item(bar, "About1", Ui().menuAbout, &TForm1::About1Click);
+  item(n1, "N10", Ui().menuUncheckAll, 'N', &TForm1::N10Click);
+  item(n1, "N11", Ui().menuInvertChecks, 'I', &TForm1::N11Click);
+  item(bar, "N2", Ui().menuRewrite, 'W', &TForm1::N2Click);
+  QMenu* n5 = submenu("N5", Ui().menuRegenerate, 'G');
+  item(n5, "N6", Ui().menuSplit, 'S', &TForm1::N6Click);
+  item(n5, "N7", Ui().menuCombine, 'C', &TForm1::N7Click);
+  QMenu* n3 = submenu("N3", Ui().menuLog, 'L');
+  item(n3, "N4", Ui().menuLogWrite, 'O', &TForm1::N4Click);
+  item(n3, "kuria1", Ui().menuLogClear, 'C', &TForm1::kuria1Click);
+  item(bar, "About1", Ui().menuAbout, 'V', &TForm1::About1Click);
+}
+
+void MainWindow::FillRecentMenu() {
+  recentMenu_->clear();
+  const QStringList files = RecentFiles();
+  if (files.isEmpty()) {
+    recentMenu_->addAction(Display(Ui().menuRecentNone))->setEnabled(false);
+    return;
+  }
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QString path = files[i];
+    // "&1 /path": the number is the access key; an "&" of the path stays.
+    QAction* a = recentMenu_->addAction(QString("&%1 ").arg(i + 1) + QString(path).replace("&", "&&"));
+    a->setObjectName(QString("Recent1_%1").arg(i));
+    connect(a, &QAction::triggered, this, [this, path] { OpenRecent(path); });
+  }
+}
+
+void MainWindow::OpenRecent(const QString& path) {
+  if (!QFileInfo(path).isFile()) {
+    ForgetRecentFile(path);
+    desktop_.ShowMessage(FormatText(Ui().recentFileGone, Utf8ToCp932(path.toStdString())));
+    return;
+  }
+  const std::string native = QFile::encodeName(path).toStdString();
+  Run([&] { form_.DropFiles({native}); });
+  Run(&TForm1::Zip1Click);
 }
 
 void MainWindow::BuildShortcuts() {
@@ -319,6 +401,11 @@ void MainWindow::BuildShortcuts() {
   abortAction_->setEnabled(false);
   findChild<QPushButton*>("Button3")->setToolTip(WithShortcuts(Ui().abort, abortAction_->shortcuts()));
   action("QuitKey", {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+  // F10 opens the first menu, as on other desktops.
+  action("MenuKey", {QKeySequence(Qt::Key_F10)}, [this] {
+    QMenuBar* bar = menuBar();
+    if (!bar->actions().isEmpty()) bar->setActiveAction(bar->actions().front());
+  });
 }
 
 void MainWindow::TrackColumns(FittedView& f) {
@@ -434,6 +521,11 @@ void MainWindow::SyncViews() {
 
 void MainWindow::Run(void (TForm1::*handler)()) {
   Run([&] { (form_.*handler)(); });
+  // An archive the analysis opened goes first in "最近使ったファイル".
+  if (handler == &TForm1::Zip1Click && s_.AnalysedFile) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(s_.Label1.Caption()));
+    if (QFileInfo(path).isFile()) NoteRecentFile(QFileInfo(path).absoluteFilePath());
+  }
 }
 
 void MainWindow::Run(const std::function<void()>& command) {

@@ -10,6 +10,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -52,6 +53,10 @@ class MainWindow : public QMainWindow {
   QWidget* BuildPanel1();
   QTableView* BuildListView(const char* name, ListViewModel* model);
   void BuildMenu();
+  // "最近使ったファイル", filled each time it opens; a file gone since is
+  // taken off the list with a message.
+  void FillRecentMenu();
+  void OpenRecent(const QString& path);
   void BuildShortcuts();
   void BuildStatusBar();
   void RestoreSettings();
@@ -81,6 +86,7 @@ class MainWindow : public QMainWindow {
   LogView* memo1_ = nullptr;
   QSplitter* splitter1_ = nullptr;
   QAction* abortAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
   FittedView fit2_, fit5_;
   bool fitting_ = false;  // resizing columns ourselves, not the user
   bool restoredPlace_ = false;

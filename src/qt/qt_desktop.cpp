@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QPushButton>
 
 #include "base/cp932.h"
@@ -11,6 +13,18 @@
 #include "qt/open_url.h"
 
 namespace brim::qt {
+
+namespace {
+// A box as narrow as a short text would cut its own title in the window
+// frame ("Bri… ode"): give the frame room for the title and its buttons.
+void RoomForTitle(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const int wanted = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+  grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
+}  // namespace
 
 QtDesktop::QtDesktop() {
   runBox = [](QMessageBox& box) { box.exec(); };
@@ -38,6 +52,7 @@ void QtDesktop::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, Display(Ui().appTitle), Display(text), QMessageBox::NoButton, mainWindow_);
   box.setObjectName("MessageBox");
   box.addButton(Display(Ui().buttonOk), QMessageBox::AcceptRole);
+  RoomForTitle(box);
   runBox(box);
 }
 
@@ -49,6 +64,7 @@ Answer QtDesktop::AskYesNo(const std::string& text) {
   QPushButton* no = box.addButton(Display(Ui().buttonNo), QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(no);
+  RoomForTitle(box);
   // Esc clicks the No button; closing the box from its frame clicks nothing,
   // which is the "closed" answer.
   QAbstractButton* clicked = nullptr;
@@ -63,6 +79,7 @@ void QtDesktop::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, Display(Ui().appTitle), Display(text), QMessageBox::NoButton, mainWindow_);
   box.setObjectName("ErrorBox");
   box.addButton(Display(Ui().buttonOk), QMessageBox::AcceptRole);
+  RoomForTitle(box);
   runBox(box);
 }
 

@@ -14,6 +14,10 @@ class QWidget;
 
 namespace brim::qt {
 
+// What a window frame needs beside its title: icon, the close, maximise and
+// minimise buttons and padding, with some to spare for larger frame fonts.
+inline constexpr int kTitleBarExtra = 160;
+
 class QtDesktop : public Desktop {
  public:
   QtDesktop();

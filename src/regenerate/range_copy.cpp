@@ -2,20 +2,24 @@
 
 namespace brim {
 
-void CopyRange(ProgramState& s, const FileStream& source, OutputFile& destination,
-               uint64_t offset, uint64_t length) {
+bool CopyRange(ProgramState& s, const FileStream& source, OutputFile& destination,
+               uint64_t offset, uint64_t length, CopyGauge gauge) {
+  const bool showGauge = gauge == CopyGauge::Show;
   const uint64_t blocks = length / kCopyBlock;
   const uint64_t rest = length % kCopyBlock;
   for (uint64_t k = 1; k <= blocks; ++k) {
     destination.AppendFrom(source, offset + (k - 1) * kCopyBlock, kCopyBlock);
-    s.Gauge1.SetProgress(static_cast<int>((k - 1) * 100 / blocks));
+    if (showGauge) s.Gauge1.SetProgress(static_cast<int>((k - 1) * 100 / blocks));
     s.ProcessMessages();
+    if (s.AbortRequested) return false;
   }
   if (rest != 0) {
     destination.AppendFrom(source, offset + blocks * kCopyBlock, rest);
-    s.ProcessMessages();
+    // The combined command pumps once per row itself.
+    if (showGauge) s.ProcessMessages();
   }
-  s.Gauge1.SetProgress(100);
+  if (showGauge) s.Gauge1.SetProgress(100);
+  return true;
 }
 
 }  // namespace brim

@@ -1,6 +1,6 @@
-// The range copy of the individual command: one byte range of the archive to
-// the end of an output, in 1 MiB blocks, with the gauge and the window kept
-// live between blocks.
+// The range copy of both regeneration commands: one byte range of the archive
+// to the end of an output, in 1 MiB blocks, with the window kept live and
+// "中断" looked at between blocks, so a large entry can be stopped.
 #pragma once
 #include <cstdint>
 
@@ -12,11 +12,18 @@ namespace brim {
 
 inline constexpr uint64_t kCopyBlock = 1 << 20;
 
+// Whether the copy drives Gauge1 (one output per entry) or leaves it alone
+// (the combined output, whose progress is the status bar's "結合中").
+enum class CopyGauge { Show, Leave };
+
 // Appends the length bytes at offset of source to destination. After each
-// whole block k of b, Gauge1 shows ((k - 1) * 100) div b and messages are
-// processed; once more after the rest; Gauge1 ends at 100. Throws CannotRead
-// when the source holds fewer bytes, CannotWrite when the output fails.
-void CopyRange(ProgramState& s, const FileStream& source, OutputFile& destination,
-               uint64_t offset, uint64_t length);
+// whole block k of b, messages are processed and the copy ends early, false,
+// when "中断" was requested meanwhile. With CopyGauge::Show, Gauge1 shows
+// ((k - 1) * 100) div b before each of those, messages are processed once
+// more after the rest, and Gauge1 ends at 100. True when every byte went.
+// Throws CannotRead when the source holds fewer bytes, CannotWrite when the
+// output fails.
+bool CopyRange(ProgramState& s, const FileStream& source, OutputFile& destination,
+               uint64_t offset, uint64_t length, CopyGauge gauge = CopyGauge::Show);
 
 }  // namespace brim

@@ -62,7 +62,8 @@ bool AnythingExists(const std::string& path) {
 
 std::string LogPath(const std::string& nativePath) { return Utf8ToCp932(nativePath); }
 
-void SplitOne(ProgramState& s, const FileStream& archive, const std::string& archivePath,
+// False when "中断" stopped the copy: the unfinished output goes.
+bool SplitOne(ProgramState& s, const FileStream& archive, const std::string& archivePath,
               size_t row) {
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
   const char* suffix = zipWay ? kZipSuffix : kLzhSuffix;
@@ -80,7 +81,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   if (AnythingExists(*path)) {
     s.Memo1.Append(LogPath(*path) + Ui().logSkippedExisting);
     s.RowsNotDone.push_back({row, LogPath(*path) + Ui().logSkippedExisting});
-    return;
+    return true;
   }
 
   ZipEntryFacts facts;
@@ -99,7 +100,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   const std::string folder(NativeFolderPart(archivePath));
   OutputFile out(folder, path->substr(folder.size()));
   s.Memo1.Append(LogPath(*path) + Ui().logWriting);
-  CopyRange(s, archive, out, range.offset, range.length);
+  if (!CopyRange(s, archive, out, range.offset, range.length)) return false;
   std::vector<uint8_t> tail;
   if (zipWay) {
     out.AppendFrom(archive, range.offset + range.length, descriptor);
@@ -112,6 +113,7 @@ void SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   out.Append(tail.data(), tail.size());
   out.Finish();
   s.Memo1.Append(LogPath(*path) + Ui().logWritten);
+  return true;
 }
 
 void ShowCombining(ProgramState& s, size_t row, size_t ticked) {
@@ -138,7 +140,9 @@ bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
           TakeDataDescriptor(archive, range.offset + range.length, f, origin ? &origin->sums : nullptr);
       centrals.push_back(origin ? std::optional<uint64_t>(s.ListView1.Value(row, kColOffsetI)) : std::nullopt);
       const uint64_t position = out.Position();
-      out.AppendFrom(archive, range.offset, range.length + descriptor);
+      if (!CopyRange(s, archive, out, range.offset, range.length + descriptor, CopyGauge::Leave)) {
+        return false;  // stopped inside a large entry
+      }
       CombinedRow r;
       r.localOffset = static_cast<uint32_t>(position);
       r.cells[kCombVersionNeeded] = f.versionNeeded;
@@ -199,7 +203,9 @@ bool CombineLzh(ProgramState& s, const FileStream& archive, const std::string& o
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) {
       const EntryRange range = RangeOfRow(s, row, archive);
-      out.AppendFrom(archive, range.offset, range.length);
+      if (!CopyRange(s, archive, out, range.offset, range.length, CopyGauge::Leave)) {
+        return false;  // stopped inside a large entry
+      }
     }
     ShowCombining(s, row, ticked);
     if (s.AbortRequested) return false;  // the output goes unfinished
@@ -230,7 +236,11 @@ void RegenerateIndividually(ProgramState& s) {
     if (!IsChecked(s, row)) continue;
     // "中断" stops between outputs; those finished stay.
     if (StopBetweenEntries(s)) break;
-    SplitOne(s, archive, archivePath, row);
+    // Stopped inside a large entry: that output goes, those before stay.
+    if (!SplitOne(s, archive, archivePath, row)) {
+      s.Memo1.Append(Ui().aborted);
+      break;
+    }
   }
   archive.Close();
 }

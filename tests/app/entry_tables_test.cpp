@@ -116,6 +116,22 @@ INSTANTIATE_TEST_SUITE_P(
       return n;
     });
 
+TEST(CheckMarks, DangerousTicksListedKeysOnlyAndKeepsTicks) {
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  // Upper case, a folder, a double extension, a key with a hyphen, a key
+  // that only starts like a listed one, no extension, an earlier tick kept.
+  const std::pair<std::string, bool> rows[] = {
+      {"SETUP.EXE", true}, {"doc\\a.js", true}, {"invoice.pdf.scr", true},
+      {"x.appref-ms", true}, {"y.exe1", false}, {"readme", false}, {"exe.txt", false}};
+  for (const auto& row : rows) test::AddEntry(s.ListView2, row.first);
+  s.ListView2.SetChecked(5, true);
+  CheckDangerous(s);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(s.ListView2.Checked(i), rows[i].second || i == 5) << rows[i].first;
+  }
+}
+
 TEST(CheckMarks, AllNoneInvert) {
   test::ScriptedDesktop d;
   TForm1 f(d);

@@ -146,7 +146,7 @@ class DesktopWindowTest : public QObject {
     ShowActive();
     // Shown beside the items in the menus; the captions stay as they are.
     QCOMPARE(Action("N9")->shortcut(), QKeySequence(QKeySequence::SelectAll));
-    QCOMPARE(Action("N9")->text(), Q(J("すべてにチェックマークを付ける")));
+    QCOMPARE(Action("N9")->text(), Q(J("すべてにチェックマークを付ける(&A)")));
     QCOMPARE(Action("Zip1")->shortcuts(), (QList<QKeySequence>{Qt::Key_F5, Qt::CTRL | Qt::Key_R}));
 
     QTest::keyClick(&W(), Qt::Key_O, Qt::ControlModifier);
@@ -205,6 +205,28 @@ class DesktopWindowTest : public QObject {
     QCOMPARE(S().Memo1.Count(), logBefore + 1);
     QCOMPARE(S().Memo1.Lines().back(), J("中断しました"));
     QCOMPARE(Panel(2), QString());
+  }
+
+  // A large entry is stopped inside its copy, not once it is all copied.
+  void stopCombineInsideALargeEntry() {
+    ShowActive();
+    brim::test::ZipBuilder z;
+    z.Local(brim::test::ZipLocal::Stored("big.bin", brim::test::Bytes(8 << 20, 'b')));
+    z.Finish();
+    const std::string path = dir_->File("big.zip");
+    brim::test::WriteFileBytes(path, z.bytes);
+    app_->OpenFile(QString::fromStdString(path));
+    Action("N9")->trigger();
+    S().ProcessMessages.SetThrottle(1, std::chrono::microseconds(0));
+    std::string progressAtEsc = "no pump";
+    QTimer::singleShot(0, this, [&] {
+      progressAtEsc = S().StatusBar1.Panel(brim::kPanelProgress);
+      QTest::keyClick(&W(), Qt::Key_Escape);
+    });
+    Action("N7")->trigger();
+    QCOMPARE(progressAtEsc, std::string());  // the row's "結合中" was not reached yet
+    QCOMPARE(FilesIn(dir_->Path()), std::vector<std::string>{"big.zip"});
+    QCOMPARE(S().Memo1.Lines().back(), J("中断しました"));
   }
 
   void stopRewriteKeepsTheRewrittenEntries() {

@@ -15,6 +15,7 @@ std::unique_ptr<QObject> MakeRewriteWindowTest();
 std::unique_ptr<QObject> MakeRegenerateWindowTest();
 std::unique_ptr<QObject> MakeAnalyseWindowTest();
 std::unique_ptr<QObject> MakeDesktopWindowTest();
+std::unique_ptr<QObject> MakeFinishWindowTest();
 
 namespace {
 
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
   brim::qt::InstallFontFallbacks();
   int failures = 0;
   for (auto make : {MakeWindowTest, MakeViewTest, MakeRewriteWindowTest, MakeRegenerateWindowTest,
-                    MakeAnalyseWindowTest, MakeDesktopWindowTest}) {
+                    MakeAnalyseWindowTest, MakeDesktopWindowTest,
+                    MakeFinishWindowTest}) {
     std::unique_ptr<QObject> suite = make();
     if (HasAllNamedFunctions(*suite, argc, argv)) failures += QTest::qExec(suite.get(), argc, argv);
   }

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 
 #include "form/Unit1.h"
 #include "qt/list_model.h"
@@ -92,6 +93,31 @@ class RewriteWindowTest : public brim::test::WindowFixture {
       QCOMPARE(script_.boxes.size(), size_t{1});
       QVERIFY(brim::test::ReadFileBytes(path_) == before);
     }
+  }
+
+  // "はい" to analysing again keeps the record of what was neutralised: the
+  // new analysis's log starts below it, and "出力" saves both.
+  void yesToTheSecondKeepsTheRewriteLinesAboveTheNewLog() {
+    Action("N9")->trigger();
+    const std::vector<std::string> before = S().Memo1.Lines();
+    Answer({0, 0});
+    Action("N2")->trigger();
+    QCOMPARE(script_.boxes.size(), size_t{2});
+    QCOMPARE(W().ListView2Model().index(0, 0).data().toString(), QString("setup.ex$"));
+    const std::vector<std::string>& lines = S().Memo1.Lines();
+    const std::string overwritten = "setup.exe" + J("を00で上書きしました。");
+    const auto rewriteLine = std::find(lines.begin(), lines.end(), overwritten);
+    QVERIFY(rewriteLine != lines.end());
+    QVERIFY(std::equal(before.begin(), before.end(), lines.begin()));  // the first analysis's too
+    // The new analysis starts at the separator after the rewrite's last line.
+    const auto separator = std::find(rewriteLine, lines.end(), std::string("---"));
+    QVERIFY(separator != lines.end());
+    QVERIFY(std::find(separator, lines.end(), overwritten) == lines.end());
+    Action("N4")->trigger();
+    std::string saved;
+    for (const std::string& line : lines) saved += line + "\r\n";
+    const brim::test::Bytes file = brim::test::ReadFileBytes(dir_->File("mail(Unzip).log"));
+    QCOMPARE(std::string(file.begin(), file.end()), saved);
   }
 
   void noToTheSecondKeepsTheOldListingAndTheLog() {

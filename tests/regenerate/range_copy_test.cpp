@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "base/errors.h"
 #include "regen_fixture.h"
 #include "regenerate/output_file.h"
 #include "regenerate/range_copy.h"
+#include "regenerate/regeneration.h"
+#include "base/ui_texts.h"
 
 namespace brim {
 namespace {
@@ -88,6 +93,48 @@ TEST_F(RangeCopy, OutputFileNeverReplacesAFile) {
   EXPECT_THROW(OutputFile(dir.File("link")), CommandError);
   EXPECT_FALSE(RegularFileExists(dir.File("elsewhere")));
 }
+
+// "中断" while a large entry is copied stops that copy: its output goes, the
+// outputs finished before stay, and the log ends with "中断しました".
+struct StopCase {
+  const char* label;
+  void (*command)(ProgramState&);
+  long abortAtPump;  // lands inside the 3 MiB entry's copy
+  std::vector<std::string> outputsLeft;
+};
+
+class StopInsideACopy : public regen_test::RegenTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopInsideACopy, LeavesNoUnfinishedOutput) {
+  const StopCase& c = GetParam();
+  Bytes archive;
+  AddRows({regen_test::AppendLocal(archive, {"small.txt", Filler(100)}),
+           regen_test::AppendLocal(archive, {"big.bin", Filler(3 * kCopyBlock, 3)})});
+  Select("pack.zip", archive, ArchiveKindType::Zip);
+  long copyPumps = 0;
+  desktop.onPump = [&](long n) {
+    if (n == c.abortAtPump) s.AbortRequested = true;
+    copyPumps = n;
+  };
+  ASSERT_TRUE(Run(c.command));
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+    if (e.path().filename() != "pack.zip") left.push_back(e.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, c.outputsLeft);
+  EXPECT_EQ(Log().back(), Ui().aborted);
+  EXPECT_EQ(copyPumps, c.abortAtPump);  // nothing was copied after the stop
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, StopInsideACopy,
+    ::testing::Values(
+        // Pumps: one per row, then one per 1 MiB block of big.bin.
+        StopCase{"combine", RegenerateCombined, 3, {}},
+        // Pumps: before each output, the small entry's rest, then the blocks.
+        StopCase{"split", RegenerateIndividually, 4, {"small.txt.zip"}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace brim

@@ -1,0 +1,209 @@
+// The window's finish: row marks in the listing, the dangerous-extension
+// tick, recent files, access keys and F10, --help and --version, the file
+// dialog's file types in Japanese, and message boxes wide enough for their
+// title.
+#include <QAction>
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <functional>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/entry_marks.h"
+#include "qt/list_model.h"
+#include "qt/recent_files.h"
+#include "qt_test_support.h"
+#include "support/zip_builder.h"
+
+using brim::test::J;
+using brim::test::Q;
+
+class FinishWindowTest : public brim::test::WindowFixture {
+  Q_OBJECT
+
+ private:
+  std::string Zip(const std::string& name, std::vector<std::string> entries) {
+    brim::test::ZipBuilder z;
+    for (const std::string& e : entries) z.Local(brim::test::ZipLocal::Stored(e, brim::test::BytesOf("x")));
+    z.Finish();
+    const std::string path = dir_->File(name);
+    brim::test::WriteFileBytes(path, z.bytes);
+    return path;
+  }
+  QVariant Data(int row, int column, int role) {
+    auto& m = W().ListView2Model();
+    return m.data(m.index(row, column), role);
+  }
+
+ private slots:
+  void init() { Start(); }
+  void cleanup() { Stop(); }
+
+  // Rows given marks and name copies directly, as the analysis leaves them.
+  void marksShowAsASignATooltipAndADistinctLook() {
+    auto& rows = S().ListView2;
+    brim::test::AddEntry(rows, "plain.txt");
+    brim::test::AddEntry(rows, J("請求書.pdf.exe"));
+    brim::test::AddEntry(rows, "only.zip");
+    rows.AddMarks(1, brim::kMarkDoubleExtension | brim::kMarkNamesDiffer);
+    rows.AddNameCopy(1, {brim::NameCopyKind::Central, brim::NameEncoding::Cp932, "other.txt", 0x1A2});
+    rows.AddMarks(2, brim::kMarkDirectoryOnly | brim::kMarkNestedArchive);
+    W().SyncViews();
+
+    QVERIFY(!Data(0, 0, Qt::DecorationRole).isValid());
+    QVERIFY(!Data(0, 1, Qt::ToolTipRole).isValid());
+    QVERIFY(!Data(0, 0, Qt::FontRole).isValid());
+    QVERIFY(!Data(1, 0, Qt::DecorationRole).value<QIcon>().isNull());
+    QVERIFY(!Data(1, 2, Qt::DecorationRole).isValid());  // the sign goes by the name only
+    const QString tip = Data(1, 3, Qt::ToolTipRole).toString();  // any cell of the row
+    for (brim::EntryMark mark : {brim::kMarkDoubleExtension, brim::kMarkNamesDiffer}) {
+      QVERIFY2(tip.contains(Q(brim::MarkText(mark))), qPrintable(tip));
+    }
+    QVERIFY(!tip.contains(Q(brim::MarkText(brim::kMarkDirectoryOnly))));
+    QVERIFY2(tip.contains(Q(J("中央ディレクトリ (1A2): other.txt"))), qPrintable(tip));
+    QVERIFY(!Data(1, 0, Qt::FontRole).isValid());  // marked, yet drawn as usual
+
+    // Known from the central directory alone: italic and greyed, every cell.
+    for (int column = 0; column < 5; ++column) {
+      QVERIFY(Data(2, column, Qt::FontRole).value<QFont>().italic());
+      QVERIFY(Data(2, column, Qt::ForegroundRole).isValid());
+    }
+    QVERIFY(Data(2, 0, Qt::ToolTipRole).toString().contains(Q(brim::MarkText(brim::kMarkDirectoryOnly))));
+  }
+
+  void dangerousButtonTicksListedExtensionsAndNamesThem() {
+    app_->OpenFile(QString::fromStdString(Zip("mail.zip", {"a.txt", "b.EXE", "doc/c.js", "d.pdf"})));
+    QCOMPARE(Panel(0), Q(J("解析済み")));
+    auto* button = W().findChild<QPushButton*>("DangerousButton");
+    QVERIFY(button);
+    QCOMPARE(button->text(), Q(J("危険な拡張子")));
+    QVERIFY(button->toolTip().contains(" exe "));
+    QVERIFY(button->toolTip().contains("vhdx"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    const bool ticked[] = {false, true, true, false};
+    for (int r = 0; r < 4; ++r) {
+      QCOMPARE(Data(r, 0, Qt::CheckStateRole).toInt(), static_cast<int>(ticked[r] ? Qt::Checked : Qt::Unchecked));
+    }
+  }
+
+  // The last eight analysed, newest first; one gone since is taken off the
+  // list with a message when chosen.
+  void recentFilesKeepEightAndForgetAFileThatIsGone() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 10; ++i) {
+      paths.push_back(Zip("r" + std::to_string(i) + ".zip", {"a.txt"}));
+      app_->OpenFile(QString::fromStdString(paths.back()));
+    }
+    app_->OpenFile(QString::fromStdString(paths[5]));  // again: moves to the front
+    QStringList expected;
+    for (int i : {5, 9, 8, 7, 6, 4, 3, 2}) expected << QString::fromStdString(paths[i]);
+    QCOMPARE(brim::qt::RecentFiles(), expected);
+
+    auto* recent = W().findChild<QMenu*>("Recent1");
+    QVERIFY(recent);
+    emit recent->aboutToShow();
+    QCOMPARE(recent->actions().size(), 8);
+    QCOMPARE(recent->actions()[1]->text(), "&2 " + expected[1]);
+
+    std::filesystem::remove(paths[9]);
+    recent->actions()[1]->trigger();
+    QCOMPARE(script_.boxes.size(), size_t{1});
+    QCOMPARE(script_.boxes[0].text, QString::fromStdString(paths[9]) +
+                                        Q(J(" が見つからないため、最近使ったファイルから外しました")));
+    expected.removeAt(1);
+    QCOMPARE(brim::qt::RecentFiles(), expected);
+    QCOMPARE(S().Label1.Caption(), paths[5]);  // the selection stays
+
+    recent->actions()[0]->trigger();  // still there: selected and analysed
+    QCOMPARE(Panel(0), Q(J("解析済み")));
+  }
+
+  // Every menu item has an access key, none twice in one menu; F10 opens
+  // the first menu.
+  void menusHaveAccessKeysAndF10OpensThem() {
+    W().show();
+    W().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&W()));
+    const QRegularExpression key(R"(\(&([A-Z])\)$)");
+    const std::function<void(const QList<QAction*>&)> check = [&](const QList<QAction*>& actions) {
+      QSet<QString> keys;
+      for (QAction* a : actions) {
+        if (a->isSeparator()) continue;
+        const auto m = key.match(a->text());
+        QVERIFY2(m.hasMatch(), qPrintable(a->text()));
+        QVERIFY2(!keys.contains(m.captured(1)), qPrintable(a->text()));
+        keys.insert(m.captured(1));
+        if (a->menu() && a->objectName() != "Recent1") check(a->menu()->actions());
+      }
+    };
+    check(W().menuBar()->actions());
+    QTest::keyClick(&W(), Qt::Key_F10);
+    QCOMPARE(W().menuBar()->activeAction(), W().menuBar()->actions().front());
+    QTRY_VERIFY(W().menuBar()->actions().front()->menu()->isVisible());
+    W().menuBar()->actions().front()->menu()->close();
+  }
+
+  void helpAndVersionPrintInsteadOfOpening_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("starts");
+    QTest::newRow("--help") << QStringList{"brimlode", "--help"} << "Usage: brimlode [FILE]";
+    QTest::newRow("-h after a file") << QStringList{"brimlode", "a.zip", "-h"} << "Usage: brimlode [FILE]";
+    QTest::newRow("--version") << QStringList{"brimlode", "--version"} << "Brimlode v0.40\n";
+    QTest::newRow("a file") << QStringList{"brimlode", "a.zip"} << QString();
+    QTest::newRow("after --") << QStringList{"brimlode", "--", "--help"} << QString();
+  }
+  void helpAndVersionPrintInsteadOfOpening() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, starts);
+    const std::optional<QString> text = brim::qt::InformationRequested(arguments);
+    QCOMPARE(text.has_value(), !starts.isEmpty());
+    if (text) QVERIFY2(text->startsWith(starts), qPrintable(*text));
+  }
+
+  void fileDialogNamesFoldersInJapanese() {
+    brim::qt::InstallQtTranslations(*QCoreApplication::instance());
+    QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"),
+             Q(J("フォルダー")));
+    QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Drive"), Q(J("ドライブ")));
+    QCOMPARE(QCoreApplication::translate("SomethingElse", "Folder"), QString("Folder"));
+  }
+
+  // A one-word message still gives the frame room for "Brimlode".
+  void smallBoxesLeaveRoomForTheirTitle() {
+    int wanted = 0;
+    script_.answer = [&wanted](QMessageBox& box) {
+      wanted = box.fontMetrics().horizontalAdvance(box.windowTitle()) + brim::qt::kTitleBarExtra;
+      QVERIFY2(box.sizeHint().width() >= wanted, qPrintable(QString::number(box.sizeHint().width())));
+      box.buttons().front()->click();
+    };
+    app_->desktop.ShowMessage("OK");
+    app_->desktop.ShowError("x");
+    QCOMPARE(script_.boxes.size(), size_t{2});
+    QVERIFY(wanted > brim::qt::kTitleBarExtra);
+  }
+
+  // What the window is wider than at first goes to the path field.
+  void pathFieldWidensWithTheWindow() {
+    W().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&W()));
+    auto* label = W().findChild<QLabel*>("Label1");
+    auto* panel = W().findChild<QWidget*>("Panel2");
+    QCOMPARE(label->width(), 505);
+    W().resize(1100, W().height());
+    QTRY_COMPARE(panel->width(), 1100);
+    QCOMPARE(label->width(), 505 + 1100 - 868);
+    auto* button = W().findChild<QPushButton*>("Button1");
+    QTRY_VERIFY(label->mapTo(panel, QPoint(label->width(), 0)).x() <= button->mapTo(panel, QPoint()).x());
+  }
+};
+
+std::unique_ptr<QObject> MakeFinishWindowTest() { return std::make_unique<FinishWindowTest>(); }
+
+#include "finish_window_test.moc"
