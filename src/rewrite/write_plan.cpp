@@ -241,6 +241,11 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   s.RowsNotDone.clear();
 
   std::vector<EntryPlan> batch;
+  // A batch starts at one entry and doubles while the window had no chance
+  // to take a click meanwhile: a "中断" then stops the rewrite after the
+  // entry whose lines the user saw, as it did entry by entry.
+  size_t batchLimit = 1;
+  uint64_t pumps = s.ProcessMessages.PumpCount();
   uint64_t batchZeros = 0;
   PlanReader reader(file);
   auto flush = [&]() -> bool {
@@ -262,6 +267,9 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
       report(s, plan);
     }
     batch.clear();
+    const uint64_t now = s.ProcessMessages.PumpCount();
+    batchLimit = now != pumps ? 1 : std::min(batchLimit * 2, kBatchEntries);
+    pumps = now;
     batchZeros = 0;
     // What was read before these writes may be stale now.
     reader.Reset();
@@ -296,7 +304,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     if (alone && !flush()) break;
     batchZeros += plan.zerosLength;
     batch.push_back(std::move(plan));
-    if (alone || batch.size() >= kBatchEntries || batchZeros >= kBatchZeros) {
+    if (alone || batch.size() >= batchLimit || batchZeros >= kBatchZeros) {
       if (!flush()) break;
     }
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/le.h"
 #include "checksum/crc.h"
@@ -11,6 +12,7 @@
 #include "rewrite/rewrite_support.h"
 #include "rewrite/write_plan.h"
 #include "support/analysed_archive.h"
+#include "support/scripted_desktop.h"
 #include "support/zip_builder.h"
 
 namespace brim {
@@ -167,6 +169,43 @@ TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
   EXPECT_EQ(le::Get64(&now[extra + 4]), 300u);
   EXPECT_EQ(le::Get64(&now[extra + 12]), 300u);
   EXPECT_EQ(le::Get32(&now[22]), 300u);
+}
+
+// "中断" inside a long run of zeros stops it at the next look (every 64 MiB):
+// the names are masked, the rest of the run and the sums are left for a
+// second rewrite.
+TEST(WritePlan, AbortStopsALongRunOfZerosPartWay) {
+  test::TempDir dir;
+  const std::string path = dir.File("long");
+  const uint64_t run = 65 * 1024 * 1024;
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputc('e', f);
+    ASSERT_EQ(fseeko(f, static_cast<off_t>(run), SEEK_SET), 0);
+    std::fputc('X', f);  // the run's last byte
+    std::fclose(f);
+  }
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  s.ProcessMessages.SetThrottle(1, std::chrono::microseconds(0));
+  d.onPump = [&](long) { s.AbortRequested = true; };
+  rewrite::EntryPlan plan;
+  plan.row = 3;
+  plan.writes.push_back({0, Phase::Names, "$"});
+  plan.writes.push_back({1, Phase::Sums, "S"});
+  plan.zerosAt = 1;
+  plan.zerosLength = run;
+  FileStream file = FileStream::Open(path, FileStream::Mode::ReadWrite);
+  size_t stopped = 0;
+  EXPECT_FALSE(rewrite::ApplyPlans(s, file, {plan}, Phase::Sums, &stopped));
+  EXPECT_EQ(stopped, 3u);
+  uint8_t b[2] = {};
+  file.ReadExactAt(0, b, 2);
+  EXPECT_EQ(b[0], '$');
+  EXPECT_EQ(b[1], 0);  // zeroed, and no sum written over it
+  file.ReadExactAt(run, b, 1);
+  EXPECT_EQ(b[0], 'X');
 }
 
 }  // namespace
