@@ -80,6 +80,17 @@ void PlanBuilder::Expect(uint64_t pos, std::string_view signature) {
   if (std::memcmp(got, signature.data(), signature.size()) != 0) Refuse();
 }
 
+// Lays this entry's planned writes and zeros over n bytes read at pos.
+void PlanBuilder::LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) const {
+  const uint64_t end = pos + n;
+  for (const PlannedWrite& w : plan_.writes) {
+    const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
+    if (from < to) std::memcpy(bytes + (from - pos), w.bytes.data() + (from - w.at), to - from);
+  }
+  const uint64_t zFrom = std::max(pos, plan_.zerosAt), zTo = std::min(end, plan_.zerosAt + plan_.zerosLength);
+  if (zFrom < zTo) std::memset(bytes + (zFrom - pos), 0, zTo - zFrom);
+}
+
 const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   Require(pos, n);
   const uint8_t* bytes = reader_.Near(pos).At(pos, n);
@@ -90,13 +101,14 @@ const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   for (const PlannedWrite& w : plan_.writes) planned = planned || overlaps(w.at, w.bytes.size());
   if (!planned) return bytes;
   view_.assign(bytes, bytes + n);
-  for (const PlannedWrite& w : plan_.writes) {
-    const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
-    if (from < to) std::memcpy(&view_[from - pos], w.bytes.data() + (from - w.at), to - from);
-  }
-  const uint64_t zFrom = std::max(pos, plan_.zerosAt), zTo = std::min(end, plan_.zerosAt + plan_.zerosLength);
-  if (zFrom < zTo) std::memset(&view_[zFrom - pos], 0, zTo - zFrom);
+  LayPlanned(pos, view_.data(), n);
   return view_.data();
+}
+
+void PlanBuilder::Copy(uint64_t pos, uint8_t* out, size_t n) {
+  Require(pos, n);
+  if (reader_.Near(pos).Copy(pos, out, n) != n) Refuse();
+  LayPlanned(pos, out, n);
 }
 
 uint16_t PlanBuilder::Read16(uint64_t pos) { return le::Get16(Read(pos, 2)); }

@@ -171,6 +171,28 @@ TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
   EXPECT_EQ(le::Get32(&now[22]), 300u);
 }
 
+// Reads show the entry as its plan leaves it (a header sum is taken over
+// that), and a write outside the entry's own ranges refuses the row.
+TEST(WritePlan, BuilderReadsThePlannedBytesAndKeepsWritesInside) {
+  test::TempDir dir;
+  const std::string path = dir.File("f");
+  test::WriteFileBytes(path, test::BytesOf("0123456789"));
+  FileStream file = FileStream::Open(path, FileStream::Mode::Read);
+  rewrite::PlanReader reader(file);
+  rewrite::EntryPlan plan;
+  rewrite::PlanBuilder out(file, reader, plan);
+  out.Own(1, 8);
+  out.Bytes(Phase::Names, 2, "ab");
+  out.Zeros(5, 2);
+  uint8_t copy[10];
+  out.Copy(0, copy, sizeof copy);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(copy), 10), "01ab4" + std::string(2, '\0') + "789");
+  EXPECT_EQ(out.Read8(3), 'b');
+  EXPECT_THROW(out.Put16(Phase::Sums, 7, 0), rewrite::RowRefused);  // one byte past the entry
+  EXPECT_THROW(out.Read(9, 2), rewrite::RowRefused);               // past the end of the file
+  EXPECT_EQ(plan.writes.size(), 1u);
+}
+
 // "中断" inside a long run of zeros stops it at the next look (every 64 MiB):
 // the names are masked, the rest of the run and the sums are left for a
 // second rewrite.
