@@ -203,6 +203,11 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
 
   const uint32_t crc = Crc32Zeros(0, size);
   const HeaderFacts local = ReadHeader(out, offset, false);
+  // The row must say what the header says: its data right after the local
+  // header, its mask inside the local name. Otherwise the stored cells are
+  // not this header's, and no byte is written for them.
+  if (start != local.extraAt + local.extra.size()) out.Refuse();
+  if (ext != 0 && (ext < local.nameAt || ext > local.extraAt)) out.Refuse();
   const std::optional<HeaderFacts> central =
       offsetI ? std::optional<HeaderFacts>(ReadHeader(out, *offsetI, true)) : std::nullopt;
   // Another central header that points at this entry (a second directory):
@@ -222,6 +227,7 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   bool centralMasked = false;
   if (ext != 0) {
     const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
+    if (ext + mask.size() > local.extraAt) out.Refuse();
     out.Bytes(Phase::Names, ext, mask);
     // The central name may carry a different extension than the local one:
     // the local mask is written at its extension position but never past

@@ -156,6 +156,26 @@ TEST(WritePlan, SecondCentralHeaderIsNeutralisedToo) {
   EXPECT_TRUE(a.s.RowsNotDone.empty());
 }
 
+// A row whose stored cells disagree with its header (here its data would
+// start a byte late, its mask a byte past the name) is refused and
+// reported; no byte of its entry changes, and the other row still runs.
+TEST(WritePlan, RowThatDisagreesWithItsHeaderIsRefusedAlone) {
+  for (EntryColumn col : {kColStart, kColExt}) {
+    const test::Built built = test::BuildZip({ZipSpec{"a.exe", std::nullopt, 0, 0, Pattern(50), 50, 1},
+                                              ZipSpec{"b.exe", std::nullopt, 0, 0, Pattern(50), 50, 2}});
+    test::AnalysedArchive a;
+    a.Analyse(built.bytes);
+    ASSERT_EQ(a.Rows(), 2u);
+    a.s.ListView1.SetValue(0, col, a.s.ListView1.Value(0, col) + (col == kColExt ? 2 : 1));
+    const Bytes now = RewriteAll(a);
+    ASSERT_EQ(a.s.RowsNotDone.size(), 1u) << col;
+    EXPECT_EQ(a.s.RowsNotDone[0].row, 0u);
+    const size_t second = a.s.ListView1.Value(1, kColOffset);
+    EXPECT_TRUE(std::equal(now.begin(), now.begin() + second, built.bytes.begin())) << col;
+    EXPECT_EQ(Count(now, "b.ex$"), 2u) << col;
+  }
+}
+
 // libzip keeps a local Zip64 field with both sizes while the 32-bit fields
 // hold no marker: readers compare it, so it gets the new size too.
 TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
