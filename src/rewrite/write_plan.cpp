@@ -223,8 +223,15 @@ bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>&
 }
 
 void AppendCrcProgressDone(ProgramState& s, uint64_t len) {
+  // Thousands of entries share a handful of percentages: each text is made once.
+  static std::string texts[100];
   const int percent = len > 0 ? CrcProgressPercent(len - 1, len) : 0;
-  s.Memo1.Append(percent > 0 ? FormatNumbers(Ui().crcProgress, percent) : Ui().crcProgressStart);
+  if (percent <= 0 || percent > 99) {
+    s.Memo1.Append(percent > 0 ? FormatNumbers(Ui().crcProgress, percent) : Ui().crcProgressStart);
+  } else {
+    if (texts[percent].empty()) texts[percent] = FormatNumbers(Ui().crcProgress, percent);
+    s.Memo1.Append(texts[percent]);
+  }
   s.ProcessMessages();
 }
 

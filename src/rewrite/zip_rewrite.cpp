@@ -152,6 +152,20 @@ std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
 
 constexpr uint16_t kFlagUtf8 = 0x0800;
 
+// The CRC-32 of size zeros; small entries of a large archive repeat their
+// sizes, so those are computed once.
+uint32_t ZerosCrc(uint32_t size) {
+  static constexpr uint32_t kRemembered = 4096;
+  static uint32_t crcs[kRemembered];
+  static bool known[kRemembered];
+  if (size >= kRemembered) return Crc32Zeros(0, size);
+  if (!known[size]) {
+    crcs[size] = Crc32Zeros(0, size);
+    known[size] = true;
+  }
+  return crcs[size];
+}
+
 // "$" over the last byte of a header's own name when that name has an
 // extension by the rules of its encoding: for a copy of the name that the
 // row's mask does not reach.
@@ -201,7 +215,7 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   }
   out.Require(start, size);
 
-  const uint32_t crc = Crc32Zeros(0, size);
+  const uint32_t crc = ZerosCrc(size);
   const HeaderFacts local = ReadHeader(out, offset, false);
   // The row must say what the header says: its data right after the local
   // header, its mask inside the local name. Otherwise the stored cells are
