@@ -156,11 +156,12 @@ TEST(WritePlan, SecondCentralHeaderIsNeutralisedToo) {
   EXPECT_TRUE(a.s.RowsNotDone.empty());
 }
 
-// A row whose stored cells disagree with its header (here its data would
-// start a byte late, its mask a byte past the name) is refused and
+// A row whose stored cells disagree with its header (here no local header
+// signature where it points, its data a byte late, its mask past the name)
+// is refused and
 // reported; no byte of its entry changes, and the other row still runs.
 TEST(WritePlan, RowThatDisagreesWithItsHeaderIsRefusedAlone) {
-  for (EntryColumn col : {kColStart, kColExt}) {
+  for (EntryColumn col : {kColOffset, kColStart, kColExt}) {
     const test::Built built = test::BuildZip({ZipSpec{"a.exe", std::nullopt, 0, 0, Pattern(50), 50, 1},
                                               ZipSpec{"b.exe", std::nullopt, 0, 0, Pattern(50), 50, 2}});
     test::AnalysedArchive a;
