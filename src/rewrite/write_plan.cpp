@@ -313,9 +313,9 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
       PlanBuilder builder(file, reader, plan);
       planEntry(s, builder, row);
     } catch (const RowRefused& refused) {
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, refused.reason};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, refused.reason};
     } catch (const CommandError& e) {  // a locator cell that is not a number
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, e.what()};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, e.what()};
     }
     // An entry with a long run of zeros goes alone, so "中断" inside it
     // leaves no other entry half done.

@@ -38,7 +38,8 @@ struct EntryPlan {
   std::vector<PlannedWrite> writes;  // in the order they were planned
   uint64_t zerosAt = 0, zerosLength = 0;
   std::string logName;  // CP932
-  std::string mask;     // the masked extension written over the name(s); "" when none
+  std::string mask;     // the masked extension written over the name(s)
+  bool masked = false;  // the row has an extension position, so the log says it was changed
   std::string refused;  // why the row could not be planned (CP932); it then has no writes
 };
 

@@ -240,6 +240,7 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   }
   bool centralMasked = false;
   if (ext != 0) {
+    out.Plan().masked = true;
     const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
     if (ext + mask.size() > local.extraAt) out.Refuse();
     out.Bytes(Phase::Names, ext, mask);
@@ -281,7 +282,7 @@ namespace {
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName + Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
-  if (s.ListView1.Value(plan.row, kColExt) != 0) {
+  if (plan.masked) {
     s.NameMask = plan.mask;
     s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
   }
