@@ -343,7 +343,7 @@ class ZipWalk {
         std::string local = NameAt(nameStart, static_cast<size_t>(n));
         if (auto path = UnicodePathIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath)) {
           std::vector<Copy>& copies = copies_[row];
-          copies.push_back(LocalCopy(row, nameStart, std::move(local), utf8));
+          copies.push_back(LocalCopy(nameStart, std::move(local), utf8));
           copies.push_back(std::move(*path));
         }
       }
@@ -355,7 +355,7 @@ class ZipWalk {
     return true;
   }
 
-  static Copy LocalCopy(size_t, uint64_t nameStart, std::string bytes, bool utf8) {
+  static Copy LocalCopy(uint64_t nameStart, std::string bytes, bool utf8) {
     Copy c;
     c.kind = NameCopyKind::Local;
     c.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
@@ -601,7 +601,7 @@ class ZipWalk {
     const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
     const size_t n = hdr ? le::Get16(hdr + zip::kLocalNameLength) : 0;
     const bool utf8 = hdr && (le::Get16(hdr + zip::kLocalFlags) & kFlagUtf8) != 0;
-    return LocalCopy(r, h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), utf8);
+    return LocalCopy(h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), utf8);
   }
 
   // After every walk: the other directories' headers, the headers that
@@ -679,7 +679,7 @@ class ZipWalk {
         const zip::EntrySums sums{0, c.compressed, c.original};
         e.descriptor = static_cast<uint8_t>(DescriptorAt(d + c.compressed, sums, false));
       }
-      local = LocalCopy(0, h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), (flags & kFlagUtf8) != 0);
+      local = LocalCopy(h + zip::kLocalHeaderSize, NameAt(h + zip::kLocalHeaderSize, n), (flags & kFlagUtf8) != 0);
       local->listed = false;
       localPath = UnicodePathIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath);
       const ZipName localName = Split(*local);
