@@ -82,15 +82,18 @@ std::string Comparable(const Copy& c) {
   return text;
 }
 
-// The order extractors believe copies in: a matching central Unicode Path
-// field and the central name (unzip), then the local ones.
-int Belief(const Copy& c) {
-  if (!c.believed) return 9;
+// The copy a row shows: the name in the local header its cells point at
+// (7z and bsdtar write it, and the rewrite masks it at "Ext"), unless that
+// names no file; then the central name (unzip's), then the Unicode Path
+// fields whose CRC matches. The others are shown beside it.
+int ShownRank(const Copy& c) {
+  const bool file = !c.bytes.empty() && c.bytes.back() != '/' && c.bytes.back() != '\\';
   switch (c.kind) {
-    case NameCopyKind::CentralUnicodePath: return 0;
-    case NameCopyKind::Central: return 1;
-    case NameCopyKind::LocalUnicodePath: return 2;
-    default: return 3;
+    case NameCopyKind::Local: return file ? 0 : 5;
+    case NameCopyKind::Central: return file ? 1 : 6;
+    case NameCopyKind::CentralUnicodePath: return c.believed ? 2 : 7;
+    case NameCopyKind::LocalUnicodePath: return c.believed ? 3 : 8;
+    default: return 9;
   }
 }
 
@@ -748,7 +751,7 @@ class ZipWalk {
     for (const Copy& c : copies) texts.push_back(Comparable(c));
     size_t shown = 0;
     for (size_t i = 1; i < copies.size(); ++i) {
-      if (Belief(copies[i]) < Belief(copies[shown])) shown = i;
+      if (ShownRank(copies[i]) < ShownRank(copies[shown])) shown = i;
     }
     bool differ = false;
     for (const std::string& t : texts) differ |= t != texts[shown];
@@ -767,8 +770,10 @@ class ZipWalk {
     }
     std::vector<std::string> kept{texts[shown]};
     for (size_t i = 0; i < copies.size(); ++i) {
-      const std::string key(Split(copies[i]).key);
-      if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      const ZipName copy = Split(copies[i]);
+      const std::string key(copy.key);
+      // A copy that names a folder makes no file: nothing to tally.
+      if (!copy.fileName.empty() && std::find(keys.begin(), keys.end(), key) == keys.end()) {
         keys.push_back(key);
         TallyExtension(s_, key);
       }
