@@ -743,7 +743,7 @@ class ZipWalk {
     }
   }
 
-  // The row shows the copy extractors believe first; every other copy that
+  // The row shows the copy ShownRank puts first; every other copy that
   // reads differently is kept beside it and counted in the tally.
   void ChooseName(size_t row, std::vector<Copy>& copies) {
     std::vector<std::string> texts;
