@@ -1,6 +1,7 @@
 // Seed archives for the fuzzer, made with the test builders: make_seeds DIR.
 #include <string>
 
+#include "support/crafted_zip.h"
 #include "support/lzh_builder.h"
 #include "support/zip_builder.h"
 
@@ -55,5 +56,7 @@ int main(int argc, char** argv) {
     b.EndMark();
     save("lzh_mixed.lzh", b.bytes);
   }
+  // Archives whose headers disagree: the reconciliation's paths.
+  for (const CraftedZip& c : CraftedZips()) save(std::string("crafted_") + c.label + ".zip", c.bytes);
   return 0;
 }

@@ -87,15 +87,18 @@ std::string Comparable(const Copy& c) {
   return text;
 }
 
-// The order extractors believe copies in: a matching central Unicode Path
-// field and the central name (unzip), then the local ones.
-int Belief(const Copy& c) {
-  if (!c.believed) return 9;
+// The copy a row shows: the name in the local header its cells point at
+// (7z and bsdtar write it, and the rewrite masks it at "Ext"), unless that
+// names no file; then the central name (unzip's), then the Unicode Path
+// fields whose CRC matches. The others are shown beside it.
+int ShownRank(const Copy& c) {
+  const bool file = !c.bytes.empty() && c.bytes.back() != '/' && c.bytes.back() != '\\';
   switch (c.kind) {
-    case NameCopyKind::CentralUnicodePath: return 0;
-    case NameCopyKind::Central: return 1;
-    case NameCopyKind::LocalUnicodePath: return 2;
-    default: return 3;
+    case NameCopyKind::Local: return file ? 0 : 5;
+    case NameCopyKind::Central: return file ? 1 : 6;
+    case NameCopyKind::CentralUnicodePath: return c.believed ? 2 : 7;
+    case NameCopyKind::LocalUnicodePath: return c.believed ? 3 : 8;
+    default: return 9;
   }
 }
 
@@ -348,7 +351,7 @@ class ZipWalk {
         std::string local = NameAt(nameStart, static_cast<size_t>(n));
         if (auto path = UnicodePathIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath)) {
           std::vector<Copy>& copies = copies_[row];
-          copies.push_back(LocalCopy(row, nameStart, std::move(local), utf8));
+          copies.push_back(LocalCopy(nameStart, std::move(local), utf8));
           copies.push_back(std::move(*path));
         }
       }
@@ -360,7 +363,7 @@ class ZipWalk {
     return true;
   }
 
-  static Copy LocalCopy(size_t, uint64_t nameStart, std::string bytes, bool utf8) {
+  static Copy LocalCopy(uint64_t nameStart, std::string bytes, bool utf8) {
     Copy c;
     c.kind = NameCopyKind::Local;
     c.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
@@ -607,7 +610,7 @@ class ZipWalk {
     const size_t n = hdr ? le::Get16(hdr + zip::kLocalNameLength) : 0;
     std::string bytes = NameAt(h + zip::kLocalHeaderSize, n);
     const bool utf8 = hdr && ReadNameEncoding(bytes, (le::Get16(hdr + zip::kLocalFlags) & kFlagUtf8) != 0) == NameEncoding::Utf8;
-    return LocalCopy(r, h + zip::kLocalHeaderSize, std::move(bytes), utf8);
+    return LocalCopy(h + zip::kLocalHeaderSize, std::move(bytes), utf8);
   }
 
   // After every walk: the other directories' headers, the headers that
@@ -687,7 +690,7 @@ class ZipWalk {
       }
       std::string localBytes = NameAt(h + zip::kLocalHeaderSize, n);
       const bool localUtf8 = ReadNameEncoding(localBytes, (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
-      local = LocalCopy(0, h + zip::kLocalHeaderSize, std::move(localBytes), localUtf8);
+      local = LocalCopy(h + zip::kLocalHeaderSize, std::move(localBytes), localUtf8);
       local->listed = false;
       localPath = UnicodePathIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath);
       const ZipName localName = Split(*local);
@@ -748,7 +751,7 @@ class ZipWalk {
     }
   }
 
-  // The row shows the copy extractors believe first; every other copy that
+  // The row shows the copy ShownRank puts first; every other copy that
   // reads differently is kept beside it and counted in the tally.
   void ChooseName(size_t row, std::vector<Copy>& copies) {
     std::vector<std::string> texts;
@@ -756,7 +759,7 @@ class ZipWalk {
     for (const Copy& c : copies) texts.push_back(Comparable(c));
     size_t shown = 0;
     for (size_t i = 1; i < copies.size(); ++i) {
-      if (Belief(copies[i]) < Belief(copies[shown])) shown = i;
+      if (ShownRank(copies[i]) < ShownRank(copies[shown])) shown = i;
     }
     bool differ = false;
     for (const std::string& t : texts) differ |= t != texts[shown];
@@ -775,8 +778,10 @@ class ZipWalk {
     }
     std::vector<std::string> kept{texts[shown]};
     for (size_t i = 0; i < copies.size(); ++i) {
-      const std::string key(Split(copies[i]).key);
-      if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      const ZipName copy = Split(copies[i]);
+      const std::string key(copy.key);
+      // A copy that names a folder makes no file: nothing to tally.
+      if (!copy.fileName.empty() && std::find(keys.begin(), keys.end(), key) == keys.end()) {
         keys.push_back(key);
         TallyExtension(s_, key);
       }

@@ -9,7 +9,6 @@
 
 #include "form/Unit1.h"
 #include "app/application.h"
-#include "app/dangerous_extensions.h"
 #include "app/entry_tables.h"
 #include "base/cp932.h"
 #include "base/file_stream.h"

@@ -59,7 +59,7 @@ const std::vector<CorpusCase>& Cases() {
     {"lha_symlink_missing_target.lzh", kDone, "Level=0", 2, {L(0, {"bad_symlink", "0", "2F", "0", "0", "0", "21"}), L(1, {"second", "2F", "4B", "B", "0", "0", "4B"})}},
     {"lha_withjunk.lzh", kBadLzh, "Level=2", 2, {L(0, {"file1", "F9", "12C", "22", "0", "114", "0"})}},
     {"zip.zip", kDone, "0", 2, {L(0, {"file1", "47", "7F", "A", "0", "0", "11A"})}},
-    {"zip_7075_utf8_paths.zip", kDone, "0", 4, {L(0, {"File 1.txt", "0", "28", "B", "25", "158", "123"}), L(1, {"File 2 - \x94.txt", "33", "78", "B", "5D", "1B8", "17F"}), V(1, {"File 2 - \x94.txt", "-22%", "11", "9", ""})}},  // the central name: the local one differs
+    {"zip_7075_utf8_paths.zip", kDone, "0", 4, {L(0, {"File 1.txt", "0", "28", "B", "25", "158", "123"}), L(1, {"File 2 - xx.txt", "33", "78", "B", "5D", "1B8", "17F"}), V(1, {"File 2 - xx.txt", "-22%", "11", "9", ""})}},
     {"zip_7z_deflate.zip", kDone, "0", 3, {}},
     {"zip_7z_lzma.zip", kDone, "0", 2, {L(0, {"abc_measurement_analysis_sample", "E6", "14B", "3D", "0", "0", "4C4"}), V(0, {"abc_measurement_analysis_sample", "25%", "61", "81", "_installdir\\abc_tools\\2000.9-beta11\\bin\\"})}},
     {"zip_bz2_hang.zip", kDone, "0", 0, {G(1, Damaged("0000"))}},

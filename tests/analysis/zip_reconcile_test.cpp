@@ -89,11 +89,14 @@ std::vector<ReconcileCase> Cases() {
                  {"txt=1", "exe=1"}});
   out.push_back({"local_sizes_zero", bytesOf("local_sizes_zero"), {"a.txt", "evil.exe"},
                  {0, kMarkDirectoryOnly | kMarkSizesLie}, {"txt=1", "exe=1"}});
-  // The caption is the central name; the local one is kept and tallied.
-  out.push_back({"central_name_differs", bytesOf("central_name_differs"), {"evil.exe"}, {kMarkNamesDiffer},
+  // The caption is the local name; the central one is kept and tallied.
+  out.push_back({"central_name_differs", bytesOf("central_name_differs"), {"harmless.txt"}, {kMarkNamesDiffer},
                  {"txt=1", "exe=1"}, 1});
-  out.push_back({"unicode_path_field", bytesOf("unicode_path_field"), {"evil.exe"}, {kMarkNamesDiffer},
+  out.push_back({"unicode_path_field", bytesOf("unicode_path_field"), {"harmless.txt"}, {kMarkNamesDiffer},
                  {"txt=1", "exe=1"}, 1});
+  // No local file name: the central one is shown.
+  out.push_back({"folder_name_locally", bytesOf("folder_name_locally"), {"a.txt", "evil.exe"},
+                 {0, kMarkDirectoryOnly | kMarkNamesDiffer}, {"txt=1", "exe=1"}, 1});
   {  // A Unicode Path field whose CRC does not match: listed, not believed.
     ZipBuilder z;
     ZipLocal l = ZipLocal::Stored("harmless.txt", BytesOf("data"));
