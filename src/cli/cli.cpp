@@ -234,7 +234,13 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
           counted = true;
         });
         OutputCopy copy;
-        if (canRun && !target.empty()) {
+        if (!target.empty() && ticked > 0) {
+          // Only a full listing is copied; without a copy the rewrite would
+          // run on the source, which --output never writes.
+          if (!canRun) {
+            report.output.clear();
+            break;
+          }
           if (PathTaken(target)) {
             record.outputExists = true;
             break;

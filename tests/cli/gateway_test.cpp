@@ -135,6 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "rewrite n.txt --dangerous --report", 4, "not_an_archive"},
         OutcomeCase{"damaged zip", Write("d.zip", DamagedZip), "rewrite d.zip --dangerous --report", 4,
                     "damaged_zip"},
+        // Its listed row is ticked: the copy is refused and the source left alone.
+        OutcomeCase{"damaged zip with --output", Write("d.zip", DamagedZip),
+                    "rewrite d.zip --all --output o.zip --report", 4, "damaged_zip"},
         OutcomeCase{"damaged lzh", Write("d.lzh", DamagedLzh), "analyse d.lzh --report", 4, "damaged_lzh"},
         OutcomeCase{"too large (a sparse 4 GiB file)",
                     [](const TempDir& d) {
