@@ -128,9 +128,12 @@ class ZipWalk {
 
   // A name with flag bit 11 is UTF-8: "/" is its only separator and no byte
   // belongs to a CP932 character; its tally key is given in CP932, as the
-  // tally holds every key.
+  // tally holds every key. Extractors write a name up to its first NUL, so
+  // the caption and key end there too; extLength still counts from the
+  // stored end, so the mask lands on the extension extractors see.
   ZipName Split(const uint8_t* bytes, size_t n, bool utf8) {
-    name_.assign(reinterpret_cast<const char*>(bytes), n);
+    const void* nul = n == 0 ? nullptr : std::memchr(bytes, 0, n);
+    name_.assign(reinterpret_cast<const char*>(bytes), nul ? static_cast<const uint8_t*>(nul) - bytes : n);
     if (utf8) return SplitUtf8(n);
     // 0x2F is never the second byte of a CP932 character, so a plain replace is safe.
     for (char& c : name_)

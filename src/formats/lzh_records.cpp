@@ -1,6 +1,7 @@
 #include "formats/lzh_records.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "base/cp932.h"
@@ -8,6 +9,22 @@
 #include "formats/lzh_layout.h"
 
 namespace brim::lzh {
+
+namespace {
+
+// A stored name as extractors write it: up to its first NUL. The caption,
+// its key and the mask's place all come from this span.
+Span UpToNul(ByteWindow& w, Span name) {
+  if (name.length == 0) return name;
+  if (const uint8_t* b = w.At(name.position, static_cast<size_t>(name.length))) {
+    if (const void* nul = std::memchr(b, 0, static_cast<size_t>(name.length))) {
+      name.length = static_cast<uint64_t>(static_cast<const uint8_t*>(nul) - b);
+    }
+  }
+  return name;
+}
+
+}  // namespace
 
 namespace {
 
@@ -38,7 +55,7 @@ Chain WalkChain(ByteWindow& w, uint64_t q, uint64_t limit, Header& h) {
     if (*t == kTypeCommon) {
       h.headerCrc = body.position;
     } else if (*t == kTypeFileName) {
-      h.nameRecords.push_back(body);
+      h.nameRecords.push_back(UpToNul(w, body));
     } else if (*t == kTypeDirectory) {
       h.directory = body;
     }
@@ -59,7 +76,7 @@ Read ReadLevel01(ByteWindow& w, uint64_t p, Header& h) {
   h.originalSize = le::Get32(b + kOriginalSize);
   h.folder = IsFolderMethod(b);
   const uint64_t n = b[kNameLength];
-  h.baseName = Span{p + kName, n};
+  h.baseName = UpToNul(w, Span{p + kName, n});
   h.dataCrc = p + kName + n + kCrcAfterName;
   // The CRC (and at level 1 the OS byte and the first size field) must be
   // there to be read.

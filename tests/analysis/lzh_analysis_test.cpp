@@ -182,6 +182,19 @@ TEST(LzhAnalysis, ExtTakesADotAfterAStrayLeadByte) {
   EXPECT_EQ(a.Tally(), (Row{"c=1"}));
 }
 
+TEST(LzhAnalysis, ANameEndsAtItsFirstNulAsExtractorsWriteIt) {
+  LzhBuilder b;
+  b.Add(LzhEntry::Level0(std::string("evil.exe\0.txt", 13), BytesOf("MZ")));
+  b.EndMark();
+  AnalysedArchive a;
+  a.Analyse(b.bytes);
+  ASSERT_EQ(a.Rows(), 1u);
+  // The name at 22: Ext is the "e" after the first dot, where the mask goes.
+  EXPECT_EQ(a.Locator(0)[0], "evil.exe");
+  EXPECT_EQ(a.Locator(0)[4], "1B");
+  EXPECT_EQ(a.Tally(), (Row{"exe=1"}));
+}
+
 TEST(LzhAnalysis, Level2DamagedLineShowsTheNameAsStored) {
   LzhBuilder b;
   LzhEntry src = LzhEntry::Level2("src/main.c", BytesOf("int x;"));

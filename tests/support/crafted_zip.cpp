@@ -112,6 +112,12 @@ std::vector<CraftedZip> CraftedZips() {
     z.Finish();
     out.push_back({"garbage_gap", z.bytes, "plan"});
   }
+  {  // Extractors cut a name at its first NUL: they write "evil.exe".
+    ZipBuilder z = Harmless();
+    z.Local(ZipLocal::Stored(std::string("evil.exe\0.txt", 13), CraftedPayload()));
+    z.Finish();
+    out.push_back({"nul_in_name", z.bytes});
+  }
   {  // The directory names the entry differently.
     ZipBuilder z;
     z.Local(ZipLocal::Stored("harmless.txt", CraftedPayload()));
