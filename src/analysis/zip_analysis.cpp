@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "analysis/analysis_start.h"
@@ -767,9 +768,10 @@ class ZipWalk {
     bool differ = false;
     for (const std::string& t : texts) differ |= t != texts[shown];
     if (!differ) return;
-    std::vector<std::string> keys;
+    // Sets, not lists: a directory may give one row tens of thousands of copies.
+    std::unordered_set<std::string> keys;
     for (size_t i = 0; i < copies.size(); ++i) {
-      if (copies[i].listed) keys.emplace_back(Split(copies[i]).key);
+      if (copies[i].listed) keys.emplace(Split(copies[i]).key);
     }
     const ZipName name = Split(copies[shown]);
     if (!copies[shown].listed) s_.ListView1.SetName(row, name.folder, name.fileName, copies[shown].encoding);
@@ -779,18 +781,14 @@ class ZipWalk {
     for (const Copy& c : copies) {
       if (Masked(c.bytes) != masked) marks |= kMarkHalfNeutralised;
     }
-    std::vector<std::string> kept{texts[shown]};
+    std::unordered_set<std::string> kept{texts[shown]};
     for (size_t i = 0; i < copies.size(); ++i) {
       const ZipName copy = Split(copies[i]);
       const std::string key(copy.key);
       // A copy that names a folder makes no file: nothing to tally.
-      if (!copy.fileName.empty() && std::find(keys.begin(), keys.end(), key) == keys.end()) {
-        keys.push_back(key);
-        TallyExtension(s_, key);
-      }
+      if (!copy.fileName.empty() && keys.insert(key).second) TallyExtension(s_, key);
       marks |= NameMarks(copies[i].bytes, copies[i].encoding);
-      if (std::find(kept.begin(), kept.end(), texts[i]) != kept.end()) continue;
-      kept.push_back(texts[i]);
+      if (!kept.insert(texts[i]).second) continue;
       s_.ListView1.AddNameCopy(row, NameCopy{copies[i].kind, copies[i].encoding, copies[i].bytes, copies[i].position});
     }
     s_.ListView1.AddMarks(row, marks);
