@@ -492,6 +492,7 @@ class ZipWalk {
     // Where the directory would start; meaningless (and never used) when
     // the size reaches before the start of the file.
     uint64_t w = directoryStart_;
+    uint64_t next = directoryStart_;  // the end of the last header read
     while (i < entries_ || MoreHeadersAt(w)) {
       if (s_.AbortRequested) return true;
       if (w > size_ || directorySize_ > directoryEnd_) {
@@ -510,12 +511,25 @@ class ZipWalk {
       c.delta = delta_;
       c.extractors = true;
       ++i;
+      next = c.nameStart + c.nameLength + c.extraLength + c.commentLength;
       if (!Take(c)) {
         w = *g + 47;  // the second byte of the name
         continue;
       }
       s_.ProcessMessages();
       w = c.nameStart + c.nameLength;
+    }
+    // A count that is too small (or wrapped past 65,535) hides nothing:
+    // readers that go by the directory's size read every header up to its
+    // end, so the headers that follow back to back are taken too.
+    while (!s_.AbortRequested && directorySize_ <= directoryEnd_ &&
+           next + zip::kCentralHeaderSize <= directoryEnd_ && IsSignature(w_.At(next, 4), zip::kCentralSignature)) {
+      CentralHeader c;
+      if (!ReadCentral(next, c)) break;
+      c.delta = delta_;
+      c.extractors = true;
+      Take(c);
+      next = c.nameStart + c.nameLength + c.extraLength + c.commentLength;
     }
     return true;
   }

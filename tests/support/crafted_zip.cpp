@@ -105,6 +105,24 @@ std::vector<CraftedZip> CraftedZips() {
     a.End(end);
     out.push_back({"end_record_in_comment", a.bytes});
   }
+  {  // The end record counts one header of two; the second names a local
+     // header in the end record's comment. Readers that go by the
+     // directory's size (7z, bsdtar, Python) write it.
+    ZipBuilder z = Harmless();
+    const ZipCentral first = z.CentralsFor()[0];
+    ZipCentral hidden = ZipCentral::For(evil, 0);
+    const uint64_t start = z.Size();
+    const uint64_t size = EncodeZipCentral(first).size() + EncodeZipCentral(hidden).size();
+    hidden.localHeaderOffset = static_cast<uint32_t>(start + size + 22);
+    z.Central(first);
+    z.Central(hidden);
+    ZipEnd end = z.EndFor(start, z.Size());
+    end.entriesOnDisk = end.entriesTotal = 1;
+    const Bytes inner = EncodeZipLocal(evil);
+    end.comment.assign(inner.begin(), inner.end());
+    z.End(end);
+    out.push_back({"end_record_count_short", z.bytes});
+  }
   {  // Bytes between two entries that are no record at all.
     ZipBuilder z = Harmless();
     z.Raw(BytesOf("garbage!"));

@@ -29,8 +29,8 @@ Bytes CraftedPayload();
 // One archive per class: a stray central signature, local sizes 0 over real
 // data, a folder name locally with a file name centrally, a local header in
 // another's extra field, an archive appended to another, an end record in a
-// comment, a garbage gap, a NUL in the name, a central name or Unicode Path
-// field that differs.
+// comment, an end record whose count is short, a garbage gap, a NUL in the
+// name, a central name or Unicode Path field that differs.
 std::vector<CraftedZip> CraftedZips();
 
 // The Info-ZIP Unicode Path extra block for utf8Name beside headerName.
