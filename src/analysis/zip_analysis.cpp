@@ -405,6 +405,29 @@ class ZipWalk {
       directoryStart_ = directoryEnd_ - directorySize_;
       delta_ = static_cast<int64_t>(directoryStart_) - static_cast<int64_t>(bounds.offset);
     }
+    if (bounds.zip64) TakeZip64EndBeforeLocator(bounds.end);
+  }
+
+  // Python reads the Zip64 end record right before the locator, whatever
+  // the locator names; when that is another one, its directory counts too.
+  // Its headers wait in others_ like those of any other directory.
+  void TakeZip64EndBeforeLocator(uint64_t named) {
+    if (endRecord_ < zip::kZip64LocatorSize + zip::kZip64EndFixedSize) return;
+    const uint64_t before = endRecord_ - zip::kZip64LocatorSize - zip::kZip64EndFixedSize;
+    if (before == named) return;
+    const uint8_t* r = w_.At(before, zip::kZip64EndFixedSize);
+    const std::optional<zip::Zip64End> end = r ? zip::DecodeZip64End(r) : std::nullopt;
+    if (!end || end->directorySize > before) return;
+    const uint64_t start = before - end->directorySize;
+    const int64_t delta = static_cast<int64_t>(start) - static_cast<int64_t>(end->directoryOffset);
+    uint64_t p = start;
+    while (p + zip::kCentralHeaderSize <= before && IsSignature(w_.At(p, 4), zip::kCentralSignature)) {
+      CentralHeader c;
+      if (!ReadCentral(p, c)) break;
+      c.delta = delta;
+      others_.push_back(c);
+      p = c.nameStart + c.nameLength + c.extraLength + c.commentLength;
+    }
   }
 
   // The walk stopped at a central header before the directory extractors

@@ -123,6 +123,23 @@ std::vector<CraftedZip> CraftedZips() {
     z.End(end);
     out.push_back({"end_record_count_short", z.bytes});
   }
+  {  // The locator names the Zip64 end record of a.txt's directory; Python
+     // reads the one right before the locator, whose directory holds evil.exe.
+    ZipBuilder z = Harmless();
+    const uint64_t first = z.Size();
+    z.Central(z.CentralsFor()[0]);
+    const uint64_t named = z.Raw(EncodeZip64End(1, z.Size() - first, first));
+    const uint64_t at = z.Local(evil);
+    const uint64_t second = z.Size();
+    z.Central(ZipCentral::For(evil, static_cast<uint32_t>(at)));
+    z.Raw(EncodeZip64End(1, z.Size() - second, second));
+    z.Raw(EncodeZip64Locator(named));
+    ZipEnd end;  // every value lies in the Zip64 records
+    end.entriesOnDisk = end.entriesTotal = 0xFFFF;
+    end.directorySize = end.directoryOffset = 0xFFFFFFFF;
+    z.End(end);
+    out.push_back({"zip64_locator_names_another", z.bytes});
+  }
   {  // Bytes between two entries that are no record at all.
     ZipBuilder z = Harmless();
     z.Raw(BytesOf("garbage!"));

@@ -29,7 +29,8 @@ Bytes CraftedPayload();
 // One archive per class: a stray central signature, local sizes 0 over real
 // data, a folder name locally with a file name centrally, a local header in
 // another's extra field, an archive appended to another, an end record in a
-// comment, an end record whose count is short, a garbage gap, a NUL in the
+// comment, an end record whose count is short, a Zip64 locator that names
+// another end record than the one before it, a garbage gap, a NUL in the
 // name, a central name or Unicode Path field that differs.
 std::vector<CraftedZip> CraftedZips();
 
