@@ -212,7 +212,12 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
       case Subcommand::Rewrite: {
         const std::string target = OutputTarget(a, given, cwd, s.ArchiveKind);
         report.output = target;
-        if (a.dryRun && canRun) {
+        // A dry run never reaches the rewrite, whatever the listing.
+        if (a.dryRun && ticked > 0) {
+          if (!canRun) {
+            report.output.clear();
+            break;
+          }
           record.confirmed = true;
           report.output.clear();  // nothing is written
           if (!target.empty() && PathTaken(target)) {

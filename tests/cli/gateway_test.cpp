@@ -138,6 +138,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Its listed row is ticked: the copy is refused and the source left alone.
         OutcomeCase{"damaged zip with --output", Write("d.zip", DamagedZip),
                     "rewrite d.zip --all --output o.zip --report", 4, "damaged_zip"},
+        // A dry run writes nothing: the archive still equals its copy, and
+        // only then does the second run report.
+        OutcomeCase{"damaged zip, dry run",
+                    [](const TempDir& d) {
+                      test::WriteFileBytes(d.File("d.zip"), DamagedZip());
+                      test::WriteFileBytes(d.File("copy.zip"), DamagedZip());
+                    },
+                    "rewrite d.zip --all --dry-run >/dev/null 2>&1; cmp -s d.zip copy.zip && '" BRIMLODE_CLI_PATH
+                    "' rewrite d.zip --all --dry-run --report",
+                    4, "damaged_zip"},
         OutcomeCase{"damaged lzh", Write("d.lzh", DamagedLzh), "analyse d.lzh --report", 4, "damaged_lzh"},
         OutcomeCase{"too large (a sparse 4 GiB file)",
                     [](const TempDir& d) {
