@@ -53,7 +53,7 @@ std::vector<CraftedZip> CraftedZips() {
     z.Raw(BytesOf("PK\x01\x02"));
     z.Local(evil);
     z.Finish();
-    out.push_back({"stray_central_signature", z.bytes, "plan"});
+    out.push_back({"stray_central_signature", z.bytes});
   }
   {  // Local sizes 0 without bit 3: an empty entry to the walk, whose data
      // starts like a central header; the directory gives the real sizes.
@@ -64,13 +64,13 @@ std::vector<CraftedZip> CraftedZips() {
     z.Local(l);
     z.entries.back().header = real;
     z.Finish();
-    out.push_back({"local_sizes_zero", z.bytes, "plan"});
+    out.push_back({"local_sizes_zero", z.bytes});
   }
   {  // "evil/" with data locally, "evil.exe" in the directory.
     ZipBuilder z = Harmless();
     z.Local(ZipLocal::Stored("evil/", CraftedPayload()));
     FinishChanged(z, [](std::vector<ZipCentral>& c) { c[1].name = "evil.exe"; });
-    out.push_back({"folder_name_locally", z.bytes, "plan"});
+    out.push_back({"folder_name_locally", z.bytes});
   }
   {  // A whole local header and its data inside another entry's extra field.
     ZipBuilder z;
@@ -145,7 +145,7 @@ std::vector<CraftedZip> CraftedZips() {
     z.Raw(BytesOf("garbage!"));
     z.Local(evil);
     z.Finish();
-    out.push_back({"garbage_gap", z.bytes, "plan"});
+    out.push_back({"garbage_gap", z.bytes});
   }
   {  // Extractors cut a name at its first NUL: they write "evil.exe".
     ZipBuilder z = Harmless();
