@@ -70,6 +70,14 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   s.ArchiveKind = ArchiveKindType::Zip;
   s.StatusBar1.SetLeadingBytes(*found);
   AnalyseZip(s, &w);
+  // An LZH archive in the bytes before the ZIP (a self-extractor that holds
+  // both): 7z and lhasa extract it, so listing only the ZIP would hide it.
+  const AnalysisOutcome outcome = s.StatusBar1.Outcome();
+  const bool walked = outcome == AnalysisOutcome::Analysed || outcome == AnalysisOutcome::DamagedZip;
+  if (walked && *found > 0 && FindLzhStart(s, f, *found)) {
+    s.StatusBar1.SetOutcome(AnalysisOutcome::LzhAndZip);
+    s.Memo1.Append(Ui().lzhAndZip);
+  }
 }
 
 }  // namespace brim

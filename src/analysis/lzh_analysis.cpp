@@ -221,7 +221,7 @@ bool HoldsZipDirectory(const FileStream& f) {
 
 }  // namespace
 
-std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f) {
+std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint64_t before) {
   uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
   f.ReadAt(lzh::kMethod, m, sizeof m);
   if (m[0] == '-' && m[1] == 'l' && m[2] == 'h' && m[4] == '-') return 0;
@@ -230,7 +230,7 @@ std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f) {
   ByteWindow w(f);
   ByteWindow probe(f, 128 * 1024);  // a header's own reads, apart from the scan's block
   constexpr size_t kBlock = 64 * 1024;
-  const uint64_t size = f.Size();
+  const uint64_t size = std::min(f.Size(), before + lzh::kMethod + lzh::kMethodLength);
   // Offset 0 was the fixed test's: the search starts after it.
   for (uint64_t from = lzh::kMethod + 1; from + lzh::kMethodLength <= size;) {
     const size_t span = static_cast<size_t>(std::min<uint64_t>(kBlock, size - from));

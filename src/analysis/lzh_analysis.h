@@ -12,8 +12,9 @@ namespace brim {
 
 // Where the archive's first header starts: 0 when "-lh?-" is at offset 2
 // (checked no further), else the first header after a stub whose level,
-// layout and header sum or CRC check; nothing when there is none.
-std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f);
+// layout and header sum or CRC check; nothing when there is none. Only
+// headers that start before `before` are looked for.
+std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint64_t before = UINT64_MAX - 16);
 
 // knownStart: the first header's position as detection found it; without
 // it the analysis finds it again (a re-analysis after a rewrite).

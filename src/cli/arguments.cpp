@@ -439,7 +439,7 @@ std::string HelpText() {
        "       output stopped midway is removed, and an --output copy is not written\n"
        "The report's \"reason\" names the case: done, nothing_selected, usage,\n"
        "cannot_open, cannot_read, cannot_create, cannot_write, output_exists, error,\n"
-       "not_an_archive, damaged_zip, damaged_lzh, not_analysed, too_large,\n"
+       "not_an_archive, damaged_zip, damaged_lzh, lzh_and_zip, not_analysed, too_large,\n"
        "changed_since_analysis, names_taken, too_many_entries, refused,\n"
        "reanalysis_incomplete, partly_done, interrupted.\n";
   return t;

@@ -26,6 +26,7 @@ constexpr Phrase kReasons[] = {
     {"not_an_archive", "not an archive", "書庫ではありません"},
     {"damaged_zip", "a damaged ZIP archive; refused", "破損zipのため処理しませんでした"},
     {"damaged_lzh", "a damaged LZH archive; refused", "破損lzhのため処理しませんでした"},
+    {"lzh_and_zip", "both an LZH and a ZIP archive; refused", "LZHとZIPの両方として読めるため処理しませんでした"},
     {"not_analysed", "not analysed; refused", "解析されていないため処理しませんでした"},
     {"too_large", "too large to handle (4 GiB or more)", "ファイルサイズが大きすぎて扱えません"},
     {"changed_since_analysis", "the file changed since it was analysed; refused",

@@ -22,6 +22,7 @@ std::optional<Verdict> Unanalysed(AnalysisOutcome outcome) {
     case AnalysisOutcome::NotAnArchive: return Verdict{kExitRefused, "not_an_archive"};
     case AnalysisOutcome::DamagedZip: return Verdict{kExitRefused, "damaged_zip"};
     case AnalysisOutcome::DamagedLzh: return Verdict{kExitRefused, "damaged_lzh"};
+    case AnalysisOutcome::LzhAndZip: return Verdict{kExitRefused, "lzh_and_zip"};
     case AnalysisOutcome::Aborted: return Verdict{kExitInterrupted, "interrupted"};
     case AnalysisOutcome::None: return Verdict{kExitRefused, "not_analysed"};
     case AnalysisOutcome::Analysed: break;

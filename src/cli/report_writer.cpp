@@ -47,6 +47,7 @@ const char* OutcomeName(AnalysisOutcome o) {
     case AnalysisOutcome::DamagedLzh: return "damaged_lzh";
     case AnalysisOutcome::Aborted: return "aborted";
     case AnalysisOutcome::NotAnArchive: return "not_an_archive";
+    case AnalysisOutcome::LzhAndZip: return "lzh_and_zip";
   }
   return "none";
 }
