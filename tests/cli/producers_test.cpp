@@ -631,6 +631,11 @@ const Producer kProducers[] = {
      " > /dev/null 2>&1",
      "t.lzh",
      "a.txt ソフト.exe 画像.exe", "", false},
+    // A self-extracting LZH: a program stub before an ordinary archive.
+    {"JlhaSelfExtractor", "jlha",
+     "jlha a2 ../p.lzh a.txt b.bin sub > /dev/null && { head -c 2048 /dev/zero | tr '\\0' M; cat ../p.lzh; }"
+     " > ../o/t.lzh",
+     "t.lzh", "a.txt b.bin sub/s.txt", "", false, "issue 16 item 4, LZH self-extractors (branch lzh)"},
     {"InfoZipUtf8NamesNoFlag", "zip", "zip -q -r ../o/t.zip a.txt sub ソフト.exe 画像.exe", "t.zip",
      "a.txt sub/s.txt ソフト.exe 画像.exe", "", false},
     // Marked a gap: every reader accepts every result, but the last check
