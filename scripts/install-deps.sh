@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev zlib1g-dev libcli11-dev nlohmann-json3-dev libicu-dev
   fonts-ipafont-gothic xvfb xauth
   zip unzip p7zip-full libarchive-tools lhasa jlha-utils
+  ziptool minizip
   time
   desktop-file-utils qt6-translations-l10n
 )

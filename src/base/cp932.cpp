@@ -118,31 +118,35 @@ size_t FindLastOfCp932(std::string_view text, std::string_view chars) {
 
 NameParts SplitName(std::string_view text, NameEncoding encoding) {
   const size_t n = text.size();
-  // The last folder separator, stepping over whole CP932 characters (a 0x5C
-  // second byte is none). ".", ":" and " " are never second bytes, so the
-  // rest is found by plain searches.
-  size_t component = 0;
-  if (encoding == NameEncoding::Cp932) {
-    for (size_t i = 0; i < n; i += Cp932CharLength(text, i)) {
-      if (text[i] == '\\') component = i + 1;
+  // One pass, stepping over whole CP932 characters: a 0x5C second byte is no
+  // separator. ".", ":" and " " are never second bytes.
+  const bool cp932 = encoding == NameEncoding::Cp932;
+  const char separator = cp932 ? '\\' : '/';
+  size_t component = 0, lastColon = kNone, lastDot = kNone;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = text[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      if (cp932 && Cp932CharLength(text, i) == 2) ++i;  // the second byte belongs to the character
+    } else if (c == '.') {
+      lastDot = i;
+    } else if (c == ':') {
+      lastColon = i;
+    } else if (c == separator) {
+      component = i + 1;
     }
-  } else {
-    const size_t slash = text.rfind('/');
-    component = slash == kNone ? 0 : slash + 1;
   }
   // "D:" at the start names a drive; any other ":" is a drive or folder
   // separator to the rules, or opens an NTFS stream to Windows.
   const size_t name = component == 0 && n >= 2 && text[1] == ':' && IsAsciiLetter(text[0]) ? 2 : component;
-  const size_t lastColon = text.rfind(':');
   const size_t tail = lastColon != kNone && lastColon >= name ? lastColon + 1 : name;
 
   NameParts parts;
-  parts.lastDot = text.rfind('.');
-  parts.fileStart = encoding == NameEncoding::Cp932 ? tail : component;
+  parts.lastDot = lastDot;
+  parts.fileStart = cp932 ? tail : component;
   // The extension Windows sees: without trailing dots and spaces
   // ("evil.exe." is evil.exe)...
   size_t end = DropWindowsTail(text, tail, n);
-  size_t dot = LastDotIn(text, tail, end);
+  size_t dot = end == n ? (lastDot != kNone && lastDot >= tail ? lastDot : kNone) : LastDotIn(text, tail, end);
   // ... or, when the text after the last ":" has none, the file's before a
   // stream suffix ("evil.exe::$DATA" writes evil.exe). The file name then
   // runs to the end of the text.

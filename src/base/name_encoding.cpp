@@ -25,14 +25,17 @@ size_t Utf8CharLength(std::string_view bytes, size_t i) {
 
 NameEncoding ReadNameEncoding(std::string_view bytes, bool flaggedUtf8) {
   if (flaggedUtf8) return NameEncoding::Utf8;
-  bool multiByte = false;
-  for (size_t i = 0; i < bytes.size();) {
+  size_t i = 0;
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  if (i == bytes.size()) return NameEncoding::Cp932;  // ASCII: both read it alike
+  // A byte from 0x80 up: UTF-8 when every character from here is valid, as
+  // that byte then starts a multi-byte one.
+  while (i < bytes.size()) {
     const size_t n = Utf8CharLength(bytes, i);
     if (n == 0) return NameEncoding::Cp932;
-    multiByte |= n > 1;
     i += n;
   }
-  return multiByte ? NameEncoding::Utf8 : NameEncoding::Cp932;
+  return NameEncoding::Utf8;
 }
 
 namespace {

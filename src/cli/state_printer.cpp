@@ -17,7 +17,7 @@ const char* KindName(ArchiveKindType kind) { return kind == ArchiveKindType::Zip
 
 void Name(JsonWriter& w, std::string_view bytes, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) w.Cp932String(bytes);
-  else w.String(bytes);
+  else w.String(NameToUtf8(bytes, encoding));  // composed, as every view shows it
 }
 
 void WriteLocator(JsonWriter& w, const EntryTable& t) {
