@@ -636,7 +636,7 @@ const Producer kProducers[] = {
     {"JlhaSelfExtractor", "jlha",
      "jlha a2 ../p.lzh a.txt b.bin sub > /dev/null && { head -c 2048 /dev/zero | tr '\\0' M; cat ../p.lzh; }"
      " > ../o/t.lzh",
-     "t.lzh", "a.txt b.bin sub/s.txt", "", false, "issue 16 item 4, LZH self-extractors (branch lzh)"},
+     "t.lzh", "a.txt b.bin sub/s.txt", "", false},
     {"InfoZipUtf8NamesNoFlag", "zip", "zip -q -r ../o/t.zip a.txt sub ソフト.exe 画像.exe", "t.zip",
      "a.txt sub/s.txt ソフト.exe 画像.exe", "", false},
     {"InfoZipSymlink", "zip", "ln -s a.txt link.txt && zip -q -y -r ../o/t.zip a.txt link.txt sub", "t.zip",
