@@ -116,7 +116,7 @@ done
 # ---- Text output against JSON output ----
 echo
 printf '%-28s %9s %9s %9s %9s  %s\n' archive "json ms" "text ms" "json MiB" "text MiB" "text/json (cpu; goal 1.2x)"
-for archive in "$out/zip-65535.zip" "$out/lzh-level2-20000.lzh"; do
+for archive in "$out/zip-65535.zip" "$out/zip-1000000.zip" "$out/lzh-level2-20000.lzh"; do
   read -r _ json_cpu json_kib _ <<< "$(python3 "$here/measure.py" "$runs" "$cli" analyse --json "$archive")"
   read -r _ text_cpu text_kib _ <<< "$(python3 "$here/measure.py" "$runs" "$cli" analyse "$archive")"
   t=$(ratio "$text_cpu" "$json_cpu")

@@ -80,6 +80,17 @@ void PlanBuilder::Expect(uint64_t pos, std::string_view signature) {
   if (std::memcmp(got, signature.data(), signature.size()) != 0) Refuse();
 }
 
+// Lays this entry's planned writes and zeros over n bytes read at pos.
+void PlanBuilder::LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) const {
+  const uint64_t end = pos + n;
+  for (const PlannedWrite& w : plan_.writes) {
+    const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
+    if (from < to) std::memcpy(bytes + (from - pos), w.bytes.data() + (from - w.at), to - from);
+  }
+  const uint64_t zFrom = std::max(pos, plan_.zerosAt), zTo = std::min(end, plan_.zerosAt + plan_.zerosLength);
+  if (zFrom < zTo) std::memset(bytes + (zFrom - pos), 0, zTo - zFrom);
+}
+
 const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   Require(pos, n);
   const uint8_t* bytes = reader_.Near(pos).At(pos, n);
@@ -90,13 +101,14 @@ const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   for (const PlannedWrite& w : plan_.writes) planned = planned || overlaps(w.at, w.bytes.size());
   if (!planned) return bytes;
   view_.assign(bytes, bytes + n);
-  for (const PlannedWrite& w : plan_.writes) {
-    const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
-    if (from < to) std::memcpy(&view_[from - pos], w.bytes.data() + (from - w.at), to - from);
-  }
-  const uint64_t zFrom = std::max(pos, plan_.zerosAt), zTo = std::min(end, plan_.zerosAt + plan_.zerosLength);
-  if (zFrom < zTo) std::memset(&view_[zFrom - pos], 0, zTo - zFrom);
+  LayPlanned(pos, view_.data(), n);
   return view_.data();
+}
+
+void PlanBuilder::Copy(uint64_t pos, uint8_t* out, size_t n) {
+  Require(pos, n);
+  if (reader_.Near(pos).Copy(pos, out, n) != n) Refuse();
+  LayPlanned(pos, out, n);
 }
 
 uint16_t PlanBuilder::Read16(uint64_t pos) { return le::Get16(Read(pos, 2)); }
@@ -211,8 +223,15 @@ bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>&
 }
 
 void AppendCrcProgressDone(ProgramState& s, uint64_t len) {
+  // Thousands of entries share a handful of percentages: each text is made once.
+  static std::string texts[100];
   const int percent = len > 0 ? CrcProgressPercent(len - 1, len) : 0;
-  s.Memo1.Append(percent > 0 ? FormatNumbers(Ui().crcProgress, percent) : Ui().crcProgressStart);
+  if (percent <= 0 || percent > 99) {
+    s.Memo1.Append(percent > 0 ? FormatNumbers(Ui().crcProgress, percent) : Ui().crcProgressStart);
+  } else {
+    if (texts[percent].empty()) texts[percent] = FormatNumbers(Ui().crcProgress, percent);
+    s.Memo1.Append(texts[percent]);
+  }
   s.ProcessMessages();
 }
 
@@ -241,6 +260,11 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   s.RowsNotDone.clear();
 
   std::vector<EntryPlan> batch;
+  // A batch starts at one entry and doubles while the window had no chance
+  // to take a click meanwhile: a "中断" then stops the rewrite after the
+  // entry whose lines the user saw, as it did entry by entry.
+  size_t batchLimit = 1;
+  uint64_t pumps = s.ProcessMessages.PumpCount();
   uint64_t batchZeros = 0;
   PlanReader reader(file);
   auto flush = [&]() -> bool {
@@ -262,6 +286,9 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
       report(s, plan);
     }
     batch.clear();
+    const uint64_t now = s.ProcessMessages.PumpCount();
+    batchLimit = now != pumps ? 1 : std::min(batchLimit * 2, kBatchEntries);
+    pumps = now;
     batchZeros = 0;
     // What was read before these writes may be stale now.
     reader.Reset();
@@ -286,9 +313,9 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
       PlanBuilder builder(file, reader, plan);
       planEntry(s, builder, row);
     } catch (const RowRefused& refused) {
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, refused.reason};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, refused.reason};
     } catch (const CommandError& e) {  // a locator cell that is not a number
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, e.what()};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, e.what()};
     }
     // An entry with a long run of zeros goes alone, so "中断" inside it
     // leaves no other entry half done.
@@ -296,7 +323,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     if (alone && !flush()) break;
     batchZeros += plan.zerosLength;
     batch.push_back(std::move(plan));
-    if (alone || batch.size() >= kBatchEntries || batchZeros >= kBatchZeros) {
+    if (alone || batch.size() >= batchLimit || batchZeros >= kBatchZeros) {
       if (!flush()) break;
     }
   }

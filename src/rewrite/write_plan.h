@@ -38,7 +38,8 @@ struct EntryPlan {
   std::vector<PlannedWrite> writes;  // in the order they were planned
   uint64_t zerosAt = 0, zerosLength = 0;
   std::string logName;  // CP932
-  std::string mask;     // the masked extension written over the name(s); "" when none
+  std::string mask;     // the masked extension written over the name(s)
+  bool masked = false;  // the row has an extension position, so the log says it was changed
   std::string refused;  // why the row could not be planned (CP932); it then has no writes
 };
 
@@ -87,10 +88,15 @@ class PlanBuilder {
   // n bytes at pos as they will be (n at most the window's block). Refuses
   // the row when they are not all in the file.
   const uint8_t* Read(uint64_t pos, size_t n);
+  // The same for any n, into out (an LZH header CRC over long extended
+  // headers is taken block by block).
+  void Copy(uint64_t pos, uint8_t* out, size_t n);
+  uint8_t Read8(uint64_t pos) { return *Read(pos, 1); }
   uint16_t Read16(uint64_t pos);
   uint32_t Read32(uint64_t pos);
 
   void Bytes(Phase phase, uint64_t pos, std::string_view bytes);
+  void Put8(Phase phase, uint64_t pos, uint8_t value) { Bytes(phase, pos, std::string(1, static_cast<char>(value))); }
   void Put16(Phase phase, uint64_t pos, uint16_t value);
   void Put32(Phase phase, uint64_t pos, uint32_t value);
   // The entry's data run; one per entry.
@@ -101,6 +107,7 @@ class PlanBuilder {
 
  private:
   void CheckOwned(uint64_t pos, uint64_t len) const;
+  void LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) const;
 
   const FileStream& file_;
   PlanReader& reader_;

@@ -152,6 +152,20 @@ std::string MaskSourceOf(std::string_view caption, NameEncoding encoding) {
 
 constexpr uint16_t kFlagUtf8 = 0x0800;
 
+// The CRC-32 of size zeros; small entries of a large archive repeat their
+// sizes, so those are computed once.
+uint32_t ZerosCrc(uint32_t size) {
+  static constexpr uint32_t kRemembered = 4096;
+  static uint32_t crcs[kRemembered];
+  static bool known[kRemembered];
+  if (size >= kRemembered) return Crc32Zeros(0, size);
+  if (!known[size]) {
+    crcs[size] = Crc32Zeros(0, size);
+    known[size] = true;
+  }
+  return crcs[size];
+}
+
 // "$" over the last byte of a header's own name when that name has an
 // extension by the rules of its encoding: for a copy of the name that the
 // row's mask does not reach.
@@ -201,8 +215,13 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   }
   out.Require(start, size);
 
-  const uint32_t crc = Crc32Zeros(0, size);
+  const uint32_t crc = ZerosCrc(size);
   const HeaderFacts local = ReadHeader(out, offset, false);
+  // The row must say what the header says: its data right after the local
+  // header, its mask inside the local name. Otherwise the stored cells are
+  // not this header's, and no byte is written for them.
+  if (start != local.extraAt + local.extra.size()) out.Refuse();
+  if (ext != 0 && (ext < local.nameAt || ext > local.extraAt)) out.Refuse();
   const std::optional<HeaderFacts> central =
       offsetI ? std::optional<HeaderFacts>(ReadHeader(out, *offsetI, true)) : std::nullopt;
   // Another central header that points at this entry (a second directory):
@@ -221,7 +240,9 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   }
   bool centralMasked = false;
   if (ext != 0) {
+    out.Plan().masked = true;
     const std::string& mask = out.Plan().mask = Masked(MaskSourceOf(t.Caption(row), t.Encoding(row)));
+    if (ext + mask.size() > local.extraAt) out.Refuse();
     out.Bytes(Phase::Names, ext, mask);
     // The central name may carry a different extension than the local one:
     // the local mask is written at its extension position but never past
@@ -261,7 +282,7 @@ namespace {
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName + Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
-  if (s.ListView1.Value(plan.row, kColExt) != 0) {
+  if (plan.masked) {
     s.NameMask = plan.mask;
     s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/le.h"
 #include "checksum/crc.h"
@@ -11,6 +12,7 @@
 #include "rewrite/rewrite_support.h"
 #include "rewrite/write_plan.h"
 #include "support/analysed_archive.h"
+#include "support/scripted_desktop.h"
 #include "support/zip_builder.h"
 
 namespace brim {
@@ -154,6 +156,27 @@ TEST(WritePlan, SecondCentralHeaderIsNeutralisedToo) {
   EXPECT_TRUE(a.s.RowsNotDone.empty());
 }
 
+// A row whose stored cells disagree with its header (here no local header
+// signature where it points, its data a byte late, its mask past the name)
+// is refused and
+// reported; no byte of its entry changes, and the other row still runs.
+TEST(WritePlan, RowThatDisagreesWithItsHeaderIsRefusedAlone) {
+  for (EntryColumn col : {kColOffset, kColStart, kColExt}) {
+    const test::Built built = test::BuildZip({ZipSpec{"a.exe", std::nullopt, 0, 0, Pattern(50), 50, 1},
+                                              ZipSpec{"b.exe", std::nullopt, 0, 0, Pattern(50), 50, 2}});
+    test::AnalysedArchive a;
+    a.Analyse(built.bytes);
+    ASSERT_EQ(a.Rows(), 2u);
+    a.s.ListView1.SetValue(0, col, a.s.ListView1.Value(0, col) + (col == kColExt ? 2 : 1));
+    const Bytes now = RewriteAll(a);
+    ASSERT_EQ(a.s.RowsNotDone.size(), 1u) << col;
+    EXPECT_EQ(a.s.RowsNotDone[0].row, 0u);
+    const size_t second = a.s.ListView1.Value(1, kColOffset);
+    EXPECT_TRUE(std::equal(now.begin(), now.begin() + second, built.bytes.begin())) << col;
+    EXPECT_EQ(Count(now, "b.ex$"), 2u) << col;
+  }
+}
+
 // libzip keeps a local Zip64 field with both sizes while the 32-bit fields
 // hold no marker: readers compare it, so it gets the new size too.
 TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
@@ -167,6 +190,65 @@ TEST(WritePlan, Zip64FieldWithoutMarkersGetsTheNewSize) {
   EXPECT_EQ(le::Get64(&now[extra + 4]), 300u);
   EXPECT_EQ(le::Get64(&now[extra + 12]), 300u);
   EXPECT_EQ(le::Get32(&now[22]), 300u);
+}
+
+// Reads show the entry as its plan leaves it (a header sum is taken over
+// that), and a write outside the entry's own ranges refuses the row.
+TEST(WritePlan, BuilderReadsThePlannedBytesAndKeepsWritesInside) {
+  test::TempDir dir;
+  const std::string path = dir.File("f");
+  test::WriteFileBytes(path, test::BytesOf("0123456789"));
+  FileStream file = FileStream::Open(path, FileStream::Mode::Read);
+  rewrite::PlanReader reader(file);
+  rewrite::EntryPlan plan;
+  rewrite::PlanBuilder out(file, reader, plan);
+  out.Own(1, 8);
+  out.Bytes(Phase::Names, 2, "ab");
+  out.Zeros(5, 2);
+  uint8_t copy[10];
+  out.Copy(0, copy, sizeof copy);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(copy), 10), "01ab4" + std::string(2, '\0') + "789");
+  EXPECT_EQ(out.Read8(3), 'b');
+  EXPECT_THROW(out.Put16(Phase::Sums, 7, 0), rewrite::RowRefused);  // one byte past the entry
+  EXPECT_THROW(out.Read(9, 2), rewrite::RowRefused);               // past the end of the file
+  EXPECT_EQ(plan.writes.size(), 1u);
+}
+
+// "中断" inside a long run of zeros stops it at the next look (every 64 MiB):
+// the names are masked, the rest of the run and the sums are left for a
+// second rewrite.
+TEST(WritePlan, AbortStopsALongRunOfZerosPartWay) {
+  test::TempDir dir;
+  const std::string path = dir.File("long");
+  const uint64_t run = 65 * 1024 * 1024;
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputc('e', f);
+    ASSERT_EQ(fseeko(f, static_cast<off_t>(run), SEEK_SET), 0);
+    std::fputc('X', f);  // the run's last byte
+    std::fclose(f);
+  }
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  s.ProcessMessages.SetThrottle(1, std::chrono::microseconds(0));
+  d.onPump = [&](long) { s.AbortRequested = true; };
+  rewrite::EntryPlan plan;
+  plan.row = 3;
+  plan.writes.push_back({0, Phase::Names, "$"});
+  plan.writes.push_back({1, Phase::Sums, "S"});
+  plan.zerosAt = 1;
+  plan.zerosLength = run;
+  FileStream file = FileStream::Open(path, FileStream::Mode::ReadWrite);
+  size_t stopped = 0;
+  EXPECT_FALSE(rewrite::ApplyPlans(s, file, {plan}, Phase::Sums, &stopped));
+  EXPECT_EQ(stopped, 3u);
+  uint8_t b[2] = {};
+  file.ReadExactAt(0, b, 2);
+  EXPECT_EQ(b[0], '$');
+  EXPECT_EQ(b[1], 0);  // zeroed, and no sum written over it
+  file.ReadExactAt(run, b, 1);
+  EXPECT_EQ(b[0], 'X');
 }
 
 }  // namespace
