@@ -71,7 +71,9 @@ void PlanHeaderCrc(PlanBuilder& out, const lzh::Header& h) {
 // reads it, and the row is planned only when its cells and caption are what
 // that reading lists, so no write can land on the entry's data or another
 // entry. Otherwise the row is refused alone.
-void PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
+}  // namespace
+
+void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
   const Locator v = s.ListView1.ReadLocator(row);
   const uint64_t p = v.offset;
   const uint64_t end = uint64_t{v.start} + v.size;
@@ -129,6 +131,8 @@ void PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
   if (h.level != 0 && h.headerCrc != 0) PlanHeaderCrc(out, h);
 }
 
+namespace {
+
 // The log lines of a done entry, in the order an entry written alone gives them.
 void ReportLzhEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName + Ui().logWillRewrite);
@@ -180,7 +184,7 @@ bool RewriteLzhEntries(ProgramState& s) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
-  return rewrite::RewritePlanned(s, PlanLzhEntry, ReportLzhEntry);
+  return rewrite::RewritePlanned(s, rewrite::PlanLzhEntry, ReportLzhEntry);
 }
 
 }  // namespace brim
