@@ -6,7 +6,6 @@
 // writes (write_plan.h); its sums are taken over the header as the plan
 // leaves it.
 #include <algorithm>
-#include <array>
 #include <string>
 #include <vector>
 
@@ -66,13 +65,13 @@ void PlanHeaderCrc(PlanBuilder& out, const lzh::Header& h) {
   out.Plan().headerCheckLength = length;
 }
 
+}  // namespace
+
 // Every write of one ticked row, made from its header as it reads before
 // the rewrite: the header is read again by its own level, as the analysis
 // reads it, and the row is planned only when its cells and caption are what
 // that reading lists, so no write can land on the entry's data or another
 // entry. Otherwise the row is refused alone.
-}  // namespace
-
 void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) {
   const Locator v = s.ListView1.ReadLocator(row);
   const uint64_t p = v.offset;
