@@ -25,5 +25,9 @@ class PlanBuilder;
 void PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row);
 }  // namespace rewrite
 bool RewriteLzhEntries(ProgramState& s);
+namespace rewrite {
+// The same for one ticked LZH row.
+void PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row);
+}  // namespace rewrite
 
 }  // namespace brim

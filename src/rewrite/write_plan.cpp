@@ -279,7 +279,11 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
         break;
       }
       if (!plan.refused.empty()) {
-        s.Memo1.Append(plan.logName + FormatText(Ui().logRowNotDone, plan.refused));
+        if (plan.refusedLine) {
+          s.Memo1.Append(plan.refused);
+        } else {
+          s.Memo1.Append(plan.logName + FormatText(Ui().logRowNotDone, plan.refused));
+        }
         s.RowsNotDone.push_back({plan.row, plan.refused});
         continue;
       }
@@ -313,7 +317,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
       PlanBuilder builder(file, reader, plan);
       planEntry(s, builder, row);
     } catch (const RowRefused& refused) {
-      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, refused.reason};
+      plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, refused.reason, refused.line};
     } catch (const CommandError& e) {  // a locator cell that is not a number
       plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, e.what()};
     }

@@ -41,12 +41,15 @@ struct EntryPlan {
   std::string mask;     // the masked extension written over the name(s)
   bool masked = false;  // the row has an extension position, so the log says it was changed
   std::string refused;  // why the row could not be planned (CP932); it then has no writes
+  bool refusedLine = false;  // refused is the whole log line (name included), noted as it is
+  uint64_t headerCheckLength = 0;  // the bytes a header CRC was taken over, for its progress line
 };
 
 // Why one row cannot be planned (CP932, as the log writes it). The other
 // rows still run.
 struct RowRefused {
   std::string reason;
+  bool line = false;  // reason is the whole log line, the row's name included
 };
 
 // The header reads of a whole command: the local headers and the central
@@ -104,6 +107,9 @@ class PlanBuilder {
 
   uint64_t FileSize() const { return size_; }
   EntryPlan& Plan() { return plan_; }
+  // The shared window as the file reads now, without this entry's planned
+  // writes: for a format's own walk of a header before any is planned.
+  ByteWindow& Window(uint64_t pos) { return reader_.Near(pos); }
 
  private:
   void CheckOwned(uint64_t pos, uint64_t len) const;

@@ -14,7 +14,6 @@
 #include "base/ui_texts.h"
 #include "checksum/crc.h"
 #include "rewrite/name_mask.h"
-#include "rewrite/entry_writer.h"
 #include "rewrite/rewrite_command.h"
 #include "rewrite/write_plan.h"
 
