@@ -127,7 +127,7 @@ TEST(Detection, SignatureAcrossSearchBlocksIsFound) {
 }
 
 // A self-extractor: an LZH behind a program stub is found by its first
-// checked header, unless a ZIP signature comes first.
+// checked header; with a ZIP after it, the file is both and refused as such.
 TEST(Detection, LzhBehindAStubIsFoundWhenNoZipIs) {
   LzhBuilder b;
   b.Raw(BytesOf("MZ stub"));
@@ -151,7 +151,7 @@ TEST(Detection, LzhBehindAStubIsFoundWhenNoZipIs) {
   zipped.Analyse(withPk);
   EXPECT_EQ(zipped.s.ArchiveKind, ArchiveKindType::Zip);
   EXPECT_EQ(zipped.Panel(1), std::to_string(b.bytes.size()));
-  EXPECT_EQ(zipped.Panel(0), Ui().analysed);
+  EXPECT_EQ(zipped.Panel(0), Ui().lzhAndZip);
 }
 
 // "-lh?-" in a stub with no header sum or CRC that checks around it is no
