@@ -32,8 +32,6 @@ struct Producer {
   const char* listed;   // the entries the analysis lists, blank-separated
   const char* password;
   bool gap;  // fails today: its problems are printed, and it is skipped
-  // Waits for work on another branch (the item named): skipped with the note.
-  const char* needs = nullptr;
 };
 
 void PrintTo(const Producer& p, std::ostream* os) { *os << p.label; }
@@ -244,7 +242,6 @@ class Producers : public ::testing::TestWithParam<Producer> {
   void RunRow() {
     const Producer& p = GetParam();
     if (!Installed(p.tools)) GTEST_SKIP() << "not installed: " << p.tools;
-    if (p.needs) GTEST_SKIP() << "needs " << p.needs;
     archive_ = p.archive;
     password_ = p.password;
     lzh_ = fs::path(archive_).extension() == ".lzh";

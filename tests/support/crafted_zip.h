@@ -14,10 +14,6 @@ namespace brim::test {
 struct CraftedZip {
   const char* label;
   Bytes bytes;
-  // The branch the rewrite of a damaged archive's rows comes with; empty
-  // when the row can be judged in full. The table skips the rewrite half of
-  // such a row with a note.
-  const char* needs = "";
 };
 
 inline void PrintTo(const CraftedZip& c, std::ostream* os) { *os << c.label; }
