@@ -3,9 +3,12 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <vector>
 
 namespace brim {
 
@@ -79,8 +82,116 @@ size_t FindLastOfNative(std::string_view text, std::string_view chars) {
 
 }  // namespace
 
+namespace {
+
+// The length of the UTF-8 character that starts with b (1 for a byte that
+// starts none, so a scan always moves on).
+size_t Utf8Lead(unsigned char b) { return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4; }
+
+// CP932 -> UTF-8 from tables filled by iconv itself: a call into iconv costs
+// about a thousand instructions, and every name and log line the program
+// prints or writes as JSON goes through here. The single bytes are filled
+// once, a lead byte's row of pairs the first time that lead byte is met. A
+// text holding anything the tables do not know as one clean character is
+// handed to iconv whole, so the result is always iconv's, byte for byte.
+class Cp932Table {
+ public:
+  explicit Cp932Table(Converter& c) : c_(c) {}
+
+  // False, with out unspecified, when the text must go to iconv.
+  bool Convert(std::string_view in, std::string& out) {
+    std::call_once(singlesOnce_, [this] { FillSingles(); });
+    out.clear();
+    out.reserve(in.size() * 3 / 2 + 8);
+    for (size_t i = 0; i < in.size();) {
+      const unsigned char b = static_cast<unsigned char>(in[i]);
+      const Cell* cell = &singles_[b];
+      if (IsCp932LeadByte(b)) {
+        if (i + 1 == in.size()) return false;
+        std::call_once(rowOnce_[b], [this, b] { FillRow(b); });
+        cell = &rows_[b][static_cast<unsigned char>(in[i + 1])];
+        i += 2;
+      } else {
+        ++i;
+      }
+      if (cell->length == 0) return false;
+      out.append(cell->bytes, cell->length);
+    }
+    return true;
+  }
+
+ private:
+  struct Cell {
+    uint8_t length = 0;  // 0: not one clean character; iconv decides
+    char bytes[3] = {};  // CP932 maps into the BMP: 3 bytes at most
+  };
+
+  // One iconv call's output as cells, when it is clean and holds exactly one
+  // character per input character.
+  bool Split(std::string_view in, size_t characters, Cell* cells) {
+    bool ok = false;
+    const std::string utf8 = brim::Convert(c_, in, "\xEF\xBF\xBD", false, &ok);
+    if (!ok) return false;
+    size_t at = 0;
+    for (size_t k = 0; k < characters; ++k) {
+      if (at >= utf8.size()) return false;
+      const size_t n = Utf8Lead(static_cast<unsigned char>(utf8[at]));
+      if (n > 3 || at + n > utf8.size()) return false;
+      cells[k].length = static_cast<uint8_t>(n);
+      utf8.copy(cells[k].bytes, n, at);
+      at += n;
+    }
+    return at == utf8.size();
+  }
+
+  void FillSingles() {
+    for (unsigned b = 0; b < 256; ++b) {
+      if (IsCp932LeadByte(static_cast<unsigned char>(b))) continue;
+      const char byte = static_cast<char>(b);
+      if (!Split(std::string_view(&byte, 1), 1, &singles_[b])) singles_[b] = Cell{};
+    }
+  }
+
+  void FillRow(unsigned char lead) {
+    rows_[lead] = std::make_unique<Cell[]>(256);
+    Cell* row = rows_[lead].get();
+    // Every second byte in one call; a row with unmapped pairs pair by pair.
+    std::string all;
+    std::vector<unsigned char> trails;
+    for (unsigned t = 0x40; t <= 0xFC; ++t) {
+      if (t == 0x7F) continue;
+      all += static_cast<char>(lead);
+      all += static_cast<char>(t);
+      trails.push_back(static_cast<unsigned char>(t));
+    }
+    std::vector<Cell> cells(trails.size());
+    if (Split(all, trails.size(), cells.data())) {
+      for (size_t k = 0; k < trails.size(); ++k) row[trails[k]] = cells[k];
+      return;
+    }
+    for (unsigned char t : trails) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(t)};
+      if (!Split(std::string_view(pair, 2), 1, &row[t])) row[t] = Cell{};
+    }
+  }
+
+  Converter& c_;
+  Cell singles_[256];
+  std::array<std::unique_ptr<Cell[]>, 256> rows_;
+  std::once_flag singlesOnce_;
+  std::array<std::once_flag, 256> rowOnce_;
+};
+
+}  // namespace
+
 std::string Cp932ToUtf8(std::string_view cp932, bool* ok) {
   static Converter c("UTF-8", "CP932");
+  static Cp932Table table(c);
+  std::string out;
+  if (table.Convert(cp932, out)) {
+    if (ok) *ok = true;
+    return out;
+  }
   return Convert(c, cp932, "\xEF\xBF\xBD", false, ok);
 }
 
