@@ -4,7 +4,9 @@
 #include <iconv.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -96,27 +98,27 @@ size_t Utf8Lead(unsigned char b) { return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0
 // handed to iconv whole, so the result is always iconv's, byte for byte.
 class Cp932Table {
  public:
-  explicit Cp932Table(Converter& c) : c_(c) {}
+  explicit Cp932Table(Converter& c) : c_(c) { FillSingles(); }
 
   // False, with out unspecified, when the text must go to iconv.
   bool Convert(std::string_view in, std::string& out) {
-    std::call_once(singlesOnce_, [this] { FillSingles(); });
-    out.clear();
-    out.reserve(in.size() * 3 / 2 + 8);
+    out.resize(in.size() * 3);  // a byte or a pair becomes 3 bytes at most
+    char* to = out.data();
     for (size_t i = 0; i < in.size();) {
       const unsigned char b = static_cast<unsigned char>(in[i]);
       const Cell* cell = &singles_[b];
       if (IsCp932LeadByte(b)) {
         if (i + 1 == in.size()) return false;
-        std::call_once(rowOnce_[b], [this, b] { FillRow(b); });
-        cell = &rows_[b][static_cast<unsigned char>(in[i + 1])];
+        cell = &Row(b)[static_cast<unsigned char>(in[i + 1])];
         i += 2;
       } else {
         ++i;
       }
       if (cell->length == 0) return false;
-      out.append(cell->bytes, cell->length);
+      std::memcpy(to, cell->bytes, 3);
+      to += cell->length;
     }
+    out.resize(static_cast<size_t>(to - out.data()));
     return true;
   }
 
@@ -125,6 +127,16 @@ class Cp932Table {
     uint8_t length = 0;  // 0: not one clean character; iconv decides
     char bytes[3] = {};  // CP932 maps into the BMP: 3 bytes at most
   };
+
+  const Cell* Row(unsigned char lead) {
+    if (const Cell* row = rows_[lead].load(std::memory_order_acquire)) return row;
+    std::lock_guard guard(fill_);
+    if (!rows_[lead].load(std::memory_order_relaxed)) {
+      owned_[lead] = FillRow(lead);
+      rows_[lead].store(owned_[lead].get(), std::memory_order_release);
+    }
+    return rows_[lead].load(std::memory_order_relaxed);
+  }
 
   // One iconv call's output as cells, when it is clean and holds exactly one
   // character per input character.
@@ -152,9 +164,8 @@ class Cp932Table {
     }
   }
 
-  void FillRow(unsigned char lead) {
-    rows_[lead] = std::make_unique<Cell[]>(256);
-    Cell* row = rows_[lead].get();
+  std::unique_ptr<Cell[]> FillRow(unsigned char lead) {
+    auto row = std::make_unique<Cell[]>(256);
     // Every second byte in one call; a row with unmapped pairs pair by pair.
     std::string all;
     std::vector<unsigned char> trails;
@@ -167,19 +178,20 @@ class Cp932Table {
     std::vector<Cell> cells(trails.size());
     if (Split(all, trails.size(), cells.data())) {
       for (size_t k = 0; k < trails.size(); ++k) row[trails[k]] = cells[k];
-      return;
+      return row;
     }
     for (unsigned char t : trails) {
       const char pair[2] = {static_cast<char>(lead), static_cast<char>(t)};
       if (!Split(std::string_view(pair, 2), 1, &row[t])) row[t] = Cell{};
     }
+    return row;
   }
 
   Converter& c_;
   Cell singles_[256];
-  std::array<std::unique_ptr<Cell[]>, 256> rows_;
-  std::once_flag singlesOnce_;
-  std::array<std::once_flag, 256> rowOnce_;
+  std::array<std::atomic<const Cell*>, 256> rows_{};
+  std::array<std::unique_ptr<Cell[]>, 256> owned_;
+  std::mutex fill_;
 };
 
 }  // namespace
