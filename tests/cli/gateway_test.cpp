@@ -105,7 +105,9 @@ TEST_P(Outcome, StatusAndReason) {
   auto reports = r.Reports();
   ASSERT_FALSE(reports.empty()) << r.out;
   EXPECT_EQ(reports.back()["reason"].get<std::string>(), c.reason) << r.out;
-  if (reports.size() == 1) EXPECT_EQ(reports.back()["status"].get<int>(), c.status);
+  if (reports.size() == 1) {
+    EXPECT_EQ(reports.back()["status"].get<int>(), c.status);
+  }
 }
 
 // Writes each named file; a folder "out" too when asked.
@@ -182,16 +184,15 @@ TEST(Gateway, OutputLeavesTheSourceAndIsCompleteOrAbsent) {
   const test::Bytes big = Zip({test::ZipLocal::Stored("big.exe", test::Bytes(3 << 20, 0x5A))});
   test::WriteFileBytes(dir.File("big.zip"), big);
   // 1 MiB allowed: the copy cannot be made whole.
-  const int cut = test::RunShell("(cd '" + dir.Path() + "' && ulimit -f 1024 && '" BRIMLODE_CLI_PATH
-                                 "' rewrite big.zip --dangerous --output out.zip --quiet >/dev/null 2>&1)");
-  EXPECT_EQ(cut, 3);
+  const std::string args = "rewrite big.zip --dangerous --output out.zip";
+  EXPECT_EQ(RunCli(dir.Path(), "ulimit -f 1024 && \"$CLI\" " + args + " --quiet").status, 3);
   EXPECT_EQ(std::vector<std::string>{"big.zip"}, [&] {
     std::vector<std::string> names;
     for (auto& e : std::filesystem::directory_iterator(dir.Path())) names.push_back(e.path().filename());
     return names;
   }());
 
-  CliRun r = RunCli(dir.Path(), "rewrite big.zip --dangerous --output out.zip --report");
+  CliRun r = RunCli(dir.Path(), args + " --report");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(test::ReadFileBytes(dir.File("big.zip")), big);
   CliRun again = RunCli(dir.Path(), "analyse out.zip --json");
@@ -212,15 +213,10 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
   test::WriteFileBytes(dir.File("bad.zip"), Zip({test::ZipLocal::Stored("bad\xff.exe", BytesOf("MZ")),
                                                   test::ZipLocal::Stored("bad\xfe.exe", BytesOf("MZ"))}));
   std::filesystem::create_directory(dir.File("out"));
-  const std::string check = " | python3 '" BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py'";
-  std::string output;
-  for (const char* args : {"rewrite p.zip d.zip n.txt gone.zip bad.zip --dangerous --output-dir out --report",
-                           "split p.zip --all --dry-run --report", "combine bad.zip --all --report"}) {
-    EXPECT_EQ(test::RunShell("(cd '" + dir.Path() + "' && '" BRIMLODE_CLI_PATH "' " + args + " 2>/dev/null)" +
-                                 check,
-                             &output),
-              0)
-        << args << "\n" << output;
+  for (const std::string args : {"rewrite p.zip d.zip n.txt gone.zip bad.zip --dangerous --output-dir out --report",
+                                 "split p.zip --all --dry-run --report", "combine bad.zip --all --report"}) {
+    CliRun r = RunCli(dir.Path(), "\"$CLI\" " + args + " | python3 " BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py");
+    EXPECT_EQ(r.status, 0) << args << "\n" << r.out << r.err;
   }
   CliRun r = RunCli(dir.Path(), "analyse bad.zip --report");
   const Json entries = r.Reports().at(0)["entries"];
@@ -233,14 +229,11 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
 TEST(GatewayMessages, TheReasonLineFollowsTheLocale) {
   TempDir dir;
   test::WriteFileBytes(dir.File("n.txt"), BytesOf("text"));
-  std::string output;
   for (const auto& [locale, reason] : {std::pair<std::string, std::string>{"LANG=ja_JP.UTF-8", "書庫ではありません"},
                                        {"LANG=C.UTF-8", "not an archive"}}) {
-    EXPECT_EQ(test::RunShell("(cd '" + dir.Path() + "' && env -u LC_ALL -u LC_MESSAGES " + locale +
-                                 " '" BRIMLODE_CLI_PATH "' analyse n.txt --report 2>&1 >/dev/null)",
-                             &output),
-              4);
-    EXPECT_NE(output.find("n.txt: " + reason), std::string::npos) << output;
+    CliRun r = RunCli(dir.Path(), "env -u LC_ALL -u LC_MESSAGES " + locale + " \"$CLI\" analyse n.txt --report");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("n.txt: " + reason), std::string::npos) << r.err;
   }
 }
 
