@@ -48,6 +48,39 @@ TEST_P(ZipReconcile, RowsShowWhatExtractorsWrite) {
   size_t marked = 0;
   for (uint16_t m : c.marks) marked += m != 0;
   ASSERT_GE(a.Log().size(), marked);
+  // The text listing grows a marks column only when a row is marked, so the
+  // listing of an archive without marks stays as it was.
+  const std::string text = cli::StateText(a.s);
+  EXPECT_EQ(text.find(" marks ") != std::string::npos, marked > 0) << text;
+  for (size_t i = 0; i < a.Rows(); ++i) {
+    if (c.marks[i] == 0) continue;
+    const size_t at = text.find("[ ]  " + c.captions[i]);
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string line = text.substr(at, text.find('\n', at) - at);
+    for (int m = 0; m < kEntryMarkCount; ++m) {
+      if (c.marks[i] & MarkAt(m)) {
+        EXPECT_NE(line.find(MarkId(MarkAt(m))), std::string::npos) << line;
+      }
+    }
+  }
+}
+
+Bytes Zip(const std::vector<ZipLocal>& locals) {
+  ZipBuilder z;
+  for (const ZipLocal& l : locals) z.Local(l);
+  z.Finish();
+  return z.bytes;
+}
+
+ZipLocal WithExtra(ZipLocal l, Bytes extra) {
+  l.extra = std::move(extra);
+  return l;
+}
+
+// A Unicode Path field whose CRC does not match: listed, not believed.
+Bytes UnicodePathNotBelieved() {
+  return Zip({WithExtra(ZipLocal::Stored("harmless.txt", BytesOf("data")),
+                        test::UnicodePathBlock("other name", "evil.exe"))});
 }
 
 // The directory and end record of z, written twice: two directories that
@@ -97,41 +130,24 @@ std::vector<ReconcileCase> Cases() {
   // No local file name: the central one is shown.
   out.push_back({"folder_name_locally", bytesOf("folder_name_locally"), {"a.txt", "evil.exe"},
                  {0, kMarkDirectoryOnly | kMarkNamesDiffer}, {"txt=1", "exe=1"}, 1});
-  {  // A Unicode Path field whose CRC does not match: listed, not believed.
-    ZipBuilder z;
-    ZipLocal l = ZipLocal::Stored("harmless.txt", BytesOf("data"));
-    l.extra = test::UnicodePathBlock("other name", "evil.exe");
-    z.Local(l);
-    z.Finish();
-    out.push_back({"unicode_path_bad_crc", z.bytes, {"harmless.txt"}, {kMarkNamesDiffer}, {"txt=1", "exe=1"}, 1});
-  }
-  {  // Info-ZIP on Windows: a CP932 name and a Unicode Path field that agrees.
-    ZipBuilder z;
-    const std::string cp932 = test::J("資料.txt");
-    ZipLocal l = ZipLocal::Stored(cp932, BytesOf("data"));
-    l.extra = test::UnicodePathBlock(cp932, "資料.txt");
-    z.Local(l);
-    z.Finish();
-    out.push_back({"unicode_path_agrees", z.bytes, {cp932}, {0}, {"txt=1"}});
-  }
+  out.push_back({"unicode_path_bad_crc", UnicodePathNotBelieved(), {"harmless.txt"}, {kMarkNamesDiffer},
+                 {"txt=1", "exe=1"}, 1});
+  // Info-ZIP on Windows: a CP932 name and a Unicode Path field that agrees.
+  const std::string cp932 = test::J("資料.txt");
+  out.push_back({"unicode_path_agrees",
+                 Zip({WithExtra(ZipLocal::Stored(cp932, BytesOf("data")), test::UnicodePathBlock(cp932, "資料.txt"))}),
+                 {cp932}, {0}, {"txt=1"}});
   {  // Flag bit 0, and a stored entry whose sizes differ.
-    ZipBuilder z;
-    ZipLocal l = ZipLocal::Stored("secret.txt", BytesOf("0123456789ABCDEF"));
-    l.flags = 1;
-    z.Local(l);
-    ZipLocal m = ZipLocal::Stored("lies.txt", BytesOf("hello"));
-    m.originalSize = 500;
-    z.Local(m);
-    z.Finish();
-    out.push_back({"encrypted_and_sizes", z.bytes, {"secret.txt", "lies.txt"}, {kMarkEncrypted, kMarkSizesLie},
-                   {"txt=2"}});
+    ZipLocal secret = ZipLocal::Stored("secret.txt", BytesOf("0123456789ABCDEF"));
+    ZipLocal lies = ZipLocal::Stored("lies.txt", BytesOf("hello"));
+    secret.flags = 1;
+    lies.originalSize = 500;
+    out.push_back({"encrypted_and_sizes", Zip({secret, lies}), {"secret.txt", "lies.txt"},
+                   {kMarkEncrypted, kMarkSizesLie}, {"txt=2"}});
   }
-  {  // Masked, yet still deflated: a rewrite stopped after the names.
-    ZipBuilder z;
-    z.Local(ZipLocal::Deflated("evil.ex$", Bytes(300, 'x')));
-    z.Finish();
-    out.push_back({"half_neutralised", z.bytes, {"evil.ex$"}, {kMarkHalfNeutralised}, {"ex$=1"}});
-  }
+  // Masked, yet still deflated: a rewrite stopped after the names.
+  out.push_back({"half_neutralised", Zip({ZipLocal::Deflated("evil.ex$", Bytes(300, 'x'))}), {"evil.ex$"},
+                 {kMarkHalfNeutralised}, {"ex$=1"}});
   return out;
 }
 
@@ -141,36 +157,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, ZipReconcile, ::testing::ValuesIn(Cases()),
 // "--ext exe" (a ticked tally row) ticks a row whose caption is harmless but
 // one of whose name copies is a program.
 TEST(ZipReconcileTicks, AnyCopyWithTheKeyTicksTheRow) {
-  ZipBuilder z;
-  ZipLocal l = ZipLocal::Stored("harmless.txt", BytesOf("data"));
-  l.extra = test::UnicodePathBlock("other name", "evil.exe");  // not believed, still a copy
-  z.Local(l);
-  z.Finish();
   test::AnalysedArchive a;
-  a.Analyse(z.bytes);
+  a.Analyse(UnicodePathNotBelieved());  // the copy is not believed, still a copy
   ASSERT_EQ(a.Rows(), 1u);
   for (size_t t = 0; t < a.s.ListView5.Count(); ++t) {
     a.s.ListView5.SetChecked(t, a.s.ListView5.Caption(t) == "exe");
   }
   CheckByTalliedExtensions(a.s);
   EXPECT_TRUE(a.s.ListView2.Checked(0));
-}
-
-// The text listing grows a marks column only when a row is marked, so the
-// listing of an archive without marks stays as it was.
-TEST(ZipReconcileText, MarksColumnOnlyWhenSomeRowIsMarked) {
-  test::AnalysedArchive plain, marked;
-  ZipBuilder z;
-  z.Local(ZipLocal::Stored("a.txt", BytesOf("hello")));
-  z.Finish();
-  plain.Analyse(z.bytes);
-  marked.Analyse(TwoDirectories());
-  EXPECT_EQ(cli::StateText(plain.s).find("marks"), std::string::npos);
-  const std::string text = cli::StateText(marked.s);
-  EXPECT_NE(text.find(" marks "), std::string::npos);
-  const size_t row = text.find("[ ]  a.txt");
-  ASSERT_NE(row, std::string::npos) << text;
-  EXPECT_NE(text.substr(row, text.find('\n', row) - row).find("several_directories"), std::string::npos) << text;
 }
 
 }  // namespace

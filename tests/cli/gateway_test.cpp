@@ -51,28 +51,27 @@ CliRun RunCli(const std::string& cwd, const std::string& args) {
   return r;
 }
 
-test::Bytes Pack() {
+test::Bytes Zip(const std::vector<test::ZipLocal>& locals, bool finish = true) {
   test::ZipBuilder z;
-  z.Local(test::ZipLocal::Stored("a.txt", BytesOf("hello")));
-  z.Local(test::ZipLocal::Deflated("b.EXE", BytesOf(std::string(200, 'M'))));
-  z.Local(test::ZipLocal::Stored("sub/c.js", BytesOf("alert(1)")));
-  z.Finish();
+  for (const test::ZipLocal& l : locals) z.Local(l);
+  if (finish) z.Finish();
   return z.bytes;
 }
 
-test::Bytes Clean() {
-  test::ZipBuilder z;
-  z.Local(test::ZipLocal::Stored("a.txt", BytesOf("hello")));
-  z.Finish();
-  return z.bytes;
+test::Bytes Pack() {
+  return Zip({test::ZipLocal::Stored("a.txt", BytesOf("hello")),
+              test::ZipLocal::Deflated("b.EXE", BytesOf(std::string(200, 'M'))),
+              test::ZipLocal::Stored("sub/c.js", BytesOf("alert(1)"))});
 }
+
+test::Bytes Clean() { return Zip({test::ZipLocal::Stored("a.txt", BytesOf("hello"))}); }
 
 test::Bytes DamagedZip() {
-  test::ZipBuilder z;
-  z.Local(test::ZipLocal::Stored("a.txt", BytesOf("hello")));
-  z.Local(test::ZipLocal::Stored("b.exe", BytesOf("MZ a program cut short")));
-  z.bytes.resize(z.bytes.size() - 5);
-  return z.bytes;
+  test::Bytes b = Zip({test::ZipLocal::Stored("a.txt", BytesOf("hello")),
+                       test::ZipLocal::Stored("b.exe", BytesOf("MZ a program cut short"))},
+                      false);
+  b.resize(b.size() - 5);
+  return b;
 }
 
 test::Bytes DamagedLzh() {
@@ -82,6 +81,8 @@ test::Bytes DamagedLzh() {
   b.bytes.resize(b.bytes.size() - 5);
   return b.bytes;
 }
+
+test::Bytes Mine() { return BytesOf("mine"); }
 
 // One outcome: the folder is made by setup, then args run in it.
 struct OutcomeCase {
@@ -104,12 +105,20 @@ TEST_P(Outcome, StatusAndReason) {
   auto reports = r.Reports();
   ASSERT_FALSE(reports.empty()) << r.out;
   EXPECT_EQ(reports.back()["reason"].get<std::string>(), c.reason) << r.out;
-  if (reports.size() == 1) EXPECT_EQ(reports.back()["status"].get<int>(), c.status);
+  if (reports.size() == 1) {
+    EXPECT_EQ(reports.back()["status"].get<int>(), c.status);
+  }
 }
 
-auto Write(const char* name, test::Bytes (*make)()) {
-  return [name, make](const TempDir& d) { test::WriteFileBytes(d.File(name), make()); };
+// Writes each named file; a folder "out" too when asked.
+std::function<void(const TempDir&)> Write(std::vector<std::pair<const char*, test::Bytes (*)()>> files,
+                                          bool outFolder = false) {
+  return [files, outFolder](const TempDir& d) {
+    for (const auto& [name, make] : files) test::WriteFileBytes(d.File(name), make());
+    if (outFolder) std::filesystem::create_directory(d.File("out"));
+  };
 }
+std::function<void(const TempDir&)> Write(const char* name, test::Bytes (*make)()) { return Write({{name, make}}); }
 
 INSTANTIATE_TEST_SUITE_P(
     Gateway, Outcome,
@@ -124,15 +133,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"missing", [](const TempDir&) {}, "analyse gone.zip --report", 3, "cannot_open"},
         OutcomeCase{"a folder", [](const TempDir& d) { std::filesystem::create_directory(d.File("f.zip")); },
                     "analyse f.zip --report", 3, "cannot_open"},
-        OutcomeCase{"output name taken",
-                    [](const TempDir& d) {
-                      test::WriteFileBytes(d.File("p.zip"), Pack());
-                      test::WriteFileBytes(d.File("o.zip"), BytesOf("mine"));
-                    },
+        OutcomeCase{"output name taken", Write({{"p.zip", Pack}, {"o.zip", Mine}}),
                     "rewrite p.zip --all --output o.zip --report", 3, "output_exists"},
-        OutcomeCase{"not an archive",
-                    [](const TempDir& d) { test::WriteFileBytes(d.File("n.txt"), BytesOf("just text")); },
-                    "rewrite n.txt --dangerous --report", 4, "not_an_archive"},
+        OutcomeCase{"not an archive", Write("n.txt", Mine), "rewrite n.txt --dangerous --report", 4, "not_an_archive"},
         OutcomeCase{"damaged zip", Write("d.zip", DamagedZip), "rewrite d.zip --dangerous --report", 4,
                     "damaged_zip"},
         // Its listed row is ticked: the copy is refused and the source left alone.
@@ -140,11 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "rewrite d.zip --all --output o.zip --report", 4, "damaged_zip"},
         // A dry run writes nothing: the archive still equals its copy, and
         // only then does the second run report.
-        OutcomeCase{"damaged zip, dry run",
-                    [](const TempDir& d) {
-                      test::WriteFileBytes(d.File("d.zip"), DamagedZip());
-                      test::WriteFileBytes(d.File("copy.zip"), DamagedZip());
-                    },
+        OutcomeCase{"damaged zip, dry run", Write({{"d.zip", DamagedZip}, {"copy.zip", DamagedZip}}),
                     "rewrite d.zip --all --dry-run >/dev/null 2>&1; cmp -s d.zip copy.zip && '" BRIMLODE_CLI_PATH
                     "' rewrite d.zip --all --dry-run --report",
                     4, "damaged_zip"},
@@ -155,20 +154,11 @@ INSTANTIATE_TEST_SUITE_P(
                       std::filesystem::resize_file(d.File("big.zip"), uint64_t{1} << 32);
                     },
                     "analyse big.zip --report", 4, "too_large"},
-        OutcomeCase{"split skips an existing name",
-                    [](const TempDir& d) {
-                      test::WriteFileBytes(d.File("p.zip"), Pack());
-                      test::WriteFileBytes(d.File("a.txt.zip"), BytesOf("mine"));
-                    },
+        OutcomeCase{"split skips an existing name", Write({{"p.zip", Pack}, {"a.txt.zip", Mine}}),
                     "split p.zip --rows 0,1 --report", 5, "partly_done"},
         OutcomeCase{"several: the worst", Write("p.zip", Pack), "analyse p.zip gone.zip p.zip --report", 3,
                     "done"},
-        OutcomeCase{"several: done beats nothing to do",
-                    [](const TempDir& d) {
-                      test::WriteFileBytes(d.File("p.zip"), Pack());
-                      test::WriteFileBytes(d.File("c.zip"), Clean());
-                      std::filesystem::create_directory(d.File("out"));
-                    },
+        OutcomeCase{"several: done beats nothing to do", Write({{"p.zip", Pack}, {"c.zip", Clean}}, true),
                     "rewrite p.zip c.zip --dangerous --output-dir out --report", 0, "nothing_selected"},
         OutcomeCase{"standard input", Write("p.zip", Pack), "analyse - --report <p.zip", 0, "done"},
         // Ctrl+C while standard input is being read: once the private copy's
@@ -181,11 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                     130, "interrupted"},
         OutcomeCase{"standard input neutralised into a new file", Write("p.zip", Pack),
                     "rewrite - --dangerous --output o.zip --report <p.zip", 0, "done"},
-        OutcomeCase{"a dry run with a taken output name",
-                    [](const TempDir& d) {
-                      test::WriteFileBytes(d.File("p.zip"), Pack());
-                      test::WriteFileBytes(d.File("o.zip"), BytesOf("mine"));
-                    },
+        OutcomeCase{"a dry run with a taken output name", Write({{"p.zip", Pack}, {"o.zip", Mine}}),
                     "rewrite p.zip --all --output o.zip --dry-run --report", 3, "output_exists"}),
     [](const auto& info) {
       std::string name;
@@ -195,25 +181,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Gateway, OutputLeavesTheSourceAndIsCompleteOrAbsent) {
   TempDir dir;
-  test::Bytes big = Pack();
-  {
-    test::ZipBuilder z;
-    z.Local(test::ZipLocal::Stored("big.exe", test::Bytes(3 << 20, 0x5A)));
-    z.Finish();
-    big = z.bytes;
-  }
+  const test::Bytes big = Zip({test::ZipLocal::Stored("big.exe", test::Bytes(3 << 20, 0x5A))});
   test::WriteFileBytes(dir.File("big.zip"), big);
   // 1 MiB allowed: the copy cannot be made whole.
-  const int cut = test::RunShell("(cd '" + dir.Path() + "' && ulimit -f 1024 && '" BRIMLODE_CLI_PATH
-                                 "' rewrite big.zip --dangerous --output out.zip --quiet >/dev/null 2>&1)");
-  EXPECT_EQ(cut, 3);
+  const std::string args = "rewrite big.zip --dangerous --output out.zip";
+  EXPECT_EQ(RunCli(dir.Path(), "ulimit -f 1024 && \"$CLI\" " + args + " --quiet").status, 3);
   EXPECT_EQ(std::vector<std::string>{"big.zip"}, [&] {
     std::vector<std::string> names;
     for (auto& e : std::filesystem::directory_iterator(dir.Path())) names.push_back(e.path().filename());
     return names;
   }());
 
-  CliRun r = RunCli(dir.Path(), "rewrite big.zip --dangerous --output out.zip --report");
+  CliRun r = RunCli(dir.Path(), args + " --report");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(test::ReadFileBytes(dir.File("big.zip")), big);
   CliRun again = RunCli(dir.Path(), "analyse out.zip --json");
@@ -223,12 +202,6 @@ TEST(Gateway, OutputLeavesTheSourceAndIsCompleteOrAbsent) {
   EXPECT_EQ(report["changes"].size(), 2u);  // the entry neutralised, the copy created
 }
 
-}  // namespace
-}  // namespace brim
-
-namespace brim {
-namespace {
-
 // Every kind of document (analysed, refused, missing, damaged, written,
 // dry run) against the schema, and names that are not CP932 told apart.
 TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
@@ -237,21 +210,13 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
   test::WriteFileBytes(dir.File("p.zip"), Pack());
   test::WriteFileBytes(dir.File("d.zip"), DamagedZip());
   test::WriteFileBytes(dir.File("n.txt"), BytesOf("text"));
-  test::ZipBuilder z;
-  z.Local(test::ZipLocal::Stored("bad\xff.exe", BytesOf("MZ")));
-  z.Local(test::ZipLocal::Stored("bad\xfe.exe", BytesOf("MZ")));
-  z.Finish();
-  test::WriteFileBytes(dir.File("bad.zip"), z.bytes);
+  test::WriteFileBytes(dir.File("bad.zip"), Zip({test::ZipLocal::Stored("bad\xff.exe", BytesOf("MZ")),
+                                                  test::ZipLocal::Stored("bad\xfe.exe", BytesOf("MZ"))}));
   std::filesystem::create_directory(dir.File("out"));
-  const std::string check = " | python3 '" BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py'";
-  std::string output;
-  for (const char* args : {"rewrite p.zip d.zip n.txt gone.zip bad.zip --dangerous --output-dir out --report",
-                           "split p.zip --all --dry-run --report", "combine bad.zip --all --report"}) {
-    EXPECT_EQ(test::RunShell("(cd '" + dir.Path() + "' && '" BRIMLODE_CLI_PATH "' " + args + " 2>/dev/null)" +
-                                 check,
-                             &output),
-              0)
-        << args << "\n" << output;
+  for (const std::string args : {"rewrite p.zip d.zip n.txt gone.zip bad.zip --dangerous --output-dir out --report",
+                                 "split p.zip --all --dry-run --report", "combine bad.zip --all --report"}) {
+    CliRun r = RunCli(dir.Path(), "\"$CLI\" " + args + " | python3 " BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py");
+    EXPECT_EQ(r.status, 0) << args << "\n" << r.out << r.err;
   }
   CliRun r = RunCli(dir.Path(), "analyse bad.zip --report");
   const Json entries = r.Reports().at(0)["entries"];
@@ -261,23 +226,14 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
   EXPECT_EQ(entries[0]["method"].get<std::string>(), "stored");
 }
 
-}  // namespace
-}  // namespace brim
-
-namespace brim {
-namespace {
-
 TEST(GatewayMessages, TheReasonLineFollowsTheLocale) {
   TempDir dir;
   test::WriteFileBytes(dir.File("n.txt"), BytesOf("text"));
-  std::string output;
   for (const auto& [locale, reason] : {std::pair<std::string, std::string>{"LANG=ja_JP.UTF-8", "書庫ではありません"},
                                        {"LANG=C.UTF-8", "not an archive"}}) {
-    EXPECT_EQ(test::RunShell("(cd '" + dir.Path() + "' && env -u LC_ALL -u LC_MESSAGES " + locale +
-                                 " '" BRIMLODE_CLI_PATH "' analyse n.txt --report 2>&1 >/dev/null)",
-                             &output),
-              4);
-    EXPECT_NE(output.find("n.txt: " + reason), std::string::npos) << output;
+    CliRun r = RunCli(dir.Path(), "env -u LC_ALL -u LC_MESSAGES " + locale + " \"$CLI\" analyse n.txt --report");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("n.txt: " + reason), std::string::npos) << r.err;
   }
 }
 

@@ -34,9 +34,11 @@ size_t Count(const Bytes& hay, const std::string& needle) {
   return n;
 }
 
+// Ticks every row and runs the format's rewrite; the file as it is after.
 Bytes RewriteAll(test::AnalysedArchive& a) {
   for (size_t row = 0; row < a.Rows(); ++row) a.s.ListView2.SetChecked(row, true);
-  RewriteZipEntries(a.s);
+  if (a.s.ArchiveKind == ArchiveKindType::Lzh) RewriteLzhEntries(a.s);
+  else RewriteZipEntries(a.s);
   return test::ReadFileBytes(a.s.Label1.Caption());
 }
 
@@ -45,15 +47,29 @@ std::string PhaseName(Phase p) {
   return kNames[static_cast<int>(p)];
 }
 
-class PhaseBoundary : public ::testing::TestWithParam<Phase> {};
+constexpr int kZip = -1;  // else the LZH header level
 
-// The plan applied up to a phase, as a kill or a full disk would leave it.
+// "keep.txt" stored, then "evil.exe" with payload as its compressed data.
+Bytes KeepAndEvil(int format, const Bytes& payload) {
+  if (format == kZip) {
+    return test::BuildZip({ZipSpec{"keep.txt", std::nullopt, 0, 0, Pattern(40), 40, 1},
+                           ZipSpec{"evil.exe", std::nullopt, 8, 0x0001, payload, 9000, 0xDEADBEEF}})
+        .bytes;
+  }
+  return test::BuildLzh(format, {test::LzhSpec{"keep.txt", "-lh0-", Pattern(40), 40, 1},
+                                 test::LzhSpec{"evil.exe", "-lh5-", payload, 9000, 0xBEEF}})
+      .bytes;
+}
+
+// The plan applied up to a phase, as a kill or a full disk would leave it,
+// for ZIP and each LZH level. LZH's header checks are the last phase, so a
+// cut before it leaves a header a reader flags, its name already masked.
+class PhaseBoundary : public ::testing::TestWithParam<std::tuple<int, Phase>> {};
+
 TEST_P(PhaseBoundary, LeavesNoDangerousNameAndASecondRewriteCompletesIt) {
+  const auto [format, phase] = GetParam();
   const Bytes payload = Pattern(3000);
-  const Bytes original =
-      test::BuildZip({ZipSpec{"keep.txt", std::nullopt, 0, 0, Pattern(40), 40, 1},
-                      ZipSpec{"evil.exe", std::nullopt, 8, 0x0001, payload, 9000, 0xDEADBEEF}})
-          .bytes;
+  const Bytes original = KeepAndEvil(format, payload);
   test::AnalysedArchive once;
   once.Analyse(original);
   const Bytes done = RewriteAll(once);
@@ -67,14 +83,15 @@ TEST_P(PhaseBoundary, LeavesNoDangerousNameAndASecondRewriteCompletesIt) {
     rewrite::EntryPlan plan;
     plan.row = 1;
     rewrite::PlanBuilder builder(file, reader, plan);
-    rewrite::PlanZipEntry(cut.s, builder, 1);
-    ASSERT_TRUE(rewrite::ApplyPlans(cut.s, file, {plan}, GetParam()));
+    if (format == kZip) rewrite::PlanZipEntry(cut.s, builder, 1);
+    else rewrite::PlanLzhEntry(cut.s, builder, 1);
+    ASSERT_TRUE(rewrite::ApplyPlans(cut.s, file, {plan}, phase));
   }
   const Bytes now = test::ReadFileBytes(cut.path);
   EXPECT_EQ(Count(now, "evil.exe"), 0u);  // masked before any other change
-  EXPECT_EQ(Count(now, "evil.ex$"), 2u);
-  const bool zeroed = GetParam() >= Phase::Zeros;
-  EXPECT_EQ(std::search(now.begin(), now.end(), payload.begin(), payload.begin() + 64) == now.end(), zeroed);
+  EXPECT_EQ(Count(now, "evil.ex$"), format == kZip ? 2u : 1u);
+  EXPECT_EQ(std::search(now.begin(), now.end(), payload.begin(), payload.begin() + 64) == now.end(),
+            phase >= Phase::Zeros);
 
   test::AnalysedArchive again;
   again.AnalyseFile(cut.path);
@@ -84,61 +101,12 @@ TEST_P(PhaseBoundary, LeavesNoDangerousNameAndASecondRewriteCompletesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Phases, PhaseBoundary,
-                         ::testing::Values(Phase::Names, Phase::Method, Phase::Zeros, Phase::Sums),
-                         [](const auto& info) { return PhaseName(info.param); });
-
-// The same cut for LZH, at each level: the header checks are the last
-// phase, so a cut before it leaves a header a reader flags, whose name is
-// already masked; a second rewrite still lists the entry and completes it.
-class LzhPhaseBoundary : public ::testing::TestWithParam<std::tuple<int, Phase>> {};
-
-Bytes RewriteAllLzh(test::AnalysedArchive& a) {
-  for (size_t row = 0; row < a.Rows(); ++row) a.s.ListView2.SetChecked(row, true);
-  RewriteLzhEntries(a.s);
-  return test::ReadFileBytes(a.s.Label1.Caption());
-}
-
-TEST_P(LzhPhaseBoundary, LeavesNoDangerousNameAndASecondRewriteCompletesIt) {
-  const auto [level, phase] = GetParam();
-  const Bytes payload = Pattern(3000);
-  const Bytes original =
-      test::BuildLzh(level, {test::LzhSpec{"keep.txt", "-lh0-", Pattern(40), 40, 1},
-                             test::LzhSpec{"evil.exe", "-lh5-", payload, 9000, 0xBEEF}})
-          .bytes;
-  test::AnalysedArchive once;
-  once.Analyse(original);
-  const Bytes done = RewriteAllLzh(once);
-
-  test::AnalysedArchive cut;
-  cut.Analyse(original);
-  {
-    FileStream file = FileStream::Open(cut.path, FileStream::Mode::ReadWrite);
-    rewrite::PlanReader reader(file);
-    rewrite::EntryPlan plan;
-    plan.row = 1;
-    rewrite::PlanBuilder builder(file, reader, plan);
-    rewrite::PlanLzhEntry(cut.s, builder, 1);
-    ASSERT_TRUE(rewrite::ApplyPlans(cut.s, file, {plan}, phase));
-  }
-  const Bytes now = test::ReadFileBytes(cut.path);
-  EXPECT_EQ(Count(now, "evil.exe"), 0u);
-  EXPECT_EQ(Count(now, "evil.ex$"), 1u);
-  EXPECT_EQ(std::search(now.begin(), now.end(), payload.begin(), payload.begin() + 64) == now.end(),
-            phase >= Phase::Zeros);
-
-  test::AnalysedArchive again;
-  again.AnalyseFile(cut.path);
-  ASSERT_EQ(again.Rows(), 2u);
-  EXPECT_EQ(RewriteAllLzh(again), done);
-  EXPECT_TRUE(again.s.RowsNotDone.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Phases, LzhPhaseBoundary,
-                         ::testing::Combine(::testing::Values(0, 1, 2),
+                         ::testing::Combine(::testing::Values(kZip, 0, 1, 2),
                                             ::testing::Values(Phase::Names, Phase::Method, Phase::Zeros, Phase::Sums)),
                          [](const auto& info) {
-                           return "level" + std::to_string(std::get<0>(info.param)) + "_" +
-                                  PhaseName(std::get<1>(info.param));
+                           const int format = std::get<0>(info.param);
+                           return (format == kZip ? std::string("zip") : "lzh_level" + std::to_string(format)) +
+                                  "_" + PhaseName(std::get<1>(info.param));
                          });
 
 // Info-ZIP's Unicode Path field: ID, length, version 1, CRC-32 of the
@@ -153,17 +121,13 @@ Bytes UnicodePath(const std::string& name, uint32_t nameCrc) {
 
 uint32_t CrcOf(const std::string& s) { return Crc32Update(0, reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
 
-struct CopyCase {
-  const char* label;
-  bool believed;  // the field's CRC matches the header's name
-};
-
-class NameCopies : public ::testing::TestWithParam<CopyCase> {};
+// The parameter: whether the fields' CRC matches the header's name.
+class NameCopies : public ::testing::TestWithParam<bool> {};
 
 // "harmless.txt" in the headers, "evil.exe" in both Unicode Path fields:
 // every copy ends in "$", and a CRC readers believed still matches.
 TEST_P(NameCopies, EveryUnicodePathNameIsMasked) {
-  const uint32_t crc = GetParam().believed ? CrcOf("harmless.txt") : 0x12345678;
+  const uint32_t crc = GetParam() ? CrcOf("harmless.txt") : 0x12345678;
   ZipSpec e{"harmless.txt", std::nullopt, 8, 0, Pattern(200), 600, 7};
   e.localExtra = UnicodePath("evil.exe", crc);
   e.centralExtra = UnicodePath("evil.exe", crc);
@@ -174,15 +138,14 @@ TEST_P(NameCopies, EveryUnicodePathNameIsMasked) {
   EXPECT_EQ(Count(now, "evil.exe"), 0u);
   EXPECT_EQ(Count(now, "evil.ex$"), 2u);
   EXPECT_EQ(Count(now, "harmless.tx$"), 2u);
-  const uint32_t expected = GetParam().believed ? CrcOf("harmless.tx$") : crc;
+  const uint32_t expected = GetParam() ? CrcOf("harmless.tx$") : crc;
   for (auto it = now.begin(); (it = std::search(it, now.end(), e.localExtra.begin(), e.localExtra.begin() + 2)) != now.end(); ++it) {
     EXPECT_EQ(le::Get32(&*(it + 5)), expected);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, NameCopies,
-                         ::testing::Values(CopyCase{"believed", true}, CopyCase{"ignored", false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Fields, NameCopies, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "believed" : "ignored"); });
 
 // A second central header that points at the entry, which the analysis
 // keeps as a copy of the name: both directories' names are masked and both
