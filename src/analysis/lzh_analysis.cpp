@@ -125,12 +125,14 @@ class LzhWalk {
     e.offsetI = v.offsetI;
     e.original = h.originalSize;
     e.encoding = ReadNameEncoding(directory + caption, false);
-    e.marks = NameMarks(caption, e.encoding);
+    const std::string key = TallyKeyOf(caption, e.encoding);
+    // The whole caption stands in for its file name: the cheap look then
+    // errs only towards the full one.
+    if (MayEarnNameMarks(caption, caption, key)) e.marks = NameMarks(caption, e.encoding);
     const bool differ = std::any_of(names.begin(), names.end(),
                                     [&](const NameSeen& n) { return n.bytes != stored; });
     if (differ) e.marks |= kMarkNamesDiffer;
     s_.ListView1.Add(e);
-    const std::string key = TallyKeyOf(caption, e.encoding);
     TallyExtension(s_, key);
     if (differ) ListOtherCopies(names, h.level, key);
     return h.next;
