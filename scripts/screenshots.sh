@@ -42,7 +42,17 @@ shoot() {
   pnmpaste "$work/client.ppm" "$left" "$top" "$work/frame.ppm" | pnmtopng -compression 9 >"$docs/$1.png"
 }
 
-cp ../shared/corpus/libarchive/zip_filename_cp932.zip "$work/表.zip"
+# An attachment as the window is for: a program posing as a document, a
+# nested archive, and files nothing is odd about; the marks show on the first two.
+python3 - "$work/表.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("資料/見積書.txt", "お見積りの内容です。\n" * 40)
+    z.writestr("資料/請求書.pdf.exe", b"MZ" + bytes(3000))
+    z.writestr("写真/旅行.jpg", bytes(range(256)) * 20)
+    z.writestr("写真/アルバム.zip", b"PK\x05\x06" + bytes(18))
+    z.writestr("readme.txt", "Brimlode\n" * 30)
+PY
 (cd "$work" && "$app" "表.zip" >/dev/null 2>&1) & pids+=($!)
 sleep 3
 main=$(xdotool search --name '^Brimlode$' | tail -1)
