@@ -199,11 +199,13 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
       }
       // The data descriptor gets the zeros' CRC and sizes.
       Allow(w, uint64_t{r->start} + r->size, s.ListView1.Descriptor(row));
-      // The central mask stays inside the central name.
-      if (r->central && r->ext != 0 && r->extI != 0 && c + 30 <= original.size()) {
+      // The central mask stays inside the central name's extension: the
+      // row's mask where it reaches, else the name's own "$" (a central
+      // name with an extension beside a local one without).
+      if (r->central && r->extI != 0 && c + 30 <= original.size()) {
         const uint64_t nameFrom = c + 46, nameTo = nameFrom + Get16(original, c + 28);
-        const uint64_t from = std::max(r->extI, nameFrom), to = std::min(r->extI + extLength, nameTo);
-        if (from < to) Allow(w, from, to - from);
+        const uint64_t from = std::max(r->extI, nameFrom);
+        if (from < nameTo) Allow(w, from, nameTo - from);
       }
     } else {
       Allow(w, p + 2, 5);
