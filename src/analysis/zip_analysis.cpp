@@ -624,10 +624,12 @@ class ZipWalk {
     if (c.compressed != s_.ListView1.Value(r, kColSize) || c.original != s_.ListView1.Original(r)) {
       marks |= (c.flags & kFlagDescriptor) ? 0 : kMarkSizesLie;
     }
+    // A masked name whose central header still names a method: a rewrite
+    // stopped before the method was written there.
+    if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
     if (marks) s_.ListView1.AddMarks(r, marks);
     const bool same = name.folder == s_.ListView1.Folder(r) && name.fileName == s_.ListView1.Caption(r) &&
                       (utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932) == s_.ListView1.Encoding(r);
-    if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
     const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
     if (same && !hasPath && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
     std::string central = NameAt(c.nameStart, c.nameLength);

@@ -2,6 +2,8 @@
 // copies and tally of archives whose headers disagree, one row per case.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/check_marks.h"
 #include "app/entry_marks.h"
 #include "base/le.h"
@@ -148,6 +150,13 @@ std::vector<ReconcileCase> Cases() {
   // Masked, yet still deflated: a rewrite stopped after the names.
   out.push_back({"half_neutralised", Zip({ZipLocal::Deflated("evil.ex$", Bytes(300, 'x'))}), {"evil.ex$"},
                  {kMarkHalfNeutralised}, {"ex$=1"}});
+  {  // Stopped between the two headers' methods: the central one still deflated.
+    Bytes b = Zip({ZipLocal::Stored("evil.ex$", Bytes(300, 0))});
+    const Bytes sig = {'P', 'K', 1, 2};
+    const auto central = std::search(b.begin(), b.end(), sig.begin(), sig.end());
+    central[10] = 8;
+    out.push_back({"half_neutralised_central", b, {"evil.ex$"}, {kMarkHalfNeutralised}, {"ex$=1"}});
+  }
   return out;
 }
 
