@@ -161,11 +161,35 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     }
     // A ZIP entry's range goes on over its data descriptor.
     const uint64_t end = uint64_t{r->start} + r->size + (zip ? s.ListView1.Descriptor(row) : 0);
+    // A second central header of the entry (another directory, or two in
+    // one) is neutralised like the first: its extent, fields and name's
+    // extension are the entry's too.
+    std::vector<std::pair<uint64_t, uint64_t>> others;
+    for (const NameCopy& copy : zip ? s.ListView1.NameCopies(row) : std::span<const NameCopy>()) {
+      if (copy.kind != NameCopyKind::Central || copy.position < 46 || copy.position - 46 == r->offsetI) continue;
+      const uint64_t h = copy.position - 46;
+      if (h + 34 > original.size()) continue;
+      others.push_back({h, h + 46 + Get16(original, h + 28) + Get16(original, h + 30) + Get16(original, h + 32)});
+    }
     auto Allow = [&](std::vector<bool>& bytes, uint64_t from, uint64_t n) {
       for (uint64_t i = from; i < from + n && i < bytes.size(); ++i) {
-        if ((i >= p && i < end) || (i >= centralFrom && i < centralTo)) bytes[i] = true;
+        bool owned = (i >= p && i < end) || (i >= centralFrom && i < centralTo);
+        for (const auto& [a, b] : others) owned = owned || (i >= a && i < b);
+        if (owned) bytes[i] = true;
       }
     };
+    for (const auto& [h, hEnd] : others) {
+      Allow(w, h + 6, 6);
+      Allow(w, h + 16, 4);
+      Allow(w, h + 24, 4);
+      const uint64_t nameFrom = h + 46, nameTo = nameFrom + Get16(original, h + 28);
+      for (uint64_t i = nameTo; i > nameFrom; --i) {
+        if (original[i - 1] == '.') {
+          Allow(w, i, nameTo - i);
+          break;
+        }
+      }
+    }
     Allow(w, r->start, r->size);
     if (r->ext != 0) Allow(w, r->ext, extLength);
     if (zip) {
