@@ -172,11 +172,16 @@ void MaskOwnExtension(PlanBuilder& out, const HeaderFacts& f) {
   if (f.nameLength == 0) return;
   const uint8_t* name = out.Read(f.nameAt, f.nameLength);
   std::string_view text(reinterpret_cast<const char*>(name), f.nameLength);
+  // Extractors write a name up to its first NUL, and the extension is the
+  // one Windows sees (trailing dots and spaces, a stream suffix left out).
+  text = text.substr(0, text.find('\0'));
   // ZIP folders end in "/", which is never the second byte of a CP932 character.
-  if (const size_t slash = text.rfind('/'); slash != std::string_view::npos) text.remove_prefix(slash + 1);
+  const size_t slash = text.rfind('/');
+  const size_t fileStart = slash == std::string_view::npos ? 0 : slash + 1;
   const NameEncoding encoding = (f.flags & kFlagUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
-  if (MaskSourceOf(text, encoding).empty()) return;
-  out.Bytes(Phase::Names, f.nameAt + f.nameLength - 1, "$");
+  const NameParts parts = SplitName(text.substr(fileStart), encoding);
+  if (parts.extension == std::string_view::npos || parts.extensionEnd <= parts.extension + 1) return;
+  out.Bytes(Phase::Names, f.nameAt + fileStart + parts.extensionEnd - 1, "$");
 }
 
 std::string Masked(std::string text) {
