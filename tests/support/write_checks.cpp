@@ -162,8 +162,8 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     // A ZIP entry's range goes on over its data descriptor.
     const uint64_t end = uint64_t{r->start} + r->size + (zip ? s.ListView1.Descriptor(row) : 0);
     // A second central header of the entry (another directory, or two in
-    // one) is neutralised like the first: its extent, fields and name's
-    // extension are the entry's too.
+    // one) is neutralised like the first: its extent, fields and name are
+    // the entry's too.
     std::vector<std::pair<uint64_t, uint64_t>> others;
     for (const NameCopy& copy : zip ? s.ListView1.NameCopies(row) : std::span<const NameCopy>()) {
       if (copy.kind != NameCopyKind::Central || copy.position < 46 || copy.position - 46 == r->offsetI) continue;
@@ -182,13 +182,9 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
       Allow(w, h + 6, 6);
       Allow(w, h + 16, 4);
       Allow(w, h + 24, 4);
-      const uint64_t nameFrom = h + 46, nameTo = nameFrom + Get16(original, h + 28);
-      for (uint64_t i = nameTo; i > nameFrom; --i) {
-        if (original[i - 1] == '.') {
-          Allow(w, i, nameTo - i);
-          break;
-        }
-      }
+      // Its name's "$" goes where its own extension ends, by the rules the
+      // rewrite shares with the analysis (a NUL, Windows' tails): the name.
+      Allow(w, h + 46, Get16(original, h + 28));
     }
     Allow(w, r->start, r->size);
     if (r->ext != 0) Allow(w, r->ext, extLength);
