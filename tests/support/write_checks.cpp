@@ -210,6 +210,11 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
         const zip::Zip64Wants wants = central ? zip::CentralZip64Wants(&original[h]) : zip::LocalZip64Wants(&original[h]);
         const zip::Zip64Values v = zip::ParseZip64Extra(&original[extraAt], m, wants);
         if (v.original) Allow(w, extraAt + v.original->at, 8);
+        // No marker at all, and a field that holds both sizes: its first.
+        if (!wants.Any()) {
+          const auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraZip64);
+          if (b && Get16(original, extraAt + *b + 2) >= 16) Allow(w, extraAt + *b + zip::kExtraBlockHeader, 8);
+        }
         // A Unicode Path field: its name CRC and the last byte of its name.
         if (auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraUnicodePath)) {
           const uint64_t at = extraAt + *b;
