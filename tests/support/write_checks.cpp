@@ -200,8 +200,12 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
         Allow(w, c + 16, 4);
         Allow(w, c + 24, 4);
       }
-      for (const auto& [h, central] : {std::pair{p, false}, std::pair{c, true}}) {
-        if (central && !r->central) continue;
+      // Zip64 and Unicode Path fields: the local header's, the central
+      // header's, and those of any second central header.
+      std::vector<std::pair<uint64_t, bool>> headers = {{p, false}};
+      if (r->central) headers.push_back({c, true});
+      for (const auto& [h, hEnd] : others) headers.push_back({h, true});
+      for (const auto& [h, central] : headers) {
         const uint64_t fixed = central ? 46 : 30;
         if (h + fixed > original.size()) continue;
         const uint64_t extraAt = h + fixed + Get16(original, h + (central ? 28 : 26));
