@@ -47,7 +47,9 @@ UChar32 DecodeUtf8(std::string_view bytes, size_t i, size_t n) {
   return c;
 }
 
-void EncodeUtf8(UChar32 c, std::string& out) {
+}  // namespace
+
+void AppendUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -64,8 +66,6 @@ void EncodeUtf8(UChar32 c, std::string& out) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
-
-}  // namespace
 
 std::string ComposeUtf8(std::string_view text) {
   if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
@@ -110,7 +110,7 @@ std::string ComposeUtf8(std::string_view text) {
   out.reserve(text.size());
   for (UChar32 c : chars) {
     if (c < 0) out += static_cast<char>(-1 - c);
-    else EncodeUtf8(c, out);
+    else AppendUtf8(out, static_cast<uint32_t>(c));
   }
   return out;
 }

@@ -1,5 +1,6 @@
 // How a name's bytes are read, and how a UTF-8 name is shown.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ NameEncoding ReadNameEncoding(std::string_view bytes, bool flaggedUtf8);
 // The length of the valid UTF-8 character at bytes[i] (1 to 4), 0 when no
 // valid character starts there (overlong forms and surrogates included).
 size_t Utf8CharLength(std::string_view bytes, size_t i);
+// Appends code point c as UTF-8.
+void AppendUtf8(std::string& out, uint32_t c);
 
 // Valid UTF-8 text with its decomposed sequences composed (macOS writes
 // が as か + U+3099): base and combining characters become the precomposed
