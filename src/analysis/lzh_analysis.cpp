@@ -112,7 +112,17 @@ class LzhWalk {
       directory = lzh::BytesAt(w_, *h.directory);
       std::replace(directory.begin(), directory.end(), static_cast<char>(lzh::kDirectorySeparator), '\\');
     }
-    const Locator v = lzh::LocatorOf(h, shown ? lzh::ExtPositionOf(stored, shown->position) : 0);
+    // One split gives the extension cell and the tally key while the
+    // caption reads as the stored name (every level but a level-2 name
+    // holding "/").
+    const NameParts parts = SplitName(caption);
+    uint64_t ext = 0;
+    if (shown) {
+      const size_t dot = parts.extension != std::string_view::npos ? parts.extension : parts.lastDot;
+      ext = caption != stored ? lzh::ExtPositionOf(stored, shown->position)
+                              : dot == std::string_view::npos ? 0 : shown->position + dot + 1;
+    }
+    const Locator v = lzh::LocatorOf(h, ext);
     NewEntry e;
     e.folder = directory;
     e.caption = caption;
@@ -124,8 +134,14 @@ class LzhWalk {
     e.extI = v.extI;
     e.offsetI = v.offsetI;
     e.original = h.originalSize;
-    e.encoding = ReadNameEncoding(directory + caption, false);
-    const std::string key = TallyKeyOf(caption, e.encoding);
+    const bool ascii = AsciiPrefix(directory) == directory.size() && AsciiPrefix(caption) == caption.size();
+    e.encoding = ascii ? NameEncoding::Cp932 : ReadNameEncoding(directory + caption, false);
+    std::string key;
+    if (e.encoding == NameEncoding::Cp932) {
+      ExtensionKeyInto(key, caption, parts);
+    } else {
+      key = TallyKeyOf(caption, e.encoding);
+    }
     // The whole caption stands in for its file name: the cheap look then
     // errs only towards the full one.
     if (MayEarnNameMarks(caption, caption, key)) e.marks = NameMarks(caption, e.encoding);

@@ -610,13 +610,23 @@ class ZipWalk {
       damaged_ = true;
       return true;
     }
-    const bool utf8 = ReadNameEncoding(AsText(nameBytes, c.nameLength), (c.flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
-    const ZipName name = Split(nameBytes ? nameBytes : reinterpret_cast<const uint8_t*>(""), c.nameLength, utf8);
+    const bool flaggedUtf8 = (c.flags & kFlagUtf8) != 0;
+    uint32_t extI = 0;
+    bool same = SameNameAsRow(r, c, nameBytes, flaggedUtf8, &extI);
+    NameEncoding encoding = s_.ListView1.Encoding(r);
+    if (!same) {
+      encoding = ReadNameEncoding(AsText(nameBytes, c.nameLength), flaggedUtf8);
+      const ZipName name = Split(nameBytes ? nameBytes : reinterpret_cast<const uint8_t*>(""), c.nameLength,
+                                 encoding == NameEncoding::Utf8);
+      extI = ExtPosition(c.nameStart, c.nameLength, name.extLength);
+      same = name.folder == s_.ListView1.Folder(r) && name.fileName == s_.ListView1.Caption(r) &&
+             encoding == s_.ListView1.Encoding(r);
+    }
     const bool again = s_.ListView1.Has(r, kColOffsetI);
     if (!again) {
       ++withCentral_;
       s_.ListView1.SetValue(r, kColOffsetI, static_cast<uint32_t>(c.position));
-      s_.ListView1.SetValue(r, kColExtI, ExtPosition(c.nameStart, c.nameLength, name.extLength));
+      s_.ListView1.SetValue(r, kColExtI, extI);
     } else {
       s_.ListView1.AddMarks(r, kMarkSeveralDirectories);
     }
@@ -628,8 +638,6 @@ class ZipWalk {
     // stopped before the method was written there.
     if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
     if (marks) s_.ListView1.AddMarks(r, marks);
-    const bool same = name.folder == s_.ListView1.Folder(r) && name.fileName == s_.ListView1.Caption(r) &&
-                      (utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932) == s_.ListView1.Encoding(r);
     const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
     if (same && !hasPath && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
     std::string central = NameAt(c.nameStart, c.nameLength);
@@ -638,11 +646,36 @@ class ZipWalk {
     if (copies.empty()) copies.push_back(LocalCopyOf(r));
     Copy cc;
     cc.kind = NameCopyKind::Central;
-    cc.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    cc.encoding = encoding;
     cc.bytes = std::move(central);
     cc.position = c.nameStart;
     copies.push_back(std::move(cc));
     if (path) copies.push_back(std::move(*path));
+    return true;
+  }
+
+  // Whether the central name reads as the walked row's own: the same bytes,
+  // its "/" where the row has "\\", in the encoding the row has. Most
+  // archives say the name alike twice, and this spares splitting it again.
+  // extI is then the central extension's position, found from the row's.
+  bool SameNameAsRow(uint32_t r, const CentralHeader& c, const uint8_t* bytes, bool flaggedUtf8, uint32_t* extI) const {
+    const EntryTable& t = s_.ListView1;
+    const size_t n = c.nameLength;
+    const std::string_view folder = t.Folder(r), caption = t.Caption(r);
+    if (folder.size() + caption.size() != n || n == 0) return false;
+    // Unflagged bytes read as the row's only when the row is CP932: a row
+    // read as UTF-8 without the flag is checked the long way.
+    if (flaggedUtf8 != (t.Encoding(r) == NameEncoding::Utf8)) return false;
+    // The caption holds no separator: its bytes are the central ones.
+    if (std::memcmp(caption.data(), bytes + folder.size(), caption.size()) != 0) return false;
+    for (size_t i = 0; i < folder.size(); ++i) {
+      if (bytes[i] != static_cast<uint8_t>(folder[i]) && !(bytes[i] == '/' && folder[i] == '\\')) return false;
+    }
+    const uint64_t nameStart = uint64_t{t.Value(r, kColOffset)} + zip::kLocalHeaderSize;
+    const uint32_t ext = t.Value(r, kColExt);
+    if (ext == 0) return true;
+    if (ext <= nameStart || ext - nameStart > n) return false;
+    *extI = static_cast<uint32_t>(c.nameStart + (ext - nameStart));
     return true;
   }
 

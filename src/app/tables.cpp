@@ -1,6 +1,7 @@
 #include "app/tables.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -22,31 +23,15 @@ enum RowFlag : uint16_t {
   kDescriptorBits = 7 << kDescriptorShift,
 };
 
-// The numbers a row holds: the six locator cells, then the original size.
 constexpr size_t kSlots = 7;
-constexpr size_t Slot(EntryColumn col) { return col == kColOriginal ? 6 : col; }
-constexpr bool IsNumber(EntryColumn col) { return col <= kColOffsetI || col == kColOriginal; }
+constexpr size_t Slot(EntryColumn col) { return EntryTable::SlotOf(col); }
+constexpr bool IsNumber(EntryColumn col) { return EntryTable::IsNumberColumn(col); }
 constexpr uint16_t PresentBit(EntryColumn col) { return static_cast<uint16_t>(1u << Slot(col)); }
 
 }  // namespace
 
-// 40 bytes: the name's place in the arena, seven numbers and the flags.
-struct EntryTable::Row {
-  uint32_t text;  // arena position of the folder bytes, the caption right after
-  uint16_t folderLength;
-  uint16_t captionLength;
-  uint32_t v[kSlots];
-  uint16_t flags;
-  uint16_t marks;  // EntryMark bits
-};
-
 EntryTable::EntryTable() = default;
 EntryTable::~EntryTable() = default;
-
-EntryTable::Row& EntryTable::At(size_t row) { return rows_[row / kRowsPerBlock][row % kRowsPerBlock]; }
-const EntryTable::Row& EntryTable::At(size_t row) const {
-  return rows_[row / kRowsPerBlock][row % kRowsPerBlock];
-}
 
 uint32_t EntryTable::Store(std::string_view a, std::string_view b) {
   const size_t n = a.size() + b.size();
@@ -68,7 +53,7 @@ size_t EntryTable::Add(const NewEntry& e) {
   if (count_ % kRowsPerBlock == 0 && count_ / kRowsPerBlock == rows_.size()) {
     rows_.emplace_back(new Row[kRowsPerBlock]);
   }
-  static_assert(sizeof(Row) == 40);
+  static_assert(sizeof(Row) == 40 && sizeof(Row::v) == kSlots * sizeof(uint32_t));
   const size_t row = count_;
   Row& r = At(row);
   r.text = Store(e.folder, e.caption);
@@ -144,14 +129,6 @@ void EntryTable::SetChecked(size_t row, bool checked) {
   if (((r.flags & kChecked) != 0) == checked) return;
   r.flags ^= kChecked;
   Touch();
-}
-
-bool EntryTable::Has(size_t row, EntryColumn col) const {
-  return IsNumber(col) && (At(row).flags & PresentBit(col)) != 0;
-}
-
-uint32_t EntryTable::Value(size_t row, EntryColumn col) const {
-  return Has(row, col) ? At(row).v[Slot(col)] : 0;
 }
 
 uint64_t EntryTable::Original(size_t row) const {
@@ -363,14 +340,7 @@ std::string CombinedTable::CellText(size_t row, size_t column) const {
 // ---- Cell formats ----
 
 size_t FormatDecimalTo(char* buf, uint64_t value) {
-  char tmp[20];
-  size_t n = 0;
-  do {
-    tmp[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (size_t i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
-  return n;
+  return static_cast<size_t>(std::to_chars(buf, buf + 20, value).ptr - buf);
 }
 
 size_t FormatThousandsTo(char* buf, uint64_t value) {

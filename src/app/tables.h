@@ -137,9 +137,11 @@ class EntryTable : public ShownTable {
   bool Checked(size_t row) const override;
   void SetChecked(size_t row, bool checked) override;
 
-  bool Has(size_t row, EntryColumn col) const;
+  bool Has(size_t row, EntryColumn col) const {
+    return IsNumberColumn(col) && (At(row).flags & (1u << SlotOf(col))) != 0;
+  }
   // The number in a cell, or 0 when it is absent.
-  uint32_t Value(size_t row, EntryColumn col) const;
+  uint32_t Value(size_t row, EntryColumn col) const { return Has(row, col) ? At(row).v[SlotOf(col)] : 0; }
   // The original size in full (the kColOriginal cell); 0 when absent.
   uint64_t Original(size_t row) const;
   // The data descriptor's length (NewEntry::descriptor).
@@ -172,10 +174,23 @@ class EntryTable : public ShownTable {
   // The lowest row whose "Offset" is offset, or -1.
   int64_t FindByOffset(uint32_t offset) const;
 
+  // The numbers a row holds: the six locator cells, then the original size.
+  static constexpr bool IsNumberColumn(EntryColumn col) { return col <= kColOffsetI || col == kColOriginal; }
+  static constexpr size_t SlotOf(EntryColumn col) { return col == kColOriginal ? 6 : col; }
+
  private:
-  struct Row;
-  Row& At(size_t row);
-  const Row& At(size_t row) const;
+  // 40 bytes: the name's place in the arena, seven numbers and the flags.
+  struct Row {
+    uint32_t text;  // arena position of the folder bytes, the caption right after
+    uint16_t folderLength;
+    uint16_t captionLength;
+    uint32_t v[7];  // the six locator cells, then the original size
+    uint16_t flags;
+    uint16_t marks;  // EntryMark bits
+  };
+  // Inline: every cell of every row comes through here.
+  Row& At(size_t row) { return rows_[row / kRowsPerBlock][row % kRowsPerBlock]; }
+  const Row& At(size_t row) const { return rows_[row / kRowsPerBlock][row % kRowsPerBlock]; }
   uint32_t Store(std::string_view a, std::string_view b);
 
   static constexpr size_t kRowsPerBlock = 4096;

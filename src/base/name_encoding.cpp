@@ -4,6 +4,7 @@
 #include <unicode/unorm2.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace brim {
@@ -23,10 +24,20 @@ size_t Utf8CharLength(std::string_view bytes, size_t i) {
   return n;
 }
 
+size_t AsciiPrefix(std::string_view bytes) {
+  size_t i = 0;
+  // Eight bytes at a time, as most names are ASCII throughout.
+  for (uint64_t word; i + 8 <= bytes.size(); i += 8) {
+    std::memcpy(&word, bytes.data() + i, 8);
+    if (word & 0x8080808080808080u) break;
+  }
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  return i;
+}
+
 NameEncoding ReadNameEncoding(std::string_view bytes, bool flaggedUtf8) {
   if (flaggedUtf8) return NameEncoding::Utf8;
-  size_t i = 0;
-  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  size_t i = AsciiPrefix(bytes);
   if (i == bytes.size()) return NameEncoding::Cp932;  // ASCII: both read it alike
   // A byte from 0x80 up: UTF-8 when every character from here is valid, as
   // that byte then starts a multi-byte one.

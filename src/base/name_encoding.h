@@ -8,6 +8,9 @@
 
 namespace brim {
 
+// How many bytes from the start are ASCII (below 0x80).
+size_t AsciiPrefix(std::string_view bytes);
+
 // A name with ZIP flag bit 11 is UTF-8. So is one without it (Info-ZIP on
 // Linux, macOS, Go, minizip, Unix lha) when its bytes are valid UTF-8 with at
 // least one multi-byte character: real CP932 names almost never are. Every
