@@ -102,24 +102,45 @@ class Cp932Table {
 
   // False, with out unspecified, when the text must go to iconv.
   bool Convert(std::string_view in, std::string& out) {
-    out.resize(in.size() * 3);  // a byte or a pair becomes 3 bytes at most
-    char* to = out.data();
-    for (size_t i = 0; i < in.size();) {
+    out.resize(in.size() * 3);
+    const size_t n = ConvertTo(in, out.data());
+    if (n == kNeedsIconv) return false;
+    out.resize(n);
+    return true;
+  }
+
+  // Into out (3 bytes per input byte: a byte or a pair becomes 3 bytes at
+  // most); the length written, or kNeedsIconv.
+  size_t ConvertTo(std::string_view in, char* out) {
+    char* to = out;
+    const size_t n = in.size();
+    const bool asciiSame = asciiSame_;
+    for (size_t i = 0; i < n;) {
       const unsigned char b = static_cast<unsigned char>(in[i]);
+      if (b < 0x80 && asciiSame) {  // most of every name and log line
+        // Eight ASCII bytes at a time while they last.
+        uint64_t w;
+        while (i + 8 <= n && (std::memcpy(&w, in.data() + i, 8), (w & 0x8080808080808080u) == 0)) {
+          std::memcpy(to, &w, 8);
+          to += 8;
+          i += 8;
+        }
+        if (i < n && static_cast<unsigned char>(in[i]) < 0x80) *to++ = in[i++];
+        continue;
+      }
       const Cell* cell = &singles_[b];
       if (IsCp932LeadByte(b)) {
-        if (i + 1 == in.size()) return false;
+        if (i + 1 == n) return kNeedsIconv;
         cell = &Row(b)[static_cast<unsigned char>(in[i + 1])];
         i += 2;
       } else {
         ++i;
       }
-      if (cell->length == 0) return false;
+      if (cell->length == 0) return kNeedsIconv;
       std::memcpy(to, cell->bytes, 3);
       to += cell->length;
     }
-    out.resize(static_cast<size_t>(to - out.data()));
-    return true;
+    return static_cast<size_t>(to - out);
   }
 
  private:
@@ -162,6 +183,9 @@ class Cp932Table {
       const char byte = static_cast<char>(b);
       if (!Split(std::string_view(&byte, 1), 1, &singles_[b])) singles_[b] = Cell{};
     }
+    for (unsigned b = 0; b < 0x80; ++b) {
+      asciiSame_ &= singles_[b].length == 1 && static_cast<unsigned char>(singles_[b].bytes[0]) == b;
+    }
   }
 
   std::unique_ptr<Cell[]> FillRow(unsigned char lead) {
@@ -188,6 +212,7 @@ class Cp932Table {
   }
 
   Converter& c_;
+  bool asciiSame_ = true;  // iconv maps every byte below 0x80 to itself
   Cell singles_[256];
   std::array<std::atomic<const Cell*>, 256> rows_{};
   std::array<std::unique_ptr<Cell[]>, 256> owned_;
@@ -196,16 +221,30 @@ class Cp932Table {
 
 }  // namespace
 
-std::string Cp932ToUtf8(std::string_view cp932, bool* ok) {
+namespace {
+
+Converter& ToUtf8() {
   static Converter c("UTF-8", "CP932");
-  static Cp932Table table(c);
+  return c;
+}
+
+Cp932Table& ToUtf8Table() {
+  static Cp932Table table(ToUtf8());
+  return table;
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view cp932, bool* ok) {
   std::string out;
-  if (table.Convert(cp932, out)) {
+  if (ToUtf8Table().Convert(cp932, out)) {
     if (ok) *ok = true;
     return out;
   }
-  return Convert(c, cp932, "\xEF\xBF\xBD", false, ok);
+  return Convert(ToUtf8(), cp932, "\xEF\xBF\xBD", false, ok);
 }
+
+size_t Cp932ToUtf8To(std::string_view cp932, char* out) { return ToUtf8Table().ConvertTo(cp932, out); }
 
 std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return Cp932ToUtf8(bytes);

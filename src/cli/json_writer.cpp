@@ -1,6 +1,8 @@
 #include "cli/json_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
 
 #include "base/cp932.h"
@@ -23,19 +25,23 @@ constexpr auto kClass = [] {
   return c;
 }();
 
-template <typename Out>
-void AppendUnicodeEscape(Out& out, uint32_t cp) {
-  char e[6] = {'\\', 'u'};
-  for (int k = 0; k < 4; ++k) e[2 + k] = kHex[(cp >> (12 - 4 * k)) & 0xF];
-  out.Put(std::string_view(e, 6));
-}
+// In text known to be UTF-8 (converted from CP932 here), only these bytes
+// can start something to escape: controls, '"', '\\', DEL (1), and the
+// leads of C1 controls and of U+2028 and U+2029 (2).
+constexpr auto kTrustedClass = [] {
+  std::array<uint8_t, 256> c{};
+  for (int b = 0; b < 0x80; ++b) c[b] = kClass[b];
+  c[0xC2] = 2;
+  c[0xE2] = 2;
+  return c;
+}();
 
-// Appends to a std::string.
-struct StringOut {
-  std::string& s;
-  void Put(char c) { s += c; }
-  void Put(std::string_view v) { s.append(v); }
-};
+char* UnicodeEscapeTo(char* out, uint32_t cp) {
+  *out++ = '\\';
+  *out++ = 'u';
+  for (int k = 0; k < 4; ++k) *out++ = kHex[(cp >> (12 - 4 * k)) & 0xF];
+  return out;
+}
 
 // Length of the well-formed UTF-8 sequence at s[i], or 0 when there is none
 // (overlong forms, surrogates and code points past U+10FFFF included).
@@ -69,56 +75,104 @@ size_t Utf8SequenceLength(std::string_view s, size_t i, uint32_t* cp) {
   return n;
 }
 
-template <typename Out>
-void AppendEscaped(Out& out, std::string_view s) {
-  out.Put('"');
-  size_t i = 0;
-  while (i < s.size()) {
-    // Copy a run of plain ASCII in one go: most cells are hex and digits.
-    size_t run = i;
-    while (run < s.size() && kClass[static_cast<unsigned char>(s[run])] == 0) ++run;
-    out.Put(std::string_view(s.data() + i, run - i));
-    i = run;
-    if (i >= s.size()) break;
+// Whether any of eight bytes is from 0x80 up, a control, '"', '\\' or DEL
+// (bit tricks: a byte below c borrows into its top bit).
+constexpr bool NeedsLook(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = kOnes * 0x80;
+  const auto has = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+  return ((w | ((w - kOnes * 0x20) & ~w) | has(w ^ (kOnes * '"')) | has(w ^ (kOnes * '\\')) |
+           has(w ^ (kOnes * 0x7F))) & kHighs) != 0;
+}
+static_assert(!NeedsLook(0x3736353433323130u) && NeedsLook(0x3736353433323100u) && NeedsLook(0x3736355C33323130u) &&
+              NeedsLook(0x7F36353433323130u) && NeedsLook(0x3736358033323130u) && NeedsLook(0x1F36353433323130u));
 
-    unsigned char b = static_cast<unsigned char>(s[i]);
+// Writes s as a JSON string literal at out, which has room for 6 bytes per
+// byte of s and the quotes; returns the end. Byte by byte into the buffer:
+// a call per run of plain bytes cost more than the copy itself.
+template <bool kTrusted>
+char* EscapeTo(char* out, std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size();
+  *out++ = '"';
+  size_t looked = 0;  // bytes before this go one by one: their word needed a look
+  for (size_t i = 0; i < n;) {
+    // Eight plain ASCII bytes at once: most texts are names, digits and hex.
+    if (i >= looked && i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if (!NeedsLook(w)) {
+        std::memcpy(out, &w, 8);
+        out += 8;
+        i += 8;
+        continue;
+      }
+      looked = i + 8;
+    } else if (i >= looked && n >= 8 && i + 8 > n) {
+      // The last few bytes: the text's last eight, when all are plain, end
+      // it (those before i among them went out as they are).
+      uint64_t w;
+      std::memcpy(&w, p + n - 8, 8);
+      if (!NeedsLook(w)) {
+        std::memcpy(out - (i - (n - 8)), &w, 8);
+        out += n - i;
+        break;
+      }
+      looked = n;
+    }
+    const unsigned char b = p[i];
+    if ((kTrusted ? kTrustedClass : kClass)[b] == 0) {
+      *out++ = static_cast<char>(b);
+      ++i;
+      continue;
+    }
     if (b < 0x80) {
+      const char* e = nullptr;
       switch (b) {
-        case '"': out.Put(std::string_view("\\\"")); break;
-        case '\\': out.Put(std::string_view("\\\\")); break;
-        case '\b': out.Put(std::string_view("\\b")); break;
-        case '\f': out.Put(std::string_view("\\f")); break;
-        case '\n': out.Put(std::string_view("\\n")); break;
-        case '\r': out.Put(std::string_view("\\r")); break;
-        case '\t': out.Put(std::string_view("\\t")); break;
-        default: AppendUnicodeEscape(out, b); break;  // other controls and DEL
+        case '"': e = "\\\""; break;
+        case '\\': e = "\\\\"; break;
+        case '\b': e = "\\b"; break;
+        case '\f': e = "\\f"; break;
+        case '\n': e = "\\n"; break;
+        case '\r': e = "\\r"; break;
+        case '\t': e = "\\t"; break;
+        default: out = UnicodeEscapeTo(out, b); break;  // other controls and DEL
+      }
+      if (e) {
+        *out++ = e[0];
+        *out++ = e[1];
       }
       ++i;
       continue;
     }
     uint32_t cp = 0;
-    size_t n = Utf8SequenceLength(s, i, &cp);
-    if (n == 0) {
-      out.Put(std::string_view("\xEF\xBF\xBD"));
+    const size_t len = Utf8SequenceLength(s, i, &cp);
+    if (len == 0) {
+      std::memcpy(out, "\xEF\xBF\xBD", 3);
+      out += 3;
       ++i;
     } else if (cp == 0x2028 || cp == 0x2029 || (cp >= 0x80 && cp <= 0x9F)) {
       // Line separators break JavaScript string literals; C1 controls are
       // escaped like C0 ones.
-      AppendUnicodeEscape(out, cp);
-      i += n;
+      out = UnicodeEscapeTo(out, cp);
+      i += len;
     } else {
-      out.Put(std::string_view(s.data() + i, n));
-      i += n;
+      for (size_t k = 0; k < len; ++k) *out++ = static_cast<char>(p[i + k]);
+      i += len;
     }
   }
-  out.Put('"');
+  *out++ = '"';
+  return out;
 }
+
+size_t EscapedRoom(std::string_view s) { return s.size() * 6 + 2; }
 
 }  // namespace
 
 void AppendJsonString(std::string& out, std::string_view s) {
-  StringOut o{out};
-  AppendEscaped(o, s);
+  const size_t at = out.size();
+  out.resize(at + EscapedRoom(s));
+  char* end = EscapeTo<false>(out.data() + at, s);
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 JsonWriter::JsonWriter(int breakDepth) : buf_(new char[kBlock]), breakDepth_(breakDepth) {}
@@ -148,13 +202,18 @@ void JsonWriter::PutLong(std::string_view v) {
   len_ = v.size();
 }
 
-void JsonWriter::PutEscaped(std::string_view utf8) {
-  struct Self {
-    JsonWriter& w;
-    void Put(char c) { w.Put(c); }
-    void Put(std::string_view v) { w.Put(v); }
-  } self{*this};
-  AppendEscaped(self, utf8);
+void JsonWriter::PutEscaped(std::string_view text, bool trusted) {
+  const size_t room = EscapedRoom(text);
+  if (room > kBlock - len_) Drain();
+  if (room > kBlock) {  // longer than a block: through a string of its own
+    std::string literal(room, '\0');
+    char* end = trusted ? EscapeTo<true>(literal.data(), text) : EscapeTo<false>(literal.data(), text);
+    Put(std::string_view(literal.data(), static_cast<size_t>(end - literal.data())));
+    return;
+  }
+  char* at = buf_.get() + len_;
+  char* end = trusted ? EscapeTo<true>(at, text) : EscapeTo<false>(at, text);
+  len_ += static_cast<size_t>(end - at);
 }
 
 std::string& JsonWriter::Text() {
@@ -219,7 +278,7 @@ JsonWriter& JsonWriter::EndArray() {
 
 JsonWriter& JsonWriter::Key(std::string_view utf8) {
   BeforeValue();
-  PutEscaped(utf8);
+  PutEscaped(utf8, false);
   Put(levels_.back().broken ? std::string_view(": ", 2) : std::string_view(":", 1));
   afterKey_ = true;
   return *this;
@@ -227,28 +286,27 @@ JsonWriter& JsonWriter::Key(std::string_view utf8) {
 
 JsonWriter& JsonWriter::String(std::string_view utf8) {
   BeforeValue();
-  PutEscaped(utf8);
+  PutEscaped(utf8, false);
   return *this;
 }
 
 JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
   BeforeValue();
-  // Most cells are hex digits, numbers and ASCII names that need neither
-  // conversion nor escaping: one scan, one copy.
-  uint8_t seen = 0;
-  for (char c : cp932) seen |= kClass[static_cast<unsigned char>(c)];
-  if (seen & 2) {
-    PutEscaped(Cp932ToUtf8(cp932));
+  // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and
+  // 0x7E): most cells are hex digits, numbers and ASCII names.
+  if (IsAscii(cp932)) {
+    PutEscaped(cp932, true);
     return *this;
   }
-  const bool plain = seen == 0;
-  if (plain) {
-    Put('"');
-    Put(cp932);
-    Put('"');
+  if (scratchSize_ < cp932.size() * 3) {
+    scratchSize_ = std::max(cp932.size() * 3, size_t{4096});
+    scratch_.reset(new char[scratchSize_]);
+  }
+  const size_t n = Cp932ToUtf8To(cp932, scratch_.get());
+  if (n != kNeedsIconv) {
+    PutEscaped(std::string_view(scratch_.get(), n), true);
   } else {
-    // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and 0x7E).
-    PutEscaped(cp932);
+    PutEscaped(Cp932ToUtf8(cp932), false);
   }
   return *this;
 }
@@ -263,7 +321,8 @@ JsonWriter& JsonWriter::Plain(std::string_view ascii) {
 
 JsonWriter& JsonWriter::Number(int64_t value) {
   BeforeValue();
-  Put(std::to_string(value));
+  char digits[24];
+  Put(std::string_view(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits)));
   return *this;
 }
 

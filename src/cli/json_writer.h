@@ -70,10 +70,14 @@ class JsonWriter {
   void PutLong(std::string_view v);
   void Drain();
   void Emit(std::string_view v);
-  void PutEscaped(std::string_view utf8);
+  // text as a string literal; trusted: known to be UTF-8, so only the bytes
+  // that may need an escape are looked at.
+  void PutEscaped(std::string_view text, bool trusted);
 
   static constexpr size_t kBlock = 64 * 1024;
   std::unique_ptr<char[]> buf_;  // the formatted text goes straight in here
+  std::unique_ptr<char[]> scratch_;  // CP932 texts converted, before escaping
+  size_t scratchSize_ = 0;
   size_t len_ = 0;
   std::string text_;             // what was drained, without a sink
   std::FILE* sink_ = nullptr;

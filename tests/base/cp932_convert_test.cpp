@@ -44,7 +44,8 @@ TEST(Cp932Convert, EverySingleByteAndPairAsIconv) {
 
 TEST(Cp932Convert, MixedTextsAsIconv) {
   for (const std::string& in : {std::string("\x95\x5C\x83\x5C.txt"), std::string("a\x82\xA0\xB1z"),
-                                std::string("\x81"), std::string("ok\x85\x40ng"), std::string("\x82\xA0\xFF")}) {
+                                std::string("\x81"), std::string("ok\x85\x40ng"), std::string("\x82\xA0\xFF"),
+                                std::string("abcdefghij\x82\xA0klmnopqrstu\x81")}) {
     ExpectAsIconv(in);
   }
   // A byte iconv refuses still becomes U+FFFD, as before.

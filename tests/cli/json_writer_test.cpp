@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/cp932.h"
 #include "cli/json_writer.h"
 #include "cli/json_reader.h"
 
@@ -40,7 +41,12 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                        // overlong "/"
         EscapeCase{"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},        // a surrogate
         EscapeCase{"\xE8\xA1", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                        // cut at the end
-        EscapeCase{"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}));
+        EscapeCase{"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        // Eight bytes go at once: a byte to escape in the first word, only
+        // in the last few, or none, with the last word overlapping.
+        EscapeCase{"ab\ncdefghijklmnop", R"("ab\ncdefghijklmnop")"},
+        EscapeCase{"0123456789\"ab", R"("0123456789\"ab")"}, EscapeCase{"abcdefghijk", R"("abcdefghijk")"},
+        EscapeCase{"abcdefgh\xE8\xA1\xA8ijklmnop\x7F", "\"abcdefgh\xE8\xA1\xA8ijklmnop\\u007f\""}));
 
 TEST(JsonEscape, EveryByteValueGivesValidJsonThatReadsBack) {
   std::string all;
@@ -50,6 +56,19 @@ TEST(JsonEscape, EveryByteValueGivesValidJsonThatReadsBack) {
   for (int b = 0x80; b < 0x100; ++b) {
     std::string one(1, static_cast<char>(b));
     EXPECT_EQ(Json::parse(Quoted(one)).get<std::string>(), "\xEF\xBF\xBD") << b;
+  }
+}
+
+// A CP932 text is converted and escaped as UTF-8 would be, whatever its
+// length (one longer than the writer's block goes through a string).
+TEST(JsonWriter, Cp932StringAsItsUtf8) {
+  const std::string japanese = "\x8F\xE3\x8F\x91\x82\xAB\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+  for (const std::string& in :
+       {std::string("file00001.txt") + japanese, "\"" + japanese + "\"\t\\", japanese + "tail\x81",
+        std::string("\x81\x40 \xFF"), std::string(20000, 'a') + japanese + "\n"}) {
+    JsonWriter w;
+    w.Cp932String(in);
+    EXPECT_EQ(w.Text(), Quoted(Cp932ToUtf8(in))) << testing::PrintToString(in.substr(0, 40));
   }
 }
 
