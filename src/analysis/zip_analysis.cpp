@@ -93,7 +93,9 @@ std::string Comparable(const Copy& c) {
 // names no file; then the central name (unzip's), then the Unicode Path
 // fields whose CRC matches. The others are shown beside it.
 int ShownRank(const Copy& c) {
-  const bool file = !c.bytes.empty() && c.bytes.back() != '/' && c.bytes.back() != '\\';
+  // Up to the first NUL, as extractors write it.
+  const std::string_view name = std::string_view(c.bytes).substr(0, c.bytes.find('\0'));
+  const bool file = !name.empty() && name.back() != '/' && name.back() != '\\';
   switch (c.kind) {
     case NameCopyKind::Local: return file ? 0 : 5;
     case NameCopyKind::Central: return file ? 1 : 6;
