@@ -112,26 +112,29 @@ class Cp932Table {
   // Into out (3 bytes per input byte: a byte or a pair becomes 3 bytes at
   // most); the length written, or kNeedsIconv.
   size_t ConvertTo(std::string_view in, char* out) {
-    char* to = out;
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
-    const bool asciiSame = asciiSame_;
+    char* to = out;
+    const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
+    unsigned char rowLead = 0;
     for (size_t i = 0; i < n;) {
-      const unsigned char b = static_cast<unsigned char>(in[i]);
-      if (b < 0x80 && asciiSame) {  // most of every name and log line
-        // Eight ASCII bytes at a time while they last.
-        uint64_t w;
-        while (i + 8 <= n && (std::memcpy(&w, in.data() + i, 8), (w & 0x8080808080808080u) == 0)) {
+      if (asciiSame_) {  // runs of ASCII, most of every name and log line
+        for (uint64_t w; i + 8 <= n && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080u) == 0); i += 8) {
           std::memcpy(to, &w, 8);
           to += 8;
-          i += 8;
         }
-        if (i < n && static_cast<unsigned char>(in[i]) < 0x80) *to++ = in[i++];
-        continue;
+        while (i < n && p[i] < 0x80) *to++ = static_cast<char>(p[i++]);
+        if (i == n) break;
       }
+      const unsigned char b = p[i];
       const Cell* cell = &singles_[b];
       if (IsCp932LeadByte(b)) {
         if (i + 1 == n) return kNeedsIconv;
-        cell = &Row(b)[static_cast<unsigned char>(in[i + 1])];
+        if (!row || b != rowLead) {
+          row = Row(b);
+          rowLead = b;
+        }
+        cell = &row[p[i + 1]];
         i += 2;
       } else {
         ++i;

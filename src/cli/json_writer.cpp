@@ -75,16 +75,26 @@ size_t Utf8SequenceLength(std::string_view s, size_t i, uint32_t* cp) {
   return n;
 }
 
-// Whether any of eight bytes is from 0x80 up, a control, '"', '\\' or DEL
-// (bit tricks: a byte below c borrows into its top bit).
+// Whether any of eight bytes may need an escape: a control, '"', '\\' or
+// DEL, and any byte from 0x80 up, or (kTrusted: the text is UTF-8) only the
+// leads of C1 controls and of U+2028 and U+2029. Bit tricks: a byte equal to
+// c gives 0 after ^ c, and a byte below c borrows into its top bit; a match
+// is never missed, and a false one only sends the word the slow way.
+template <bool kTrusted>
 constexpr bool NeedsLook(uint64_t w) {
   constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = kOnes * 0x80;
-  const auto has = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };
-  return ((w | ((w - kOnes * 0x20) & ~w) | has(w ^ (kOnes * '"')) | has(w ^ (kOnes * '\\')) |
-           has(w ^ (kOnes * 0x7F))) & kHighs) != 0;
+  const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };
+  const uint64_t ascii = ((w - kOnes * 0x20) & ~w) | zero(w ^ (kOnes * '"')) | zero(w ^ (kOnes * '\\')) |
+                         zero(w ^ (kOnes * 0x7F));
+  const uint64_t high = kTrusted ? zero(w ^ (kOnes * 0xC2)) | zero(w ^ (kOnes * 0xE2)) : w;
+  return ((ascii | high) & kHighs) != 0;
 }
-static_assert(!NeedsLook(0x3736353433323130u) && NeedsLook(0x3736353433323100u) && NeedsLook(0x3736355C33323130u) &&
-              NeedsLook(0x7F36353433323130u) && NeedsLook(0x3736358033323130u) && NeedsLook(0x1F36353433323130u));
+static_assert(!NeedsLook<false>(0x3736353433323130u) && NeedsLook<false>(0x3736353433323100u) &&
+              NeedsLook<false>(0x3736355C33323130u) && NeedsLook<false>(0x7F36353433323130u) &&
+              NeedsLook<false>(0x3736358033323130u) && NeedsLook<false>(0x1F36353433323130u));
+static_assert(!NeedsLook<true>(0x3736358033A8E3B0u) && NeedsLook<true>(0x37363580E2A8E3B0u) &&
+              NeedsLook<true>(0xC236353433323130u) && NeedsLook<true>(0x3736358033A8E30Au) &&
+              NeedsLook<true>(0x3736358022A8E3B0u));
 
 // Writes s as a JSON string literal at out, which has room for 6 bytes per
 // byte of s and the quotes; returns the end. Byte by byte into the buffer:
@@ -95,24 +105,25 @@ char* EscapeTo(char* out, std::string_view s) {
   const size_t n = s.size();
   *out++ = '"';
   size_t looked = 0;  // bytes before this go one by one: their word needed a look
+  size_t verbatim = 0;  // every byte from here to i went out as it is
   for (size_t i = 0; i < n;) {
     // Eight plain ASCII bytes at once: most texts are names, digits and hex.
     if (i >= looked && i + 8 <= n) {
       uint64_t w;
       std::memcpy(&w, p + i, 8);
-      if (!NeedsLook(w)) {
+      if (!NeedsLook<kTrusted>(w)) {
         std::memcpy(out, &w, 8);
         out += 8;
         i += 8;
         continue;
       }
       looked = i + 8;
-    } else if (i >= looked && n >= 8 && i + 8 > n) {
+    } else if (i >= looked && n >= 8 && i + 8 > n && n - 8 >= verbatim) {
       // The last few bytes: the text's last eight, when all are plain, end
       // it (those before i among them went out as they are).
       uint64_t w;
       std::memcpy(&w, p + n - 8, 8);
-      if (!NeedsLook(w)) {
+      if (!NeedsLook<kTrusted>(w)) {
         std::memcpy(out - (i - (n - 8)), &w, 8);
         out += n - i;
         break;
@@ -141,7 +152,7 @@ char* EscapeTo(char* out, std::string_view s) {
         *out++ = e[0];
         *out++ = e[1];
       }
-      ++i;
+      verbatim = ++i;
       continue;
     }
     uint32_t cp = 0;
@@ -149,12 +160,12 @@ char* EscapeTo(char* out, std::string_view s) {
     if (len == 0) {
       std::memcpy(out, "\xEF\xBF\xBD", 3);
       out += 3;
-      ++i;
+      verbatim = ++i;
     } else if (cp == 0x2028 || cp == 0x2029 || (cp >= 0x80 && cp <= 0x9F)) {
       // Line separators break JavaScript string literals; C1 controls are
       // escaped like C0 ones.
       out = UnicodeEscapeTo(out, cp);
-      i += len;
+      verbatim = i += len;
     } else {
       for (size_t k = 0; k < len; ++k) *out++ = static_cast<char>(p[i + k]);
       i += len;
