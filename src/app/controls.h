@@ -16,6 +16,9 @@ namespace brim {
 class Memo {
  public:
   void Append(std::string line);
+  // Room for lines more: a command that logs a few lines per entry asks
+  // once instead of the log moving every line as it grows.
+  void Reserve(size_t lines) { lines_.reserve(lines_.size() + lines); }
   size_t Count() const { return lines_.size(); }
   const std::string& Line(size_t index) const { return lines_[index]; }
   const std::vector<std::string>& Lines() const { return lines_; }

@@ -23,6 +23,9 @@ class ByteWindow {
 
   uint64_t FileSize() const { return size_; }
 
+  // Drops what was read (the file was written since), keeping the buffer.
+  void Forget() { len_ = 0; }
+
  private:
   static constexpr size_t kSmallRead = 4096;
 

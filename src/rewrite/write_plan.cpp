@@ -23,6 +23,8 @@ constexpr uint64_t kRunMax = 1024 * 1024;
 // memory stay bounded whatever the archive; an entry with more zeros than
 // kRunMax is applied alone, its zeros streamed.
 constexpr size_t kBatchEntries = 4096;
+// The log lines an entry's rewrite writes at most (LZH: five, ZIP: three).
+constexpr size_t kLogLinesPerEntry = 5;
 constexpr uint64_t kBatchZeros = 4 * 1024 * 1024;
 constexpr uint64_t kZeroBlock = 1024 * 1024;
 // How much of a long run of zeros is written between two looks at "中断".
@@ -39,7 +41,10 @@ struct Piece {
 PlanReader::PlanReader(const FileStream& file) : file_(file) { Reset(); }
 
 void PlanReader::Reset() {
-  for (auto& w : windows_) w = std::make_unique<ByteWindow>(file_, kReadBlock);
+  for (auto& w : windows_) {
+    if (w) w->Forget();
+    else w = std::make_unique<ByteWindow>(file_, kReadBlock);
+  }
   last_[0] = last_[1] = 0;
   lastUsed_ = 1;
 }
@@ -304,6 +309,9 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   };
 
   const size_t rows = s.ListView1.Count();
+  size_t ticked = 0;
+  for (size_t row = 0; row < rows; ++row) ticked += s.ListView2.Checked(row) ? 1 : 0;
+  s.Memo1.Reserve(ticked * kLogLinesPerEntry);
   for (size_t row = 0; row < rows && row < s.ListView1.Count(); ++row) {
     if (!s.ListView2.Checked(row)) continue;
     // "中断" stops between entries; the entries planned before it are done
