@@ -103,7 +103,7 @@ class Cp932Table {
   // False, with out unspecified, when the text must go to iconv.
   bool Convert(std::string_view in, std::string& out) {
     out.resize(in.size() * 3);
-    const size_t n = ConvertTo(in, out.data());
+    const size_t n = ConvertTo(in, out.data(), nullptr);
     if (n == kNeedsIconv) return false;
     out.resize(n);
     return true;
@@ -111,14 +111,25 @@ class Cp932Table {
 
   // Into out (3 bytes per input byte: a byte or a pair becomes 3 bytes at
   // most); the length written, or kNeedsIconv.
-  size_t ConvertTo(std::string_view in, char* out) {
+  size_t ConvertTo(std::string_view in, char* out, const AsciiEscapes* escapes) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
     char* to = out;
     const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
     unsigned char rowLead = 0;
     for (size_t i = 0; i < n;) {
-      if (asciiSame_) {  // runs of ASCII, most of every name and log line
+      if (escapes) {  // ASCII byte by byte, each perhaps replaced
+        for (; i < n && p[i] < 0x80; ++i) {
+          const uint8_t length = escapes->length[p[i]];
+          if (length == 0) {
+            *to++ = static_cast<char>(p[i]);
+          } else {
+            std::memcpy(to, escapes->text[p[i]], sizeof escapes->text[0]);
+            to += length;
+          }
+        }
+        if (i == n) break;
+      } else if (asciiSame_) {  // runs of ASCII, most of every name and log line
         for (uint64_t w; i + 8 <= n && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080u) == 0); i += 8) {
           std::memcpy(to, &w, 8);
           to += 8;
@@ -175,6 +186,12 @@ class Cp932Table {
       if (n > 3 || at + n > utf8.size()) return false;
       cells[k].length = static_cast<uint8_t>(n);
       utf8.copy(cells[k].bytes, n, at);
+      // A C1 control, U+2028 or U+2029 goes the long way: what the table
+      // gives never needs an escape in JSON or JavaScript (cp932.h).
+      const auto* b = reinterpret_cast<const unsigned char*>(cells[k].bytes);
+      if ((n == 2 && b[0] == 0xC2 && b[1] < 0xA0) || (n == 3 && b[0] == 0xE2 && b[1] == 0x80 && (b[2] == 0xA8 || b[2] == 0xA9))) {
+        cells[k].length = 0;
+      }
       at += n;
     }
     return at == utf8.size();
@@ -247,7 +264,9 @@ std::string Cp932ToUtf8(std::string_view cp932, bool* ok) {
   return Convert(ToUtf8(), cp932, "\xEF\xBF\xBD", false, ok);
 }
 
-size_t Cp932ToUtf8To(std::string_view cp932, char* out) { return ToUtf8Table().ConvertTo(cp932, out); }
+size_t Cp932ToUtf8To(std::string_view cp932, char* out, const AsciiEscapes* escapes) {
+  return ToUtf8Table().ConvertTo(cp932, out, escapes);
+}
 
 std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return Cp932ToUtf8(bytes);

@@ -52,11 +52,20 @@ inline bool IsAscii(std::string_view text) {
   for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
   return (any & 0x8080808080808080u) == 0;
 }
-// The same into out, which holds 3 bytes per byte of cp932, without
-// allocating: the length written, or kNeedsIconv when a byte sequence needs
-// the full conversion above (then out holds nothing usable).
+// Replacements for ASCII bytes, for a writer that escapes while converting:
+// byte b becomes text[b] (length[b] bytes, 0: b itself).
+struct AsciiEscapes {
+  uint8_t length[128] = {};
+  char text[128][6] = {};
+};
+// The same into out, which holds 3 bytes per byte of cp932 (6 with
+// escapes), without allocating: the length written, or kNeedsIconv when a
+// byte sequence needs the full conversion above (then out holds nothing
+// usable). Every byte below 0x80 it writes is one of cp932's own ASCII
+// bytes or its replacement, and it writes no C1 control, U+2028 or U+2029:
+// escaping the ASCII makes a JSON string.
 inline constexpr size_t kNeedsIconv = static_cast<size_t>(-1);
-size_t Cp932ToUtf8To(std::string_view cp932, char* out);
+size_t Cp932ToUtf8To(std::string_view cp932, char* out, const AsciiEscapes* escapes = nullptr);
 // Name bytes in their encoding -> UTF-8; bytes that do not decode become
 // U+FFFD, and decomposed UTF-8 is composed (ComposeUtf8).
 std::string NameToUtf8(std::string_view bytes, NameEncoding encoding);

@@ -177,6 +177,32 @@ char* EscapeTo(char* out, std::string_view s) {
 
 size_t EscapedRoom(std::string_view s) { return s.size() * 6 + 2; }
 
+// How each ASCII byte is written inside a string literal.
+const AsciiEscapes& JsonEscapes() {
+  static const AsciiEscapes escapes = [] {
+    AsciiEscapes e;
+    for (int b = 0; b < 0x80; ++b) {
+      if (kClass[b] != 1) continue;
+      char text[7] = {};
+      char* end = text;
+      switch (b) {
+        case '"': end = std::copy_n("\\\"", 2, text); break;
+        case '\\': end = std::copy_n("\\\\", 2, text); break;
+        case '\b': end = std::copy_n("\\b", 2, text); break;
+        case '\f': end = std::copy_n("\\f", 2, text); break;
+        case '\n': end = std::copy_n("\\n", 2, text); break;
+        case '\r': end = std::copy_n("\\r", 2, text); break;
+        case '\t': end = std::copy_n("\\t", 2, text); break;
+        default: end = UnicodeEscapeTo(text, static_cast<uint32_t>(b)); break;
+      }
+      e.length[b] = static_cast<uint8_t>(end - text);
+      std::memcpy(e.text[b], text, sizeof e.text[b]);
+    }
+    return e;
+  }();
+  return escapes;
+}
+
 }  // namespace
 
 void AppendJsonString(std::string& out, std::string_view s) {
@@ -309,16 +335,21 @@ JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
     PutEscaped(cp932, true);
     return *this;
   }
-  if (scratchSize_ < cp932.size() * 3) {
-    scratchSize_ = std::max(cp932.size() * 3, size_t{4096});
-    scratch_.reset(new char[scratchSize_]);
+  // Converted and escaped in one pass, straight into the buffer: what the
+  // tables give needs no escape but the input's own ASCII (cp932.h).
+  const size_t room = cp932.size() * 6 + 2;
+  if (room <= kBlock) {
+    if (room > kBlock - len_) Drain();
+    char* at = buf_.get() + len_;
+    const size_t n = Cp932ToUtf8To(cp932, at + 1, &JsonEscapes());
+    if (n != kNeedsIconv) {
+      at[0] = '"';
+      at[n + 1] = '"';
+      len_ += n + 2;
+      return *this;
+    }
   }
-  const size_t n = Cp932ToUtf8To(cp932, scratch_.get());
-  if (n != kNeedsIconv) {
-    PutEscaped(std::string_view(scratch_.get(), n), true);
-  } else {
-    PutEscaped(Cp932ToUtf8(cp932), false);
-  }
+  PutEscaped(Cp932ToUtf8(cp932), false);  // a long text, or bytes only iconv reads
   return *this;
 }
 

@@ -76,8 +76,6 @@ class JsonWriter {
 
   static constexpr size_t kBlock = 64 * 1024;
   std::unique_ptr<char[]> buf_;  // the formatted text goes straight in here
-  std::unique_ptr<char[]> scratch_;  // CP932 texts converted, before escaping
-  size_t scratchSize_ = 0;
   size_t len_ = 0;
   std::string text_;             // what was drained, without a sink
   std::FILE* sink_ = nullptr;
