@@ -225,24 +225,58 @@ Locator EntryTable::ReadLocator(size_t row) const {
   return v;
 }
 
-size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
-  const Row& r = At(row);
-  const uint16_t has = r.flags;
+namespace {
+
+// A cell other than kColPath from a row's numbers; present holds the bits of
+// PresentBit, v the stored slots.
+size_t FormatCell(char* buf, EntryColumn col, unsigned present, RatioStyle ratio, const uint32_t* v,
+                  uint64_t original) {
   switch (col) {
-    case kColRatio: {
-      if (!(has & PresentBit(kColSize)) || !(has & PresentBit(kColOriginal))) return 0;
-      const RatioStyle style = (has & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
-      return FormatRatioTo(buf, style, r.v[kColSize], Original(row));
-    }
+    case kColRatio:
+      if (!(present & PresentBit(kColSize)) || !(present & PresentBit(kColOriginal))) return 0;
+      return FormatRatioTo(buf, ratio, v[kColSize], original);
     case kColCompress:
-      return (has & PresentBit(kColSize)) ? FormatThousandsTo(buf, r.v[kColSize]) : 0;
+      return (present & PresentBit(kColSize)) ? FormatThousandsTo(buf, v[kColSize]) : 0;
     case kColOriginal:
-      return (has & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, Original(row)) : 0;
+      return (present & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, original) : 0;
     case kColPath:
       return 0;
     default:
-      return (has & PresentBit(col)) ? FormatHexTo(buf, r.v[col]) : 0;
+      return (present & PresentBit(col)) ? FormatHexTo(buf, v[col]) : 0;
   }
+}
+
+}  // namespace
+
+size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
+  const Row& r = At(row);
+  const RatioStyle ratio = (r.flags & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
+  const uint64_t original = col == kColRatio || col == kColOriginal ? Original(row) : 0;
+  return FormatCell(buf, col, r.flags, ratio, r.v, original);
+}
+
+EntryCells EntryTable::Cells(size_t row) const {
+  const Row& r = At(row);
+  EntryCells c;
+  const char* text = arena_[r.text / kArenaBlock].get() + r.text % kArenaBlock;
+  c.folder = {text, r.folderLength};
+  c.caption = {text + r.folderLength, r.captionLength};
+  std::memcpy(c.v, r.v, sizeof c.v);
+  c.present = static_cast<uint8_t>(r.flags & ((1u << kSlots) - 1));
+  if (r.flags & PresentBit(kColOriginal)) {
+    c.original = originalHigh_.empty() ? r.v[Slot(kColOriginal)] : Original(row);
+  }
+  c.checked = (r.flags & kChecked) != 0;
+  c.encoding = (r.flags & kUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+  c.ratio = (r.flags & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
+  c.marks = r.marks;
+  return c;
+}
+
+bool EntryCells::Has(EntryColumn col) const { return IsNumber(col) && (present & PresentBit(col)) != 0; }
+
+size_t EntryCells::CellTo(char* buf, EntryColumn col) const {
+  return FormatCell(buf, col, present, ratio, v, original);
 }
 
 std::string EntryTable::CellText(size_t row, EntryColumn col) const {
@@ -362,28 +396,58 @@ std::string CombinedTable::CellText(size_t row, size_t column) const {
 
 // ---- Cell formats ----
 
+namespace {
+
+// "00".."99": two digits per division.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The count of decimal digits of value.
+size_t DecimalDigits(uint64_t value) {
+  size_t n = 1;
+  for (uint64_t bound = 10; value >= bound; bound *= 10) {
+    ++n;
+    if (n == 20) break;  // 10^20 does not fit: every larger value has 20
+  }
+  return n;
+}
+
+// The last digits of value, back from end: two at a time, then one or two.
+void DigitsBefore(char* end, uint64_t value) {
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, kDigitPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (value >= 10) std::memcpy(end - 2, kDigitPairs + 2 * value, 2);
+  else end[-1] = static_cast<char>('0' + value);
+}
+
+}  // namespace
+
 size_t FormatDecimalTo(char* buf, uint64_t value) {
-  char tmp[20];
-  size_t n = 0;
-  do {
-    tmp[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (size_t i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
+  const size_t n = DecimalDigits(value);
+  DigitsBefore(buf + n, value);
   return n;
 }
 
 size_t FormatThousandsTo(char* buf, uint64_t value) {
-  char digits[20];
-  const size_t n = FormatDecimalTo(digits, value);
-  size_t lead = n % 3;
-  if (lead == 0) lead = 3;
-  size_t out = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (i >= lead && (i - lead) % 3 == 0) buf[out++] = ',';
-    buf[out++] = digits[i];
+  const size_t digits = DecimalDigits(value);
+  const size_t n = digits + (digits - 1) / 3;
+  char* end = buf + n;
+  // Groups of three from the right, each after a ",".
+  while (value >= 1000) {
+    end -= 3;
+    const uint64_t group = value % 1000;
+    end[0] = static_cast<char>('0' + group / 100);
+    std::memcpy(end + 1, kDigitPairs + 2 * (group % 100), 2);
+    *--end = ',';
+    value /= 1000;
   }
-  return out;
+  DigitsBefore(end, value);
+  return n;
 }
 
 std::string FormatThousands(int64_t value) {

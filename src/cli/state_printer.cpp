@@ -1,7 +1,9 @@
 #include "cli/state_printer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
 
 #include "app/entry_tables.h"
 #include "base/hex_cell.h"
@@ -99,38 +101,52 @@ void WriteEntryDetails(JsonWriter& w, const EntryTable& t) {
   if (any) w.EndArray();
 }
 
-std::string Utf8Of(std::string_view bytes, NameEncoding encoding) {
-  return encoding == NameEncoding::Cp932 ? CellToUtf8(bytes) : NameToUtf8(bytes, encoding);
-}
-
 // ---- Text output ----
 
-// Where the text goes: a file through a 64 KiB buffer, or a string.
+// Where the text goes: a file or a string, through a buffer that tables
+// write their lines into in place.
 class Sink {
  public:
-  explicit Sink(std::FILE* file) : file_(file) { buf_.reserve(kBlock + 4096); }
+  explicit Sink(std::FILE* file) : file_(file) {}
   explicit Sink(std::string* text) : text_(text) {}
   void Write(std::string_view v) {
-    if (text_) {
-      text_->append(v);
-      return;
-    }
-    buf_.append(v);
-    if (buf_.size() >= kBlock) Flush();
+    char* p = Room(v.size());
+    if (!v.empty()) std::memcpy(p, v.data(), v.size());
+    Commit(p + v.size());
+  }
+  // Space for at least n more bytes; Commit(end) keeps what was written up
+  // to end.
+  char* Room(size_t n) {
+    if (size_ - used_ < n) Grow(n);
+    return buf_.get() + used_;
+  }
+  void Commit(const char* end) {
+    used_ = static_cast<size_t>(end - buf_.get());
+    if (used_ >= kBlock) Flush();
   }
   bool Flush() {
-    if (file_ && !buf_.empty()) {
-      if (std::fwrite(buf_.data(), 1, buf_.size(), file_) != buf_.size()) failed_ = true;
-      buf_.clear();
+    if (used_ > 0) {
+      if (text_) text_->append(buf_.get(), used_);
+      else if (std::fwrite(buf_.get(), 1, used_, file_) != used_) failed_ = true;
+      used_ = 0;
     }
     return !failed_;
   }
 
  private:
+  void Grow(size_t n) {
+    Flush();
+    if (size_ >= n) return;
+    size_ = std::max(n, 2 * kBlock);
+    buf_.reset(new char[size_]);
+  }
+
   static constexpr size_t kBlock = 64 * 1024;
   std::FILE* file_ = nullptr;
   std::string* text_ = nullptr;
-  std::string buf_;
+  std::unique_ptr<char[]> buf_;
+  size_t size_ = 0;
+  size_t used_ = 0;
   bool failed_ = false;
 };
 
@@ -155,7 +171,29 @@ struct Column {
   EntryColumn entry = kColOffset;  // for Shows::Entry
 };
 
+// Printable ASCII only (0x20..0x7E): such a name reads the same in both
+// encodings, needs no change and is as wide as it is long. Several bytes at
+// a time: a byte below 0x20 borrows into its top bit when 0x20 is taken off,
+// a byte of 0x7F or more has it set once 1 is added. The last word overlaps
+// the one before it rather than going byte by byte.
+template <typename Word>
+bool PlainWords(const char* p, size_t n) {
+  constexpr Word kOnes = static_cast<Word>(0x0101010101010101u), kTops = static_cast<Word>(0x8080808080808080u);
+  auto bad = [&](const char* at) {
+    Word x;
+    std::memcpy(&x, at, sizeof x);
+    return ((x - 0x20 * kOnes) | (x + kOnes) | x) & kTops;
+  };
+  for (size_t i = 0; i + sizeof(Word) < n; i += sizeof(Word)) {
+    if (bad(p + i)) return false;
+  }
+  return !bad(p + n - sizeof(Word));
+}
+
 bool PlainAscii(std::string_view s) {
+  const size_t n = s.size();
+  if (n >= 8) return PlainWords<uint64_t>(s.data(), n);
+  if (n >= 4) return PlainWords<uint32_t>(s.data(), n);
   for (char c : s) {
     const unsigned char b = static_cast<unsigned char>(c);
     if (b < 0x20 || b >= 0x7F) return false;
@@ -165,143 +203,194 @@ bool PlainAscii(std::string_view s) {
 
 // A table in two passes over its rows: the first finds the column widths,
 // from the largest value of a number column and by measuring each name; the
-// second writes line by line, formatting each number once and converting
-// names again (cheaper than keeping them).
+// second gathers each row's cells, formatting each number once and converting
+// names again (cheaper than keeping them), and lays the line out in place.
 class TextTable {
  public:
   TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
-      : columns_(std::move(columns)), entries_(entries), tally_(tally) {}
+      : columns_(std::move(columns)),
+        entries_(entries),
+        tally_(tally),
+        widths_(columns_.size()),
+        cells_(columns_.size()),
+        scratch_(columns_.size()),
+        names_(columns_.size()) {}
 
   void Write(Sink& out, size_t rows) {
-    const size_t n = columns_.size();
-    widths_.assign(n, 0);
-    for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
-    char buf[32];
-    for (size_t c = 0; c < n; ++c) {
-      if (!IsName(columns_[c].shows)) widths_[c] = std::max(widths_[c], PlainColumnWidth(columns_[c], rows));
+    MeasureColumns(rows);
+    for (size_t c = 0; c < columns_.size(); ++c) {
+      const std::string& h = columns_[c].header;
+      cells_[c] = {h.data(), h.size(), DisplayWidth(h)};
     }
+    WriteLine(out);
     for (size_t row = 0; row < rows; ++row) {
-      for (size_t c = 0; c < n; ++c) {
-        if (IsName(columns_[c].shows)) widths_[c] = std::max(widths_[c], NameWidth(row, columns_[c]));
-      }
-    }
-
-    // assign(1, ' '), not = " ": GCC 12 warns (-Wrestrict) on that.
-    line_.assign(1, ' ');
-    for (size_t c = 0; c < n; ++c) Put(c, columns_[c].header, DisplayWidth(columns_[c].header));
-    Finish(out);
-    for (size_t row = 0; row < rows; ++row) {
-      line_.assign(1, ' ');
-      for (size_t c = 0; c < n; ++c) {
-        if (IsName(columns_[c].shows)) {
-          const std::string_view text = NameText(row, columns_[c]);
-          Put(c, text, PlainAscii(RawName(row, columns_[c]).first) ? text.size() : DisplayWidth(text));
-        } else {
-          const size_t len = Plain(buf, row, columns_[c]);
-          Put(c, std::string_view(buf, len), len);
-        }
-      }
-      Finish(out);
+      Gather(row);
+      WriteLine(out);
     }
   }
 
  private:
-  static bool IsName(Shows s) {
-    return s == Shows::Caption || s == Shows::Folder || s == Shows::TallyCaption || s == Shows::Marks;
-  }
+  // One cell of the line being written: its bytes and its width in columns.
+  // A number cell lies in a scratch buffer of kScratch bytes, all of them
+  // readable: it is copied whole, which costs less than a copy of its length.
+  struct Cell {
+    const char* text = nullptr;
+    size_t size = 0;
+    size_t width = 0;
+    bool inScratch = false;
+  };
+  static constexpr size_t kScratch = 32;
 
-  // A cell that is not a name, into buf; its length, which is its width.
-  size_t Plain(char* buf, size_t row, const Column& c) const {
-    switch (c.shows) {
-      case Shows::RowNumber: return FormatDecimalTo(buf, row);
-      case Shows::Tick: {
-        const bool on = tally_ ? tally_->Checked(row) : entries_->Checked(row);
-        std::memcpy(buf, on ? "[x]" : "[ ]", 3);
-        return 3;
-      }
-      case Shows::TallyCount: return FormatDecimalTo(buf, tally_->Number(row));
-      default: return entries_->CellTo(buf, row, c.entry);
-    }
-  }
+  // What a name column remembers of the last name that needed converting:
+  // rows of one folder follow each other, so their folder is converted once.
+  struct LastName {
+    bool any = false;
+    std::string raw;
+    NameEncoding encoding = NameEncoding::Cp932;
+    std::string text;  // as the terminal gets it
+    size_t width = 0;
+  };
 
-  // The widest cell of a column that is not a name. A number is as wide as
-  // the largest value of its column, so only that one is formatted here and
-  // every cell once, when it is written; the other cells are measured by
-  // formatting them.
-  size_t PlainColumnWidth(const Column& c, size_t rows) const {
+  void MeasureColumns(size_t rows) {
+    const size_t n = columns_.size();
+    std::vector<uint64_t> largest(n, 0);
+    std::vector<bool> any(n, false);
+    for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
     char buf[32];
-    if (rows == 0) return 0;
-    if (c.shows == Shows::RowNumber) return FormatDecimalTo(buf, rows - 1);
-    if (c.shows == Shows::Tick) return 3;
-    if (c.shows == Shows::Entry && c.entry != kColRatio && c.entry != kColPath) {
-      const EntryColumn stored = c.entry == kColCompress ? kColSize : c.entry;
-      bool any = false;
-      uint64_t largest = 0;
-      for (size_t row = 0; row < rows; ++row) {
-        if (!entries_->Has(row, stored)) continue;
-        any = true;
-        largest = std::max<uint64_t>(largest, c.entry == kColOriginal ? entries_->Original(row)
-                                                                      : entries_->Value(row, stored));
+    for (size_t row = 0; row < rows; ++row) {
+      if (entries_) entry_ = entries_->Cells(row);
+      for (size_t c = 0; c < n; ++c) {
+        const Column& col = columns_[c];
+        uint64_t value = 0;
+        switch (col.shows) {
+          case Shows::RowNumber:
+          case Shows::Tick:
+            continue;  // known from the count of rows
+          case Shows::TallyCount:
+            value = tally_->Number(row);
+            break;
+          case Shows::Entry:
+            // A number is as wide as the largest value of its column: only
+            // that one is formatted; the other cells are measured formatted.
+            if (col.entry == kColRatio || col.entry == kColPath) {
+              widths_[c] = std::max(widths_[c], entry_.CellTo(buf, col.entry));
+              continue;
+            }
+            if (!entry_.Has(col.entry == kColCompress ? kColSize : col.entry)) continue;
+            value = col.entry == kColOriginal   ? entry_.original
+                    : col.entry == kColCompress ? entry_.v[kColSize]
+                                                : entry_.v[col.entry];
+            break;
+          default:
+            widths_[c] = std::max(widths_[c], NameCell(row, c).width);
+            continue;
+        }
+        largest[c] = std::max(largest[c], value);
+        any[c] = true;
       }
-      if (!any) return 0;
-      if (c.entry == kColCompress || c.entry == kColOriginal) return FormatThousandsTo(buf, largest);
-      return FormatHexTo(buf, static_cast<uint32_t>(largest));
     }
-    size_t widest = 0;
-    for (size_t row = 0; row < rows; ++row) widest = std::max(widest, Plain(buf, row, c));
-    return widest;
+    for (size_t c = 0; c < n; ++c) {
+      const Column& col = columns_[c];
+      size_t w = 0;
+      if (col.shows == Shows::RowNumber && rows > 0) w = FormatDecimalTo(buf, rows - 1);
+      if (col.shows == Shows::Tick && rows > 0) w = 3;
+      if (any[c]) {
+        if (col.shows == Shows::TallyCount) w = FormatDecimalTo(buf, largest[c]);
+        else if (col.entry == kColCompress || col.entry == kColOriginal) w = FormatThousandsTo(buf, largest[c]);
+        else w = FormatHexTo(buf, static_cast<uint32_t>(largest[c]));
+      }
+      widths_[c] = std::max(widths_[c], w);
+    }
   }
 
-  // The name cell's stored bytes and their encoding.
-  std::pair<std::string_view, NameEncoding> RawName(size_t row, const Column& c) const {
-    if (c.shows == Shows::TallyCaption) return {tally_->Caption(row), NameEncoding::Cp932};
-    if (c.shows == Shows::Marks) return {MarkList(row), NameEncoding::Cp932};
-    return {c.shows == Shows::Caption ? entries_->Caption(row) : entries_->Folder(row), entries_->Encoding(row)};
+  // The row's cells into cells_.
+  void Gather(size_t row) {
+    if (entries_) entry_ = entries_->Cells(row);
+    for (size_t c = 0; c < columns_.size(); ++c) {
+      char* buf = scratch_[c].data();
+      size_t len = 0;
+      switch (columns_[c].shows) {
+        case Shows::RowNumber:
+          len = FormatDecimalTo(buf, row);
+          break;
+        case Shows::Tick:
+          std::memcpy(buf, (tally_ ? tally_->Checked(row) : entry_.checked) ? "[x]" : "[ ]", 3);
+          len = 3;
+          break;
+        case Shows::TallyCount:
+          len = FormatDecimalTo(buf, tally_->Number(row));
+          break;
+        case Shows::Entry:
+          len = entry_.CellTo(buf, columns_[c].entry);
+          break;
+        default:
+          cells_[c] = NameCell(row, c);
+          continue;
+      }
+      cells_[c] = {buf, len, len, true};
+    }
   }
 
-  // The name cell as the terminal gets it. Names are converted again on the
-  // second pass rather than kept: keeping them cost more memory per row than
-  // the table itself holds.
-  std::string_view NameText(size_t row, const Column& c) {
-    const auto [raw, encoding] = RawName(row, c);
-    if (PlainAscii(raw)) return raw;  // reads the same in both encodings and needs no change
-    // Rows of one folder follow each other: their folder is converted once.
-    if (raw == nameRaw_ && encoding == nameEncoding_) return name_;
-    nameRaw_.assign(raw);
-    nameEncoding_ = encoding;
-    name_ = ForTerminal(Utf8Of(raw, encoding));
-    return name_;
+  // The name cell of column c, from the row's stored bytes (entry_ holds the
+  // row of an entry table).
+  Cell NameCell(size_t row, size_t c) {
+    std::string_view raw;
+    NameEncoding encoding = NameEncoding::Cp932;
+    switch (columns_[c].shows) {
+      case Shows::TallyCaption: raw = tally_->Caption(row); break;
+      case Shows::Marks: raw = MarkList(entry_.marks); break;
+      case Shows::Caption: raw = entry_.caption, encoding = entry_.encoding; break;
+      default: raw = entry_.folder, encoding = entry_.encoding; break;
+    }
+    if (PlainAscii(raw)) return {raw.data(), raw.size(), raw.size()};
+    LastName& last = names_[c];
+    if (!last.any || raw != last.raw || encoding != last.encoding) {
+      last.any = true;
+      last.raw.assign(raw);
+      last.encoding = encoding;
+      last.text = TerminalName(raw, encoding);
+      last.width = DisplayWidth(last.text);
+    }
+    return {last.text.data(), last.text.size(), last.width};
   }
 
-  size_t NameWidth(size_t row, const Column& c) {
-    const auto [raw, encoding] = RawName(row, c);
-    if (PlainAscii(raw)) return raw.size();
-    if (raw == widthRaw_ && encoding == widthEncoding_) return nameWidth_;
-    nameWidth_ = DisplayWidth(NameText(row, c));
-    widthRaw_.assign(raw);
-    widthEncoding_ = encoding;
-    return nameWidth_;
+  // cells_ as one line: each cell padded to its column's width, two spaces
+  // between columns, trailing spaces cut. Fixed-size copies may write past
+  // the line's end, within the room asked for.
+  void WriteLine(Sink& out) {
+    const size_t n = columns_.size();
+    size_t bound = 2 + kScratch;  // the leading space, the newline, what a copy writes past
+    for (size_t c = 0; c < n; ++c) bound += widths_[c] + cells_[c].size + 2;
+    char* const start = out.Room(bound);
+    char* p = start;
+    *p++ = ' ';
+    for (size_t c = 0; c < n; ++c) {
+      const Cell& cell = cells_[c];
+      const size_t pad = widths_[c] - std::min(widths_[c], cell.width);
+      const bool right = columns_[c].align == Align::Right;
+      if (right) p = Spaces(p, pad);
+      if (cell.inScratch) std::memcpy(p, cell.text, kScratch);
+      else if (cell.size > 0) std::memcpy(p, cell.text, cell.size);
+      p += cell.size;
+      if (c + 1 == n) break;
+      p = Spaces(p, right ? 2 : pad + 2);
+    }
+    while (p > start && p[-1] == ' ') --p;
+    *p++ = '\n';
+    out.Commit(p);
   }
 
-  void Put(size_t c, std::string_view t, size_t w) {
-    const size_t pad = widths_[c] - std::min(widths_[c], w);
-    const bool last = c + 1 == columns_.size();
-    if (columns_[c].align == Align::Right) line_.append(pad, ' ');
-    line_ += t;
-    if (columns_[c].align == Align::Left && !last) line_.append(pad, ' ');
-    if (!last) line_ += "  ";
+  // n spaces at p; a short run as one fixed-size store.
+  static char* Spaces(char* p, size_t n) {
+    if (n <= kScratch) std::memset(p, ' ', kScratch);
+    else std::memset(p, ' ', n);
+    return p + n;
   }
 
-  void Finish(Sink& out) {
-    while (!line_.empty() && line_.back() == ' ') line_.pop_back();
-    line_ += '\n';
-    out.Write(line_);
-  }
-
-  std::string_view MarkList(size_t row) const {
+  std::string_view MarkList(uint16_t marks) {
     marks_.clear();
     for (int i = 0; i < kEntryMarkCount; ++i) {
-      if (!(entries_->Marks(row) & MarkAt(i))) continue;
+      if (!(marks & MarkAt(i))) continue;
       if (!marks_.empty()) marks_ += ',';
       marks_ += MarkId(MarkAt(i));
     }
@@ -309,17 +398,14 @@ class TextTable {
   }
 
   std::vector<Column> columns_;
-  mutable std::string marks_;  // the last row's mark list
   const EntryTable* entries_;
   const TallyTable* tally_;
   std::vector<size_t> widths_;
-  std::string name_;  // the last name converted for the terminal
-  std::string nameRaw_;  // its stored bytes
-  NameEncoding nameEncoding_ = NameEncoding::Cp932;
-  std::string widthRaw_;  // the last name measured, and its width
-  NameEncoding widthEncoding_ = NameEncoding::Cp932;
-  size_t nameWidth_ = 0;
-  std::string line_;
+  std::vector<Cell> cells_;  // the line being written
+  std::vector<std::array<char, kScratch>> scratch_;  // its number cells
+  std::vector<LastName> names_;  // by column
+  EntryCells entry_;  // the row being read, of an entry table
+  std::string marks_;  // its mark list
 };
 
 std::string Count(size_t n, const char* one, const char* many) {
@@ -431,6 +517,7 @@ std::string StateText(const ProgramState& s) {
   std::string text;
   Sink sink(&text);
   WriteText(sink, s);
+  sink.Flush();
   return text;
 }
 
