@@ -273,8 +273,6 @@ EntryCells EntryTable::Cells(size_t row) const {
   return c;
 }
 
-bool EntryCells::Has(EntryColumn col) const { return IsNumber(col) && (present & PresentBit(col)) != 0; }
-
 size_t EntryCells::CellTo(char* buf, EntryColumn col) const {
   return FormatCell(buf, col, present, ratio, v, original);
 }
@@ -404,14 +402,32 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The count of decimal digits of value.
+// The count of decimal digits of value: from its bit length (log10(2) is
+// about 1233 / 4096), corrected by one comparison.
 size_t DecimalDigits(uint64_t value) {
-  size_t n = 1;
-  for (uint64_t bound = 10; value >= bound; bound *= 10) {
-    ++n;
-    if (n == 20) break;  // 10^20 does not fit: every larger value has 20
-  }
-  return n;
+  static constexpr uint64_t kPowers[20] = {1,
+                                           10,
+                                           100,
+                                           1000,
+                                           10000,
+                                           100000,
+                                           1000000,
+                                           10000000,
+                                           100000000,
+                                           1000000000,
+                                           10000000000,
+                                           100000000000,
+                                           1000000000000,
+                                           10000000000000,
+                                           100000000000000,
+                                           1000000000000000,
+                                           10000000000000000,
+                                           100000000000000000,
+                                           1000000000000000000,
+                                           10000000000000000000u};
+  value |= 1;  // 0 has one digit; no other count changes
+  const size_t estimate = static_cast<size_t>((64 - __builtin_clzll(value)) * 1233) >> 12;
+  return estimate + (value >= kPowers[estimate] ? 1 : 0);
 }
 
 // The last digits of value, back from end: two at a time, then one or two.

@@ -130,7 +130,10 @@ struct EntryCells {
   RatioStyle ratio = RatioStyle::SpaceSaved;
   uint16_t marks = 0;
 
-  bool Has(EntryColumn col) const;
+  bool Has(EntryColumn col) const {
+    if (col < kLocatorColumns) return (present >> col) & 1;
+    return col == kColOriginal && ((present >> kLocatorColumns) & 1);
+  }
   // The cell's text into buf (32 bytes) as EntryTable::CellTo; returns the length.
   size_t CellTo(char* buf, EntryColumn col) const;
 };
