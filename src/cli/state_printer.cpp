@@ -1,7 +1,6 @@
 #include "cli/state_printer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 
@@ -203,8 +202,9 @@ bool PlainAscii(std::string_view s) {
 
 // A table in two passes over its rows: the first finds the column widths,
 // from the largest value of a number column and by measuring each name; the
-// second gathers each row's cells, formatting each number once and converting
-// names again (cheaper than keeping them), and lays the line out in place.
+// second writes each line in place, formatting each number once. A name that
+// needs converting is converted in the first pass and kept for the second,
+// up to a bound; past it, it is converted again.
 class TextTable {
  public:
   TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
@@ -212,27 +212,38 @@ class TextTable {
         entries_(entries),
         tally_(tally),
         widths_(columns_.size()),
-        cells_(columns_.size()),
-        scratch_(columns_.size()),
-        names_(columns_.size()) {}
-
-  void Write(Sink& out, size_t rows) {
-    MeasureColumns(rows);
+        names_(columns_.size()),
+        nameCells_(columns_.size()) {
     for (size_t c = 0; c < columns_.size(); ++c) {
-      const std::string& h = columns_[c].header;
-      cells_[c] = {h.data(), h.size(), DisplayWidth(h)};
-    }
-    WriteLine(out);
-    for (size_t row = 0; row < rows; ++row) {
-      Gather(row);
-      WriteLine(out);
+      makes_.push_back(MakesOf(columns_[c]));
+      if (makes_[c] == Makes::Name) nameColumns_.push_back(c);
     }
   }
 
+  void Write(Sink& out, size_t rows) {
+    const size_t n = columns_.size();
+    MeasureColumns(rows);
+    lineRoom_ = 2 + kScratch;  // the leading space, the newline, what a fixed-size store writes past
+    for (size_t c = 0; c < n; ++c) lineRoom_ += widths_[c] + 2;
+    size_t room = lineRoom_;
+    for (const Column& col : columns_) room += col.header.size();
+    char* const start = out.Room(room);
+    char* p = start;
+    *p++ = ' ';
+    for (size_t c = 0; c < n; ++c) {
+      const std::string& h = columns_[c].header;
+      p = Put(p, c, {h.data(), h.size(), DisplayWidth(h)});
+    }
+    out.Commit(EndLine(start, p));
+    writing_ = true;
+    for (NameMemo& m : names_) m.any = false;  // the second pass meets the names as the first did
+    for (size_t row = 0; row < rows; ++row) WriteRow(out, row);
+  }
+
  private:
-  // One cell of the line being written: its bytes and its width in columns.
-  // A number cell lies in a scratch buffer of kScratch bytes, all of them
-  // readable: it is copied whole, which costs less than a copy of its length.
+  // A cell's bytes and its width in columns. A number cell lies in a buffer
+  // of kScratch readable bytes and is copied whole, which costs less than a
+  // copy of its length.
   struct Cell {
     const char* text = nullptr;
     size_t size = 0;
@@ -241,99 +252,150 @@ class TextTable {
   };
   static constexpr size_t kScratch = 32;
 
-  // What a name column remembers of the last name that needed converting:
-  // rows of one folder follow each other, so their folder is converted once.
-  struct LastName {
+  // What a name column remembers: the last name that needed converting (rows
+  // of one folder follow each other, so their folder is converted once), and
+  // the names the first pass converted, in order, for the second.
+  struct NameMemo {
     bool any = false;
     std::string raw;
     NameEncoding encoding = NameEncoding::Cp932;
-    std::string text;  // as the terminal gets it
+    std::string own;        // its terminal text when converted here
+    std::string_view text;  // its terminal text: own or a kept one
     size_t width = 0;
+    std::string kept;       // terminal texts of the first pass, one after another
+    std::vector<std::pair<uint32_t, uint32_t>> keptEnds;  // end in kept, width
+    bool keeping = true;    // false once the bound was reached
+    size_t next = 0;        // the next kept text the second pass takes
   };
+  static constexpr size_t kKeptBytes = size_t{4} << 20;  // per column
+
+  // How a column's cells are made, worked out once for the table.
+  enum class Makes : uint8_t {
+    RowNumber,
+    Tick,
+    Name,
+    TallyCount,
+    Hex,        // a locator cell of an entry table
+    Thousands,  // a size of the listing
+    Formatted,  // another cell of an entry table, by EntryCells::CellTo
+  };
+
+  static Makes MakesOf(const Column& c) {
+    switch (c.shows) {
+      case Shows::RowNumber: return Makes::RowNumber;
+      case Shows::Tick: return Makes::Tick;
+      case Shows::TallyCount: return Makes::TallyCount;
+      case Shows::Entry:
+        if (c.entry == kColCompress || c.entry == kColOriginal) return Makes::Thousands;
+        return c.entry < kLocatorColumns ? Makes::Hex : Makes::Formatted;
+      default: return Makes::Name;
+    }
+  }
+
+  // The number in an entry cell of Makes::Hex or Makes::Thousands; false
+  // when the cell is absent.
+  bool EntryNumber(EntryColumn col, uint64_t& value) const {
+    switch (col) {
+      case kColCompress: value = entry_.v[kColSize]; return entry_.Has(kColSize);
+      case kColOriginal: value = entry_.original; return entry_.Has(kColOriginal);
+      default: value = entry_.v[col]; return entry_.Has(col);
+    }
+  }
 
   void MeasureColumns(size_t rows) {
     const size_t n = columns_.size();
     std::vector<uint64_t> largest(n, 0);
-    std::vector<bool> any(n, false);
+    std::vector<uint8_t> any(n, 0);
     for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
-    char buf[32];
+    char buf[kScratch];
     for (size_t row = 0; row < rows; ++row) {
       if (entries_) entry_ = entries_->Cells(row);
       for (size_t c = 0; c < n; ++c) {
-        const Column& col = columns_[c];
+        // A number is as wide as the largest value of its column: only that
+        // one is formatted. Other cells are measured formatted.
         uint64_t value = 0;
-        switch (col.shows) {
-          case Shows::RowNumber:
-          case Shows::Tick:
+        switch (makes_[c]) {
+          case Makes::RowNumber:
+          case Makes::Tick:
             continue;  // known from the count of rows
-          case Shows::TallyCount:
-            value = tally_->Number(row);
-            break;
-          case Shows::Entry:
-            // A number is as wide as the largest value of its column: only
-            // that one is formatted; the other cells are measured formatted.
-            if (col.entry == kColRatio || col.entry == kColPath) {
-              widths_[c] = std::max(widths_[c], entry_.CellTo(buf, col.entry));
-              continue;
-            }
-            if (!entry_.Has(col.entry == kColCompress ? kColSize : col.entry)) continue;
-            value = col.entry == kColOriginal   ? entry_.original
-                    : col.entry == kColCompress ? entry_.v[kColSize]
-                                                : entry_.v[col.entry];
-            break;
-          default:
+          case Makes::Name:
             widths_[c] = std::max(widths_[c], NameCell(row, c).width);
             continue;
+          case Makes::Formatted:
+            widths_[c] = std::max(widths_[c], entry_.CellTo(buf, columns_[c].entry));
+            continue;
+          case Makes::TallyCount:
+            value = tally_->Number(row);
+            break;
+          default:
+            if (!EntryNumber(columns_[c].entry, value)) continue;
+            break;
         }
         largest[c] = std::max(largest[c], value);
-        any[c] = true;
+        any[c] = 1;
       }
     }
     for (size_t c = 0; c < n; ++c) {
-      const Column& col = columns_[c];
       size_t w = 0;
-      if (col.shows == Shows::RowNumber && rows > 0) w = FormatDecimalTo(buf, rows - 1);
-      if (col.shows == Shows::Tick && rows > 0) w = 3;
+      if (makes_[c] == Makes::RowNumber && rows > 0) w = FormatDecimalTo(buf, rows - 1);
+      if (makes_[c] == Makes::Tick && rows > 0) w = 3;
       if (any[c]) {
-        if (col.shows == Shows::TallyCount) w = FormatDecimalTo(buf, largest[c]);
-        else if (col.entry == kColCompress || col.entry == kColOriginal) w = FormatThousandsTo(buf, largest[c]);
+        if (makes_[c] == Makes::TallyCount) w = FormatDecimalTo(buf, largest[c]);
+        else if (makes_[c] == Makes::Thousands) w = FormatThousandsTo(buf, largest[c]);
         else w = FormatHexTo(buf, static_cast<uint32_t>(largest[c]));
       }
       widths_[c] = std::max(widths_[c], w);
     }
   }
 
-  // The row's cells into cells_.
-  void Gather(size_t row) {
+  void WriteRow(Sink& out, size_t row) {
+    const size_t n = columns_.size();
     if (entries_) entry_ = entries_->Cells(row);
-    for (size_t c = 0; c < columns_.size(); ++c) {
-      char* buf = scratch_[c].data();
+    // Names first: their length decides the room the line needs.
+    size_t room = lineRoom_;
+    for (size_t c : nameColumns_) {
+      nameCells_[c] = NameCell(row, c);
+      room += nameCells_[c].size;
+    }
+    char* const start = out.Room(room);
+    char* p = start;
+    *p++ = ' ';
+    char buf[kScratch];
+    for (size_t c = 0; c < n; ++c) {
       size_t len = 0;
-      switch (columns_[c].shows) {
-        case Shows::RowNumber:
+      uint64_t value = 0;
+      switch (makes_[c]) {
+        case Makes::RowNumber:
           len = FormatDecimalTo(buf, row);
           break;
-        case Shows::Tick:
+        case Makes::Tick:
           std::memcpy(buf, (tally_ ? tally_->Checked(row) : entry_.checked) ? "[x]" : "[ ]", 3);
           len = 3;
           break;
-        case Shows::TallyCount:
+        case Makes::Name:
+          p = Put(p, c, nameCells_[c]);
+          continue;
+        case Makes::TallyCount:
           len = FormatDecimalTo(buf, tally_->Number(row));
           break;
-        case Shows::Entry:
+        case Makes::Hex:
+          if (EntryNumber(columns_[c].entry, value)) len = FormatHexTo(buf, static_cast<uint32_t>(value));
+          break;
+        case Makes::Thousands:
+          if (EntryNumber(columns_[c].entry, value)) len = FormatThousandsTo(buf, value);
+          break;
+        case Makes::Formatted:
           len = entry_.CellTo(buf, columns_[c].entry);
           break;
-        default:
-          cells_[c] = NameCell(row, c);
-          continue;
       }
-      cells_[c] = {buf, len, len, true};
+      p = Put(p, c, {buf, len, len, true});
     }
+    out.Commit(EndLine(start, p));
   }
 
   // The name cell of column c, from the row's stored bytes (entry_ holds the
-  // row of an entry table).
-  Cell NameCell(size_t row, size_t c) {
+  // row of an entry table). Inlined: a call costs more than a plain name.
+  [[gnu::always_inline]] Cell NameCell(size_t row, size_t c) {
     std::string_view raw;
     NameEncoding encoding = NameEncoding::Cp932;
     switch (columns_[c].shows) {
@@ -343,41 +405,63 @@ class TextTable {
       default: raw = entry_.folder, encoding = entry_.encoding; break;
     }
     if (PlainAscii(raw)) return {raw.data(), raw.size(), raw.size()};
-    LastName& last = names_[c];
-    if (!last.any || raw != last.raw || encoding != last.encoding) {
-      last.any = true;
-      last.raw.assign(raw);
-      last.encoding = encoding;
-      last.text = TerminalName(raw, encoding);
-      last.width = DisplayWidth(last.text);
-    }
-    return {last.text.data(), last.text.size(), last.width};
+    return ConvertedName(c, raw, encoding);
   }
 
-  // cells_ as one line: each cell padded to its column's width, two spaces
-  // between columns, trailing spaces cut. Fixed-size copies may write past
-  // the line's end, within the room asked for.
-  void WriteLine(Sink& out) {
-    const size_t n = columns_.size();
-    size_t bound = 2 + kScratch;  // the leading space, the newline, what a copy writes past
-    for (size_t c = 0; c < n; ++c) bound += widths_[c] + cells_[c].size + 2;
-    char* const start = out.Room(bound);
-    char* p = start;
-    *p++ = ' ';
-    for (size_t c = 0; c < n; ++c) {
-      const Cell& cell = cells_[c];
-      const size_t pad = widths_[c] - std::min(widths_[c], cell.width);
-      const bool right = columns_[c].align == Align::Right;
-      if (right) p = Spaces(p, pad);
-      if (cell.inScratch) std::memcpy(p, cell.text, kScratch);
-      else if (cell.size > 0) std::memcpy(p, cell.text, cell.size);
-      p += cell.size;
-      if (c + 1 == n) break;
-      p = Spaces(p, right ? 2 : pad + 2);
+  // Kept apart from NameCell, whose plain ASCII path it would slow down.
+  [[gnu::noinline]] Cell ConvertedName(size_t c, std::string_view raw, NameEncoding encoding) {
+    NameMemo& m = names_[c];
+    if (!m.any || raw != m.raw || encoding != m.encoding) {
+      m.any = true;
+      m.raw.assign(raw);
+      m.encoding = encoding;
+      Convert(m, raw, encoding);
     }
+    return {m.text.data(), m.text.size(), m.width};
+  }
+
+  // A name that differs from the last one: the second pass takes the next
+  // kept text, which the first pass converted from the same name.
+  void Convert(NameMemo& m, std::string_view raw, NameEncoding encoding) {
+    if (writing_ && m.next < m.keptEnds.size()) {
+      const size_t begin = m.next == 0 ? 0 : m.keptEnds[m.next - 1].first;
+      const auto [end, width] = m.keptEnds[m.next++];
+      m.text = std::string_view(m.kept).substr(begin, end - begin);
+      m.width = width;
+      return;
+    }
+    m.own = TerminalName(raw, encoding);
+    m.text = m.own;
+    m.width = DisplayWidth(m.own);
+    if (writing_ || !m.keeping) return;
+    const size_t kept = m.kept.size() + m.own.size();
+    if (kept + (m.keptEnds.size() + 1) * sizeof m.keptEnds[0] > kKeptBytes) {
+      m.keeping = false;  // from here on the second pass converts again, in the same order
+      return;
+    }
+    m.kept += m.own;
+    m.keptEnds.emplace_back(static_cast<uint32_t>(kept), static_cast<uint32_t>(m.width));
+  }
+
+  // Cell c at p, padded to the column's width, then the two spaces between
+  // columns. Fixed-size stores may write past the cell, within the room
+  // asked for.
+  char* Put(char* p, size_t c, const Cell& cell) const {
+    const size_t pad = widths_[c] - std::min(widths_[c], cell.width);
+    const bool right = columns_[c].align == Align::Right;
+    if (right) p = Spaces(p, pad);
+    if (cell.inScratch) std::memcpy(p, cell.text, kScratch);
+    else if (cell.size > 0) std::memcpy(p, cell.text, cell.size);
+    p += cell.size;
+    if (c + 1 == columns_.size()) return p;
+    return Spaces(p, right ? 2 : pad + 2);
+  }
+
+  // The line from start to p without its trailing spaces, and a newline.
+  static char* EndLine(char* start, char* p) {
     while (p > start && p[-1] == ' ') --p;
     *p++ = '\n';
-    out.Commit(p);
+    return p;
   }
 
   // n spaces at p; a short run as one fixed-size store.
@@ -387,7 +471,7 @@ class TextTable {
     return p + n;
   }
 
-  std::string_view MarkList(uint16_t marks) {
+  [[gnu::noinline]] std::string_view MarkList(uint16_t marks) {
     marks_.clear();
     for (int i = 0; i < kEntryMarkCount; ++i) {
       if (!(marks & MarkAt(i))) continue;
@@ -400,10 +484,13 @@ class TextTable {
   std::vector<Column> columns_;
   const EntryTable* entries_;
   const TallyTable* tally_;
+  std::vector<Makes> makes_;         // by column
+  std::vector<size_t> nameColumns_;  // those of Makes::Name
   std::vector<size_t> widths_;
-  std::vector<Cell> cells_;  // the line being written
-  std::vector<std::array<char, kScratch>> scratch_;  // its number cells
-  std::vector<LastName> names_;  // by column
+  size_t lineRoom_ = 0;  // what every line may need beyond its names
+  bool writing_ = false;  // the second pass
+  std::vector<NameMemo> names_;  // by column
+  std::vector<Cell> nameCells_;  // the row's names, by column
   EntryCells entry_;  // the row being read, of an entry table
   std::string marks_;  // its mark list
 };
