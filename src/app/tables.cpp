@@ -256,7 +256,7 @@ size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
 }
 
 EntryCells EntryTable::Cells(size_t row) const {
-  const Row& r = At(row);
+  const Row& r = rows_[row / kRowsPerBlock][row % kRowsPerBlock];  // At, without a call per row
   EntryCells c;
   const char* text = arena_[r.text / kArenaBlock].get() + r.text % kArenaBlock;
   c.folder = {text, r.folderLength};
@@ -405,33 +405,20 @@ constexpr char kDigitPairs[] =
 // The count of decimal digits of value: from its bit length (log10(2) is
 // about 1233 / 4096), corrected by one comparison.
 size_t DecimalDigits(uint64_t value) {
-  static constexpr uint64_t kPowers[20] = {1,
-                                           10,
-                                           100,
-                                           1000,
-                                           10000,
-                                           100000,
-                                           1000000,
-                                           10000000,
-                                           100000000,
-                                           1000000000,
-                                           10000000000,
-                                           100000000000,
-                                           1000000000000,
-                                           10000000000000,
-                                           100000000000000,
-                                           1000000000000000,
-                                           10000000000000000,
-                                           100000000000000000,
-                                           1000000000000000000,
-                                           10000000000000000000u};
+  static constexpr uint64_t kPowers[20] = {
+      1u, 10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u,
+      10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u,
+      1000000000000000u, 10000000000000000u, 100000000000000000u, 1000000000000000000u,
+      10000000000000000000u};
   value |= 1;  // 0 has one digit; no other count changes
   const size_t estimate = static_cast<size_t>((64 - __builtin_clzll(value)) * 1233) >> 12;
   return estimate + (value >= kPowers[estimate] ? 1 : 0);
 }
 
-// The last digits of value, back from end: two at a time, then one or two.
-void DigitsBefore(char* end, uint64_t value) {
+}  // namespace
+
+// Two digits at a time, then one or two.
+void FormatDecimalBefore(char* end, uint64_t value) {
   while (value >= 100) {
     end -= 2;
     std::memcpy(end, kDigitPairs + 2 * (value % 100), 2);
@@ -441,18 +428,13 @@ void DigitsBefore(char* end, uint64_t value) {
   else end[-1] = static_cast<char>('0' + value);
 }
 
-}  // namespace
-
 size_t FormatDecimalTo(char* buf, uint64_t value) {
   const size_t n = DecimalDigits(value);
-  DigitsBefore(buf + n, value);
+  FormatDecimalBefore(buf + n, value);
   return n;
 }
 
-size_t FormatThousandsTo(char* buf, uint64_t value) {
-  const size_t digits = DecimalDigits(value);
-  const size_t n = digits + (digits - 1) / 3;
-  char* end = buf + n;
+void FormatThousandsBefore(char* end, uint64_t value) {
   // Groups of three from the right, each after a ",".
   while (value >= 1000) {
     end -= 3;
@@ -462,7 +444,13 @@ size_t FormatThousandsTo(char* buf, uint64_t value) {
     *--end = ',';
     value /= 1000;
   }
-  DigitsBefore(end, value);
+  FormatDecimalBefore(end, value);
+}
+
+size_t FormatThousandsTo(char* buf, uint64_t value) {
+  const size_t digits = DecimalDigits(value);
+  const size_t n = digits + (digits - 1) / 3;
+  FormatThousandsBefore(buf + n, value);
   return n;
 }
 

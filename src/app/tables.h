@@ -284,6 +284,9 @@ std::string FormatThousands(int64_t value);
 size_t FormatDecimalTo(char* buf, uint64_t value);
 // The same for a non-negative value into buf (27 bytes); returns the length.
 size_t FormatThousandsTo(char* buf, uint64_t value);
+// Both written back from end, for a right-aligned cell.
+void FormatDecimalBefore(char* end, uint64_t value);
+void FormatThousandsBefore(char* end, uint64_t value);
 // The listing's ratio cell into buf (32 bytes); returns the length, 0 for an
 // empty cell (no original size).
 size_t FormatRatioTo(char* buf, RatioStyle style, uint64_t stored, uint64_t original);

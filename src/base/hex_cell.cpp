@@ -22,15 +22,18 @@ constexpr auto kHexPairs = [] {
 
 }  // namespace
 
-size_t FormatHexTo(char* buf, uint32_t value) {
-  const size_t n = value == 0 ? 1 : static_cast<size_t>((35 - __builtin_clz(value)) / 4);
-  char* end = buf + n;
+void FormatHexBefore(char* end, uint32_t value) {
   for (; value >= 0x100; value >>= 8) {
     end -= 2;
     std::memcpy(end, kHexPairs.data() + 2 * (value & 0xFF), 2);
   }
   if (value >= 0x10) std::memcpy(end - 2, kHexPairs.data() + 2 * value, 2);
   else end[-1] = kHexPairs[2 * value + 1];
+}
+
+size_t FormatHexTo(char* buf, uint32_t value) {
+  const size_t n = value == 0 ? 1 : static_cast<size_t>((35 - __builtin_clz(value)) / 4);
+  FormatHexBefore(buf + n, value);
   return n;
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <optional>
 
 #include "app/entry_tables.h"
 #include "base/hex_cell.h"
@@ -200,44 +202,69 @@ bool PlainAscii(std::string_view s) {
   return true;
 }
 
-// A table in two passes over its rows: the first finds the column widths,
-// from the largest value of a number column and by measuring each name; the
-// second writes each line in place, formatting each number once. A name that
-// needs converting is converted in the first pass and kept for the second,
-// up to a bound; past it, it is converted again.
+// Tables over the rows of one EntryTable or TallyTable, in two passes: the
+// first finds the column widths, from the largest value of a number column
+// and by measuring each name; the second writes each line in place,
+// formatting each number once. A name that needs converting is converted in
+// the first pass and kept for the second, up to a bound; past it, it is
+// converted again. The listing and the locator table show the same rows:
+// the first pass measures the columns of both, and both take its names.
 class TextTable {
  public:
-  TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
-      : columns_(std::move(columns)),
-        entries_(entries),
-        tally_(tally),
-        widths_(columns_.size()),
-        names_(columns_.size()),
-        nameCells_(columns_.size()) {
+  TextTable(const EntryTable* entries, const TallyTable* tally, size_t rows)
+      : entries_(entries), tally_(tally), rows_(rows) {}
+
+  // The column's index; one that two tables show is measured once. Every
+  // column is added before the first Write.
+  size_t Add(const Column& column) {
     for (size_t c = 0; c < columns_.size(); ++c) {
-      makes_.push_back(MakesOf(columns_[c]));
-      if (makes_[c] == Makes::Name) nameColumns_.push_back(c);
+      const Column& k = columns_[c];
+      if (k.header == column.header && k.align == column.align && k.shows == column.shows &&
+          k.entry == column.entry) {
+        return c;
+      }
     }
+    columns_.push_back(column);
+    makes_.push_back(MakesOf(column));
+    names_.emplace_back();
+    return columns_.size() - 1;
+  }
+  std::vector<size_t> AddAll(const std::vector<Column>& columns) {
+    std::vector<size_t> shown;
+    for (const Column& c : columns) shown.push_back(Add(c));
+    return shown;
   }
 
-  void Write(Sink& out, size_t rows) {
-    const size_t n = columns_.size();
-    MeasureColumns(rows);
+  // The header of the columns shown, then a line per row.
+  void Write(Sink& out, const std::vector<size_t>& shown) {
+    if (!measured_) {
+      MeasureColumns(rows_);
+      measured_ = true;
+      nameCells_.resize(columns_.size());
+    }
+    shown_ = shown;
+    nameColumns_.clear();
     lineRoom_ = 2 + kScratch;  // the leading space, the newline, what a fixed-size store writes past
-    for (size_t c = 0; c < n; ++c) lineRoom_ += widths_[c] + 2;
     size_t room = lineRoom_;
-    for (const Column& col : columns_) room += col.header.size();
+    for (size_t c : shown_) {
+      lineRoom_ += widths_[c] + 2;
+      room += widths_[c] + 2 + columns_[c].header.size();
+      if (makes_[c] != Makes::Name) continue;
+      nameColumns_.push_back(c);
+      // The second pass meets the names as the first did.
+      names_[c].any = false;
+      names_[c].next = 0;
+    }
     char* const start = out.Room(room);
     char* p = start;
     *p++ = ' ';
-    for (size_t c = 0; c < n; ++c) {
-      const std::string& h = columns_[c].header;
-      p = Put(p, c, {h.data(), h.size(), DisplayWidth(h)});
+    for (size_t i = 0; i < shown_.size(); ++i) {
+      const std::string& h = columns_[shown_[i]].header;
+      p = Put(p, i, {h.data(), h.size(), DisplayWidth(h)});
     }
     out.Commit(EndLine(start, p));
     writing_ = true;
-    for (NameMemo& m : names_) m.any = false;  // the second pass meets the names as the first did
-    for (size_t row = 0; row < rows; ++row) WriteRow(out, row);
+    for (size_t row = 0; row < rows_; ++row) WriteRow(out, row);
   }
 
  private:
@@ -304,6 +331,7 @@ class TextTable {
 
   void MeasureColumns(size_t rows) {
     const size_t n = columns_.size();
+    widths_.resize(n);
     std::vector<uint64_t> largest(n, 0);
     std::vector<uint8_t> any(n, 0);
     for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
@@ -349,7 +377,6 @@ class TextTable {
   }
 
   void WriteRow(Sink& out, size_t row) {
-    const size_t n = columns_.size();
     if (entries_) entry_ = entries_->Cells(row);
     // Names first: their length decides the room the line needs.
     size_t room = lineRoom_;
@@ -361,34 +388,35 @@ class TextTable {
     char* p = start;
     *p++ = ' ';
     char buf[kScratch];
-    for (size_t c = 0; c < n; ++c) {
-      size_t len = 0;
+    for (size_t i = 0; i < shown_.size(); ++i) {
+      const size_t c = shown_[i];
       uint64_t value = 0;
+      bool present = true;
       switch (makes_[c]) {
         case Makes::RowNumber:
-          len = FormatDecimalTo(buf, row);
+          value = row;
+          break;
+        case Makes::TallyCount:
+          value = tally_->Number(row);
+          break;
+        case Makes::Hex:
+        case Makes::Thousands:
+          present = EntryNumber(columns_[c].entry, value);
           break;
         case Makes::Tick:
           std::memcpy(buf, (tally_ ? tally_->Checked(row) : entry_.checked) ? "[x]" : "[ ]", 3);
-          len = 3;
-          break;
-        case Makes::Name:
-          p = Put(p, c, nameCells_[c]);
+          p = Put(p, i, {buf, 3, 3, true});
           continue;
-        case Makes::TallyCount:
-          len = FormatDecimalTo(buf, tally_->Number(row));
-          break;
-        case Makes::Hex:
-          if (EntryNumber(columns_[c].entry, value)) len = FormatHexTo(buf, static_cast<uint32_t>(value));
-          break;
-        case Makes::Thousands:
-          if (EntryNumber(columns_[c].entry, value)) len = FormatThousandsTo(buf, value);
-          break;
-        case Makes::Formatted:
-          len = entry_.CellTo(buf, columns_[c].entry);
-          break;
+        case Makes::Name:
+          p = Put(p, i, nameCells_[c]);
+          continue;
+        case Makes::Formatted: {
+          const size_t len = entry_.CellTo(buf, columns_[c].entry);
+          p = Put(p, i, {buf, len, len, true});
+          continue;
+        }
       }
-      p = Put(p, c, {buf, len, len, true});
+      p = PutNumber(p, i, present, value);
     }
     out.Commit(EndLine(start, p));
   }
@@ -443,18 +471,39 @@ class TextTable {
     m.keptEnds.emplace_back(static_cast<uint32_t>(kept), static_cast<uint32_t>(m.width));
   }
 
-  // Cell c at p, padded to the column's width, then the two spaces between
-  // columns. Fixed-size stores may write past the cell, within the room
-  // asked for.
-  char* Put(char* p, size_t c, const Cell& cell) const {
+  // The cell of the i-th column shown at p, padded to the column's width,
+  // then the two spaces between columns. Fixed-size stores may write past
+  // the cell, within the room asked for.
+  char* Put(char* p, size_t i, const Cell& cell) const {
+    const size_t c = shown_[i];
     const size_t pad = widths_[c] - std::min(widths_[c], cell.width);
     const bool right = columns_[c].align == Align::Right;
     if (right) p = Spaces(p, pad);
     if (cell.inScratch) std::memcpy(p, cell.text, kScratch);
     else if (cell.size > 0) std::memcpy(p, cell.text, cell.size);
     p += cell.size;
-    if (c + 1 == columns_.size()) return p;
+    if (i + 1 == shown_.size()) return p;
     return Spaces(p, right ? 2 : pad + 2);
+  }
+
+  // A number cell of the i-th column shown at p: right-aligned, it is
+  // written back from the column's end, with no length to work out first.
+  char* PutNumber(char* p, size_t i, bool present, uint64_t value) const {
+    const size_t c = shown_[i];
+    const Makes makes = makes_[c];
+    if (columns_[c].align == Align::Left) {
+      char buf[kScratch];
+      size_t len = 0;
+      if (present && makes == Makes::Hex) len = FormatHexTo(buf, static_cast<uint32_t>(value));
+      else if (present && makes == Makes::Thousands) len = FormatThousandsTo(buf, value);
+      else if (present) len = FormatDecimalTo(buf, value);
+      return Put(p, i, {buf, len, len, true});
+    }
+    char* const end = Spaces(p, widths_[c]);
+    if (present && makes == Makes::Hex) FormatHexBefore(end, static_cast<uint32_t>(value));
+    else if (present && makes == Makes::Thousands) FormatThousandsBefore(end, value);
+    else if (present) FormatDecimalBefore(end, value);
+    return i + 1 == shown_.size() ? end : Spaces(end, 2);
   }
 
   // The line from start to p without its trailing spaces, and a newline.
@@ -481,15 +530,18 @@ class TextTable {
     return marks_;
   }
 
-  std::vector<Column> columns_;
   const EntryTable* entries_;
   const TallyTable* tally_;
-  std::vector<Makes> makes_;         // by column
-  std::vector<size_t> nameColumns_;  // those of Makes::Name
-  std::vector<size_t> widths_;
-  size_t lineRoom_ = 0;  // what every line may need beyond its names
+  size_t rows_;
+  std::vector<Column> columns_;  // of every table shown
+  std::vector<Makes> makes_;     // by column
+  std::vector<size_t> widths_;   // by column
+  std::deque<NameMemo> names_;   // by column; never moved, as their texts are viewed
+  bool measured_ = false;
   bool writing_ = false;  // the second pass
-  std::vector<NameMemo> names_;  // by column
+  std::vector<size_t> shown_;        // the columns of the table being written
+  std::vector<size_t> nameColumns_;  // those of them of Makes::Name
+  size_t lineRoom_ = 0;  // what its every line may need beyond its names
   std::vector<Cell> nameCells_;  // the row's names, by column
   EntryCells entry_;  // the row being read, of an entry table
   std::string marks_;  // its mark list
@@ -548,46 +600,47 @@ static void WriteText(Sink& out, const ProgramState& s) {
   out.Write("gauge    " + std::to_string(s.Gauge1.Progress()) + "\n");
 
   const EntryTable& listing = s.ListView2;
+  const EntryTable& locator = s.ListView1;
+  std::vector<Column> listingColumns{{"#", Align::Right, Shows::RowNumber},
+                                     {"", Align::Left, Shows::Tick},
+                                     {u(ui.colFileName), Align::Left, Shows::Caption},
+                                     {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
+                                     {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
+                                     {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
+                                     {u(ui.colPath), Align::Left, Shows::Folder}};
+  // Only a listing with a marked row grows the column, so others stay as they were.
+  bool marked = false;
+  for (size_t row = 0; row < listing.Count() && !marked; ++row) marked = listing.Marks(row) != 0;
+  if (marked) listingColumns.insert(listingColumns.begin() + 3, Column{"marks", Align::Left, Shows::Marks});
+  const std::vector<Column> locatorColumns{{"#", Align::Right, Shows::RowNumber},
+                                           {u(ui.colFileName), Align::Left, Shows::Caption},
+                                           {u(ui.colOffset), Align::Right, Shows::Entry, kColOffset},
+                                           {u(ui.colStart), Align::Right, Shows::Entry, kColStart},
+                                           {u(ui.colSize), Align::Right, Shows::Entry, kColSize},
+                                           {u(ui.colExt), Align::Right, Shows::Entry, kColExt},
+                                           {u(ui.colExtI), Align::Right, Shows::Entry, kColExtI},
+                                           {u(ui.colOffsetI), Align::Right, Shows::Entry, kColOffsetI}};
+  // Both show the same rows as a rule: one table measures them once.
+  TextTable listingTable(&listing, nullptr, listing.Count());
+  std::optional<TextTable> otherRows;
+  TextTable& locatorTable =
+      &locator == &listing ? listingTable : otherRows.emplace(&locator, nullptr, locator.Count());
+  const std::vector<size_t> listingShown = listingTable.AddAll(listingColumns);
+  const std::vector<size_t> locatorShown = locatorTable.AddAll(locatorColumns);
+
   out.Write("\nlisting: " + Count(listing.Count(), "entry", "entries") + ", " +
             std::to_string(CountChecked(s)) + " ticked\n");
-  if (listing.Count() > 0) {
-    std::vector<Column> columns{{"#", Align::Right, Shows::RowNumber},
-                                {"", Align::Left, Shows::Tick},
-                                {u(ui.colFileName), Align::Left, Shows::Caption},
-                                {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
-                                {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
-                                {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
-                                {u(ui.colPath), Align::Left, Shows::Folder}};
-    // Only a listing with a marked row grows the column, so others stay as they were.
-    bool marked = false;
-    for (size_t row = 0; row < listing.Count() && !marked; ++row) marked = listing.Marks(row) != 0;
-    if (marked) columns.insert(columns.begin() + 3, Column{"marks", Align::Left, Shows::Marks});
-    TextTable(std::move(columns), &listing, nullptr).Write(out, listing.Count());
-  }
-
-  const EntryTable& locator = s.ListView1;
+  if (listing.Count() > 0) listingTable.Write(out, listingShown);
   out.Write("\nlocator: " + Count(locator.Count(), "row", "rows") + "\n");
-  if (locator.Count() > 0) {
-    TextTable({{"#", Align::Right, Shows::RowNumber},
-               {u(ui.colFileName), Align::Left, Shows::Caption},
-               {u(ui.colOffset), Align::Right, Shows::Entry, kColOffset},
-               {u(ui.colStart), Align::Right, Shows::Entry, kColStart},
-               {u(ui.colSize), Align::Right, Shows::Entry, kColSize},
-               {u(ui.colExt), Align::Right, Shows::Entry, kColExt},
-               {u(ui.colExtI), Align::Right, Shows::Entry, kColExtI},
-               {u(ui.colOffsetI), Align::Right, Shows::Entry, kColOffsetI}},
-              &locator, nullptr)
-        .Write(out, locator.Count());
-  }
+  if (locator.Count() > 0) locatorTable.Write(out, locatorShown);
 
   const TallyTable& tally = s.ListView5;
   out.Write("\ntally: " + Count(tally.Count(), "extension", "extensions") + "\n");
   if (tally.Count() > 0) {
-    TextTable({{"", Align::Left, Shows::Tick},
-               {u(ui.colExtension), Align::Left, Shows::TallyCaption},
-               {u(ui.colCount), Align::Right, Shows::TallyCount}},
-              nullptr, &tally)
-        .Write(out, tally.Count());
+    TextTable table(nullptr, &tally, tally.Count());
+    table.Write(out, table.AddAll({{"", Align::Left, Shows::Tick},
+                                   {u(ui.colExtension), Align::Left, Shows::TallyCaption},
+                                   {u(ui.colCount), Align::Right, Shows::TallyCount}}));
   }
 
   out.Write("\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n");
