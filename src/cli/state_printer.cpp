@@ -321,56 +321,59 @@ class TextTable {
 
   // The number in an entry cell of Makes::Hex or Makes::Thousands; false
   // when the cell is absent.
-  bool EntryNumber(EntryColumn col, uint64_t& value) const {
+  static bool EntryNumber(const EntryCells& e, EntryColumn col, uint64_t& value) {
     switch (col) {
-      case kColCompress: value = entry_.v[kColSize]; return entry_.Has(kColSize);
-      case kColOriginal: value = entry_.original; return entry_.Has(kColOriginal);
-      default: value = entry_.v[col]; return entry_.Has(col);
+      case kColCompress: value = e.v[kColSize]; return e.Has(kColSize);
+      case kColOriginal: value = e.original; return e.Has(kColOriginal);
+      default: value = e.v[col]; return e.Has(col);
     }
   }
 
+  // Every column's width. A number is as wide as the largest value of its
+  // column: only that one is formatted, from a row of the largest values.
+  // The numbers of each row are all taken, which costs less than asking
+  // which columns show them.
   void MeasureColumns(size_t rows) {
     const size_t n = columns_.size();
     widths_.resize(n);
-    std::vector<uint64_t> largest(n, 0);
-    std::vector<uint8_t> any(n, 0);
-    for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
+    std::vector<size_t> formatted, names;
+    for (size_t c = 0; c < n; ++c) {
+      widths_[c] = DisplayWidth(columns_[c].header);
+      if (makes_[c] == Makes::Formatted) formatted.push_back(c);
+      if (makes_[c] == Makes::Name) names.push_back(c);
+    }
+    EntryCells largest;
+    uint64_t largestCount = 0;
     char buf[kScratch];
     for (size_t row = 0; row < rows; ++row) {
-      if (entries_) entry_ = entries_->Cells(row);
-      for (size_t c = 0; c < n; ++c) {
-        // A number is as wide as the largest value of its column: only that
-        // one is formatted. Other cells are measured formatted.
-        uint64_t value = 0;
-        switch (makes_[c]) {
-          case Makes::RowNumber:
-          case Makes::Tick:
-            continue;  // known from the count of rows
-          case Makes::Name:
-            widths_[c] = std::max(widths_[c], NameCell(row, c).width);
-            continue;
-          case Makes::Formatted:
-            widths_[c] = std::max(widths_[c], entry_.CellTo(buf, columns_[c].entry));
-            continue;
-          case Makes::TallyCount:
-            value = tally_->Number(row);
-            break;
-          default:
-            if (!EntryNumber(columns_[c].entry, value)) continue;
-            break;
+      if (entries_) {
+        entry_ = entries_->Cells(row);
+        for (size_t i = 0; i < kLocatorColumns; ++i) {
+          if ((entry_.present >> i) & 1) largest.v[i] = std::max(largest.v[i], entry_.v[i]);
         }
-        largest[c] = std::max(largest[c], value);
-        any[c] = 1;
+        if (entry_.Has(kColOriginal)) largest.original = std::max(largest.original, entry_.original);
+        largest.present |= entry_.present;
+      } else {
+        largestCount = std::max(largestCount, tally_->Number(row));
       }
+      for (size_t c : formatted) widths_[c] = std::max(widths_[c], entry_.CellTo(buf, columns_[c].entry));
+      for (size_t c : names) widths_[c] = std::max(widths_[c], NameCell(row, c).width);
     }
+    if (rows == 0) return;
     for (size_t c = 0; c < n; ++c) {
       size_t w = 0;
-      if (makes_[c] == Makes::RowNumber && rows > 0) w = FormatDecimalTo(buf, rows - 1);
-      if (makes_[c] == Makes::Tick && rows > 0) w = 3;
-      if (any[c]) {
-        if (makes_[c] == Makes::TallyCount) w = FormatDecimalTo(buf, largest[c]);
-        else if (makes_[c] == Makes::Thousands) w = FormatThousandsTo(buf, largest[c]);
-        else w = FormatHexTo(buf, static_cast<uint32_t>(largest[c]));
+      uint64_t value = 0;
+      switch (makes_[c]) {
+        case Makes::RowNumber: w = FormatDecimalTo(buf, rows - 1); break;
+        case Makes::Tick: w = 3; break;
+        case Makes::TallyCount: w = FormatDecimalTo(buf, largestCount); break;
+        case Makes::Hex:
+          if (EntryNumber(largest, columns_[c].entry, value)) w = FormatHexTo(buf, static_cast<uint32_t>(value));
+          break;
+        case Makes::Thousands:
+          if (EntryNumber(largest, columns_[c].entry, value)) w = FormatThousandsTo(buf, value);
+          break;
+        default: break;  // measured cell by cell
       }
       widths_[c] = std::max(widths_[c], w);
     }
@@ -401,7 +404,7 @@ class TextTable {
           break;
         case Makes::Hex:
         case Makes::Thousands:
-          present = EntryNumber(columns_[c].entry, value);
+          present = EntryNumber(entry_, columns_[c].entry, value);
           break;
         case Makes::Tick:
           std::memcpy(buf, (tally_ ? tally_->Checked(row) : entry_.checked) ? "[x]" : "[ ]", 3);
