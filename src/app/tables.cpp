@@ -467,6 +467,12 @@ size_t FormatRatioTo(char* buf, RatioStyle style, uint64_t stored, uint64_t orig
   if (style == RatioStyle::SpaceSaved) {
     // 100 minus the ratio rounded half up, "%2d%%".
     const int64_t saved = 100 - static_cast<int64_t>((200 * stored + original) / (2 * original));
+    if (saved >= 0 && saved < 100) {  // the usual case: three bytes
+      if (saved < 10) buf[0] = ' ', buf[1] = static_cast<char>('0' + saved);
+      else std::memcpy(buf, kDigitPairs + 2 * saved, 2);
+      buf[2] = '%';
+      return 3;
+    }
     char digits[24];
     size_t n = FormatDecimalTo(digits, saved < 0 ? ~static_cast<uint64_t>(saved) + 1 : static_cast<uint64_t>(saved));
     size_t out = 0;

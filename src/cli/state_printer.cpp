@@ -242,11 +242,16 @@ class TextTable {
       measured_ = true;
       nameCells_.resize(columns_.size());
     }
-    shown_ = shown;
+    steps_.clear();
+    for (size_t c : shown) {
+      const Column& col = columns_[c];
+      steps_.push_back({c, makes_[c], col.entry, col.align == Align::Right, false, widths_[c]});
+    }
+    steps_.back().last = true;
     nameColumns_.clear();
     lineRoom_ = 2 + kScratch;  // the leading space, the newline, what a fixed-size store writes past
     size_t room = lineRoom_;
-    for (size_t c : shown_) {
+    for (size_t c : shown) {
       lineRoom_ += widths_[c] + 2;
       room += widths_[c] + 2 + columns_[c].header.size();
       if (makes_[c] != Makes::Name) continue;
@@ -258,9 +263,9 @@ class TextTable {
     char* const start = out.Room(room);
     char* p = start;
     *p++ = ' ';
-    for (size_t i = 0; i < shown_.size(); ++i) {
-      const std::string& h = columns_[shown_[i]].header;
-      p = Put(p, i, {h.data(), h.size(), DisplayWidth(h)});
+    for (const Step& step : steps_) {
+      const std::string& h = columns_[step.column].header;
+      p = Put(p, step, {h.data(), h.size(), DisplayWidth(h)});
     }
     out.Commit(EndLine(start, p));
     writing_ = true;
@@ -305,6 +310,16 @@ class TextTable {
     Hex,        // a locator cell of an entry table
     Thousands,  // a size of the listing
     Formatted,  // another cell of an entry table, by EntryCells::CellTo
+  };
+
+  // A column of the table being written, with what writing its cells needs.
+  struct Step {
+    size_t column;
+    Makes makes;
+    EntryColumn entry;
+    bool right;
+    bool last;
+    size_t width;
   };
 
   static Makes MakesOf(const Column& c) {
@@ -391,11 +406,10 @@ class TextTable {
     char* p = start;
     *p++ = ' ';
     char buf[kScratch];
-    for (size_t i = 0; i < shown_.size(); ++i) {
-      const size_t c = shown_[i];
+    for (const Step& step : steps_) {
       uint64_t value = 0;
       bool present = true;
-      switch (makes_[c]) {
+      switch (step.makes) {
         case Makes::RowNumber:
           value = row;
           break;
@@ -404,22 +418,22 @@ class TextTable {
           break;
         case Makes::Hex:
         case Makes::Thousands:
-          present = EntryNumber(entry_, columns_[c].entry, value);
+          present = EntryNumber(entry_, step.entry, value);
           break;
         case Makes::Tick:
           std::memcpy(buf, (tally_ ? tally_->Checked(row) : entry_.checked) ? "[x]" : "[ ]", 3);
-          p = Put(p, i, {buf, 3, 3, true});
+          p = Put(p, step, {buf, 3, 3, true});
           continue;
         case Makes::Name:
-          p = Put(p, i, nameCells_[c]);
+          p = Put(p, step, nameCells_[step.column]);
           continue;
         case Makes::Formatted: {
-          const size_t len = entry_.CellTo(buf, columns_[c].entry);
-          p = Put(p, i, {buf, len, len, true});
+          const size_t len = entry_.CellTo(buf, step.entry);
+          p = Put(p, step, {buf, len, len, true});
           continue;
         }
       }
-      p = PutNumber(p, i, present, value);
+      p = PutNumber(p, step, present, value);
     }
     out.Commit(EndLine(start, p));
   }
@@ -474,39 +488,36 @@ class TextTable {
     m.keptEnds.emplace_back(static_cast<uint32_t>(kept), static_cast<uint32_t>(m.width));
   }
 
-  // The cell of the i-th column shown at p, padded to the column's width,
-  // then the two spaces between columns. Fixed-size stores may write past
-  // the cell, within the room asked for.
-  char* Put(char* p, size_t i, const Cell& cell) const {
-    const size_t c = shown_[i];
-    const size_t pad = widths_[c] - std::min(widths_[c], cell.width);
-    const bool right = columns_[c].align == Align::Right;
-    if (right) p = Spaces(p, pad);
+  // The cell at p, padded to its column's width, then the two spaces
+  // between columns. Fixed-size stores may write past the cell, within the
+  // room asked for.
+  static char* Put(char* p, const Step& step, const Cell& cell) {
+    const size_t pad = step.width - std::min(step.width, cell.width);
+    if (step.right) p = Spaces(p, pad);
     if (cell.inScratch) std::memcpy(p, cell.text, kScratch);
     else if (cell.size > 0) std::memcpy(p, cell.text, cell.size);
     p += cell.size;
-    if (i + 1 == shown_.size()) return p;
-    return Spaces(p, right ? 2 : pad + 2);
+    if (step.last) return p;
+    return Spaces(p, step.right ? 2 : pad + 2);
   }
 
-  // A number cell of the i-th column shown at p: right-aligned, it is
-  // written back from the column's end, with no length to work out first.
-  char* PutNumber(char* p, size_t i, bool present, uint64_t value) const {
-    const size_t c = shown_[i];
-    const Makes makes = makes_[c];
-    if (columns_[c].align == Align::Left) {
+  // A number cell at p: right-aligned, it is written back from the column's
+  // end, with no length to work out first.
+  static char* PutNumber(char* p, const Step& step, bool present, uint64_t value) {
+    if (!step.right) {
       char buf[kScratch];
       size_t len = 0;
-      if (present && makes == Makes::Hex) len = FormatHexTo(buf, static_cast<uint32_t>(value));
-      else if (present && makes == Makes::Thousands) len = FormatThousandsTo(buf, value);
+      if (present && step.makes == Makes::Hex) len = FormatHexTo(buf, static_cast<uint32_t>(value));
+      else if (present && step.makes == Makes::Thousands) len = FormatThousandsTo(buf, value);
       else if (present) len = FormatDecimalTo(buf, value);
-      return Put(p, i, {buf, len, len, true});
+      return Put(p, step, {buf, len, len, true});
     }
-    char* const end = Spaces(p, widths_[c]);
-    if (present && makes == Makes::Hex) FormatHexBefore(end, static_cast<uint32_t>(value));
-    else if (present && makes == Makes::Thousands) FormatThousandsBefore(end, value);
+    char* const end = p + step.width;
+    Spaces(p, step.last ? step.width : step.width + 2);  // the cell and the gap after it
+    if (present && step.makes == Makes::Hex) FormatHexBefore(end, static_cast<uint32_t>(value));
+    else if (present && step.makes == Makes::Thousands) FormatThousandsBefore(end, value);
     else if (present) FormatDecimalBefore(end, value);
-    return i + 1 == shown_.size() ? end : Spaces(end, 2);
+    return step.last ? end : end + 2;
   }
 
   // The line from start to p without its trailing spaces, and a newline.
@@ -542,7 +553,7 @@ class TextTable {
   std::deque<NameMemo> names_;   // by column; never moved, as their texts are viewed
   bool measured_ = false;
   bool writing_ = false;  // the second pass
-  std::vector<size_t> shown_;        // the columns of the table being written
+  std::vector<Step> steps_;          // the columns of the table being written
   std::vector<size_t> nameColumns_;  // those of them of Makes::Name
   size_t lineRoom_ = 0;  // what its every line may need beyond its names
   std::vector<Cell> nameCells_;  // the row's names, by column
