@@ -256,7 +256,7 @@ size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
 }
 
 EntryCells EntryTable::Cells(size_t row) const {
-  const Row& r = rows_[row / kRowsPerBlock][row % kRowsPerBlock];  // At, without a call per row
+  const Row& r = At(row);
   EntryCells c;
   const char* text = arena_[r.text / kArenaBlock].get() + r.text % kArenaBlock;
   c.folder = {text, r.folderLength};

@@ -534,6 +534,8 @@ class TextTable {
     return p + n;
   }
 
+  // The row's mark ids, "overlap,encrypted". Out of line: NameCell, inlined
+  // wherever a name is read, stays small.
   [[gnu::noinline]] std::string_view MarkList(uint16_t marks) {
     marks_.clear();
     for (int i = 0; i < kEntryMarkCount; ++i) {
