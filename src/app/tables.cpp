@@ -1,6 +1,7 @@
 #include "app/tables.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -429,9 +430,7 @@ void FormatDecimalBefore(char* end, uint64_t value) {
 }
 
 size_t FormatDecimalTo(char* buf, uint64_t value) {
-  const size_t n = DecimalDigits(value);
-  FormatDecimalBefore(buf + n, value);
-  return n;
+  return static_cast<size_t>(std::to_chars(buf, buf + 20, value).ptr - buf);
 }
 
 void FormatThousandsBefore(char* end, uint64_t value) {
