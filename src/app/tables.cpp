@@ -395,6 +395,10 @@ std::string CombinedTable::CellText(size_t row, size_t column) const {
 
 // ---- Cell formats ----
 
+size_t FormatDecimalTo(char* buf, uint64_t value) {
+  return static_cast<size_t>(std::to_chars(buf, buf + 20, value).ptr - buf);
+}
+
 namespace {
 
 // "00".."99": two digits per division.
@@ -427,10 +431,6 @@ void FormatDecimalBefore(char* end, uint64_t value) {
   }
   if (value >= 10) std::memcpy(end - 2, kDigitPairs + 2 * value, 2);
   else end[-1] = static_cast<char>('0' + value);
-}
-
-size_t FormatDecimalTo(char* buf, uint64_t value) {
-  return static_cast<size_t>(std::to_chars(buf, buf + 20, value).ptr - buf);
 }
 
 void FormatThousandsBefore(char* end, uint64_t value) {
