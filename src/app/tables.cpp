@@ -202,24 +202,56 @@ Locator EntryTable::ReadLocator(size_t row) const {
   return v;
 }
 
-size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
-  const Row& r = At(row);
-  const uint16_t has = r.flags;
+namespace {
+
+// A cell other than kColPath from a row's numbers; present holds the bits of
+// PresentBit, v the stored slots.
+size_t FormatCell(char* buf, EntryColumn col, unsigned present, RatioStyle ratio, const uint32_t* v,
+                  uint64_t original) {
   switch (col) {
-    case kColRatio: {
-      if (!(has & PresentBit(kColSize)) || !(has & PresentBit(kColOriginal))) return 0;
-      const RatioStyle style = (has & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
-      return FormatRatioTo(buf, style, r.v[kColSize], Original(row));
-    }
+    case kColRatio:
+      if (!(present & PresentBit(kColSize)) || !(present & PresentBit(kColOriginal))) return 0;
+      return FormatRatioTo(buf, ratio, v[kColSize], original);
     case kColCompress:
-      return (has & PresentBit(kColSize)) ? FormatThousandsTo(buf, r.v[kColSize]) : 0;
+      return (present & PresentBit(kColSize)) ? FormatThousandsTo(buf, v[kColSize]) : 0;
     case kColOriginal:
-      return (has & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, Original(row)) : 0;
+      return (present & PresentBit(kColOriginal)) ? FormatThousandsTo(buf, original) : 0;
     case kColPath:
       return 0;
     default:
-      return (has & PresentBit(col)) ? FormatHexTo(buf, r.v[col]) : 0;
+      return (present & PresentBit(col)) ? FormatHexTo(buf, v[col]) : 0;
   }
+}
+
+}  // namespace
+
+size_t EntryTable::CellTo(char* buf, size_t row, EntryColumn col) const {
+  const Row& r = At(row);
+  const RatioStyle ratio = (r.flags & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
+  const uint64_t original = col == kColRatio || col == kColOriginal ? Original(row) : 0;
+  return FormatCell(buf, col, r.flags, ratio, r.v, original);
+}
+
+EntryCells EntryTable::Cells(size_t row) const {
+  const Row& r = At(row);
+  EntryCells c;
+  const char* text = arena_[r.text / kArenaBlock].get() + r.text % kArenaBlock;
+  c.folder = {text, r.folderLength};
+  c.caption = {text + r.folderLength, r.captionLength};
+  std::memcpy(c.v, r.v, sizeof c.v);
+  c.present = static_cast<uint8_t>(r.flags & ((1u << kSlots) - 1));
+  if (r.flags & PresentBit(kColOriginal)) {
+    c.original = originalHigh_.empty() ? r.v[Slot(kColOriginal)] : Original(row);
+  }
+  c.checked = (r.flags & kChecked) != 0;
+  c.encoding = (r.flags & kUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+  c.ratio = (r.flags & kRatioStyle) ? RatioStyle::Ratio : RatioStyle::SpaceSaved;
+  c.marks = r.marks;
+  return c;
+}
+
+size_t EntryCells::CellTo(char* buf, EntryColumn col) const {
+  return FormatCell(buf, col, present, ratio, v, original);
 }
 
 std::string EntryTable::CellText(size_t row, EntryColumn col) const {
@@ -343,17 +375,58 @@ size_t FormatDecimalTo(char* buf, uint64_t value) {
   return static_cast<size_t>(std::to_chars(buf, buf + 20, value).ptr - buf);
 }
 
-size_t FormatThousandsTo(char* buf, uint64_t value) {
-  char digits[20];
-  const size_t n = FormatDecimalTo(digits, value);
-  size_t lead = n % 3;
-  if (lead == 0) lead = 3;
-  size_t out = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (i >= lead && (i - lead) % 3 == 0) buf[out++] = ',';
-    buf[out++] = digits[i];
+namespace {
+
+// "00".."99": two digits per division.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The count of decimal digits of value: from its bit length (log10(2) is
+// about 1233 / 4096), corrected by one comparison.
+size_t DecimalDigits(uint64_t value) {
+  static constexpr uint64_t kPowers[20] = {
+      1u, 10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u,
+      10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u,
+      1000000000000000u, 10000000000000000u, 100000000000000000u, 1000000000000000000u,
+      10000000000000000000u};
+  value |= 1;  // 0 has one digit; no other count changes
+  const size_t estimate = static_cast<size_t>((64 - __builtin_clzll(value)) * 1233) >> 12;
+  return estimate + (value >= kPowers[estimate] ? 1 : 0);
+}
+
+}  // namespace
+
+// Two digits at a time, then one or two.
+void FormatDecimalBefore(char* end, uint64_t value) {
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, kDigitPairs + 2 * (value % 100), 2);
+    value /= 100;
   }
-  return out;
+  if (value >= 10) std::memcpy(end - 2, kDigitPairs + 2 * value, 2);
+  else end[-1] = static_cast<char>('0' + value);
+}
+
+void FormatThousandsBefore(char* end, uint64_t value) {
+  // Groups of three from the right, each after a ",".
+  while (value >= 1000) {
+    end -= 3;
+    const uint64_t group = value % 1000;
+    end[0] = static_cast<char>('0' + group / 100);
+    std::memcpy(end + 1, kDigitPairs + 2 * (group % 100), 2);
+    *--end = ',';
+    value /= 1000;
+  }
+  FormatDecimalBefore(end, value);
+}
+
+size_t FormatThousandsTo(char* buf, uint64_t value) {
+  const size_t digits = DecimalDigits(value);
+  const size_t n = digits + (digits - 1) / 3;
+  FormatThousandsBefore(buf + n, value);
+  return n;
 }
 
 std::string FormatThousands(int64_t value) {
@@ -369,6 +442,12 @@ size_t FormatRatioTo(char* buf, RatioStyle style, uint64_t stored, uint64_t orig
   if (style == RatioStyle::SpaceSaved) {
     // 100 minus the ratio rounded half up, "%2d%%".
     const int64_t saved = 100 - static_cast<int64_t>((200 * stored + original) / (2 * original));
+    if (saved >= 0 && saved < 100) {  // the usual case: three bytes
+      if (saved < 10) buf[0] = ' ', buf[1] = static_cast<char>('0' + saved);
+      else std::memcpy(buf, kDigitPairs + 2 * saved, 2);
+      buf[2] = '%';
+      return 3;
+    }
     char digits[24];
     size_t n = FormatDecimalTo(digits, saved < 0 ? ~static_cast<uint64_t>(saved) + 1 : static_cast<uint64_t>(saved));
     size_t out = 0;

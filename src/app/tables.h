@@ -118,6 +118,26 @@ struct Locator {
   uint32_t offsetI = 0;
 };
 
+// Every cell of one row, read at once by a writer that walks all rows.
+struct EntryCells {
+  std::string_view folder;
+  std::string_view caption;
+  uint32_t v[kLocatorColumns] = {};  // kColOffset.. kColOffsetI; 0 when absent
+  uint64_t original = 0;             // 0 when absent
+  uint8_t present = 0;               // bit c: locator cell c; bit kLocatorColumns: the original size
+  bool checked = false;
+  NameEncoding encoding = NameEncoding::Cp932;
+  RatioStyle ratio = RatioStyle::SpaceSaved;
+  uint16_t marks = 0;
+
+  bool Has(EntryColumn col) const {
+    if (col < kLocatorColumns) return (present >> col) & 1;
+    return col == kColOriginal && ((present >> kLocatorColumns) & 1);
+  }
+  // The cell's text into buf (32 bytes) as EntryTable::CellTo; returns the length.
+  size_t CellTo(char* buf, EntryColumn col) const;
+};
+
 // ListView1 and ListView2: the locator table and the listing, one row per
 // listed entry.
 class EntryTable : public ShownTable {
@@ -168,6 +188,8 @@ class EntryTable : public ShownTable {
   // The same for every column but kColPath, into buf (32 bytes) without
   // allocating; returns the length.
   size_t CellTo(char* buf, size_t row, EntryColumn col) const;
+  // Every cell of the row at once.
+  EntryCells Cells(size_t row) const;
   // As a view of the listing: column 0 the caption, then kColRatio... .
   std::string Text(size_t row, size_t column) const override;
 
@@ -277,6 +299,9 @@ std::string FormatThousands(int64_t value);
 size_t FormatDecimalTo(char* buf, uint64_t value);
 // The same for a non-negative value into buf (27 bytes); returns the length.
 size_t FormatThousandsTo(char* buf, uint64_t value);
+// Both written back from end, for a right-aligned cell.
+void FormatDecimalBefore(char* end, uint64_t value);
+void FormatThousandsBefore(char* end, uint64_t value);
 // The listing's ratio cell into buf (32 bytes); returns the length, 0 for an
 // empty cell (no original size).
 size_t FormatRatioTo(char* buf, RatioStyle style, uint64_t stored, uint64_t original);

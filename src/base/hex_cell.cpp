@@ -1,14 +1,39 @@
 #include "base/hex_cell.h"
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "base/errors.h"
 
 namespace brim {
 
+namespace {
+
+// "00".."FF": two digits per step.
+constexpr auto kHexPairs = [] {
+  std::array<char, 512> pairs{};
+  for (int i = 0; i < 256; ++i) {
+    pairs[2 * i] = "0123456789ABCDEF"[i >> 4];
+    pairs[2 * i + 1] = "0123456789ABCDEF"[i & 0xF];
+  }
+  return pairs;
+}();
+
+}  // namespace
+
+void FormatHexBefore(char* end, uint32_t value) {
+  for (; value >= 0x100; value >>= 8) {
+    end -= 2;
+    std::memcpy(end, kHexPairs.data() + 2 * (value & 0xFF), 2);
+  }
+  if (value >= 0x10) std::memcpy(end - 2, kHexPairs.data() + 2 * value, 2);
+  else end[-1] = kHexPairs[2 * value + 1];
+}
+
 size_t FormatHexTo(char* buf, uint32_t value) {
   const size_t n = value == 0 ? 1 : static_cast<size_t>((35 - __builtin_clz(value)) / 4);
-  for (size_t i = n; i-- > 0; value >>= 4) buf[i] = "0123456789ABCDEF"[value & 0xF];
+  FormatHexBefore(buf + n, value);
   return n;
 }
 

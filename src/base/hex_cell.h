@@ -10,6 +10,8 @@ namespace brim {
 std::string FormatHexCell(uint32_t value);
 // The same into buf (8 bytes); returns the length.
 size_t FormatHexTo(char* buf, uint32_t value);
+// The same written back from end, for a right-aligned cell.
+void FormatHexBefore(char* end, uint32_t value);
 
 // Parses "$" + cell as a hexadecimal integer of at most 32 bits. Anything else
 // (an empty cell, a stray character, more than eight digits) throws

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <optional>
 
 #include "app/entry_tables.h"
 #include "base/hex_cell.h"
@@ -99,38 +102,52 @@ void WriteEntryDetails(JsonWriter& w, const EntryTable& t) {
   if (any) w.EndArray();
 }
 
-std::string Utf8Of(std::string_view bytes, NameEncoding encoding) {
-  return encoding == NameEncoding::Cp932 ? CellToUtf8(bytes) : NameToUtf8(bytes, encoding);
-}
-
 // ---- Text output ----
 
-// Where the text goes: a file through a 64 KiB buffer, or a string.
+// Where the text goes: a file or a string, through a buffer that tables
+// write their lines into in place.
 class Sink {
  public:
-  explicit Sink(std::FILE* file) : file_(file) { buf_.reserve(kBlock + 4096); }
+  explicit Sink(std::FILE* file) : file_(file) {}
   explicit Sink(std::string* text) : text_(text) {}
   void Write(std::string_view v) {
-    if (text_) {
-      text_->append(v);
-      return;
-    }
-    buf_.append(v);
-    if (buf_.size() >= kBlock) Flush();
+    char* p = Room(v.size());
+    if (!v.empty()) std::memcpy(p, v.data(), v.size());
+    Commit(p + v.size());
+  }
+  // Space for at least n more bytes; Commit(end) keeps what was written up
+  // to end.
+  char* Room(size_t n) {
+    if (size_ - used_ < n) Grow(n);
+    return buf_.get() + used_;
+  }
+  void Commit(const char* end) {
+    used_ = static_cast<size_t>(end - buf_.get());
+    if (used_ >= kBlock) Flush();
   }
   bool Flush() {
-    if (file_ && !buf_.empty()) {
-      if (std::fwrite(buf_.data(), 1, buf_.size(), file_) != buf_.size()) failed_ = true;
-      buf_.clear();
+    if (used_ > 0) {
+      if (text_) text_->append(buf_.get(), used_);
+      else if (std::fwrite(buf_.get(), 1, used_, file_) != used_) failed_ = true;
+      used_ = 0;
     }
     return !failed_;
   }
 
  private:
+  void Grow(size_t n) {
+    Flush();
+    if (size_ >= n) return;
+    size_ = std::max(n, 2 * kBlock);
+    buf_.reset(new char[size_]);
+  }
+
   static constexpr size_t kBlock = 64 * 1024;
   std::FILE* file_ = nullptr;
   std::string* text_ = nullptr;
-  std::string buf_;
+  std::unique_ptr<char[]> buf_;
+  size_t size_ = 0;
+  size_t used_ = 0;
   bool failed_ = false;
 };
 
@@ -155,7 +172,29 @@ struct Column {
   EntryColumn entry = kColOffset;  // for Shows::Entry
 };
 
+// Printable ASCII only (0x20..0x7E): such a name reads the same in both
+// encodings, needs no change and is as wide as it is long. Several bytes at
+// a time: a byte below 0x20 borrows into its top bit when 0x20 is taken off,
+// a byte of 0x7F or more has it set once 1 is added. The last word overlaps
+// the one before it rather than going byte by byte.
+template <typename Word>
+bool PlainWords(const char* p, size_t n) {
+  constexpr Word kOnes = static_cast<Word>(0x0101010101010101u), kTops = static_cast<Word>(0x8080808080808080u);
+  auto bad = [&](const char* at) {
+    Word x;
+    std::memcpy(&x, at, sizeof x);
+    return ((x - 0x20 * kOnes) | (x + kOnes) | x) & kTops;
+  };
+  for (size_t i = 0; i + sizeof(Word) < n; i += sizeof(Word)) {
+    if (bad(p + i)) return false;
+  }
+  return !bad(p + n - sizeof(Word));
+}
+
 bool PlainAscii(std::string_view s) {
+  const size_t n = s.size();
+  if (n >= 8) return PlainWords<uint64_t>(s.data(), n);
+  if (n >= 4) return PlainWords<uint32_t>(s.data(), n);
   for (char c : s) {
     const unsigned char b = static_cast<unsigned char>(c);
     if (b < 0x20 || b >= 0x7F) return false;
@@ -163,163 +202,365 @@ bool PlainAscii(std::string_view s) {
   return true;
 }
 
-// A table in two passes over its rows: the first finds the column widths,
-// from the largest value of a number column and by measuring each name; the
-// second writes line by line, formatting each number once and converting
-// names again (cheaper than keeping them).
+// Tables over the rows of one EntryTable or TallyTable, in two passes: the
+// first finds the column widths, from the largest value of a number column
+// and by measuring each name; the second writes each line in place,
+// formatting each number once. A name that needs converting is converted in
+// the first pass and kept for the second, up to a bound; past it, it is
+// converted again. The listing and the locator table show the same rows:
+// the first pass measures the columns of both, and both take its names.
 class TextTable {
  public:
-  TextTable(std::vector<Column> columns, const EntryTable* entries, const TallyTable* tally)
-      : columns_(std::move(columns)), entries_(entries), tally_(tally) {}
+  TextTable(const EntryTable* entries, const TallyTable* tally, size_t rows)
+      : entries_(entries), tally_(tally), rows_(rows) {}
 
-  void Write(Sink& out, size_t rows) {
-    const size_t n = columns_.size();
-    widths_.assign(n, 0);
-    for (size_t c = 0; c < n; ++c) widths_[c] = DisplayWidth(columns_[c].header);
-    char buf[32];
-    for (size_t c = 0; c < n; ++c) {
-      if (!IsName(columns_[c].shows)) widths_[c] = std::max(widths_[c], PlainColumnWidth(columns_[c], rows));
-    }
-    for (size_t row = 0; row < rows; ++row) {
-      for (size_t c = 0; c < n; ++c) {
-        if (IsName(columns_[c].shows)) widths_[c] = std::max(widths_[c], NameWidth(row, columns_[c]));
+  // The column's index; one that two tables show is measured once. Every
+  // column is added before the first Write.
+  size_t Add(const Column& column) {
+    for (size_t c = 0; c < columns_.size(); ++c) {
+      const Column& k = columns_[c];
+      if (k.header == column.header && k.align == column.align && k.shows == column.shows &&
+          k.entry == column.entry) {
+        return c;
       }
     }
+    columns_.push_back(column);
+    makes_.push_back(MakesOf(column));
+    names_.emplace_back();
+    return columns_.size() - 1;
+  }
+  std::vector<size_t> AddAll(const std::vector<Column>& columns) {
+    std::vector<size_t> shown;
+    for (const Column& c : columns) shown.push_back(Add(c));
+    return shown;
+  }
 
-    // assign(1, ' '), not = " ": GCC 12 warns (-Wrestrict) on that.
-    line_.assign(1, ' ');
-    for (size_t c = 0; c < n; ++c) Put(c, columns_[c].header, DisplayWidth(columns_[c].header));
-    Finish(out);
-    for (size_t row = 0; row < rows; ++row) {
-      line_.assign(1, ' ');
-      for (size_t c = 0; c < n; ++c) {
-        if (IsName(columns_[c].shows)) {
-          const std::string_view text = NameText(row, columns_[c]);
-          Put(c, text, PlainAscii(RawName(row, columns_[c]).first) ? text.size() : DisplayWidth(text));
-        } else {
-          const size_t len = Plain(buf, row, columns_[c]);
-          Put(c, std::string_view(buf, len), len);
-        }
-      }
-      Finish(out);
+  // The header of the columns shown, then a line per row.
+  void Write(Sink& out, const std::vector<size_t>& shown) {
+    if (!measured_) {
+      MeasureColumns(rows_);
+      measured_ = true;
+      nameCells_.resize(columns_.size());
     }
+    steps_.clear();
+    for (size_t c : shown) {
+      const Column& col = columns_[c];
+      steps_.push_back({c, makes_[c], col.entry, col.align == Align::Right, false, widths_[c]});
+    }
+    steps_.back().last = true;
+    nameColumns_.clear();
+    lineRoom_ = 2 + kScratch;  // the leading space, the newline, what a fixed-size store writes past
+    size_t room = lineRoom_;
+    for (size_t c : shown) {
+      lineRoom_ += widths_[c] + 2;
+      room += widths_[c] + 2 + columns_[c].header.size();
+      if (makes_[c] != Makes::Name) continue;
+      nameColumns_.push_back(c);
+      // The second pass meets the names as the first did.
+      names_[c].any = false;
+      names_[c].next = 0;
+    }
+    char* const start = out.Room(room);
+    char* p = start;
+    *p++ = ' ';
+    for (const Step& step : steps_) {
+      const std::string& h = columns_[step.column].header;
+      p = Put(p, step, {h.data(), h.size(), DisplayWidth(h)});
+    }
+    out.Commit(EndLine(start, p));
+    writing_ = true;
+    for (size_t row = 0; row < rows_; ++row) WriteRow(out, row);
   }
 
  private:
-  static bool IsName(Shows s) {
-    return s == Shows::Caption || s == Shows::Folder || s == Shows::TallyCaption || s == Shows::Marks;
-  }
+  // A cell's bytes and its width in columns. A number cell lies in a buffer
+  // of kScratch readable bytes and is copied whole, which costs less than a
+  // copy of its length.
+  struct Cell {
+    const char* text = nullptr;
+    size_t size = 0;
+    size_t width = 0;
+    bool inScratch = false;
+  };
+  static constexpr size_t kScratch = 32;
 
-  // A cell that is not a name, into buf; its length, which is its width.
-  size_t Plain(char* buf, size_t row, const Column& c) const {
+  // What a name column remembers: the last name that needed converting (rows
+  // of one folder follow each other, so their folder is converted once), and
+  // the names the first pass converted, in order, for the second.
+  struct NameMemo {
+    bool any = false;
+    std::string raw;
+    NameEncoding encoding = NameEncoding::Cp932;
+    std::string own;        // its terminal text when converted here
+    std::string_view text;  // its terminal text: own or a kept one
+    size_t width = 0;
+    std::string kept;       // terminal texts of the first pass, one after another
+    std::vector<std::pair<uint32_t, uint32_t>> keptEnds;  // end in kept, width
+    bool keeping = true;    // false once the bound was reached
+    size_t next = 0;        // the next kept text the second pass takes
+  };
+  static constexpr size_t kKeptBytes = size_t{4} << 20;  // per column
+
+  // How a column's cells are made, worked out once for the table.
+  enum class Makes : uint8_t {
+    RowNumber,
+    Tick,
+    Name,
+    TallyCount,
+    Hex,        // a locator cell of an entry table
+    Thousands,  // a size of the listing
+    Formatted,  // another cell of an entry table, by EntryCells::CellTo
+  };
+
+  // A column of the table being written, with what writing its cells needs.
+  struct Step {
+    size_t column;
+    Makes makes;
+    EntryColumn entry;
+    bool right;
+    bool last;
+    size_t width;
+  };
+
+  static Makes MakesOf(const Column& c) {
     switch (c.shows) {
-      case Shows::RowNumber: return FormatDecimalTo(buf, row);
-      case Shows::Tick: {
-        const bool on = tally_ ? tally_->Checked(row) : entries_->Checked(row);
-        std::memcpy(buf, on ? "[x]" : "[ ]", 3);
-        return 3;
-      }
-      case Shows::TallyCount: return FormatDecimalTo(buf, tally_->Number(row));
-      default: return entries_->CellTo(buf, row, c.entry);
+      case Shows::RowNumber: return Makes::RowNumber;
+      case Shows::Tick: return Makes::Tick;
+      case Shows::TallyCount: return Makes::TallyCount;
+      case Shows::Entry:
+        if (c.entry == kColCompress || c.entry == kColOriginal) return Makes::Thousands;
+        return c.entry < kLocatorColumns ? Makes::Hex : Makes::Formatted;
+      default: return Makes::Name;
     }
   }
 
-  // The widest cell of a column that is not a name. A number is as wide as
-  // the largest value of its column, so only that one is formatted here and
-  // every cell once, when it is written; the other cells are measured by
-  // formatting them.
-  size_t PlainColumnWidth(const Column& c, size_t rows) const {
-    char buf[32];
-    if (rows == 0) return 0;
-    if (c.shows == Shows::RowNumber) return FormatDecimalTo(buf, rows - 1);
-    if (c.shows == Shows::Tick) return 3;
-    if (c.shows == Shows::Entry && c.entry != kColRatio && c.entry != kColPath) {
-      const EntryColumn stored = c.entry == kColCompress ? kColSize : c.entry;
-      bool any = false;
-      uint64_t largest = 0;
-      for (size_t row = 0; row < rows; ++row) {
-        if (!entries_->Has(row, stored)) continue;
-        any = true;
-        largest = std::max<uint64_t>(largest, c.entry == kColOriginal ? entries_->Original(row)
-                                                                      : entries_->Value(row, stored));
-      }
-      if (!any) return 0;
-      if (c.entry == kColCompress || c.entry == kColOriginal) return FormatThousandsTo(buf, largest);
-      return FormatHexTo(buf, static_cast<uint32_t>(largest));
+  // The number in an entry cell of Makes::Hex or Makes::Thousands; false
+  // when the cell is absent.
+  static bool EntryNumber(const EntryCells& e, EntryColumn col, uint64_t& value) {
+    switch (col) {
+      case kColCompress: value = e.v[kColSize]; return e.Has(kColSize);
+      case kColOriginal: value = e.original; return e.Has(kColOriginal);
+      default: value = e.v[col]; return e.Has(col);
     }
-    size_t widest = 0;
-    for (size_t row = 0; row < rows; ++row) widest = std::max(widest, Plain(buf, row, c));
-    return widest;
   }
 
-  // The name cell's stored bytes and their encoding.
-  std::pair<std::string_view, NameEncoding> RawName(size_t row, const Column& c) const {
-    if (c.shows == Shows::TallyCaption) return {tally_->Caption(row), NameEncoding::Cp932};
-    if (c.shows == Shows::Marks) return {MarkList(row), NameEncoding::Cp932};
-    return {c.shows == Shows::Caption ? entries_->Caption(row) : entries_->Folder(row), entries_->Encoding(row)};
+  // Every column's width. A number is as wide as the largest value of its
+  // column: only that one is formatted, from a row of the largest values.
+  // The numbers of each row are all taken, which costs less than asking
+  // which columns show them.
+  void MeasureColumns(size_t rows) {
+    const size_t n = columns_.size();
+    widths_.resize(n);
+    std::vector<size_t> formatted, names;
+    for (size_t c = 0; c < n; ++c) {
+      widths_[c] = DisplayWidth(columns_[c].header);
+      if (makes_[c] == Makes::Formatted) formatted.push_back(c);
+      if (makes_[c] == Makes::Name) names.push_back(c);
+    }
+    EntryCells largest;
+    uint64_t largestCount = 0;
+    char buf[kScratch];
+    for (size_t row = 0; row < rows; ++row) {
+      if (entries_) {
+        entry_ = entries_->Cells(row);
+        for (size_t i = 0; i < kLocatorColumns; ++i) {
+          if ((entry_.present >> i) & 1) largest.v[i] = std::max(largest.v[i], entry_.v[i]);
+        }
+        if (entry_.Has(kColOriginal)) largest.original = std::max(largest.original, entry_.original);
+        largest.present |= entry_.present;
+      } else {
+        largestCount = std::max(largestCount, tally_->Number(row));
+      }
+      for (size_t c : formatted) widths_[c] = std::max(widths_[c], entry_.CellTo(buf, columns_[c].entry));
+      for (size_t c : names) widths_[c] = std::max(widths_[c], NameCell(row, c).width);
+    }
+    if (rows == 0) return;
+    for (size_t c = 0; c < n; ++c) {
+      size_t w = 0;
+      uint64_t value = 0;
+      switch (makes_[c]) {
+        case Makes::RowNumber: w = FormatDecimalTo(buf, rows - 1); break;
+        case Makes::Tick: w = 3; break;
+        case Makes::TallyCount: w = FormatDecimalTo(buf, largestCount); break;
+        case Makes::Hex:
+          if (EntryNumber(largest, columns_[c].entry, value)) w = FormatHexTo(buf, static_cast<uint32_t>(value));
+          break;
+        case Makes::Thousands:
+          if (EntryNumber(largest, columns_[c].entry, value)) w = FormatThousandsTo(buf, value);
+          break;
+        default: break;  // measured cell by cell
+      }
+      widths_[c] = std::max(widths_[c], w);
+    }
   }
 
-  // The name cell as the terminal gets it. Names are converted again on the
-  // second pass rather than kept: keeping them cost more memory per row than
-  // the table itself holds.
-  std::string_view NameText(size_t row, const Column& c) {
-    const auto [raw, encoding] = RawName(row, c);
-    if (PlainAscii(raw)) return raw;  // reads the same in both encodings and needs no change
-    // Rows of one folder follow each other: their folder is converted once.
-    if (raw == nameRaw_ && encoding == nameEncoding_) return name_;
-    nameRaw_.assign(raw);
-    nameEncoding_ = encoding;
-    name_ = ForTerminal(Utf8Of(raw, encoding));
-    return name_;
+  void WriteRow(Sink& out, size_t row) {
+    if (entries_) entry_ = entries_->Cells(row);
+    // Names first: their length decides the room the line needs.
+    size_t room = lineRoom_;
+    for (size_t c : nameColumns_) {
+      nameCells_[c] = NameCell(row, c);
+      room += nameCells_[c].size;
+    }
+    char* const start = out.Room(room);
+    char* p = start;
+    *p++ = ' ';
+    char buf[kScratch];
+    for (const Step& step : steps_) {
+      uint64_t value = 0;
+      bool present = true;
+      switch (step.makes) {
+        case Makes::RowNumber:
+          value = row;
+          break;
+        case Makes::TallyCount:
+          value = tally_->Number(row);
+          break;
+        case Makes::Hex:
+        case Makes::Thousands:
+          present = EntryNumber(entry_, step.entry, value);
+          break;
+        case Makes::Tick:
+          std::memcpy(buf, (tally_ ? tally_->Checked(row) : entry_.checked) ? "[x]" : "[ ]", 3);
+          p = Put(p, step, {buf, 3, 3, true});
+          continue;
+        case Makes::Name:
+          p = Put(p, step, nameCells_[step.column]);
+          continue;
+        case Makes::Formatted: {
+          const size_t len = entry_.CellTo(buf, step.entry);
+          p = Put(p, step, {buf, len, len, true});
+          continue;
+        }
+      }
+      p = PutNumber(p, step, present, value);
+    }
+    out.Commit(EndLine(start, p));
   }
 
-  size_t NameWidth(size_t row, const Column& c) {
-    const auto [raw, encoding] = RawName(row, c);
-    if (PlainAscii(raw)) return raw.size();
-    if (raw == widthRaw_ && encoding == widthEncoding_) return nameWidth_;
-    nameWidth_ = DisplayWidth(NameText(row, c));
-    widthRaw_.assign(raw);
-    widthEncoding_ = encoding;
-    return nameWidth_;
+  // The name cell of column c, from the row's stored bytes (entry_ holds the
+  // row of an entry table). Inlined: a call costs more than a plain name.
+  [[gnu::always_inline]] Cell NameCell(size_t row, size_t c) {
+    std::string_view raw;
+    NameEncoding encoding = NameEncoding::Cp932;
+    switch (columns_[c].shows) {
+      case Shows::TallyCaption: raw = tally_->Caption(row); break;
+      case Shows::Marks: raw = MarkList(entry_.marks); break;
+      case Shows::Caption: raw = entry_.caption, encoding = entry_.encoding; break;
+      default: raw = entry_.folder, encoding = entry_.encoding; break;
+    }
+    if (PlainAscii(raw)) return {raw.data(), raw.size(), raw.size()};
+    return ConvertedName(c, raw, encoding);
   }
 
-  void Put(size_t c, std::string_view t, size_t w) {
-    const size_t pad = widths_[c] - std::min(widths_[c], w);
-    const bool last = c + 1 == columns_.size();
-    if (columns_[c].align == Align::Right) line_.append(pad, ' ');
-    line_ += t;
-    if (columns_[c].align == Align::Left && !last) line_.append(pad, ' ');
-    if (!last) line_ += "  ";
+  // Kept apart from NameCell, whose plain ASCII path it would slow down.
+  [[gnu::noinline]] Cell ConvertedName(size_t c, std::string_view raw, NameEncoding encoding) {
+    NameMemo& m = names_[c];
+    if (!m.any || raw != m.raw || encoding != m.encoding) {
+      m.any = true;
+      m.raw.assign(raw);
+      m.encoding = encoding;
+      Convert(m, raw, encoding);
+    }
+    return {m.text.data(), m.text.size(), m.width};
   }
 
-  void Finish(Sink& out) {
-    while (!line_.empty() && line_.back() == ' ') line_.pop_back();
-    line_ += '\n';
-    out.Write(line_);
+  // A name that differs from the last one: the second pass takes the next
+  // kept text, which the first pass converted from the same name.
+  void Convert(NameMemo& m, std::string_view raw, NameEncoding encoding) {
+    if (writing_ && m.next < m.keptEnds.size()) {
+      const size_t begin = m.next == 0 ? 0 : m.keptEnds[m.next - 1].first;
+      const auto [end, width] = m.keptEnds[m.next++];
+      m.text = std::string_view(m.kept).substr(begin, end - begin);
+      m.width = width;
+      return;
+    }
+    m.own = TerminalName(raw, encoding);
+    m.text = m.own;
+    m.width = DisplayWidth(m.own);
+    if (writing_ || !m.keeping) return;
+    const size_t kept = m.kept.size() + m.own.size();
+    if (kept + (m.keptEnds.size() + 1) * sizeof m.keptEnds[0] > kKeptBytes) {
+      m.keeping = false;  // from here on the second pass converts again, in the same order
+      return;
+    }
+    m.kept += m.own;
+    m.keptEnds.emplace_back(static_cast<uint32_t>(kept), static_cast<uint32_t>(m.width));
   }
 
-  std::string_view MarkList(size_t row) const {
+  // The cell at p, padded to its column's width, then the two spaces
+  // between columns. Fixed-size stores may write past the cell, within the
+  // room asked for.
+  static char* Put(char* p, const Step& step, const Cell& cell) {
+    const size_t pad = step.width - std::min(step.width, cell.width);
+    if (step.right) p = Spaces(p, pad);
+    if (cell.inScratch) std::memcpy(p, cell.text, kScratch);
+    else if (cell.size > 0) std::memcpy(p, cell.text, cell.size);
+    p += cell.size;
+    if (step.last) return p;
+    return Spaces(p, step.right ? 2 : pad + 2);
+  }
+
+  // A number cell at p: right-aligned, it is written back from the column's
+  // end, with no length to work out first.
+  static char* PutNumber(char* p, const Step& step, bool present, uint64_t value) {
+    if (!step.right) {
+      char buf[kScratch];
+      size_t len = 0;
+      if (present && step.makes == Makes::Hex) len = FormatHexTo(buf, static_cast<uint32_t>(value));
+      else if (present && step.makes == Makes::Thousands) len = FormatThousandsTo(buf, value);
+      else if (present) len = FormatDecimalTo(buf, value);
+      return Put(p, step, {buf, len, len, true});
+    }
+    char* const end = p + step.width;
+    Spaces(p, step.last ? step.width : step.width + 2);  // the cell and the gap after it
+    if (present && step.makes == Makes::Hex) FormatHexBefore(end, static_cast<uint32_t>(value));
+    else if (present && step.makes == Makes::Thousands) FormatThousandsBefore(end, value);
+    else if (present) FormatDecimalBefore(end, value);
+    return step.last ? end : end + 2;
+  }
+
+  // The line from start to p without its trailing spaces, and a newline.
+  static char* EndLine(char* start, char* p) {
+    while (p > start && p[-1] == ' ') --p;
+    *p++ = '\n';
+    return p;
+  }
+
+  // n spaces at p; a short run as one fixed-size store.
+  static char* Spaces(char* p, size_t n) {
+    if (n <= kScratch) std::memset(p, ' ', kScratch);
+    else std::memset(p, ' ', n);
+    return p + n;
+  }
+
+  // The row's mark ids, "overlap,encrypted". Out of line: NameCell, inlined
+  // wherever a name is read, stays small.
+  [[gnu::noinline]] std::string_view MarkList(uint16_t marks) {
     marks_.clear();
     for (int i = 0; i < kEntryMarkCount; ++i) {
-      if (!(entries_->Marks(row) & MarkAt(i))) continue;
+      if (!(marks & MarkAt(i))) continue;
       if (!marks_.empty()) marks_ += ',';
       marks_ += MarkId(MarkAt(i));
     }
     return marks_;
   }
 
-  std::vector<Column> columns_;
-  mutable std::string marks_;  // the last row's mark list
   const EntryTable* entries_;
   const TallyTable* tally_;
-  std::vector<size_t> widths_;
-  std::string name_;  // the last name converted for the terminal
-  std::string nameRaw_;  // its stored bytes
-  NameEncoding nameEncoding_ = NameEncoding::Cp932;
-  std::string widthRaw_;  // the last name measured, and its width
-  NameEncoding widthEncoding_ = NameEncoding::Cp932;
-  size_t nameWidth_ = 0;
-  std::string line_;
+  size_t rows_;
+  std::vector<Column> columns_;  // of every table shown
+  std::vector<Makes> makes_;     // by column
+  std::vector<size_t> widths_;   // by column
+  std::deque<NameMemo> names_;   // by column; never moved, as their texts are viewed
+  bool measured_ = false;
+  bool writing_ = false;  // the second pass
+  std::vector<Step> steps_;          // the columns of the table being written
+  std::vector<size_t> nameColumns_;  // those of them of Makes::Name
+  size_t lineRoom_ = 0;  // what its every line may need beyond its names
+  std::vector<Cell> nameCells_;  // the row's names, by column
+  EntryCells entry_;  // the row being read, of an entry table
+  std::string marks_;  // its mark list
 };
 
 std::string Count(size_t n, const char* one, const char* many) {
@@ -375,46 +616,47 @@ static void WriteText(Sink& out, const ProgramState& s) {
   out.Write("gauge    " + std::to_string(s.Gauge1.Progress()) + "\n");
 
   const EntryTable& listing = s.ListView2;
+  const EntryTable& locator = s.ListView1;
+  std::vector<Column> listingColumns{{"#", Align::Right, Shows::RowNumber},
+                                     {"", Align::Left, Shows::Tick},
+                                     {u(ui.colFileName), Align::Left, Shows::Caption},
+                                     {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
+                                     {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
+                                     {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
+                                     {u(ui.colPath), Align::Left, Shows::Folder}};
+  // Only a listing with a marked row grows the column, so others stay as they were.
+  bool marked = false;
+  for (size_t row = 0; row < listing.Count() && !marked; ++row) marked = listing.Marks(row) != 0;
+  if (marked) listingColumns.insert(listingColumns.begin() + 3, Column{"marks", Align::Left, Shows::Marks});
+  const std::vector<Column> locatorColumns{{"#", Align::Right, Shows::RowNumber},
+                                           {u(ui.colFileName), Align::Left, Shows::Caption},
+                                           {u(ui.colOffset), Align::Right, Shows::Entry, kColOffset},
+                                           {u(ui.colStart), Align::Right, Shows::Entry, kColStart},
+                                           {u(ui.colSize), Align::Right, Shows::Entry, kColSize},
+                                           {u(ui.colExt), Align::Right, Shows::Entry, kColExt},
+                                           {u(ui.colExtI), Align::Right, Shows::Entry, kColExtI},
+                                           {u(ui.colOffsetI), Align::Right, Shows::Entry, kColOffsetI}};
+  // Both show the same rows as a rule: one table measures them once.
+  TextTable listingTable(&listing, nullptr, listing.Count());
+  std::optional<TextTable> otherRows;
+  TextTable& locatorTable =
+      &locator == &listing ? listingTable : otherRows.emplace(&locator, nullptr, locator.Count());
+  const std::vector<size_t> listingShown = listingTable.AddAll(listingColumns);
+  const std::vector<size_t> locatorShown = locatorTable.AddAll(locatorColumns);
+
   out.Write("\nlisting: " + Count(listing.Count(), "entry", "entries") + ", " +
             std::to_string(CountChecked(s)) + " ticked\n");
-  if (listing.Count() > 0) {
-    std::vector<Column> columns{{"#", Align::Right, Shows::RowNumber},
-                                {"", Align::Left, Shows::Tick},
-                                {u(ui.colFileName), Align::Left, Shows::Caption},
-                                {u(ui.colRatio), Align::Right, Shows::Entry, kColRatio},
-                                {u(ui.colCompress), Align::Right, Shows::Entry, kColCompress},
-                                {u(ui.colOriginal), Align::Right, Shows::Entry, kColOriginal},
-                                {u(ui.colPath), Align::Left, Shows::Folder}};
-    // Only a listing with a marked row grows the column, so others stay as they were.
-    bool marked = false;
-    for (size_t row = 0; row < listing.Count() && !marked; ++row) marked = listing.Marks(row) != 0;
-    if (marked) columns.insert(columns.begin() + 3, Column{"marks", Align::Left, Shows::Marks});
-    TextTable(std::move(columns), &listing, nullptr).Write(out, listing.Count());
-  }
-
-  const EntryTable& locator = s.ListView1;
+  if (listing.Count() > 0) listingTable.Write(out, listingShown);
   out.Write("\nlocator: " + Count(locator.Count(), "row", "rows") + "\n");
-  if (locator.Count() > 0) {
-    TextTable({{"#", Align::Right, Shows::RowNumber},
-               {u(ui.colFileName), Align::Left, Shows::Caption},
-               {u(ui.colOffset), Align::Right, Shows::Entry, kColOffset},
-               {u(ui.colStart), Align::Right, Shows::Entry, kColStart},
-               {u(ui.colSize), Align::Right, Shows::Entry, kColSize},
-               {u(ui.colExt), Align::Right, Shows::Entry, kColExt},
-               {u(ui.colExtI), Align::Right, Shows::Entry, kColExtI},
-               {u(ui.colOffsetI), Align::Right, Shows::Entry, kColOffsetI}},
-              &locator, nullptr)
-        .Write(out, locator.Count());
-  }
+  if (locator.Count() > 0) locatorTable.Write(out, locatorShown);
 
   const TallyTable& tally = s.ListView5;
   out.Write("\ntally: " + Count(tally.Count(), "extension", "extensions") + "\n");
   if (tally.Count() > 0) {
-    TextTable({{"", Align::Left, Shows::Tick},
-               {u(ui.colExtension), Align::Left, Shows::TallyCaption},
-               {u(ui.colCount), Align::Right, Shows::TallyCount}},
-              nullptr, &tally)
-        .Write(out, tally.Count());
+    TextTable table(nullptr, &tally, tally.Count());
+    table.Write(out, table.AddAll({{"", Align::Left, Shows::Tick},
+                                   {u(ui.colExtension), Align::Left, Shows::TallyCaption},
+                                   {u(ui.colCount), Align::Right, Shows::TallyCount}}));
   }
 
   out.Write("\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n");
@@ -431,6 +673,7 @@ std::string StateText(const ProgramState& s) {
   std::string text;
   Sink sink(&text);
   WriteText(sink, s);
+  sink.Flush();
   return text;
 }
 

@@ -76,6 +76,12 @@ std::string ForTerminal(std::string_view s) {
   return out;
 }
 
+std::string TerminalName(std::string_view bytes, NameEncoding encoding) {
+  std::string utf8 = encoding == NameEncoding::Cp932 ? CellToUtf8(bytes) : NameToUtf8(bytes, encoding);
+  // Most names need nothing replaced: they are kept, not copied.
+  return NeedsReplacing(utf8) ? ForTerminal(utf8) : utf8;
+}
+
 size_t DisplayWidth(std::string_view s) {
   size_t width = 0;
   size_t i = 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/cp932.h"
+
 namespace brim::cli {
 
 // CP932 -> UTF-8; a byte sequence that is not CP932 becomes U+FFFD. Pure
@@ -15,6 +17,10 @@ std::string CellToUtf8(std::string_view cp932);
 // overrides become U+FFFD, so a name from an archive cannot move the cursor,
 // recolour the screen or reorder what follows it.
 std::string ForTerminal(std::string_view utf8);
+
+// A name's bytes in their encoding as the terminal gets them: converted to
+// UTF-8 (composed, U+FFFD for what does not decode), then ForTerminal.
+std::string TerminalName(std::string_view bytes, NameEncoding encoding);
 
 // Width in terminal columns: East Asian wide and full-width characters take
 // two, everything else one. utf8 must be valid UTF-8.

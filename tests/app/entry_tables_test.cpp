@@ -27,6 +27,27 @@ TEST(FormatThousands, GroupBoundaries) {
   for (auto [value, text] : cases) EXPECT_EQ(FormatThousands(value), text);
 }
 
+// Every count of digits, at and either side of each power of ten, against
+// the library's decimal text with commas put in by hand.
+TEST(FormatThousands, EveryDigitCount) {
+  std::vector<uint64_t> values{0, 9, UINT64_MAX};
+  for (uint64_t p = 10;; p *= 10) {
+    values.insert(values.end(), {p - 1, p, p + 1});
+    if (p > UINT64_MAX / 10) break;
+  }
+  for (uint64_t v : values) {
+    const std::string plain = std::to_string(v);
+    std::string grouped;
+    for (size_t i = 0; i < plain.size(); ++i) {
+      if (i > 0 && (plain.size() - i) % 3 == 0) grouped += ',';
+      grouped += plain[i];
+    }
+    char buf[32];
+    EXPECT_EQ(std::string(buf, FormatDecimalTo(buf, v)), plain);
+    EXPECT_EQ(std::string(buf, FormatThousandsTo(buf, v)), grouped);
+  }
+}
+
 TEST(EntryTables, FindLocatorRowReturnsTheLowestEqualRow) {
   test::ScriptedDesktop d;
   ProgramState s(d);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "base/errors.h"
 #include "base/hex_cell.h"
 #include "base/ui_texts.h"
@@ -15,6 +17,18 @@ TEST(HexCell, RoundTripsTheEnds) {
   EXPECT_EQ(FormatHexCell(0), "0");
   EXPECT_EQ(FormatHexCell(0xABCDEF), "ABCDEF");
   EXPECT_EQ(ParseHexCell("00000000FF"), 0xFFu);  // leading zeros do not overflow
+}
+
+// Every count of digits, at and either side of each power of sixteen.
+TEST(HexCell, EveryDigitCountAsPrintf) {
+  for (uint64_t p = 16; p <= (uint64_t{1} << 32); p <<= 4) {
+    for (uint64_t v : {p - 1, p, p + 1}) {
+      if (v > UINT32_MAX) continue;
+      char want[16];
+      std::snprintf(want, sizeof want, "%X", static_cast<unsigned>(v));
+      EXPECT_EQ(FormatHexCell(static_cast<uint32_t>(v)), want);
+    }
+  }
 }
 
 TEST(HexCell, RejectsWhatIsNotAnInteger) {

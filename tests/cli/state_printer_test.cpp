@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "base/cp932.h"
 #include "base/ui_texts.h"
 #include "cli/json_reader.h"
@@ -166,6 +168,120 @@ TEST(TextCells, TerminalSafetyAndWidth) {
   EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("表.txt"))), 6u);
   EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("ｱｲ"))), 2u);  // half-width katakana
   EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("Ａ"))), 2u);
+}
+
+// The lines of a table of the text output: those after its header.
+std::vector<std::string> TableLines(const std::string& text, const std::string& title, size_t rows) {
+  std::vector<std::string> lines;
+  size_t pos = text.find(title);
+  if (pos == std::string::npos) return lines;
+  pos = text.find('\n', text.find('\n', pos + 1) + 1) + 1;  // past the title and the header
+  for (size_t i = 0; i < rows; ++i) {
+    const size_t end = text.find('\n', pos);
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
+// One row of an entry table: folder, caption, their encoding.
+struct NameRow {
+  std::string folder;
+  std::string caption;
+  NameEncoding encoding = NameEncoding::Cp932;
+};
+
+struct NameRowsCase {
+  const char* label;
+  std::vector<NameRow> (*rows)();
+};
+
+class TextNamesTest : public ::testing::TestWithParam<NameRowsCase> {};
+
+// Each line shows its own row's names, however names repeat and whatever
+// the first pass kept for the second.
+TEST_P(TextNamesTest, EachLineShowsItsOwnRowsNames) {
+  const std::vector<NameRow> rows = GetParam().rows();
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  for (const NameRow& r : rows) {
+    const size_t row = test::AddEntry(s.ListView1, "x", {"0", "0", "0", "0", "0", "0"});
+    s.ListView1.SetName(row, r.folder, r.caption, r.encoding);
+  }
+  const std::string text = StateText(s);
+  const std::vector<std::string> listing = TableLines(text, "\nlisting:", rows.size());
+  const std::vector<std::string> locator = TableLines(text, "\nlocator:", rows.size());
+  ASSERT_EQ(listing.size(), rows.size());
+  ASSERT_EQ(locator.size(), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string caption = TerminalName(rows[i].caption, rows[i].encoding);
+    const std::string folder = TerminalName(rows[i].folder, rows[i].encoding);
+    const std::string number = std::to_string(i) + "  ";
+    EXPECT_NE(listing[i].find(number + "[ ]  " + caption + " "), std::string::npos) << i;
+    if (!folder.empty()) EXPECT_EQ(listing[i].substr(listing[i].size() - folder.size() - 2), "  " + folder) << i;
+    EXPECT_NE(locator[i].find(number + caption + " "), std::string::npos) << i;
+  }
+}
+
+// The last row as the first: the second pass starts afresh, not from the
+// first pass's last name.
+std::vector<NameRow> FoldersAlternate() {
+  return {{J("資料\\"), J("表a.txt")}, {"dir\\", "b.txt"},          {J("資料\\"), J("表c.txt")},
+          {J("資料\\"), J("表c.txt")}, {"dir\\", J("表c.txt")},    {J("表\\"), J("ソd.txt")},
+          {J("資料\\"), J("表a.txt")}};
+}
+
+// 表 in UTF-8 (E8 A1 A8) read as CP932 is other text: the last name
+// converted is not taken for a name of the same bytes in the other encoding.
+std::vector<NameRow> SameBytesOtherEncoding() {
+  const std::string utf8 = "\xE8\xA1\xA8.txt";
+  return {{"", utf8, NameEncoding::Utf8}, {"", utf8, NameEncoding::Cp932}, {"", utf8, NameEncoding::Utf8},
+          {"d\\", "\x1B[1m" + utf8, NameEncoding::Cp932}};
+}
+
+// More converted text than the first pass keeps: the second pass converts the
+// rest again, and each line still gets its own name.
+std::vector<NameRow> PastWhatIsKept() {
+  std::vector<NameRow> rows;
+  std::string wide;
+  for (int i = 0; i < 2000; ++i) wide += J("表");
+  for (int i = 0; i < 800; ++i) {
+    rows.push_back({J("資料") + std::to_string(i / 3) + "\\", wide + std::to_string(i / 2) + ".txt"});
+  }
+  return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TextNamesTest,
+                         ::testing::Values(NameRowsCase{"folders alternate", FoldersAlternate},
+                                           NameRowsCase{"same bytes other encoding", SameBytesOtherEncoding},
+                                           NameRowsCase{"past what is kept", PastWhatIsKept}),
+                         [](const auto& info) {
+                           std::string name = info.param.label;
+                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+// A byte that is not printable ASCII, at every place a word-wise check could
+// miss it: each is converted (controls shown as pictures), never copied raw.
+TEST(StateText, EveryNameByteOutsidePrintableAsciiIsConverted) {
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  std::vector<std::string> names;
+  for (size_t length : {1, 3, 4, 5, 7, 8, 9, 15, 16, 17}) {
+    for (size_t at : {size_t{0}, length / 2, length - 1}) {
+      for (char b : {'\x1F', '\x7F', '\x80', '\xA1', ' '}) {
+        std::string name(length, 'a');
+        name[at] = b;
+        names.push_back(name);
+        test::AddEntry(s.ListView1, name, {"0", "0", "0", "0", "0", "0"});
+      }
+    }
+  }
+  const std::vector<std::string> locator = TableLines(StateText(s), "\nlocator:", names.size());
+  ASSERT_EQ(locator.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_NE(locator[i].find("  " + TerminalName(names[i], NameEncoding::Cp932) + " "), std::string::npos) << i;
+  }
 }
 
 }  // namespace
