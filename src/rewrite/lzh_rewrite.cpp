@@ -82,16 +82,34 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   lzh::Header h;
   if (lzh::ReadHeader(w, p, out.Read8(p + lzh::kLevel), h) != lzh::Read::Header) disagrees();
   if (!lzh::IsListed(h, w.FileSize())) disagrees();
-  const std::vector<lzh::NameCopySpan> names = lzh::NameCopySpans(h);
-  std::string shown;
-  uint64_t ext = 0;
-  if (!names.empty()) {
-    shown = lzh::BytesAt(w, names.back().span);
-    ext = lzh::ExtPositionOf(shown, names.back().span.position);
+  // Every copy extractors may write, read once: its caption, where the
+  // listing's extension cell would point, and the extension to mask.
+  struct NameRead {
+    lzh::Span span;
+    std::string caption;
+    uint64_t ext = 0;
+    std::string mask;
+  };
+  std::vector<NameRead> names;
+  for (const lzh::NameCopySpan& c : lzh::NameCopySpans(h)) {
+    NameRead n;
+    n.span = c.span;
+    const std::string bytes = lzh::BytesAt(w, c.span);
+    n.caption = lzh::CaptionOf(bytes, h.level);
+    const NameParts parts = SplitName(n.caption);
+    if (parts.extension != std::string_view::npos) {
+      n.mask = n.caption.substr(parts.extension + 1, parts.extensionEnd - parts.extension - 1);
+    }
+    // One split serves both while the caption reads as the stored bytes.
+    const size_t dot = n.caption != bytes ? ExtensionCellDot(bytes)
+                       : parts.extension != std::string_view::npos ? parts.extension : parts.lastDot;
+    n.ext = dot == std::string_view::npos ? 0 : c.span.position + dot + 1;
+    names.push_back(std::move(n));
   }
-  const Locator want = lzh::LocatorOf(h, ext);
+  const Locator want = lzh::LocatorOf(h, names.empty() ? 0 : names.back().ext);
   if (!(want.offset == v.offset && want.start == v.start && want.size == v.size && want.ext == v.ext &&
-        want.extI == v.extI && want.offsetI == v.offsetI && lzh::CaptionOf(shown, h.level) == s.ListView1.Caption(row))) {
+        want.extI == v.extI && want.offsetI == v.offsetI &&
+        (names.empty() ? std::string() : names.back().caption) == s.ListView1.Caption(row))) {
     disagrees();
   }
 
@@ -103,20 +121,17 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
               (h.level == 2 || inside(p, 2 + h.headerSize)) && (h.headerCrc == 0 || inside(h.headerCrc, 2));
   // Every copy extractors may write, each masked at its own extension.
   std::vector<uint64_t> masks;
-  for (const lzh::NameCopySpan& c : names) {
-    const std::string bytes = lzh::BytesAt(w, c.span);
-    const std::string copyExt = rewrite::MaskSource(lzh::CaptionOf(bytes, h.level));
-    const uint64_t at = lzh::ExtPositionOf(bytes, c.span.position);
-    if (copyExt.empty() || at == 0) continue;
-    const uint64_t last = at + copyExt.size() - 1;
-    if (last < c.span.position || last >= c.span.position + c.span.length) continue;
+  for (const NameRead& n : names) {
+    if (n.mask.empty() || n.ext == 0) continue;
+    const uint64_t last = n.ext + n.mask.size() - 1;
+    if (last < n.span.position || last >= n.span.position + n.span.length) continue;
     fits = fits && inside(last, 1);
     masks.push_back(last);
   }
   if (!fits) disagrees();
 
   rewrite::EntryPlan& plan = out.Plan();
-  plan.mask = rewrite::MaskSource(s.ListView1.Caption(row));
+  plan.mask = names.empty() ? std::string() : names.back().mask;  // the caption's, as checked above
   plan.masked = v.ext != 0;
   for (uint64_t at : masks) out.Put8(Phase::Names, at, '$');
   out.Bytes(Phase::Method, p + lzh::kMethod, kStoredMethod);
