@@ -174,7 +174,9 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
     auto Allow = [&](std::vector<bool>& bytes, uint64_t from, uint64_t n) {
       for (uint64_t i = from; i < from + n && i < bytes.size(); ++i) {
         bool owned = (i >= p && i < end) || (i >= centralFrom && i < centralTo);
-        for (const auto& [a, b] : others) owned = owned || (i >= a && i < b);
+        // Past the entry's own bytes only: a row may have thousands of
+        // second central headers.
+        for (size_t k = 0; k < others.size() && !owned; ++k) owned = i >= others[k].first && i < others[k].second;
         if (owned) bytes[i] = true;
       }
     };
