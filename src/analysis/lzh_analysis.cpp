@@ -134,8 +134,7 @@ class LzhWalk {
     e.extI = v.extI;
     e.offsetI = v.offsetI;
     e.original = h.originalSize;
-    const bool ascii = AsciiPrefix(directory) == directory.size() && AsciiPrefix(caption) == caption.size();
-    e.encoding = ascii ? NameEncoding::Cp932 : ReadNameEncoding(directory + caption, false);
+    e.encoding = IsAscii(directory) && IsAscii(caption) ? NameEncoding::Cp932 : ReadNameEncoding(directory + caption, false);
     std::string key;
     if (e.encoding == NameEncoding::Cp932) {
       ExtensionKeyInto(key, caption, parts);

@@ -872,11 +872,10 @@ class ZipWalk {
   void LogMarks(size_t r, uint16_t marks) {
     std::string line = LogName(s_.ListView1.Caption(r), s_.ListView1.Encoding(r) == NameEncoding::Utf8);
     line += " :";
-    for (int i = 0; i < kEntryMarkCount; ++i) {
-      if (!(marks & MarkAt(i))) continue;
+    ForEachMark(marks, [&](EntryMark m) {
       line += ' ';
-      line += MarkText(MarkAt(i));
-    }
+      line += MarkText(m);
+    });
     s_.Memo1.Append(std::move(line));
   }
 

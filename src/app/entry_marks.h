@@ -28,6 +28,15 @@ inline constexpr int kEntryMarkCount = 12;
 // The mark of bit i (0..kEntryMarkCount-1).
 inline constexpr EntryMark MarkAt(int i) { return static_cast<EntryMark>(1u << i); }
 
+// Calls f(mark) for each mark set in marks, lowest bit first: the order
+// every list of marks (log, text, JSON, tooltip) shows them in.
+template <typename F>
+void ForEachMark(uint16_t marks, F&& f) {
+  for (int i = 0; i < kEntryMarkCount; ++i) {
+    if (marks & MarkAt(i)) f(MarkAt(i));
+  }
+}
+
 // A stable identifier for scripts ("names_differ"), ASCII.
 std::string_view MarkId(EntryMark mark);
 // The Japanese description a tooltip and the log show, in CP932.

@@ -100,9 +100,7 @@ void Entry(JsonWriter& w, const ProgramState& s, const ArchiveReport& r, size_t 
   else w.String(facts.method);
   w.Key("encrypted").Bool(facts.encrypted || (t.Marks(row) & kMarkEncrypted));
   w.Key("marks").BeginArray();
-  for (int i = 0; i < kEntryMarkCount; ++i) {
-    if (t.Marks(row) & MarkAt(i)) w.String(MarkId(MarkAt(i)));
-  }
+  ForEachMark(t.Marks(row), [&](EntryMark m) { w.String(MarkId(m)); });
   w.EndArray();
   w.Key("names").BeginArray();
   for (const NameCopy& copy : t.NameCopies(row)) {

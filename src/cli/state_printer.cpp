@@ -83,9 +83,7 @@ void WriteEntryDetails(JsonWriter& w, const EntryTable& t) {
     w.Key("row").Number(static_cast<int64_t>(row));
     w.Key("encoding").Plain(EncodingName(t.Encoding(row)));
     w.Key("marks").BeginArray();
-    for (int i = 0; i < kEntryMarkCount; ++i) {
-      if (t.Marks(row) & MarkAt(i)) w.String(MarkId(MarkAt(i)));
-    }
+    ForEachMark(t.Marks(row), [&](EntryMark m) { w.String(MarkId(m)); });
     w.EndArray();
     w.Key("names").BeginArray();
     for (const NameCopy& copy : t.NameCopies(row)) {
@@ -538,11 +536,10 @@ class TextTable {
   // wherever a name is read, stays small.
   [[gnu::noinline]] std::string_view MarkList(uint16_t marks) {
     marks_.clear();
-    for (int i = 0; i < kEntryMarkCount; ++i) {
-      if (!(marks & MarkAt(i))) continue;
+    ForEachMark(marks, [&](EntryMark m) {
       if (!marks_.empty()) marks_ += ',';
-      marks_ += MarkId(MarkAt(i));
-    }
+      marks_ += MarkId(m);
+    });
     return marks_;
   }
 

@@ -12,13 +12,6 @@ namespace brim::qt {
 
 namespace {
 
-bool IsAscii(const std::string& s) {
-  for (unsigned char c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
 QString FontName(const std::string& cp932) { return QString::fromStdString(Cp932ToUtf8(cp932)); }
 
 // A small box with a band across it, in the given colours: an archive.

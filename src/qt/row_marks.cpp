@@ -34,9 +34,7 @@ QString NameOf(const NameCopy& copy) {
 QString RowMarksToolTip(const EntryTable& entries, size_t row) {
   QStringList lines;
   const uint16_t marks = entries.Marks(row);
-  for (int i = 0; i < kEntryMarkCount; ++i) {
-    if (marks & MarkAt(i)) lines << QStringLiteral("・") + Display(MarkText(MarkAt(i)));
-  }
+  ForEachMark(marks, [&](EntryMark m) { lines << QStringLiteral("・") + Display(MarkText(m)); });
   const auto copies = entries.NameCopies(row);
   if (!copies.empty()) {
     lines << Display(Ui().nameCopiesHeading);
