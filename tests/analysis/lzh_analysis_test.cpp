@@ -167,32 +167,27 @@ TEST(LzhAnalysis, Level2NamesAndFolders) {
   EXPECT_EQ(a.Tally(), (Row{"c=2", "txt=1", "=1"}));
 }
 
-// A "." is never a second byte: after a stray lead byte it is the extension's
-// dot, for Ext as for the caption's extension (the rewrite writes the one at
-// the other).
-TEST(LzhAnalysis, ExtTakesADotAfterAStrayLeadByte) {
-  LzhBuilder b;
-  b.Add(LzhEntry::Level0(std::string("a.b\x81.c"), BytesOf("x")));
-  b.EndMark();
-  AnalysedArchive a;
-  a.Analyse(b.bytes);
-  ASSERT_EQ(a.Rows(), 1u);
-  // The name at 22: the extension's dot is the one at 26.
-  EXPECT_EQ(a.Locator(0)[4], "1B");
-  EXPECT_EQ(a.Tally(), (Row{"c=1"}));
-}
-
-TEST(LzhAnalysis, ANameEndsAtItsFirstNulAsExtractorsWriteIt) {
-  LzhBuilder b;
-  b.Add(LzhEntry::Level0(std::string("evil.exe\0.txt", 13), BytesOf("MZ")));
-  b.EndMark();
-  AnalysedArchive a;
-  a.Analyse(b.bytes);
-  ASSERT_EQ(a.Rows(), 1u);
-  // The name at 22: Ext is the "e" after the first dot, where the mask goes.
-  EXPECT_EQ(a.Locator(0)[0], "evil.exe");
-  EXPECT_EQ(a.Locator(0)[4], "1B");
-  EXPECT_EQ(a.Tally(), (Row{"exe=1"}));
+// Where a level-0 name's extension is, for Ext (the name at 22) and the tally:
+// a "." is never a second byte, so after a stray lead byte it is the
+// extension's dot; a name ends at its first NUL, as extractors write it.
+TEST(LzhAnalysis, ExtWhereTheRewriteMasks) {
+  const struct {
+    std::string name, caption, ext, tally;
+  } cases[] = {
+      {std::string("a.b\x81.c"), std::string("a.b\x81.c"), "1B", "c=1"},
+      {std::string("evil.exe\0.txt", 13), "evil.exe", "1B", "exe=1"},
+  };
+  for (const auto& c : cases) {
+    LzhBuilder b;
+    b.Add(LzhEntry::Level0(c.name, BytesOf("MZ")));
+    b.EndMark();
+    AnalysedArchive a;
+    a.Analyse(b.bytes);
+    ASSERT_EQ(a.Rows(), 1u) << c.caption;
+    EXPECT_EQ(a.Locator(0)[0], c.caption);
+    EXPECT_EQ(a.Locator(0)[4], c.ext) << c.caption;
+    EXPECT_EQ(a.Tally(), (Row{c.tally}));
+  }
 }
 
 TEST(LzhAnalysis, Level2DamagedLineShowsTheNameAsStored) {
