@@ -51,12 +51,15 @@ void DetectFormatAndAnalyse(ProgramState& s) {
 
   // The whole file is searched with 64-bit positions; the window is pumped
   // once per position passed, as a byte-by-byte search would.
+  // The same pass looks for an LZH header behind a program stub.
   ByteWindow w(f, kSearchBlock);
-  auto found = SearchForward(w, 0, zip::kLocalSignature,
-                             [&](uint64_t n) { s.ProcessMessages(n); });
+  LzhStartScan lzh(f);
+  auto found = SearchForward(
+      w, 0, zip::kLocalSignature, [&](uint64_t n) { s.ProcessMessages(n); },
+      [&](uint64_t from, const uint8_t* block, size_t span, size_t owned) { lzh.Look(from, block, span, owned); });
   if (!found) {
     // An LZH self-extractor: the archive behind a program stub.
-    if (const std::optional<uint64_t> lzhStart = FindLzhStart(s, f)) {
+    if (const std::optional<uint64_t> lzhStart = lzh.Found()) {
       s.ArchiveKind = ArchiveKindType::Lzh;
       AnalyseLzh(s, *lzhStart);
       return;
@@ -74,7 +77,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   // both): 7z and lhasa extract it, so listing only the ZIP would hide it.
   const AnalysisOutcome outcome = s.StatusBar1.Outcome();
   const bool walked = outcome == AnalysisOutcome::Analysed || outcome == AnalysisOutcome::DamagedZip;
-  if (walked && *found > 0 && FindLzhStart(s, f, *found)) {
+  if (walked && *found > 0 && lzh.Found() && *lzh.Found() <= *found) {
     s.StatusBar1.SetOutcome(AnalysisOutcome::LzhAndZip);
     s.Memo1.Append(Ui().lzhAndZip);
   }

@@ -245,27 +245,37 @@ std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint6
   // A self-extractor: a program stub, then the archive. The first checked
   // header after it, as lhasa and bsdtar find it.
   ByteWindow w(f);
-  ByteWindow probe(f, 128 * 1024);  // a header's own reads, apart from the scan's block
+  LzhStartScan scan(f);
   constexpr size_t kBlock = 64 * 1024;
   const uint64_t size = std::min(f.Size(), before + lzh::kMethod + lzh::kMethodLength);
-  // Offset 0 was the fixed test's: the search starts after it.
   for (uint64_t from = lzh::kMethod + 1; from + lzh::kMethodLength <= size;) {
     const size_t span = static_cast<size_t>(std::min<uint64_t>(kBlock, size - from));
     const uint8_t* block = w.At(from, span);
     if (!block) return std::nullopt;
     const size_t candidates = span - (lzh::kMethodLength - 1);
-    for (size_t at = 0; at < candidates; ++at) {
-      const void* dash = std::memchr(block + at, '-', candidates - at);
-      if (!dash) break;
-      at = static_cast<size_t>(static_cast<const uint8_t*>(dash) - block);
-      if (IsMethod(block + at) && IsCheckedHeader(probe, from + at - lzh::kMethod)) {
-        return from + at - lzh::kMethod;
-      }
-    }
+    scan.Look(from, block, span, candidates);
+    if (scan.Found()) return scan.Found();
     s.ProcessMessages(candidates);
     from += candidates;
   }
   return std::nullopt;
+}
+
+LzhStartScan::LzhStartScan(const FileStream& f) : probe_(std::make_unique<ByteWindow>(f, 128 * 1024)) {}
+LzhStartScan::~LzhStartScan() = default;
+
+void LzhStartScan::Look(uint64_t from, const uint8_t* block, size_t span, size_t owned) {
+  // Offset 0 is the fixed test's: the search starts after it.
+  size_t at = from > lzh::kMethod ? 0 : static_cast<size_t>(lzh::kMethod + 1 - from);
+  for (; !found_ && at < owned; ++at) {
+    const void* dash = std::memchr(block + at, '-', owned - at);
+    if (!dash) break;
+    at = static_cast<size_t>(static_cast<const uint8_t*>(dash) - block);
+    const uint8_t* method = at + lzh::kMethodLength <= span ? block + at : probe_->At(from + at, lzh::kMethodLength);
+    if (method && IsMethod(method) && IsCheckedHeader(*probe_, from + at - lzh::kMethod)) {
+      found_ = from + at - lzh::kMethod;
+    }
+  }
 }
 
 void AnalyseLzh(ProgramState& s, std::optional<uint64_t> knownStart) {

@@ -19,9 +19,11 @@ inline constexpr size_t kSearchBlock = 256 * 1024;
 // The first p >= from with p + 4 <= size where sig lies. covered(n) is called
 // for every block with the number of positions examined in it, the matching
 // position included.
-template <typename Covered>
-std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_t (&sig)[4],
-                                      Covered covered) {
+// seen(from, block, span, owned) is called for every block before it is
+// searched, owned being the positions this block examines.
+template <typename Covered, typename Seen>
+std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_t (&sig)[4], Covered covered,
+                                      Seen seen) {
   const uint64_t size = w.FileSize();
   // A small first look: the next header is usually near, and asking the
   // window for a whole block ahead would make it read one per search.
@@ -31,6 +33,7 @@ std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_
     look = kSearchBlock;
     const uint8_t* block = w.At(from, span);
     if (!block) return std::nullopt;  // the file shrank: nothing more to find
+    seen(from, block, span, span - 3);
     // memchr on the first byte, then a compare: faster than memmem for a
     // 4-byte needle whose first byte is rare in most stubs.
     const size_t candidates = span - 3;
@@ -47,6 +50,11 @@ std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_
     from += span - 3;
   }
   return std::nullopt;
+}
+
+template <typename Covered>
+std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_t (&sig)[4], Covered covered) {
+  return SearchForward(w, from, sig, covered, [](uint64_t, const uint8_t*, size_t, size_t) {});
 }
 
 // The highest p with lowest <= p <= highest (and p + 4 <= size) where sig
