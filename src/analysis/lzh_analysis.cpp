@@ -1,5 +1,7 @@
 #include "analysis/lzh_analysis.h"
 
+#include "base/byte_scan.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -11,6 +13,7 @@
 #include "analysis/analysis_start.h"
 #include "analysis/name_marks.h"
 #include "analysis/signature_search.h"
+#include "base/byte_scan.h"
 #include "formats/lzh_layout.h"
 #include "formats/lzh_records.h"
 #include "formats/zip_layout.h"
@@ -267,14 +270,21 @@ LzhStartScan::~LzhStartScan() = default;
 void LzhStartScan::Look(uint64_t from, const uint8_t* block, size_t span, size_t owned) {
   // Offset 0 is the fixed test's: the search starts after it.
   size_t at = from > lzh::kMethod ? 0 : static_cast<size_t>(lzh::kMethod + 1 - from);
-  for (; !found_ && at < owned; ++at) {
-    const void* dash = std::memchr(block + at, '-', owned - at);
-    if (!dash) break;
-    at = static_cast<size_t>(static_cast<const uint8_t*>(dash) - block);
-    const uint8_t* method = at + lzh::kMethodLength <= span ? block + at : probe_->At(from + at, lzh::kMethodLength);
-    if (method && IsMethod(method) && IsCheckedHeader(*probe_, from + at - lzh::kMethod)) {
-      found_ = from + at - lzh::kMethod;
-    }
+  // Inside the block the method's two dashes, four apart, pick the candidates.
+  const size_t inBlock = span >= lzh::kMethodLength ? std::min(owned, span - (lzh::kMethodLength - 1)) : 0;
+  for (; !found_ && at < inBlock; ++at) {
+    at += FindPair(block + at, inBlock - at, '-', lzh::kMethodLength - 1, '-');
+    if (at < inBlock) Check(from + at, block + at);
+  }
+  // The last few run past the block: their methods are read apart.
+  for (at = std::max(at, inBlock); !found_ && at < owned; ++at) {
+    if (block[at] == '-') Check(from + at, probe_->At(from + at, lzh::kMethodLength));
+  }
+}
+
+void LzhStartScan::Check(uint64_t methodAt, const uint8_t* method) {
+  if (method && IsMethod(method) && IsCheckedHeader(*probe_, methodAt - lzh::kMethod)) {
+    found_ = methodAt - lzh::kMethod;
   }
 }
 

@@ -26,6 +26,9 @@ class LzhStartScan {
   std::optional<uint64_t> Found() const { return found_; }
 
  private:
+  // Records the header whose method (5 bytes, or null) is at methodAt, if it checks.
+  void Check(uint64_t methodAt, const uint8_t* method);
+
   std::unique_ptr<ByteWindow> probe_;  // a header's own reads, apart from the scan's blocks
   std::optional<uint64_t> found_;
 };
