@@ -11,13 +11,20 @@ ByteWindow::ByteWindow(const FileStream& file, size_t blockSize)
 const uint8_t* ByteWindow::At(uint64_t pos, size_t n) {
   if (n > capacity_ || pos > size_ || size_ - pos < n) return nullptr;
   if (pos < start_ || pos + n > start_ + len_) {
-    const bool onward = pos >= start_ && pos - start_ <= len_ + kSmallRead;
+    // Reading on, or a step back to the start of a header whose fields were
+    // read first: a whole block, so the window is not traded for a small one.
+    const bool onward = pos >= start_ ? pos - start_ <= len_ + kSmallRead : start_ - pos <= kSmallRead;
     const size_t want = onward ? capacity_ : std::min(capacity_, std::max(n, kSmallRead));
     start_ = pos;
     len_ = file_.ReadAt(pos, buf_.get(), static_cast<size_t>(std::min<uint64_t>(want, size_ - pos)));
     if (len_ < n) return nullptr;  // the file shrank under us
   }
   return buf_.get() + (pos - start_);
+}
+
+void ByteWindow::Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
+  const uint64_t from = std::max(pos, start_), to = std::min(pos + n, start_ + len_);
+  if (from < to) std::memcpy(buf_.get() + (from - start_), bytes + (from - pos), static_cast<size_t>(to - from));
 }
 
 size_t ByteWindow::Copy(uint64_t pos, uint8_t* out, size_t n) {

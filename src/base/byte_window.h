@@ -14,8 +14,9 @@ class ByteWindow {
 
   // Points at the n bytes at pos, or returns nullptr when fewer than n bytes
   // lie in the file there (a cut header). n must not exceed the block size.
-  // Reading on from the window fills a whole block; a jump past it (over an
-  // entry's data to the next header) reads only a small one.
+  // Reading on from the window, or stepping back a few KiB, fills a whole
+  // block; a jump past it (over an entry's data to the next header) reads
+  // only a small one.
   const uint8_t* At(uint64_t pos, size_t n);
 
   // Copies up to n bytes at pos into out (any n); returns how many exist.
@@ -23,8 +24,10 @@ class ByteWindow {
 
   uint64_t FileSize() const { return size_; }
 
-  // Drops what was read (the file was written since), keeping the buffer.
-  void Forget() { len_ = 0; }
+  // The file now holds bytes[0, n) at pos (written through another handle):
+  // what the window holds of them is brought up to date, so it need not be
+  // read again.
+  void Wrote(uint64_t pos, const uint8_t* bytes, size_t n);
 
  private:
   static constexpr size_t kSmallRead = 4096;

@@ -38,15 +38,12 @@ struct Piece {
 
 }  // namespace
 
-PlanReader::PlanReader(const FileStream& file) : file_(file) { Reset(); }
+PlanReader::PlanReader(const FileStream& file) : file_(file) {
+  for (auto& w : windows_) w = std::make_unique<ByteWindow>(file_, kReadBlock);
+}
 
-void PlanReader::Reset() {
-  for (auto& w : windows_) {
-    if (w) w->Forget();
-    else w = std::make_unique<ByteWindow>(file_, kReadBlock);
-  }
-  last_[0] = last_[1] = 0;
-  lastUsed_ = 1;
+void PlanReader::Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
+  for (auto& w : windows_) w->Wrote(pos, bytes, n);
 }
 
 ByteWindow& PlanReader::Near(uint64_t pos) {
@@ -149,7 +146,7 @@ namespace {
 
 // Streams len zeros at pos from one block; looks at "中断" every
 // kAbortStride bytes. False when stopped part way.
-bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len) {
+bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len, PlanReader* reader) {
   static const std::unique_ptr<uint8_t[]> zeros(new uint8_t[kZeroBlock]());
   uint64_t sinceLook = 0;
   while (len > 0) {
@@ -160,6 +157,7 @@ bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len) 
     }
     const size_t n = static_cast<size_t>(std::min(len, kZeroBlock));
     file.WriteAt(pos, zeros.get(), n);
+    if (reader) reader->Wrote(pos, zeros.get(), n);
     pos += n;
     len -= n;
     sinceLook += n;
@@ -169,7 +167,7 @@ bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len) 
 
 // Writes the pieces of one phase, sorted by position: neighbours are joined
 // into one read and one write of the span between them.
-void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8_t>& buf) {
+void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8_t>& buf, PlanReader* reader) {
   // Pieces at one position keep their planned order: the later one wins.
   const auto before = [](const Piece& a, const Piece& b) { return a.at < b.at; };
   // Mostly in order already: the entries' own writes come in file order.
@@ -196,6 +194,7 @@ void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8
       else std::memset(at, 0, pieces[k].length);
     }
     file.WriteAt(from, buf.data(), buf.size());
+    if (reader) reader->Wrote(from, buf.data(), buf.size());
     i = j;
   }
 }
@@ -203,7 +202,7 @@ void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8
 }  // namespace
 
 bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans, Phase lastPhase,
-                size_t* stoppedRow) {
+                size_t* stoppedRow, PlanReader* reader) {
   std::vector<Piece> pieces;
   std::vector<uint8_t> buf;
   for (int p = 0; p <= static_cast<int>(lastPhase); ++p) {
@@ -213,7 +212,7 @@ bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>&
       if (phase == Phase::Zeros) {
         if (plan.zerosLength == 0) continue;
         if (plan.zerosLength > kRunMax) {
-          if (!StreamZeros(s, file, plan.zerosAt, plan.zerosLength)) {
+          if (!StreamZeros(s, file, plan.zerosAt, plan.zerosLength, reader)) {
             if (stoppedRow) *stoppedRow = plan.row;
             return false;
           }
@@ -226,7 +225,7 @@ bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>&
         if (w.phase == phase) pieces.push_back({w.at, w.bytes.size(), &w.bytes});
       }
     }
-    WriteJoined(file, pieces, buf);
+    WriteJoined(file, pieces, buf, reader);
   }
   return true;
 }
@@ -279,7 +278,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   auto flush = [&]() -> bool {
     if (batch.empty()) return true;
     size_t stopped = 0;
-    const bool whole = ApplyPlans(s, file, batch, Phase::Sums, &stopped);
+    const bool whole = ApplyPlans(s, file, batch, Phase::Sums, &stopped, &reader);
     for (const EntryPlan& plan : batch) {
       if (!whole && plan.row == stopped) {
         s.Memo1.Append(plan.logName + Ui().logStoppedPartWay);
@@ -303,8 +302,6 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     batchLimit = now != pumps ? 1 : std::min(batchLimit * 2, kBatchEntries);
     pumps = now;
     batchZeros = 0;
-    // What was read before these writes may be stale now.
-    reader.Reset();
     return whole;
   };
 

@@ -57,8 +57,9 @@ struct RowRefused {
 class PlanReader {
  public:
   explicit PlanReader(const FileStream& file);
-  // Forgets what was read: the file has been written since.
-  void Reset();
+  // The file now holds bytes[0, n) at pos: the windows follow, so what the
+  // next batch reads is never stale and never read twice.
+  void Wrote(uint64_t pos, const uint8_t* bytes, size_t n);
   // The window whose last read lay nearest to pos.
   ByteWindow& Near(uint64_t pos);
   uint64_t FileSize() const { return windows_[0]->FileSize(); }
@@ -150,8 +151,8 @@ bool RewritePlanned(ProgramState& s, EntryPlanner plan, EntryReporter report);
 // Applies plans in phase order; the building block of RewritePlanned, open
 // for tests that stop after a phase. Applies phases [0, lastPhase].
 // Returns false when "中断" stopped a run of zeros part way; *stoppedRow is
-// then the plan's row.
+// then the plan's row. A reader given is told of every write.
 bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans,
-                Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr);
+                Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr, PlanReader* reader = nullptr);
 
 }  // namespace brim::rewrite
