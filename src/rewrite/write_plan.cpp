@@ -121,6 +121,15 @@ uint32_t PlanBuilder::Read32(uint64_t pos) { return le::Get32(Read(pos, 4)); }
 void PlanBuilder::Bytes(Phase phase, uint64_t pos, std::string_view bytes) {
   if (bytes.empty()) return;
   CheckOwned(pos, bytes.size());
+  // A header's fields planned one after another (method, flags, versions;
+  // CRC and sizes) become one piece: fewer to sort, lay over and join.
+  if (!plan_.writes.empty()) {
+    PlannedWrite& last = plan_.writes.back();
+    if (last.phase == phase && last.at + last.bytes.size() == pos) {
+      last.bytes.append(bytes);
+      return;
+    }
+  }
   plan_.writes.push_back({pos, phase, std::string(bytes)});
 }
 
