@@ -6,14 +6,39 @@
 
 namespace brim {
 
-void Memo::Append(std::string line) {
-  lines_.push_back(std::move(line));
+void Memo::Append(std::string_view line) { Append(line, {}); }
+
+void Memo::Append(std::string_view head, std::string_view tail) {
+  lines_.push_back({text_.size(), head.size() + tail.size()});
+  text_.append(head).append(tail);
   ++revision_;
 }
 
-void Memo::Replace(size_t index, std::string line) {
+void Memo::Reserve(size_t lines) {
+  lines_.reserve(lines_.size() + lines);
+  // A rewrite's lines are a name and a short text: about 48 bytes.
+  text_.reserve(text_.size() + lines * 48);
+}
+
+std::vector<std::string> Memo::Lines() const {
+  std::vector<std::string> lines;
+  lines.reserve(lines_.size());
+  for (size_t i = 0; i < lines_.size(); ++i) lines.emplace_back(Line(i));
+  return lines;
+}
+
+void Memo::Replace(size_t index, std::string_view line) {
   if (index >= lines_.size()) return;
-  lines_[index] = std::move(line);
+  // In place when it fits (a progress line's percentage), else at the end:
+  // the old bytes stay unused, a few per replacement.
+  Span& span = lines_[index];
+  if (line.size() > span.length) {
+    span.begin = text_.size();
+    text_.append(line);
+  } else {
+    text_.replace(span.begin, line.size(), line);
+  }
+  span.length = line.size();
   replacedLow_ = std::min(replacedLow_, index);
   replacedHigh_ = std::max(replacedHigh_, index);
   ++replaceRevision_;
@@ -29,6 +54,7 @@ std::pair<size_t, size_t> Memo::TakeReplacedSpan() {
 
 void Memo::Clear() {
   lines_.clear();
+  text_.clear();
   replacedLow_ = SIZE_MAX;
   replacedHigh_ = 0;
   ++clearRevision_;

@@ -6,24 +6,34 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace brim {
 
-// The log pane: logical lines of CP932 text.
+// The log pane: logical lines of CP932 text. A rewrite of many entries logs
+// a hundred thousand lines and more, so they lie back to back in one buffer,
+// not in a string each. A view from Line() lasts until the next change; the
+// texts given to Append and Replace must not be views of this log.
 class Memo {
  public:
-  void Append(std::string line);
+  void Append(std::string_view line);
+  // Appends head followed by tail as one line (a name and a text, without
+  // joining them first).
+  void Append(std::string_view head, std::string_view tail);
   // Room for lines more: a command that logs a few lines per entry asks
   // once instead of the log moving every line as it grows.
-  void Reserve(size_t lines) { lines_.reserve(lines_.size() + lines); }
+  void Reserve(size_t lines);
   size_t Count() const { return lines_.size(); }
-  const std::string& Line(size_t index) const { return lines_[index]; }
-  const std::vector<std::string>& Lines() const { return lines_; }
+  std::string_view Line(size_t index) const {
+    return std::string_view(text_).substr(lines_[index].begin, lines_[index].length);
+  }
+  // A copy of every line (tests, and keeping a log aside).
+  std::vector<std::string> Lines() const;
   // Replaces line index; an index that does not exist is ignored.
-  void Replace(size_t index, std::string line);
+  void Replace(size_t index, std::string_view line);
   void Clear();
 
   uint64_t Revision() const { return revision_; }
@@ -37,7 +47,12 @@ class Memo {
   std::pair<size_t, size_t> TakeReplacedSpan();
 
  private:
-  std::vector<std::string> lines_;
+  struct Span {
+    size_t begin = 0;
+    size_t length = 0;
+  };
+  std::string text_;         // every line's bytes, back to back
+  std::vector<Span> lines_;  // where each line lies in text_
   uint64_t revision_ = 0;
   uint64_t clearRevision_ = 0;
   uint64_t replaceRevision_ = 0;

@@ -22,8 +22,8 @@ void WriteLogFile(ProgramState& s) {
     return;
   }
   std::string bytes;
-  for (const std::string& line : s.Memo1.Lines()) {
-    bytes += line;
+  for (size_t i = 0; i < s.Memo1.Count(); ++i) {
+    bytes += s.Memo1.Line(i);
     bytes += "\r\n";
   }
   // Written aside and renamed over the log's name: a link at that name (to

@@ -109,7 +109,7 @@ std::vector<std::string> WrittenPaths(const Memo& log, size_t first) {
   std::vector<std::string> paths;
   const std::string& written = Ui().logWritten;
   for (size_t i = first; i < log.Count(); ++i) {
-    const std::string& line = log.Line(i);
+    const std::string_view line = log.Line(i);
     if (EndsWith(line, written)) paths.push_back(Cp932ToUtf8(line.substr(0, line.size() - written.size())));
   }
   return paths;

@@ -574,7 +574,7 @@ static void FillJson(JsonWriter& w, const ProgramState& s, const std::vector<std
   w.EndArray();
   w.Key("gauge").Number(s.Gauge1.Progress());
   w.Key("log").BeginArray();
-  for (const std::string& line : s.Memo1.Lines()) w.Cp932String(line);
+  for (size_t i = 0; i < s.Memo1.Count(); ++i) w.Cp932String(s.Memo1.Line(i));
   w.EndArray();
   w.Key("locator");
   WriteLocator(w, s.ListView1);
@@ -657,10 +657,10 @@ static void WriteText(Sink& out, const ProgramState& s) {
   }
 
   out.Write("\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n");
-  for (const std::string& line : s.Memo1.Lines()) {
+  for (size_t i = 0; i < s.Memo1.Count(); ++i) {
     // Appended rather than " " + string: GCC 12 warns (-Wrestrict) on that.
     std::string text = " ";
-    text += ForTerminal(u(line));
+    text += ForTerminal(CellToUtf8(s.Memo1.Line(i)));
     text += '\n';
     out.Write(text);
   }

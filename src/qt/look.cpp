@@ -40,12 +40,12 @@ QIcon DrawIcon(QColor body, QColor band) {
 
 }  // namespace
 
-QString Display(const std::string& cp932) {
+QString Display(std::string_view cp932) {
   if (IsAscii(cp932)) return QString::fromLatin1(cp932.data(), static_cast<qsizetype>(cp932.size()));
   return QString::fromStdString(Cp932ToUtf8(cp932));
 }
 
-QString DisplayLine(const std::string& cp932) {
+QString DisplayLine(std::string_view cp932) {
   QString text = Display(cp932);
   for (QChar& c : text) {
     if (c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == QChar::ParagraphSeparator ||

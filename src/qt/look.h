@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QString>
 #include <string>
+#include <string_view>
 
 class QWidget;
 
@@ -13,10 +14,10 @@ namespace brim::qt {
 
 // CP932 bytes as display text. Bytes that are not CP932 show as U+FFFD; the
 // core keeps the raw bytes, so nothing is lost by showing them.
-QString Display(const std::string& cp932);
+QString Display(std::string_view cp932);
 // The same for one line of the log pane: a line break inside the text would
 // split one logical line into two blocks, so breaks show as U+FFFD.
-QString DisplayLine(const std::string& cp932);
+QString DisplayLine(std::string_view cp932);
 
 // Registers installed Japanese fonts as stand-ins for the Windows ones, so the
 // windows ask for the Windows font by name and still get Japanese glyphs.

@@ -148,14 +148,14 @@ namespace {
 
 // The log lines of a done entry, in the order an entry written alone gives them.
 void ReportLzhEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
-  s.Memo1.Append(plan.logName + Ui().logWillRewrite);
+  s.Memo1.Append(plan.logName, Ui().logWillRewrite);
   SetNameMask(s, plan.mask);
   SetMethodId(s, kStoredMethod);
-  s.Memo1.Append(plan.logName + Ui().logZeroed);
+  s.Memo1.Append(plan.logName, Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
-  if (plan.masked) s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
+  if (plan.masked) s.Memo1.Append(plan.logName, Ui().logExtensionMasked);
   if (plan.headerCheckLength != 0) rewrite::CrcProgressReport(s, plan.headerCheckLength);
-  s.Memo1.Append(plan.logName + Ui().logHeaderRebuilt);
+  s.Memo1.Append(plan.logName, Ui().logHeaderRebuilt);
 }
 
 // What must hold of every ticked row before the first byte is written: its

@@ -290,7 +290,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     const bool whole = ApplyPlans(s, file, batch, Phase::Sums, &stopped, &reader);
     for (const EntryPlan& plan : batch) {
       if (!whole && plan.row == stopped) {
-        s.Memo1.Append(plan.logName + Ui().logStoppedPartWay);
+        s.Memo1.Append(plan.logName, Ui().logStoppedPartWay);
         s.RowsNotDone.push_back({plan.row, Ui().aborted});
         s.Memo1.Append(Ui().aborted);
         break;

@@ -284,11 +284,11 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
 namespace {
 
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
-  s.Memo1.Append(plan.logName + Ui().logZeroed);
+  s.Memo1.Append(plan.logName, Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
   if (plan.masked) {
     s.NameMask = plan.mask;
-    s.Memo1.Append(plan.logName + Ui().logExtensionMasked);
+    s.Memo1.Append(plan.logName, Ui().logExtensionMasked);
   }
 }
 

@@ -33,7 +33,7 @@ class AnalysedArchive {
   // "caption=count" for every tally row, in order.
   std::vector<std::string> Tally() const;
   const std::string& Panel(size_t i) const { return s.StatusBar1.Panel(i); }
-  const std::vector<std::string>& Log() const { return s.Memo1.Lines(); }
+  std::vector<std::string> Log() const { return s.Memo1.Lines(); }
   size_t Rows() const { return s.ListView1.Count(); }
 };
 
