@@ -22,7 +22,7 @@ const uint8_t* ByteWindow::At(uint64_t pos, size_t n) {
   return buf_.get() + (pos - start_);
 }
 
-void ByteWindow::Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
+void ByteWindow::Overlay(uint64_t pos, const uint8_t* bytes, size_t n) {
   const uint64_t from = std::max(pos, start_), to = std::min(pos + n, start_ + len_);
   if (from < to) std::memcpy(buf_.get() + (from - start_), bytes + (from - pos), static_cast<size_t>(to - from));
 }

@@ -27,10 +27,13 @@ class ByteWindow {
   // The file now holds bytes[0, n) at pos (written through another handle):
   // what the window holds of them is brought up to date, so it need not be
   // read again.
-  void Wrote(uint64_t pos, const uint8_t* bytes, size_t n);
+  void Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
+    if (pos < start_ + len_ && start_ < pos + n) Overlay(pos, bytes, n);
+  }
 
  private:
   static constexpr size_t kSmallRead = 4096;
+  void Overlay(uint64_t pos, const uint8_t* bytes, size_t n);
 
   const FileStream& file_;
   uint64_t size_;

@@ -115,44 +115,50 @@ class Cp932Table {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
     char* to = out;
+    // ASCII is written as it is (or as its escape) unless iconv maps it
+    // otherwise; then it goes through the table with the rest.
+    const bool asciiAsIs = escapes || asciiSame_;
+    const bool wordsPlain = escapes ? escapes->fewReplaced : asciiSame_;
     const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
     unsigned char rowLead = 0;
     for (size_t i = 0; i < n;) {
-      if (escapes) {  // ASCII byte by byte, each perhaps replaced
-        for (; i < n && p[i] < 0x80; ++i) {
-          const uint8_t length = escapes->length[p[i]];
-          if (length == 0) {
-            *to++ = static_cast<char>(p[i]);
-          } else {
-            std::memcpy(to, escapes->text[p[i]], sizeof escapes->text[0]);
-            to += length;
+      // A run of ASCII, most of every name and log line: eight bytes at once
+      // while none is replaced, then byte by byte.
+      for (uint64_t w; wordsPlain && i + 8 <= n; i += 8) {
+        std::memcpy(&w, p + i, 8);
+        if ((w & 0x8080808080808080u) != 0 || (escapes && MaybeEscapedAscii(w) != 0)) break;
+        std::memcpy(to, &w, 8);
+        to += 8;
+      }
+      for (; asciiAsIs && i < n && p[i] < 0x80; ++i) {
+        const uint8_t length = escapes ? escapes->length[p[i]] : 0;
+        if (length == 0) {
+          *to++ = static_cast<char>(p[i]);
+        } else {
+          std::memcpy(to, escapes->text[p[i]], sizeof escapes->text[0]);
+          to += length;
+        }
+      }
+      // Then a run of characters from the tables.
+      for (; i < n && (p[i] >= 0x80 || !asciiAsIs);) {
+        const unsigned char b = p[i];
+        Cell cell;
+        if (IsCp932LeadByte(b)) {
+          if (i + 1 == n) return kNeedsIconv;
+          if (!row || b != rowLead) {
+            row = Row(b);
+            rowLead = b;
           }
+          cell = row[p[i + 1]];
+          i += 2;
+        } else {
+          cell = singles_[b];
+          ++i;
         }
-        if (i == n) break;
-      } else if (asciiSame_) {  // runs of ASCII, most of every name and log line
-        for (uint64_t w; i + 8 <= n && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080u) == 0); i += 8) {
-          std::memcpy(to, &w, 8);
-          to += 8;
-        }
-        while (i < n && p[i] < 0x80) *to++ = static_cast<char>(p[i++]);
-        if (i == n) break;
+        if (cell.length == 0) return kNeedsIconv;
+        std::memcpy(to, cell.bytes, 3);
+        to += cell.length;
       }
-      const unsigned char b = p[i];
-      const Cell* cell = &singles_[b];
-      if (IsCp932LeadByte(b)) {
-        if (i + 1 == n) return kNeedsIconv;
-        if (!row || b != rowLead) {
-          row = Row(b);
-          rowLead = b;
-        }
-        cell = &row[p[i + 1]];
-        i += 2;
-      } else {
-        ++i;
-      }
-      if (cell->length == 0) return kNeedsIconv;
-      std::memcpy(to, cell->bytes, 3);
-      to += cell->length;
     }
     return static_cast<size_t>(to - out);
   }

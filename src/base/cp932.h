@@ -52,11 +52,25 @@ inline bool IsAscii(std::string_view text) {
   for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
   return (any & 0x8080808080808080u) == 0;
 }
+// The top bit of every byte of w that is a control, '"', '\\' or DEL, and
+// perhaps of others (never of a byte from 0x20 to 0x7E otherwise). Bit
+// tricks: a byte equal to c gives 0 after ^ c, and a byte below c borrows
+// into its top bit; a match is never missed, a false one only sends the word
+// the slow way. Bytes from 0x80 up are the caller's to look at.
+constexpr uint64_t MaybeEscapedAscii(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };
+  return (((w - kOnes * 0x20) & ~w) | zero(w ^ (kOnes * '"')) | zero(w ^ (kOnes * '\\')) | zero(w ^ (kOnes * 0x7F))) &
+         (kOnes * 0x80);
+}
 // Replacements for ASCII bytes, for a writer that escapes while converting:
 // byte b becomes text[b] (length[b] bytes, 0: b itself).
 struct AsciiEscapes {
   uint8_t length[128] = {};
   char text[128][6] = {};
+  // Set when only bytes MaybeEscapedAscii marks are replaced: a run of eight
+  // other ASCII bytes is then copied at once.
+  bool fewReplaced = false;
 };
 // The same into out, which holds 3 bytes per byte of cp932 (6 with
 // escapes), without allocating: the length written, or kNeedsIconv when a

@@ -84,10 +84,8 @@ template <bool kTrusted>
 constexpr bool NeedsLook(uint64_t w) {
   constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = kOnes * 0x80;
   const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };
-  const uint64_t ascii = ((w - kOnes * 0x20) & ~w) | zero(w ^ (kOnes * '"')) | zero(w ^ (kOnes * '\\')) |
-                         zero(w ^ (kOnes * 0x7F));
   const uint64_t high = kTrusted ? zero(w ^ (kOnes * 0xC2)) | zero(w ^ (kOnes * 0xE2)) : w;
-  return ((ascii | high) & kHighs) != 0;
+  return (MaybeEscapedAscii(w) | (high & kHighs)) != 0;
 }
 static_assert(!NeedsLook<false>(0x3736353433323130u) && NeedsLook<false>(0x3736353433323100u) &&
               NeedsLook<false>(0x3736355C33323130u) && NeedsLook<false>(0x7F36353433323130u) &&
@@ -198,6 +196,7 @@ const AsciiEscapes& JsonEscapes() {
       e.length[b] = static_cast<uint8_t>(end - text);
       std::memcpy(e.text[b], text, sizeof e.text[b]);
     }
+    e.fewReplaced = true;  // the controls, '"', '\\' and DEL
     return e;
   }();
   return escapes;

@@ -26,24 +26,17 @@ constexpr size_t kBatchEntries = 4096;
 // The log lines an entry's rewrite writes at most (LZH: five, ZIP: three).
 constexpr size_t kLogLinesPerEntry = 5;
 constexpr uint64_t kBatchZeros = 4 * 1024 * 1024;
+// An entry's headers take about half a dozen writes once neighbouring
+// fields are joined: room for them in one allocation.
+constexpr size_t kWritesPerEntry = 8;
 constexpr uint64_t kZeroBlock = 1024 * 1024;
 // How much of a long run of zeros is written between two looks at "中断".
 constexpr uint64_t kAbortStride = 64 * 1024 * 1024;
-
-struct Piece {
-  uint64_t at = 0;
-  uint64_t length = 0;
-  const std::string* bytes = nullptr;  // nullptr: zeros
-};
 
 }  // namespace
 
 PlanReader::PlanReader(const FileStream& file) : file_(file) {
   for (auto& w : windows_) w = std::make_unique<ByteWindow>(file_, kReadBlock);
-}
-
-void PlanReader::Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
-  for (auto& w : windows_) w->Wrote(pos, bytes, n);
 }
 
 ByteWindow& PlanReader::Near(uint64_t pos) {
@@ -58,7 +51,7 @@ ByteWindow& PlanReader::Near(uint64_t pos) {
 
 PlanBuilder::PlanBuilder(const FileStream& file, PlanReader& reader, EntryPlan& plan)
     : file_(file), reader_(reader), plan_(plan), size_(reader.FileSize()) {
-  plan_.writes.reserve(16);  // an entry's headers take about a dozen writes: one allocation
+  plan_.writes.reserve(kWritesPerEntry);
 }
 
 void PlanBuilder::Own(uint64_t from, uint64_t to) { owned_.emplace_back(from, to); }
@@ -151,22 +144,20 @@ void PlanBuilder::Zeros(uint64_t pos, uint64_t len) {
   plan_.zerosLength = len;
 }
 
-namespace {
-
 // Streams len zeros at pos from one block; looks at "中断" every
 // kAbortStride bytes. False when stopped part way.
-bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len, PlanReader* reader) {
+bool PlanApplier::StreamZeros(uint64_t pos, uint64_t len) {
   static const std::unique_ptr<uint8_t[]> zeros(new uint8_t[kZeroBlock]());
   uint64_t sinceLook = 0;
   while (len > 0) {
     if (sinceLook >= kAbortStride) {
       sinceLook = 0;
-      s.ProcessMessages();
-      if (s.AbortRequested) return false;
+      s_.ProcessMessages();
+      if (s_.AbortRequested) return false;
     }
     const size_t n = static_cast<size_t>(std::min(len, kZeroBlock));
-    file.WriteAt(pos, zeros.get(), n);
-    if (reader) reader->Wrote(pos, zeros.get(), n);
+    file_.WriteAt(pos, zeros.get(), n);
+    if (reader_) reader_->Wrote(pos, zeros.get(), n);
     pos += n;
     len -= n;
     sinceLook += n;
@@ -176,65 +167,63 @@ bool StreamZeros(ProgramState& s, FileStream& file, uint64_t pos, uint64_t len, 
 
 // Writes the pieces of one phase, sorted by position: neighbours are joined
 // into one read and one write of the span between them.
-void WriteJoined(FileStream& file, std::vector<Piece>& pieces, std::vector<uint8_t>& buf, PlanReader* reader) {
+void PlanApplier::WriteJoined() {
   // Pieces at one position keep their planned order: the later one wins.
   const auto before = [](const Piece& a, const Piece& b) { return a.at < b.at; };
   // Mostly in order already: the entries' own writes come in file order.
-  if (!std::is_sorted(pieces.begin(), pieces.end(), before)) std::stable_sort(pieces.begin(), pieces.end(), before);
-  for (size_t i = 0; i < pieces.size();) {
-    const uint64_t from = pieces[i].at;
-    uint64_t to = from + pieces[i].length;
+  if (!std::is_sorted(pieces_.begin(), pieces_.end(), before)) std::stable_sort(pieces_.begin(), pieces_.end(), before);
+  for (size_t i = 0; i < pieces_.size();) {
+    const uint64_t from = pieces_[i].at;
+    uint64_t to = from + pieces_[i].length;
     size_t j = i + 1;
-    while (j < pieces.size() && pieces[j].at <= to + kJoinGap &&
-           std::max(to, pieces[j].at + pieces[j].length) - from <= kRunMax) {
-      to = std::max(to, pieces[j].at + pieces[j].length);
+    while (j < pieces_.size() && pieces_[j].at <= to + kJoinGap &&
+           std::max(to, pieces_[j].at + pieces_[j].length) - from <= kRunMax) {
+      to = std::max(to, pieces_[j].at + pieces_[j].length);
       ++j;
     }
-    buf.resize(static_cast<size_t>(to - from));
+    span_.resize(static_cast<size_t>(to - from));
     // The bytes between the pieces go back as they are.
     bool covered = true;
-    for (size_t k = i, end = from; k < j; end = std::max<uint64_t>(end, pieces[k].at + pieces[k].length), ++k) {
-      if (pieces[k].at > end) covered = false;
+    for (size_t k = i, end = from; k < j; end = std::max<uint64_t>(end, pieces_[k].at + pieces_[k].length), ++k) {
+      if (pieces_[k].at > end) covered = false;
     }
-    if (!covered) file.ReadExactAt(from, buf.data(), buf.size());
+    if (!covered) file_.ReadExactAt(from, span_.data(), span_.size());
     for (size_t k = i; k < j; ++k) {
-      uint8_t* at = buf.data() + (pieces[k].at - from);
-      if (pieces[k].bytes) std::memcpy(at, pieces[k].bytes->data(), pieces[k].length);
-      else std::memset(at, 0, pieces[k].length);
+      uint8_t* at = span_.data() + (pieces_[k].at - from);
+      if (pieces_[k].bytes) std::memcpy(at, pieces_[k].bytes->data(), pieces_[k].length);
+      else std::memset(at, 0, pieces_[k].length);
     }
-    file.WriteAt(from, buf.data(), buf.size());
-    if (reader) reader->Wrote(from, buf.data(), buf.size());
+    file_.WriteAt(from, span_.data(), span_.size());
+    // The windows learn only what changed, not the joined span.
+    for (size_t k = i; reader_ && k < j; ++k) {
+      reader_->Wrote(pieces_[k].at, span_.data() + (pieces_[k].at - from), static_cast<size_t>(pieces_[k].length));
+    }
     i = j;
   }
 }
 
-}  // namespace
-
-bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans, Phase lastPhase,
-                size_t* stoppedRow, PlanReader* reader) {
-  std::vector<Piece> pieces;
-  std::vector<uint8_t> buf;
+bool PlanApplier::Apply(const std::vector<EntryPlan>& plans, Phase lastPhase, size_t* stoppedRow) {
   for (int p = 0; p <= static_cast<int>(lastPhase); ++p) {
     const Phase phase = static_cast<Phase>(p);
-    pieces.clear();
+    pieces_.clear();
     for (const EntryPlan& plan : plans) {
       if (phase == Phase::Zeros) {
         if (plan.zerosLength == 0) continue;
         if (plan.zerosLength > kRunMax) {
-          if (!StreamZeros(s, file, plan.zerosAt, plan.zerosLength, reader)) {
+          if (!StreamZeros(plan.zerosAt, plan.zerosLength)) {
             if (stoppedRow) *stoppedRow = plan.row;
             return false;
           }
           continue;
         }
-        pieces.push_back({plan.zerosAt, plan.zerosLength, nullptr});
+        pieces_.push_back({plan.zerosAt, plan.zerosLength, nullptr});
         continue;
       }
       for (const PlannedWrite& w : plan.writes) {
-        if (w.phase == phase) pieces.push_back({w.at, w.bytes.size(), &w.bytes});
+        if (w.phase == phase) pieces_.push_back({w.at, w.bytes.size(), &w.bytes});
       }
     }
-    WriteJoined(file, pieces, buf, reader);
+    WriteJoined();
   }
   return true;
 }
@@ -283,11 +272,13 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   size_t batchLimit = 1;
   uint64_t pumps = s.ProcessMessages.PumpCount();
   uint64_t batchZeros = 0;
+  std::vector<std::vector<PlannedWrite>> spareWrites;
   PlanReader reader(file);
+  PlanApplier applier(s, file, &reader);
   auto flush = [&]() -> bool {
     if (batch.empty()) return true;
     size_t stopped = 0;
-    const bool whole = ApplyPlans(s, file, batch, Phase::Sums, &stopped, &reader);
+    const bool whole = applier.Apply(batch, Phase::Sums, &stopped);
     for (const EntryPlan& plan : batch) {
       if (!whole && plan.row == stopped) {
         s.Memo1.Append(plan.logName, Ui().logStoppedPartWay);
@@ -305,6 +296,11 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
         continue;
       }
       report(s, plan);
+    }
+    // The plans' lists of writes are kept for the next batch's plans.
+    for (EntryPlan& plan : batch) {
+      plan.writes.clear();
+      spareWrites.push_back(std::move(plan.writes));
     }
     batch.clear();
     const uint64_t now = s.ProcessMessages.PumpCount();
@@ -330,7 +326,12 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     EntryPlan plan;
     plan.row = row;
     plan.logName = LogName(s, row);
-    plan.writes.reserve(16);
+    if (spareWrites.empty()) {
+      plan.writes.reserve(kWritesPerEntry);
+    } else {
+      plan.writes = std::move(spareWrites.back());
+      spareWrites.pop_back();
+    }
     try {
       PlanBuilder builder(file, reader, plan);
       planEntry(s, builder, row);

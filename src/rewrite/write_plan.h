@@ -59,7 +59,9 @@ class PlanReader {
   explicit PlanReader(const FileStream& file);
   // The file now holds bytes[0, n) at pos: the windows follow, so what the
   // next batch reads is never stale and never read twice.
-  void Wrote(uint64_t pos, const uint8_t* bytes, size_t n);
+  void Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
+    for (auto& w : windows_) w->Wrote(pos, bytes, n);
+  }
   // The window whose last read lay nearest to pos.
   ByteWindow& Near(uint64_t pos);
   uint64_t FileSize() const { return windows_[0]->FileSize(); }
@@ -148,11 +150,38 @@ void CrcProgressReport(ProgramState& s, uint64_t len);
 // False when refused before writing.
 bool RewritePlanned(ProgramState& s, EntryPlanner plan, EntryReporter report);
 
-// Applies plans in phase order; the building block of RewritePlanned, open
-// for tests that stop after a phase. Applies phases [0, lastPhase].
-// Returns false when "中断" stopped a run of zeros part way; *stoppedRow is
-// then the plan's row. A reader given is told of every write.
-bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans,
-                Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr, PlanReader* reader = nullptr);
+// Applies batches of plans in phase order; the building block of
+// RewritePlanned. What it works in (the pieces of a phase, the bytes of a
+// joined span) is kept from batch to batch, so its memory is taken and
+// touched once. A reader given is told of every write.
+class PlanApplier {
+ public:
+  PlanApplier(ProgramState& s, FileStream& file, PlanReader* reader = nullptr)
+      : s_(s), file_(file), reader_(reader) {}
+  // Applies phases [0, lastPhase]. Returns false when "中断" stopped a run of
+  // zeros part way; *stoppedRow is then the plan's row.
+  bool Apply(const std::vector<EntryPlan>& plans, Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr);
+
+ private:
+  struct Piece {
+    uint64_t at = 0;
+    uint64_t length = 0;
+    const std::string* bytes = nullptr;  // nullptr: zeros
+  };
+  bool StreamZeros(uint64_t pos, uint64_t len);
+  void WriteJoined();
+
+  ProgramState& s_;
+  FileStream& file_;
+  PlanReader* reader_;
+  std::vector<Piece> pieces_;
+  std::vector<uint8_t> span_;
+};
+
+// One batch at once, for tests that stop after a phase.
+inline bool ApplyPlans(ProgramState& s, FileStream& file, const std::vector<EntryPlan>& plans,
+                       Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr) {
+  return PlanApplier(s, file).Apply(plans, lastPhase, stoppedRow);
+}
 
 }  // namespace brim::rewrite

@@ -70,6 +70,13 @@ TEST(JsonWriter, Cp932StringAsItsUtf8) {
     w.Cp932String(in);
     EXPECT_EQ(w.Text(), Quoted(Cp932ToUtf8(in))) << testing::PrintToString(in.substr(0, 40));
   }
+  // An escape at each place of an eight-byte run, Japanese and DEL after it.
+  for (size_t k = 0; k <= 8; ++k) {
+    const std::string in = std::string(k, 'a') + "\"" + std::string(9, 'b') + japanese + "x\x7F" + std::string(8, 'c');
+    JsonWriter w;
+    w.Cp932String(in);
+    EXPECT_EQ(w.Text(), Quoted(Cp932ToUtf8(in))) << k;
+  }
 }
 
 TEST(JsonWriter, NestingAndCommasAtEveryLineBreakDepth) {
