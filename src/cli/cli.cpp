@@ -115,6 +115,17 @@ std::vector<std::string> WrittenPaths(const Memo& log, size_t first) {
   return paths;
 }
 
+// Which of the first rows the last command left undone, marked at once:
+// looking each row up among them would take rows × refusals steps when every
+// row of a large archive is refused.
+std::vector<bool> RowsNotDone(const ProgramState& s, size_t rows) {
+  std::vector<bool> notDone(rows);
+  for (const ProgramState::RowNotDone& n : s.RowsNotDone) {
+    if (n.row < rows) notDone[n.row] = true;
+  }
+  return notDone;
+}
+
 size_t LinesEndingWith(const Memo& log, size_t first, std::string_view tail) {
   size_t n = 0;
   for (size_t i = first; i < log.Count(); ++i) n += EndsWith(log.Line(i), tail);
@@ -259,11 +270,10 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         if (!counted) neutralised = LinesEndingWith(s.Memo1, logBefore, Ui().logZeroed);
         record.confirmed = desktop.Questions().size() > questionsBefore &&
                            desktop.Questions()[questionsBefore] == Ui().confirmRewrite;
+        const std::vector<bool> notDone = RowsNotDone(s, report.selected.size());
+        report.changes.reserve(report.changes.size() + neutralised + 1);
         for (size_t row = 0, left = neutralised; row < report.selected.size() && left > 0; ++row) {
-          if (!report.selected[row]) continue;
-          if (std::any_of(s.RowsNotDone.begin(), s.RowsNotDone.end(),
-                          [&](const ProgramState::RowNotDone& n) { return n.row == row; }))
-            continue;
+          if (!report.selected[row] || notDone[row]) continue;
           report.changes.push_back({"neutralised", static_cast<int64_t>(row), ""});
           --left;
         }
@@ -306,11 +316,9 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
           } else {
             // Split takes the ticked rows in order; a skipped one writes nothing.
             size_t next = 0;
+            const std::vector<bool> notDone = RowsNotDone(s, report.selected.size());
             for (size_t row = 0; row < report.selected.size() && next < written.size(); ++row) {
-              if (!report.selected[row]) continue;
-              if (std::any_of(s.RowsNotDone.begin(), s.RowsNotDone.end(),
-                              [&](const ProgramState::RowNotDone& n) { return n.row == row; }))
-                continue;
+              if (!report.selected[row] || notDone[row]) continue;
               report.changes.push_back({"created", static_cast<int64_t>(row), written[next++]});
             }
           }

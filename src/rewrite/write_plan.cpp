@@ -144,6 +144,13 @@ void PlanBuilder::Zeros(uint64_t pos, uint64_t len) {
   plan_.zerosLength = len;
 }
 
+PlanApplier::PlanApplier(ProgramState& s, FileStream& file, PlanReader* reader)
+    : s_(s), file_(file), reader_(reader) {
+  // The longest span joined, taken at once: growing it step by step would
+  // touch new memory at every step.
+  span_.reserve(kRunMax);
+}
+
 // Streams len zeros at pos from one block; looks at "中断" every
 // kAbortStride bytes. False when stopped part way.
 bool PlanApplier::StreamZeros(uint64_t pos, uint64_t len) {

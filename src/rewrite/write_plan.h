@@ -156,8 +156,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner plan, EntryReporter report);
 // touched once. A reader given is told of every write.
 class PlanApplier {
  public:
-  PlanApplier(ProgramState& s, FileStream& file, PlanReader* reader = nullptr)
-      : s_(s), file_(file), reader_(reader) {}
+  PlanApplier(ProgramState& s, FileStream& file, PlanReader* reader = nullptr);
   // Applies phases [0, lastPhase]. Returns false when "中断" stopped a run of
   // zeros part way; *stoppedRow is then the plan's row.
   bool Apply(const std::vector<EntryPlan>& plans, Phase lastPhase = Phase::Sums, size_t* stoppedRow = nullptr);
