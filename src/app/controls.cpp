@@ -6,10 +6,11 @@
 
 namespace brim {
 
-void Memo::Append(std::string_view line) { Append(line, {}); }
+void Memo::Append(std::string_view line) { Append({}, line); }
 
 void Memo::Append(std::string_view head, std::string_view tail) {
-  lines_.push_back({text_.size(), head.size() + tail.size()});
+  const auto length = static_cast<uint32_t>(head.size() + tail.size());
+  lines_.push_back({text_.size(), length, static_cast<uint32_t>(head.size())});
   text_.append(head).append(tail);
   ++revision_;
 }
@@ -38,7 +39,8 @@ void Memo::Replace(size_t index, std::string_view line) {
   } else {
     text_.replace(span.begin, line.size(), line);
   }
-  span.length = line.size();
+  span.length = static_cast<uint32_t>(line.size());
+  span.head = 0;
   replacedLow_ = std::min(replacedLow_, index);
   replacedHigh_ = std::max(replacedHigh_, index);
   ++replaceRevision_;

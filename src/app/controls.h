@@ -21,7 +21,9 @@ class Memo {
  public:
   void Append(std::string_view line);
   // Appends head followed by tail as one line (a name and a text, without
-  // joining them first).
+  // joining them first). The line keeps where its tail starts: tails are the
+  // program's texts, which recur line after line, so a writer can convert
+  // each once (Parts).
   void Append(std::string_view head, std::string_view tail);
   // Room for lines more: a command that logs a few lines per entry asks
   // once instead of the log moving every line as it grows.
@@ -29,6 +31,12 @@ class Memo {
   size_t Count() const { return lines_.size(); }
   std::string_view Line(size_t index) const {
     return std::string_view(text_).substr(lines_[index].begin, lines_[index].length);
+  }
+  // The line as appended: head and tail (a line appended or replaced whole
+  // is all tail).
+  std::pair<std::string_view, std::string_view> Parts(size_t index) const {
+    const std::string_view line = Line(index);
+    return {line.substr(0, lines_[index].head), line.substr(lines_[index].head)};
   }
   // A copy of every line (tests, and keeping a log aside).
   std::vector<std::string> Lines() const;
@@ -49,7 +57,8 @@ class Memo {
  private:
   struct Span {
     size_t begin = 0;
-    size_t length = 0;
+    uint32_t length = 0;  // a line is a name (64 KiB at most) and a text
+    uint32_t head = 0;
   };
   std::string text_;         // every line's bytes, back to back
   std::vector<Span> lines_;  // where each line lies in text_

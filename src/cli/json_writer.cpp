@@ -328,11 +328,55 @@ JsonWriter& JsonWriter::String(std::string_view utf8) {
 
 JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
   BeforeValue();
+  PutCp932(cp932);
+  return *this;
+}
+
+const std::string* JsonWriter::ConvertedTail(std::string_view tail) {
+  for (const KnownTail& known : tails_) {
+    if (known.cp932.size() == tail.size() && known.cp932 == tail) return &known.json;
+  }
+  std::string json(tail.size() * 6, '\0');
+  const size_t n = Cp932ToUtf8To(tail, json.data(), &JsonEscapes());
+  if (n == kNeedsIconv) return nullptr;
+  json.resize(n);
+  KnownTail& slot = tails_[nextTail_++ % std::size(tails_)];
+  slot.cp932.assign(tail);
+  slot.json = std::move(json);
+  return &slot.json;
+}
+
+JsonWriter& JsonWriter::Cp932String(std::string_view head, std::string_view tail) {
+  BeforeValue();
+  // Converting the parts apart gives the whole's conversion when the tables
+  // read both: the head then ends on a character's end. Otherwise the whole
+  // line goes the usual way.
+  const std::string* tailJson = ConvertedTail(tail);
+  const size_t room = head.size() * 6 + (tailJson ? tailJson->size() : 0) + 2;
+  if (tailJson && room <= kBlock) {
+    if (room > kBlock - len_) Drain();
+    char* at = buf_.get() + len_;
+    const size_t n = Cp932ToUtf8To(head, at + 1, &JsonEscapes());
+    if (n != kNeedsIconv) {
+      at[0] = '"';
+      std::memcpy(at + 1 + n, tailJson->data(), tailJson->size());
+      at[n + 1 + tailJson->size()] = '"';
+      len_ += n + tailJson->size() + 2;
+      return *this;
+    }
+  }
+  std::string whole(head);
+  whole += tail;
+  PutCp932(whole);
+  return *this;
+}
+
+void JsonWriter::PutCp932(std::string_view cp932) {
   // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and
   // 0x7E): most cells are hex digits, numbers and ASCII names.
   if (IsAscii(cp932)) {
     PutEscaped(cp932, true);
-    return *this;
+    return;
   }
   // Converted and escaped in one pass, straight into the buffer: what the
   // tables give needs no escape but the input's own ASCII (cp932.h).
@@ -345,11 +389,10 @@ JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
       at[0] = '"';
       at[n + 1] = '"';
       len_ += n + 2;
-      return *this;
+      return;
     }
   }
   PutEscaped(Cp932ToUtf8(cp932), false);  // a long text, or bytes only iconv reads
-  return *this;
 }
 
 JsonWriter& JsonWriter::Plain(std::string_view ascii) {

@@ -34,6 +34,9 @@ class JsonWriter {
   JsonWriter& String(std::string_view utf8);
   // A CP932 text, written as UTF-8 (bytes that are not CP932 become U+FFFD).
   JsonWriter& Cp932String(std::string_view cp932);
+  // One CP932 text given in two parts, a name and then one of the program's
+  // texts (a log line as appended): each distinct tail is converted once.
+  JsonWriter& Cp932String(std::string_view head, std::string_view tail);
   // A text that needs no escape (digits, hex digits, ASCII punctuation).
   JsonWriter& Plain(std::string_view ascii);
   JsonWriter& Number(int64_t value);
@@ -73,11 +76,20 @@ class JsonWriter {
   // text as a string literal; trusted: known to be UTF-8, so only the bytes
   // that may need an escape are looked at.
   void PutEscaped(std::string_view text, bool trusted);
+  void PutCp932(std::string_view cp932);
+  // tail converted and escaped (no quotes), remembered among the last few;
+  // nullptr when only iconv reads it.
+  const std::string* ConvertedTail(std::string_view tail);
 
   static constexpr size_t kBlock = 64 * 1024;
   std::unique_ptr<char[]> buf_;  // the formatted text goes straight in here
   size_t len_ = 0;
   std::string text_;             // what was drained, without a sink
+  struct KnownTail {
+    std::string cp932, json;
+  };
+  KnownTail tails_[16];  // a rewrite's lines end in a handful of texts
+  size_t nextTail_ = 0;
   std::FILE* sink_ = nullptr;
   bool sinkFailed_ = false;
   std::vector<Level> levels_;

@@ -574,7 +574,10 @@ static void FillJson(JsonWriter& w, const ProgramState& s, const std::vector<std
   w.EndArray();
   w.Key("gauge").Number(s.Gauge1.Progress());
   w.Key("log").BeginArray();
-  for (size_t i = 0; i < s.Memo1.Count(); ++i) w.Cp932String(s.Memo1.Line(i));
+  for (size_t i = 0; i < s.Memo1.Count(); ++i) {
+    const auto [head, tail] = s.Memo1.Parts(i);
+    w.Cp932String(head, tail);
+  }
   w.EndArray();
   w.Key("locator");
   WriteLocator(w, s.ListView1);

@@ -79,6 +79,20 @@ TEST(JsonWriter, Cp932StringAsItsUtf8) {
   }
 }
 
+// A text in two parts reads as the whole, also where a character spans
+// them or only iconv reads a part, and when a tail comes again.
+TEST(JsonWriter, Cp932StringInTwoPartsAsTheWhole) {
+  const std::string zeroed = "\x82\xF0\x82\x4F\x82\x4F\x82\xC5\x8F\xE3\x8F\x91\x82\xAB";
+  for (const auto& [head, tail] : std::vector<std::pair<std::string, std::string>>{
+           {"file.exe", zeroed}, {"file.exe", zeroed}, {"a\x82", "\xA0z"}, {"\"q\"\t", "\xFF" + zeroed},
+           {"", "CRC"}, {std::string(12000, '\\'), zeroed}, {"x\x85\x40", ""}}) {
+    JsonWriter parts, whole;
+    parts.Cp932String(head, tail);
+    whole.Cp932String(head + tail);
+    EXPECT_EQ(parts.Text(), whole.Text()) << testing::PrintToString(head) << testing::PrintToString(tail);
+  }
+}
+
 TEST(JsonWriter, NestingAndCommasAtEveryLineBreakDepth) {
   for (int depth = 0; depth <= 3; ++depth) {
     JsonWriter w(depth);
