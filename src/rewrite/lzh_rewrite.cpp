@@ -90,8 +90,10 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
     uint64_t ext = 0;
     std::string mask;
   };
+  const std::vector<lzh::NameCopySpan> copies = lzh::NameCopySpans(h);
   std::vector<NameRead> names;
-  for (const lzh::NameCopySpan& c : lzh::NameCopySpans(h)) {
+  names.reserve(copies.size());
+  for (const lzh::NameCopySpan& c : copies) {
     NameRead n;
     n.span = c.span;
     const std::string bytes = lzh::BytesAt(w, c.span);
@@ -109,7 +111,7 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   const Locator want = lzh::LocatorOf(h, names.empty() ? 0 : names.back().ext);
   if (!(want.offset == v.offset && want.start == v.start && want.size == v.size && want.ext == v.ext &&
         want.extI == v.extI && want.offsetI == v.offsetI &&
-        (names.empty() ? std::string() : names.back().caption) == s.ListView1.Caption(row))) {
+        (names.empty() ? std::string_view() : std::string_view(names.back().caption)) == s.ListView1.Caption(row))) {
     disagrees();
   }
 
@@ -121,6 +123,7 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
               (h.level == 2 || inside(p, 2 + h.headerSize)) && (h.headerCrc == 0 || inside(h.headerCrc, 2));
   // Every copy extractors may write, each masked at its own extension.
   std::vector<uint64_t> masks;
+  masks.reserve(names.size());
   for (const NameRead& n : names) {
     if (n.mask.empty() || n.ext == 0) continue;
     const uint64_t last = n.ext + n.mask.size() - 1;

@@ -172,13 +172,42 @@ bool PlanApplier::StreamZeros(uint64_t pos, uint64_t len) {
   return true;
 }
 
+// Puts the pieces in file order; pieces at one position keep their planned
+// order (the later one wins). A batch's pieces are mostly in order already,
+// or two rising runs taken in turns (each ZIP entry writes its local header,
+// then its central header further on): those are merged in one pass, anything
+// else is sorted.
+void PlanApplier::SortPieces() {
+  const auto before = [](const Piece& a, const Piece& b) { return a.at < b.at; };
+  if (std::is_sorted(pieces_.begin(), pieces_.end(), before)) return;
+  // Each piece joins the run whose last piece is the highest not after it.
+  size_t count[2] = {0, 0};
+  uint64_t top[2] = {0, 0};  // a run's last position + 1; 0 while it is empty
+  for (auto& run : runs_) run.resize(pieces_.size());
+  for (const Piece& p : pieces_) {
+    const uint64_t key = p.at + 1;
+    const bool fits0 = top[0] <= key, fits1 = top[1] <= key;
+    if (!fits0 && !fits1) {
+      std::stable_sort(pieces_.begin(), pieces_.end(), before);
+      return;
+    }
+    const int into = fits0 && (!fits1 || top[0] >= top[1]) ? 0 : 1;
+    runs_[into][count[into]++] = p;
+    top[into] = key;
+  }
+  // Two pieces at one position may lie in different runs: the planned order
+  // decides between them.
+  const auto merged = [](const Piece& a, const Piece& b) { return a.at < b.at || (a.at == b.at && a.order < b.order); };
+  merged_.resize(pieces_.size());
+  std::merge(runs_[0].begin(), runs_[0].begin() + static_cast<std::ptrdiff_t>(count[0]), runs_[1].begin(),
+             runs_[1].begin() + static_cast<std::ptrdiff_t>(count[1]), merged_.begin(), merged);
+  pieces_.swap(merged_);
+}
+
 // Writes the pieces of one phase, sorted by position: neighbours are joined
 // into one read and one write of the span between them.
 void PlanApplier::WriteJoined() {
-  // Pieces at one position keep their planned order: the later one wins.
-  const auto before = [](const Piece& a, const Piece& b) { return a.at < b.at; };
-  // Mostly in order already: the entries' own writes come in file order.
-  if (!std::is_sorted(pieces_.begin(), pieces_.end(), before)) std::stable_sort(pieces_.begin(), pieces_.end(), before);
+  SortPieces();
   for (size_t i = 0; i < pieces_.size();) {
     const uint64_t from = pieces_[i].at;
     uint64_t to = from + pieces_[i].length;
@@ -223,11 +252,11 @@ bool PlanApplier::Apply(const std::vector<EntryPlan>& plans, Phase lastPhase, si
           }
           continue;
         }
-        pieces_.push_back({plan.zerosAt, plan.zerosLength, nullptr});
+        pieces_.push_back({plan.zerosAt, plan.zerosLength, nullptr, pieces_.size()});
         continue;
       }
       for (const PlannedWrite& w : plan.writes) {
-        if (w.phase == phase) pieces_.push_back({w.at, w.bytes.size(), &w.bytes});
+        if (w.phase == phase) pieces_.push_back({w.at, w.bytes.size(), &w.bytes, pieces_.size()});
       }
     }
     WriteJoined();
@@ -257,8 +286,9 @@ namespace {
 
 // The log file is CP932.
 std::string LogName(const ProgramState& s, size_t row) {
-  const std::string caption(s.ListView2.Caption(row));
-  return s.ListView1.Encoding(row) == NameEncoding::Utf8 ? Utf8ToCp932(caption) : caption;
+  const std::string_view caption = s.ListView2.Caption(row);
+  if (s.ListView1.Encoding(row) == NameEncoding::Utf8) return Utf8ToCp932(caption);
+  return std::string(caption);
 }
 
 }  // namespace

@@ -166,14 +166,17 @@ class PlanApplier {
     uint64_t at = 0;
     uint64_t length = 0;
     const std::string* bytes = nullptr;  // nullptr: zeros
+    size_t order = 0;                    // the place in planned order
   };
   bool StreamZeros(uint64_t pos, uint64_t len);
+  void SortPieces();
   void WriteJoined();
 
   ProgramState& s_;
   FileStream& file_;
   PlanReader* reader_;
-  std::vector<Piece> pieces_;
+  std::vector<Piece> pieces_;  // in planned order, then in file order
+  std::vector<Piece> runs_[2], merged_;
   std::vector<uint8_t> span_;
 };
 

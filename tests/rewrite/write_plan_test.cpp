@@ -231,6 +231,37 @@ TEST(WritePlan, BuilderReadsThePlannedBytesAndKeepsWritesInside) {
   EXPECT_EQ(plan.writes.size(), 1u);
 }
 
+// A batch's pieces of one phase land in file order, and two at one position
+// in planned order (the later wins): rising runs taken in turns, two pieces
+// at one place in different runs, three runs, and plans that overlap.
+TEST(WritePlan, PiecesOfOneBatchLandAsPlannedInAnyOrder) {
+  using Writes = std::vector<std::pair<uint64_t, std::string>>;  // one plan's writes, in planned order
+  for (const std::vector<Writes>& plans : std::vector<std::vector<Writes>>{
+           {{{0, "a"}, {20, "b"}}, {{2, "c"}, {22, "d"}}, {{4, "e"}, {24, "f"}}},
+           {{{8, "c"}, {20, "b"}}, {{2, "e"}}, {{8, "X"}, {30, "d"}}},
+           {{{20, "a"}, {10, "b"}, {0, "c"}}, {{21, "d"}, {11, "e"}, {1, "f"}}},
+           {{{5, "abcd"}, {30, "q"}}, {{6, "XY"}}, {{5, "Z"}, {31, "r"}}, {{7, "W"}}}}) {
+    test::TempDir dir;
+    const std::string path = dir.File("f");
+    Bytes want(40, '.');
+    test::WriteFileBytes(path, want);
+    std::vector<rewrite::EntryPlan> batch;
+    for (const Writes& writes : plans) {
+      batch.emplace_back();
+      for (const auto& [at, bytes] : writes) {
+        batch.back().writes.push_back({at, Phase::Names, bytes});
+        std::copy(bytes.begin(), bytes.end(), want.begin() + static_cast<std::ptrdiff_t>(at));
+      }
+    }
+    test::ScriptedDesktop d;
+    ProgramState s(d);
+    FileStream file = FileStream::Open(path, FileStream::Mode::ReadWrite);
+    ASSERT_TRUE(rewrite::ApplyPlans(s, file, batch));
+    file.Close();
+    EXPECT_EQ(test::ReadFileBytes(path), want) << plans.size();
+  }
+}
+
 // "中断" inside a long run of zeros stops it at the next look (every 64 MiB):
 // the names are masked, the rest of the run and the sums are left for a
 // second rewrite.
