@@ -50,8 +50,17 @@ ByteWindow& PlanReader::Near(uint64_t pos) {
 }
 
 PlanBuilder::PlanBuilder(const FileStream& file, PlanReader& reader, EntryPlan& plan)
-    : file_(file), reader_(reader), plan_(plan), size_(reader.FileSize()) {
-  plan_.writes.reserve(kWritesPerEntry);
+    : PlanBuilder(file, reader) {
+  Begin(plan);
+}
+
+PlanBuilder::PlanBuilder(const FileStream& file, PlanReader& reader)
+    : file_(file), reader_(reader), plan_(nullptr), size_(reader.FileSize()) {}
+
+void PlanBuilder::Begin(EntryPlan& plan) {
+  plan_ = &plan;
+  plan_->writes.reserve(kWritesPerEntry);
+  owned_.clear();
 }
 
 void PlanBuilder::Own(uint64_t from, uint64_t to) { owned_.emplace_back(from, to); }
@@ -80,11 +89,11 @@ void PlanBuilder::Expect(uint64_t pos, std::string_view signature) {
 // Lays this entry's planned writes and zeros over n bytes read at pos.
 void PlanBuilder::LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) const {
   const uint64_t end = pos + n;
-  for (const PlannedWrite& w : plan_.writes) {
+  for (const PlannedWrite& w : plan_->writes) {
     const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
     if (from < to) std::memcpy(bytes + (from - pos), w.bytes.data() + (from - w.at), to - from);
   }
-  const uint64_t zFrom = std::max(pos, plan_.zerosAt), zTo = std::min(end, plan_.zerosAt + plan_.zerosLength);
+  const uint64_t zFrom = std::max(pos, plan_->zerosAt), zTo = std::min(end, plan_->zerosAt + plan_->zerosLength);
   if (zFrom < zTo) std::memset(bytes + (zFrom - pos), 0, zTo - zFrom);
 }
 
@@ -94,8 +103,8 @@ const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   if (bytes == nullptr) Refuse();
   const uint64_t end = pos + n;
   auto overlaps = [&](uint64_t at, uint64_t length) { return at < end && pos < at + length; };
-  bool planned = overlaps(plan_.zerosAt, plan_.zerosLength);
-  for (const PlannedWrite& w : plan_.writes) planned = planned || overlaps(w.at, w.bytes.size());
+  bool planned = overlaps(plan_->zerosAt, plan_->zerosLength);
+  for (const PlannedWrite& w : plan_->writes) planned = planned || overlaps(w.at, w.bytes.size());
   if (!planned) return bytes;
   view_.assign(bytes, bytes + n);
   LayPlanned(pos, view_.data(), n);
@@ -116,14 +125,14 @@ void PlanBuilder::Bytes(Phase phase, uint64_t pos, std::string_view bytes) {
   CheckOwned(pos, bytes.size());
   // A header's fields planned one after another (method, flags, versions;
   // CRC and sizes) become one piece: fewer to sort, lay over and join.
-  if (!plan_.writes.empty()) {
-    PlannedWrite& last = plan_.writes.back();
+  if (!plan_->writes.empty()) {
+    PlannedWrite& last = plan_->writes.back();
     if (last.phase == phase && last.at + last.bytes.size() == pos) {
       last.bytes.append(bytes);
       return;
     }
   }
-  plan_.writes.push_back({pos, phase, std::string(bytes)});
+  plan_->writes.push_back({pos, phase, std::string(bytes)});
 }
 
 void PlanBuilder::Put16(Phase phase, uint64_t pos, uint16_t value) {
@@ -140,8 +149,8 @@ void PlanBuilder::Put32(Phase phase, uint64_t pos, uint32_t value) {
 
 void PlanBuilder::Zeros(uint64_t pos, uint64_t len) {
   CheckOwned(pos, len);
-  plan_.zerosAt = pos;
-  plan_.zerosLength = len;
+  plan_->zerosAt = pos;
+  plan_->zerosLength = len;
 }
 
 PlanApplier::PlanApplier(ProgramState& s, FileStream& file, PlanReader* reader)
@@ -312,6 +321,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   std::vector<std::vector<PlannedWrite>> spareWrites;
   PlanReader reader(file);
   PlanApplier applier(s, file, &reader);
+  PlanBuilder builder(file, reader);
   auto flush = [&]() -> bool {
     if (batch.empty()) return true;
     size_t stopped = 0;
@@ -370,7 +380,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
       spareWrites.pop_back();
     }
     try {
-      PlanBuilder builder(file, reader, plan);
+      builder.Begin(plan);
       planEntry(s, builder, row);
     } catch (const RowRefused& refused) {
       plan = EntryPlan{row, {}, 0, 0, plan.logName, {}, false, refused.reason, refused.line};

@@ -81,6 +81,8 @@ class PlanReader {
 class PlanBuilder {
  public:
   PlanBuilder(const FileStream& file, PlanReader& reader, EntryPlan& plan);
+  // One for a whole command: each entry's plan starts with Begin.
+  PlanBuilder(const FileStream& file, PlanReader& reader);
 
   // The ranges this entry may write: its header to the end of its data, its
   // central header(s). Writes outside all of them refuse the row.
@@ -109,7 +111,9 @@ class PlanBuilder {
   void Zeros(uint64_t pos, uint64_t len);
 
   uint64_t FileSize() const { return size_; }
-  EntryPlan& Plan() { return plan_; }
+  EntryPlan& Plan() { return *plan_; }
+  // Goes on to the next entry's plan, keeping the memory this one took.
+  void Begin(EntryPlan& plan);
   // The shared window as the file reads now, without this entry's planned
   // writes: for a format's own walk of a header before any is planned.
   ByteWindow& Window(uint64_t pos) { return reader_.Near(pos); }
@@ -120,7 +124,7 @@ class PlanBuilder {
 
   const FileStream& file_;
   PlanReader& reader_;
-  EntryPlan& plan_;
+  EntryPlan* plan_;
   uint64_t size_;
   std::vector<std::pair<uint64_t, uint64_t>> owned_;
   std::vector<uint8_t> view_;  // Read's answer with the plan's own writes laid over it
