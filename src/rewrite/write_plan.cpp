@@ -21,8 +21,11 @@ constexpr uint64_t kJoinGap = 16 * 1024;
 constexpr uint64_t kRunMax = 1024 * 1024;
 // A batch ends at this many entries or zero bytes, so the plans held in
 // memory stay bounded whatever the archive; an entry with more zeros than
-// kRunMax is applied alone, its zeros streamed.
-constexpr size_t kBatchEntries = 4096;
+// kRunMax is applied alone, its zeros streamed. Each batch reuses the memory
+// of the one before: a thousand entries take few system calls, and larger
+// batches only touch more new memory (4096 cost 15% more time on 20,000
+// small LZH entries).
+constexpr size_t kBatchEntries = 1024;
 // The log lines an entry's rewrite writes at most (LZH: five, ZIP: three).
 constexpr size_t kLogLinesPerEntry = 5;
 constexpr uint64_t kBatchZeros = 4 * 1024 * 1024;
