@@ -121,16 +121,26 @@ class Cp932Table {
     const bool wordsPlain = escapes ? escapes->fewReplaced : asciiSame_;
     const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
     unsigned char rowLead = 0;
+    // Eight bytes that each go out as they are.
+    const auto plain = [&](uint64_t w) {
+      return (w & 0x8080808080808080u) == 0 && (!escapes || MaybeEscapedAscii(w) == 0);
+    };
     for (size_t i = 0; i < n;) {
       // A run of ASCII, most of every name and log line: eight bytes at once
-      // while none is replaced, then byte by byte.
-      for (uint64_t w; wordsPlain && i + 8 <= n; i += 8) {
-        std::memcpy(&w, p + i, 8);
-        if ((w & 0x8080808080808080u) != 0 || (escapes && MaybeEscapedAscii(w) != 0)) break;
+      // while none is replaced, then the next eight byte by byte (a "\\"
+      // between folders), then words again.
+      for (uint64_t w; wordsPlain && i + 8 <= n && (std::memcpy(&w, p + i, 8), plain(w)); i += 8) {
         std::memcpy(to, &w, 8);
         to += 8;
       }
-      for (; asciiAsIs && i < n && p[i] < 0x80; ++i) {
+      // The text's last few bytes: the word that ends with it, written over
+      // the bytes before them, which went out as they are when it is plain.
+      if (uint64_t w; wordsPlain && i < n && i + 8 > n && n >= 8 && (std::memcpy(&w, p + n - 8, 8), plain(w))) {
+        std::memcpy(to - (i - (n - 8)), &w, 8);
+        to += n - i;
+        break;
+      }
+      for (const size_t stop = wordsPlain ? std::min(n, i + 8) : n; asciiAsIs && i < stop && p[i] < 0x80; ++i) {
         const uint8_t length = escapes ? escapes->length[p[i]] : 0;
         if (length == 0) {
           *to++ = static_cast<char>(p[i]);

@@ -70,12 +70,17 @@ TEST(JsonWriter, Cp932StringAsItsUtf8) {
     w.Cp932String(in);
     EXPECT_EQ(w.Text(), Quoted(Cp932ToUtf8(in))) << testing::PrintToString(in.substr(0, 40));
   }
-  // An escape at each place of an eight-byte run, Japanese and DEL after it.
-  for (size_t k = 0; k <= 8; ++k) {
-    const std::string in = std::string(k, 'a') + "\"" + std::string(9, 'b') + japanese + "x\x7F" + std::string(8, 'c');
-    JsonWriter w;
-    w.Cp932String(in);
-    EXPECT_EQ(w.Text(), Quoted(Cp932ToUtf8(in))) << k;
+  // Texts of every length up to 20 with an escape, a Japanese character or
+  // DEL at every place: eight-byte words, their edges and the last word.
+  for (const std::string odd : {"\"", "\x82\xA0", "\x7F"}) {
+    for (size_t length = 0; length <= 20; ++length) {
+      for (size_t at = 0; at <= length; ++at) {
+        const std::string in = std::string(at, 'a') + odd + std::string(length - at, 'b');
+        JsonWriter w;
+        w.Cp932String(in);
+        EXPECT_EQ(w.Text(), Quoted(Cp932ToUtf8(in))) << testing::PrintToString(in);
+      }
+    }
   }
 }
 
