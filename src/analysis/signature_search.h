@@ -39,7 +39,8 @@ std::optional<uint64_t> SearchForward(ByteWindow& w, uint64_t from, const uint8_
     // a stub of random bytes, where any single byte is every 256th.
     const size_t candidates = span - 3;
     for (size_t at = 0; at < candidates; ++at) {
-      at += FindPair(block + at, candidates - at, sig[0], 1, sig[1]);
+      // Mostly the next header lies right where the search starts.
+      if (at > 0 || std::memcmp(block, sig, 4) != 0) at += FindPair(block + at, candidates - at, sig[0], 1, sig[1]);
       if (at == candidates) break;
       if (std::memcmp(block + at, sig, 4) == 0) {
         covered(static_cast<uint64_t>(at) + 1);
