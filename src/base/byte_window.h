@@ -19,6 +19,12 @@ class ByteWindow {
   // only a small one.
   const uint8_t* At(uint64_t pos, size_t n);
 
+  // The n bytes at pos when the window holds them already, else nullptr;
+  // never reads.
+  const uint8_t* Held(uint64_t pos, size_t n) const {
+    return pos >= start_ && n <= len_ && pos - start_ <= len_ - n ? buf_.get() + (pos - start_) : nullptr;
+  }
+
   // Copies up to n bytes at pos into out (any n); returns how many exist.
   size_t Copy(uint64_t pos, uint8_t* out, size_t n);
 

@@ -235,7 +235,9 @@ void PlanApplier::WriteJoined() {
     for (size_t k = i, end = from; k < j; end = std::max<uint64_t>(end, pieces_[k].at + pieces_[k].length), ++k) {
       if (pieces_[k].at > end) covered = false;
     }
-    if (!covered) file_.ReadExactAt(from, span_.data(), span_.size());
+    if (!covered && !(reader_ && reader_->CopyHeld(from, span_.data(), span_.size()))) {
+      file_.ReadExactAt(from, span_.data(), span_.size());
+    }
     for (size_t k = i; k < j; ++k) {
       uint8_t* at = span_.data() + (pieces_[k].at - from);
       if (pieces_[k].bytes) std::memcpy(at, pieces_[k].bytes->data(), pieces_[k].length);

@@ -12,6 +12,7 @@
 // that a second rewrite lists and completes.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,6 +62,17 @@ class PlanReader {
   // next batch reads is never stale and never read twice.
   void Wrote(uint64_t pos, const uint8_t* bytes, size_t n) {
     for (auto& w : windows_) w->Wrote(pos, bytes, n);
+  }
+  // Copies the n bytes at pos when a window holds them all (they read as
+  // the file does: every write was told); false otherwise.
+  bool CopyHeld(uint64_t pos, uint8_t* out, size_t n) const {
+    for (const auto& w : windows_) {
+      if (const uint8_t* held = w->Held(pos, n)) {
+        std::memcpy(out, held, n);
+        return true;
+      }
+    }
+    return false;
   }
   // The window whose last read lay nearest to pos.
   ByteWindow& Near(uint64_t pos);
