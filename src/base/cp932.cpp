@@ -121,17 +121,25 @@ class Cp932Table {
     const bool wordsPlain = escapes ? escapes->fewReplaced : asciiSame_;
     const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
     unsigned char rowLead = 0;
-    // Eight bytes that each go out as they are.
-    const auto plain = [&](uint64_t w) {
-      return (w & 0x8080808080808080u) == 0 && (!escapes || MaybeEscapedAscii(w) == 0);
-    };
+    // The top bits of the bytes of w that may not go out as they are: the
+    // lowest is always one (a false mark comes from a borrow out of a lower
+    // byte, which is marked itself).
+    const auto marks = [&](uint64_t w) { return (w & 0x8080808080808080u) | (escapes ? MaybeEscapedAscii(w) : 0); };
+    const auto plain = [&](uint64_t w) { return marks(w) == 0; };
     for (size_t i = 0; i < n;) {
       // A run of ASCII, most of every name and log line: eight bytes at once
-      // while none is replaced, then the next eight byte by byte (a "\\"
-      // between folders), then words again.
-      for (uint64_t w; wordsPlain && i + 8 <= n && (std::memcpy(&w, p + i, 8), plain(w)); i += 8) {
+      // up to the first that needs a look (a "\\" between folders, a
+      // Japanese character), which is taken below, then words again. A word
+      // is stored whole: out has room, and what lies past its plain bytes is
+      // written over next.
+      for (uint64_t w; wordsPlain && i + 8 <= n;) {
+        std::memcpy(&w, p + i, 8);
         std::memcpy(to, &w, 8);
-        to += 8;
+        const uint64_t look = marks(w);
+        const size_t k = look == 0 ? 8 : static_cast<size_t>(__builtin_ctzll(look)) / 8;
+        to += k;
+        i += k;
+        if (k < 8) break;
       }
       // The text's last few bytes: the word that ends with it, written over
       // the bytes before them, which went out as they are when it is plain.
@@ -140,14 +148,16 @@ class Cp932Table {
         to += n - i;
         break;
       }
-      for (const size_t stop = wordsPlain ? std::min(n, i + 8) : n; asciiAsIs && i < stop && p[i] < 0x80; ++i) {
+      // Byte by byte: the last few, or up to the one a word stopped at.
+      for (const size_t stop = wordsPlain ? std::min(n, i + 8) : n; asciiAsIs && i < stop && p[i] < 0x80;) {
         const uint8_t length = escapes ? escapes->length[p[i]] : 0;
         if (length == 0) {
-          *to++ = static_cast<char>(p[i]);
-        } else {
-          std::memcpy(to, escapes->text[p[i]], sizeof escapes->text[0]);
-          to += length;
+          *to++ = static_cast<char>(p[i++]);
+          continue;
         }
+        std::memcpy(to, escapes->text[p[i++]], sizeof escapes->text[0]);
+        to += length;
+        if (wordsPlain) break;  // words again after it
       }
       // Then a run of characters from the tables.
       for (; i < n && (p[i] >= 0x80 || !asciiAsIs);) {
