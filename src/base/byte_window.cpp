@@ -11,13 +11,23 @@ ByteWindow::ByteWindow(const FileStream& file, size_t blockSize)
 const uint8_t* ByteWindow::At(uint64_t pos, size_t n) {
   if (n > capacity_ || pos > size_ || size_ - pos < n) return nullptr;
   if (pos < start_ || pos + n > start_ + len_) {
-    // Reading on, or a step back to the start of a header whose fields were
-    // read first: a whole block, so the window is not traded for a small one.
-    const bool onward = pos >= start_ ? pos - start_ <= len_ + kSmallRead : start_ - pos <= kSmallRead;
-    const size_t want = onward ? capacity_ : std::min(capacity_, std::max(n, kSmallRead));
-    start_ = pos;
-    len_ = file_.ReadAt(pos, buf_.get(), static_cast<size_t>(std::min<uint64_t>(want, size_ - pos)));
-    if (len_ < n) return nullptr;  // the file shrank under us
+    uint64_t from = pos;
+    size_t want = std::min(capacity_, std::max(n, kSmallRead));
+    const bool back = pos < start_ && start_ - pos <= kSmallRead;
+    if (pos >= start_ && pos - start_ <= len_ + kSmallRead) {
+      want = capacity_;  // reading on: a whole block
+    } else if (back) {
+      // A step back to the start of a header whose fields were read first:
+      // a whole block from there. A second step back in a row is a walk
+      // along headers in falling order: the block then lies around pos, for
+      // the rest of this header and the ones before it.
+      want = capacity_;
+      if (steppedBack_) from = pos - std::min<uint64_t>(pos, (capacity_ - n) / 2);
+    }
+    steppedBack_ = back;
+    start_ = from;
+    len_ = file_.ReadAt(from, buf_.get(), static_cast<size_t>(std::min<uint64_t>(want, size_ - from)));
+    if (len_ < pos - from + n) return nullptr;  // the file shrank under us
   }
   return buf_.get() + (pos - start_);
 }

@@ -15,8 +15,8 @@ class ByteWindow {
   // Points at the n bytes at pos, or returns nullptr when fewer than n bytes
   // lie in the file there (a cut header). n must not exceed the block size.
   // Reading on from the window, or stepping back a few KiB, fills a whole
-  // block; a jump past it (over an entry's data to the next header) reads
-  // only a small one.
+  // block (around pos on the second step back in a row); a jump past it
+  // (over an entry's data to the next header) reads only a small one.
   const uint8_t* At(uint64_t pos, size_t n);
 
   // The n bytes at pos when the window holds them already, else nullptr;
@@ -47,6 +47,7 @@ class ByteWindow {
   std::unique_ptr<uint8_t[]> buf_;  // never zero-filled: only read bytes are looked at
   uint64_t start_ = 0;
   size_t len_ = 0;
+  bool steppedBack_ = false;  // the last read was a step back
 };
 
 }  // namespace brim
