@@ -3,9 +3,10 @@
 # brimlode-cli rewrite ARCHIVE --all --json against analyse ARCHIVE --json,
 # on the 65,535-entry ZIP and the 20,000-entry LZH archives of levels 0, 1
 # and 2 (the generators of analyse.sh). Each rewrite works on a fresh copy.
-# Best of RUNS (default 5) CPU seconds (the machine may be shared, and
-# wall-clock time then measures the neighbours), and the system
-# calls of one rewrite from strace -c -f when strace is there.
+# Best of RUNS (default 5) CPU seconds, analyse and rewrite taken in turns
+# (the machine may be shared, and wall-clock time then measures the
+# neighbours), and the system calls of one rewrite from strace -c -f when
+# strace is there.
 # Goal: rewrite / analyse at most 3, a handful of system calls per entry.
 #
 #   bench/rewrite_all.sh [RUNS]
@@ -46,11 +47,15 @@ printf '%-24s %10s %10s %7s %10s %10s %9s\n' archive "analyse s" "rewrite s" rat
 for archive in "$out/zip-65535.zip" "$out"/lzh-level?-20000.lzh; do
   name=$(basename "$archive")
   entries=$([[ $name == zip-* ]] && echo 65535 || echo 20000)
-  a=$(for ((r = 0; r < runs; r++)); do cpu "$cli" analyse "$archive" --json; done | best)
-  w=$(for ((r = 0; r < runs; r++)); do
+  # Interleaved, so a busy spell on the machine hits both alike.
+  : >"$work/analyse" && : >"$work/rewrite"
+  for ((r = 0; r < runs; r++)); do
+    cpu "$cli" analyse "$archive" --json >>"$work/analyse"
     cp "$archive" "$work/a"
-    cpu "$cli" rewrite "$work/a" --all --json
-  done | best)
+    cpu "$cli" rewrite "$work/a" --all --json >>"$work/rewrite"
+  done
+  a=$(best <"$work/analyse")
+  w=$(best <"$work/rewrite")
   reads=- writes=- per=-
   if command -v strace >/dev/null; then
     cp "$archive" "$work/a"
