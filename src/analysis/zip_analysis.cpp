@@ -59,6 +59,11 @@ bool IsSignature(const uint8_t* p, const uint8_t (&sig)[4]) {
   return p && std::memcmp(p, sig, 4) == 0;
 }
 
+// How far a directory lies from where its end record says: start - named,
+// modulo 2^64 and read as signed, so an offset a record makes up (2^63 and
+// more) gives a move, never an overflow.
+int64_t MoveOf(uint64_t start, uint64_t named) { return static_cast<int64_t>(start - named); }
+
 // One central directory header, Zip64 values resolved.
 struct CentralHeader {
   uint64_t position = 0;
@@ -405,7 +410,7 @@ class ZipWalk {
     haveDirectory_ = true;
     if (directorySize_ <= directoryEnd_) {
       directoryStart_ = directoryEnd_ - directorySize_;
-      delta_ = static_cast<int64_t>(directoryStart_) - static_cast<int64_t>(bounds.offset);
+      delta_ = MoveOf(directoryStart_, bounds.offset);
     }
     if (bounds.zip64) TakeZip64EndBeforeLocator(bounds.end);
   }
@@ -421,7 +426,7 @@ class ZipWalk {
     const std::optional<zip::Zip64End> end = r ? zip::DecodeZip64End(r) : std::nullopt;
     if (!end || end->directorySize > before) return;
     const uint64_t start = before - end->directorySize;
-    const int64_t delta = static_cast<int64_t>(start) - static_cast<int64_t>(end->directoryOffset);
+    const int64_t delta = MoveOf(start, end->directoryOffset);
     uint64_t p = start;
     while (p + zip::kCentralHeaderSize <= before && IsSignature(w_.At(p, 4), zip::kCentralSignature)) {
       CentralHeader c;
@@ -469,7 +474,7 @@ class ZipWalk {
         return true;
       }
       const zip::DirectoryBounds bounds = zip::BoundsFromEndRecord(w_, *end, lead_);
-      const int64_t delta = static_cast<int64_t>(from) - static_cast<int64_t>(bounds.offset);
+      const int64_t delta = MoveOf(from, bounds.offset);
       for (CentralHeader& c : found) {
         c.delta = delta;
         others_.push_back(c);
