@@ -63,6 +63,14 @@ constexpr uint64_t MaybeEscapedAscii(uint64_t w) {
   return (((w - kOnes * 0x20) & ~w) | zero(w ^ (kOnes * '"')) | zero(w ^ (kOnes * '\\')) | zero(w ^ (kOnes * 0x7F))) &
          (kOnes * 0x80);
 }
+// The top bit of every byte of w that is 0xC2 or 0xE2 (and perhaps of
+// others, as above): the UTF-8 leads of the C1 controls, of U+2028 and
+// U+2029 and of the bidirectional controls.
+constexpr uint64_t MaybeC2OrE2(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };
+  return (zero(w ^ (kOnes * 0xC2)) | zero(w ^ (kOnes * 0xE2))) & (kOnes * 0x80);
+}
 // Replacements for ASCII bytes, for a writer that escapes while converting:
 // byte b becomes text[b] (length[b] bytes, 0: b itself).
 struct AsciiEscapes {

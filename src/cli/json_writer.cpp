@@ -82,10 +82,7 @@ size_t Utf8SequenceLength(std::string_view s, size_t i, uint32_t* cp) {
 // is never missed, and a false one only sends the word the slow way.
 template <bool kTrusted>
 constexpr bool NeedsLook(uint64_t w) {
-  constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = kOnes * 0x80;
-  const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };
-  const uint64_t high = kTrusted ? zero(w ^ (kOnes * 0xC2)) | zero(w ^ (kOnes * 0xE2)) : w;
-  return (MaybeEscapedAscii(w) | (high & kHighs)) != 0;
+  return (MaybeEscapedAscii(w) | (kTrusted ? MaybeC2OrE2(w) : w & 0x8080808080808080u)) != 0;
 }
 static_assert(!NeedsLook<false>(0x3736353433323130u) && NeedsLook<false>(0x3736353433323100u) &&
               NeedsLook<false>(0x3736355C33323130u) && NeedsLook<false>(0x7F36353433323130u) &&

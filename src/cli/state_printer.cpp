@@ -604,6 +604,63 @@ bool WriteStateJson(const ProgramState& s, const std::vector<std::string>& messa
   return w.Flush();
 }
 
+namespace {
+
+// The log's lines as the terminal gets them: " ", the line, "\n". A line is
+// a name and one of the program's texts, which recur line after line: each
+// distinct text is converted once. Converting the parts apart gives the
+// whole's conversion when the tables read both (the name then ends on a
+// character's end, and ForTerminal takes a character at a time); any other
+// line goes whole.
+class TerminalLog {
+ public:
+  void Write(Sink& out, std::string_view head, std::string_view tail) {
+    if (const std::string* text = KnownTail(tail)) {
+      char* p = out.Room(head.size() * 3 + text->size() + 2);
+      p[0] = ' ';
+      const size_t n = Cp932ToUtf8To(head, p + 1);
+      if (n != kNeedsIconv && !ForTerminalChanges(std::string_view(p + 1, n))) {
+        std::memcpy(p + 1 + n, text->data(), text->size());
+        p[1 + n + text->size()] = '\n';
+        out.Commit(p + 2 + n + text->size());
+        return;
+      }
+    }
+    // Appended rather than " " + string: GCC 12 warns (-Wrestrict) on that.
+    std::string line(head);
+    line += tail;
+    std::string text = " ";
+    text += ForTerminal(CellToUtf8(line));
+    text += '\n';
+    out.Write(text);
+  }
+
+ private:
+  struct Known {
+    std::string cp932, terminal;
+  };
+  // tail for the terminal, remembered among the last few; nullptr when
+  // only iconv reads it.
+  const std::string* KnownTail(std::string_view tail) {
+    for (const Known& known : tails_) {
+      if (known.cp932.size() == tail.size() && known.cp932 == tail) return &known.terminal;
+    }
+    std::string utf8(tail.size() * 3, '\0');
+    const size_t n = Cp932ToUtf8To(tail, utf8.data());
+    if (n == kNeedsIconv) return nullptr;
+    utf8.resize(n);
+    Known& slot = tails_[next_++ % std::size(tails_)];
+    slot.cp932.assign(tail);
+    slot.terminal = ForTerminal(utf8);
+    return &slot.terminal;
+  }
+
+  Known tails_[16];
+  size_t next_ = 0;
+};
+
+}  // namespace
+
 static void WriteText(Sink& out, const ProgramState& s) {
   const UiTexts& ui = Ui();
   auto u = [](const std::string& cp932) { return CellToUtf8(cp932); };
@@ -660,12 +717,10 @@ static void WriteText(Sink& out, const ProgramState& s) {
   }
 
   out.Write("\nlog: " + Count(s.Memo1.Count(), "line", "lines") + "\n");
+  TerminalLog log;
   for (size_t i = 0; i < s.Memo1.Count(); ++i) {
-    // Appended rather than " " + string: GCC 12 warns (-Wrestrict) on that.
-    std::string text = " ";
-    text += ForTerminal(CellToUtf8(s.Memo1.Line(i)));
-    text += '\n';
-    out.Write(text);
+    const auto [head, tail] = s.Memo1.Parts(i);
+    log.Write(out, head, tail);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "cli/text_cells.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "base/cp932.h"
 #include "base/name_encoding.h"
@@ -42,11 +43,15 @@ std::string CellToUtf8(std::string_view cp932) {
   return std::string(cp932);
 }
 
-// Whether some character of s is one that ForTerminal replaces: C0 controls,
-// DEL, C1 controls (C2 80..9F) and the overrides (E2 80 AA..AE, E2 81 A6..A9).
-static bool NeedsReplacing(std::string_view s) {
+bool ForTerminalChanges(std::string_view s) {
   const size_t n = s.size();
   for (size_t i = 0; i < n; ++i) {
+    // Eight bytes at once while none is a control, DEL or a C2 or E2 lead
+    // (a '"' or '\\' only sends its word the slow way).
+    for (uint64_t w; i + 8 <= n && (std::memcpy(&w, s.data() + i, 8), (MaybeEscapedAscii(w) | MaybeC2OrE2(w)) == 0);) {
+      i += 8;
+    }
+    if (i == n) break;
     const unsigned char b = static_cast<unsigned char>(s[i]);
     if (b < 0x20 || b == 0x7F) return true;
     if (b == 0xC2 && i + 1 < n && static_cast<unsigned char>(s[i + 1]) <= 0x9F) return true;
@@ -56,7 +61,7 @@ static bool NeedsReplacing(std::string_view s) {
 }
 
 std::string ForTerminal(std::string_view s) {
-  if (!NeedsReplacing(s)) return std::string(s);
+  if (!ForTerminalChanges(s)) return std::string(s);
   std::string out;
   out.reserve(s.size());
   size_t i = 0;
@@ -79,7 +84,7 @@ std::string ForTerminal(std::string_view s) {
 std::string TerminalName(std::string_view bytes, NameEncoding encoding) {
   std::string utf8 = encoding == NameEncoding::Cp932 ? CellToUtf8(bytes) : NameToUtf8(bytes, encoding);
   // Most names need nothing replaced: they are kept, not copied.
-  return NeedsReplacing(utf8) ? ForTerminal(utf8) : utf8;
+  return ForTerminalChanges(utf8) ? ForTerminal(utf8) : utf8;
 }
 
 size_t DisplayWidth(std::string_view s) {

@@ -17,6 +17,9 @@ std::string CellToUtf8(std::string_view cp932);
 // overrides become U+FFFD, so a name from an archive cannot move the cursor,
 // recolour the screen or reorder what follows it.
 std::string ForTerminal(std::string_view utf8);
+// Whether ForTerminal changes utf8: a C0 control, DEL, a C1 control (C2
+// 80..9F) or an override (E2 80 AA..AE, E2 81 A6..A9) in it.
+bool ForTerminalChanges(std::string_view utf8);
 
 // A name's bytes in their encoding as the terminal gets them: converted to
 // UTF-8 (composed, U+FFFD for what does not decode), then ForTerminal.

@@ -170,6 +170,31 @@ TEST(TextCells, TerminalSafetyAndWidth) {
   EXPECT_EQ(DisplayWidth(Cp932ToUtf8(J("Ａ"))), 2u);
 }
 
+// A log line written as its name and its text reads as the whole line
+// would: a character across the two, controls and overrides in either, and
+// texts that come again. ForTerminalChanges finds a mark at any place.
+TEST(TextCells, LogLinesInTwoPartsAsTheWhole) {
+  const std::string zeroed = J("を00で上書きしました。");
+  const std::vector<std::pair<std::string, std::string>> lines = {
+      {"a.exe", zeroed}, {"dir\\b.exe", zeroed}, {"a\x82", "\xA0z"}, {"esc\x1B[31m", zeroed},
+      {"x", "\xE2\x80\xAE"}, {"", J("CRC計算中 99%")}, {J("表") + "\x85", "\x40"}, {"tab\t", "\xFF"}};
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  std::string want;
+  for (const auto& [head, tail] : lines) {
+    s.Memo1.Append(head, tail);
+    want += " " + ForTerminal(CellToUtf8(head + tail)) + "\n";
+  }
+  const std::string text = StateText(s);
+  EXPECT_EQ(text.substr(text.find('\n', text.find("\nlog: ") + 1) + 1), want);
+  for (const std::string mark : {"\x01", "\x7F", "\xC2\x85", "\xE2\x80\xAE", "\xE2\x81\xA6"}) {
+    for (size_t at = 0; at <= 17; ++at) {
+      EXPECT_TRUE(ForTerminalChanges(std::string(at, 'a') + mark + std::string(17 - at, 'b'))) << at;
+    }
+  }
+  EXPECT_FALSE(ForTerminalChanges(std::string(30, 'a') + "\"\\" + Cp932ToUtf8(zeroed)));
+}
+
 // The lines of a table of the text output: those after its header.
 std::vector<std::string> TableLines(const std::string& text, const std::string& title, size_t rows) {
   std::vector<std::string> lines;
