@@ -89,6 +89,7 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
     std::string caption;
     uint64_t ext = 0;
     std::string mask;
+    uint64_t maskAt = 0;  // the byte "$" goes to; 0: none
   };
   const std::vector<lzh::NameCopySpan> copies = lzh::NameCopySpans(h);
   std::vector<NameRead> names;
@@ -96,8 +97,11 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   for (const lzh::NameCopySpan& c : copies) {
     NameRead n;
     n.span = c.span;
-    const std::string bytes = lzh::BytesAt(w, c.span);
-    n.caption = lzh::CaptionOf(bytes, h.level);
+    // A view into the window, read before anything moves it.
+    const uint8_t* stored = c.span.length == 0 ? nullptr : w.At(c.span.position, static_cast<size_t>(c.span.length));
+    const std::string_view bytes = stored ? std::string_view(reinterpret_cast<const char*>(stored), c.span.length)
+                                          : std::string_view();
+    n.caption = lzh::CaptionOf(std::string(bytes), h.level);
     const NameParts parts = SplitName(n.caption);
     if (parts.extension != std::string_view::npos) {
       n.mask = n.caption.substr(parts.extension + 1, parts.extensionEnd - parts.extension - 1);
@@ -122,21 +126,21 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   bool fits = inside(p, lzh::kLevel + 1) && inside(h.dataCrc, 2) && inside(p, h.dataStart - p) &&
               (h.level == 2 || inside(p, 2 + h.headerSize)) && (h.headerCrc == 0 || inside(h.headerCrc, 2));
   // Every copy extractors may write, each masked at its own extension.
-  std::vector<uint64_t> masks;
-  masks.reserve(names.size());
-  for (const NameRead& n : names) {
+  for (NameRead& n : names) {
     if (n.mask.empty() || n.ext == 0) continue;
     const uint64_t last = n.ext + n.mask.size() - 1;
     if (last < n.span.position || last >= n.span.position + n.span.length) continue;
     fits = fits && inside(last, 1);
-    masks.push_back(last);
+    n.maskAt = last;
   }
   if (!fits) disagrees();
 
   rewrite::EntryPlan& plan = out.Plan();
   plan.mask = names.empty() ? std::string() : names.back().mask;  // the caption's, as checked above
   plan.masked = v.ext != 0;
-  for (uint64_t at : masks) out.Put8(Phase::Names, at, '$');
+  for (const NameRead& n : names) {
+    if (n.maskAt != 0) out.Put8(Phase::Names, n.maskAt, '$');
+  }
   out.Bytes(Phase::Method, p + lzh::kMethod, kStoredMethod);
   out.Zeros(v.start, v.size);
   out.Put32(Phase::Sums, p + lzh::kOriginalSize, v.size);
