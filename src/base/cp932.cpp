@@ -121,9 +121,8 @@ class Cp932Table {
     const bool wordsPlain = escapes ? escapes->fewReplaced : asciiSame_;
     const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
     unsigned char rowLead = 0;
-    // The top bits of the bytes of w that may not go out as they are: the
-    // lowest is always one (a false mark comes from a borrow out of a lower
-    // byte, which is marked itself).
+    // The top bits of the bytes of w that may not go out as they are; the
+    // lowest is always one (cp932.h).
     const auto marks = [&](uint64_t w) { return (w & 0x8080808080808080u) | (escapes ? MaybeEscapedAscii(w) : 0); };
     const auto plain = [&](uint64_t w) { return marks(w) == 0; };
     for (size_t i = 0; i < n;) {

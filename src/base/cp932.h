@@ -56,7 +56,9 @@ inline bool IsAscii(std::string_view text) {
 // perhaps of others (never of a byte from 0x20 to 0x7E otherwise). Bit
 // tricks: a byte equal to c gives 0 after ^ c, and a byte below c borrows
 // into its top bit; a match is never missed, a false one only sends the word
-// the slow way. Bytes from 0x80 up are the caller's to look at.
+// the slow way. The lowest mark is always a match: a false mark needs a
+// borrow out of the byte below, which is then marked itself. Bytes from 0x80
+// up are the caller's to look at.
 constexpr uint64_t MaybeEscapedAscii(uint64_t w) {
   constexpr uint64_t kOnes = 0x0101010101010101u;
   const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };

@@ -46,9 +46,16 @@ std::string CellToUtf8(std::string_view cp932) {
 bool ForTerminalChanges(std::string_view s) {
   const size_t n = s.size();
   for (size_t i = 0; i < n; ++i) {
-    // Eight bytes at once while none is a control, DEL or a C2 or E2 lead
-    // (a '"' or '\\' only sends its word the slow way).
-    for (uint64_t w; i + 8 <= n && (std::memcpy(&w, s.data() + i, 8), (MaybeEscapedAscii(w) | MaybeC2OrE2(w)) == 0);) {
+    // Eight bytes at once up to the first that may be a control, DEL or a
+    // C2 or E2 lead (or a '"' or '\\': those are looked at and passed).
+    // The lowest mark is always a real one (base/cp932.h).
+    for (uint64_t w; i + 8 <= n;) {
+      std::memcpy(&w, s.data() + i, 8);
+      const uint64_t marks = MaybeEscapedAscii(w) | MaybeC2OrE2(w);
+      if (marks != 0) {
+        i += static_cast<size_t>(__builtin_ctzll(marks)) / 8;
+        break;
+      }
       i += 8;
     }
     if (i == n) break;
