@@ -1,7 +1,5 @@
 #include "analysis/lzh_analysis.h"
 
-#include "base/byte_scan.h"
-
 #include <algorithm>
 #include <cstring>
 #include <optional>

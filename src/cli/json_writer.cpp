@@ -329,26 +329,19 @@ JsonWriter& JsonWriter::Cp932String(std::string_view cp932) {
   return *this;
 }
 
-const std::string* JsonWriter::ConvertedTail(std::string_view tail) {
-  for (const KnownTail& known : tails_) {
-    if (known.cp932.size() == tail.size() && known.cp932 == tail) return &known.json;
-  }
-  std::string json(tail.size() * 6, '\0');
-  const size_t n = Cp932ToUtf8To(tail, json.data(), &JsonEscapes());
-  if (n == kNeedsIconv) return nullptr;
-  json.resize(n);
-  KnownTail& slot = tails_[nextTail_++ % std::size(tails_)];
-  slot.cp932.assign(tail);
-  slot.json = std::move(json);
-  return &slot.json;
-}
-
 JsonWriter& JsonWriter::Cp932String(std::string_view head, std::string_view tail) {
   BeforeValue();
   // Converting the parts apart gives the whole's conversion when the tables
   // read both: the head then ends on a character's end. Otherwise the whole
   // line goes the usual way.
-  const std::string* tailJson = ConvertedTail(tail);
+  // The tail converted and escaped, without quotes.
+  const std::string* tailJson = tails_.Get(tail, [](std::string_view cp932) -> std::optional<std::string> {
+    std::string json(cp932.size() * 6, '\0');
+    const size_t n = Cp932ToUtf8To(cp932, json.data(), &JsonEscapes());
+    if (n == kNeedsIconv) return std::nullopt;
+    json.resize(n);
+    return json;
+  });
   const size_t room = head.size() * 6 + (tailJson ? tailJson->size() : 0) + 2;
   if (tailJson && room <= kBlock) {
     if (room > kBlock - len_) Drain();

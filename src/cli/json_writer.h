@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/recurring_texts.h"
+
 namespace brim::cli {
 
 // Appends text as a JSON string literal, quotes included. Control characters
@@ -77,19 +79,12 @@ class JsonWriter {
   // that may need an escape are looked at.
   void PutEscaped(std::string_view text, bool trusted);
   void PutCp932(std::string_view cp932);
-  // tail converted and escaped (no quotes), remembered among the last few;
-  // nullptr when only iconv reads it.
-  const std::string* ConvertedTail(std::string_view tail);
 
   static constexpr size_t kBlock = 64 * 1024;
   std::unique_ptr<char[]> buf_;  // the formatted text goes straight in here
   size_t len_ = 0;
   std::string text_;             // what was drained, without a sink
-  struct KnownTail {
-    std::string cp932, json;
-  };
-  KnownTail tails_[16];  // a rewrite's lines end in a handful of texts
-  size_t nextTail_ = 0;
+  RecurringTexts tails_;  // the log lines' texts, converted and escaped
   std::FILE* sink_ = nullptr;
   bool sinkFailed_ = false;
   std::vector<Level> levels_;

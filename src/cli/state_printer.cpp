@@ -10,6 +10,7 @@
 #include "base/hex_cell.h"
 #include "base/ui_texts.h"
 #include "cli/json_writer.h"
+#include "cli/recurring_texts.h"
 #include "cli/text_cells.h"
 
 namespace brim::cli {
@@ -615,14 +616,21 @@ namespace {
 class TerminalLog {
  public:
   void Write(Sink& out, std::string_view head, std::string_view tail) {
-    if (const std::string* text = KnownTail(tail)) {
-      char* p = out.Room(head.size() * 3 + text->size() + 2);
+    const std::string* known = tails_.Get(tail, [](std::string_view cp932) -> std::optional<std::string> {
+      std::string utf8(cp932.size() * 3, '\0');
+      const size_t n = Cp932ToUtf8To(cp932, utf8.data());
+      if (n == kNeedsIconv) return std::nullopt;
+      utf8.resize(n);
+      return ForTerminal(utf8);
+    });
+    if (known) {
+      char* p = out.Room(head.size() * 3 + known->size() + 2);
       p[0] = ' ';
       const size_t n = Cp932ToUtf8To(head, p + 1);
       if (n != kNeedsIconv && !ForTerminalChanges(std::string_view(p + 1, n))) {
-        std::memcpy(p + 1 + n, text->data(), text->size());
-        p[1 + n + text->size()] = '\n';
-        out.Commit(p + 2 + n + text->size());
+        std::memcpy(p + 1 + n, known->data(), known->size());
+        p[1 + n + known->size()] = '\n';
+        out.Commit(p + 2 + n + known->size());
         return;
       }
     }
@@ -636,27 +644,7 @@ class TerminalLog {
   }
 
  private:
-  struct Known {
-    std::string cp932, terminal;
-  };
-  // tail for the terminal, remembered among the last few; nullptr when
-  // only iconv reads it.
-  const std::string* KnownTail(std::string_view tail) {
-    for (const Known& known : tails_) {
-      if (known.cp932.size() == tail.size() && known.cp932 == tail) return &known.terminal;
-    }
-    std::string utf8(tail.size() * 3, '\0');
-    const size_t n = Cp932ToUtf8To(tail, utf8.data());
-    if (n == kNeedsIconv) return nullptr;
-    utf8.resize(n);
-    Known& slot = tails_[next_++ % std::size(tails_)];
-    slot.cp932.assign(tail);
-    slot.terminal = ForTerminal(utf8);
-    return &slot.terminal;
-  }
-
-  Known tails_[16];
-  size_t next_ = 0;
+  RecurringTexts tails_;  // the log lines' texts, for the terminal
 };
 
 }  // namespace

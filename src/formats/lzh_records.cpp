@@ -164,11 +164,13 @@ std::vector<NameCopySpan> NameCopySpans(const Header& h) {
   return names;
 }
 
-std::string BytesAt(ByteWindow& w, const Span& span) {
+std::string_view ViewAt(ByteWindow& w, const Span& span) {
   if (span.length == 0) return {};
   const uint8_t* b = w.At(span.position, static_cast<size_t>(span.length));
-  return b ? std::string(reinterpret_cast<const char*>(b), static_cast<size_t>(span.length)) : std::string();
+  return b ? std::string_view(reinterpret_cast<const char*>(b), static_cast<size_t>(span.length)) : std::string_view();
 }
+
+std::string BytesAt(ByteWindow& w, const Span& span) { return std::string(ViewAt(w, span)); }
 
 std::string CaptionOf(std::string stored, uint8_t level) {
   if (level == 2) std::replace(stored.begin(), stored.end(), '/', '\\');

@@ -61,6 +61,8 @@ std::vector<NameCopySpan> NameCopySpans(const Header& h);
 
 // The n bytes of span ("" when the file is cut there).
 std::string BytesAt(ByteWindow& w, const Span& span);
+// The same as a view into the window, valid until it next reads.
+std::string_view ViewAt(ByteWindow& w, const Span& span);
 
 // The caption of a stored name: "/" turned into "\" at level 2 only.
 std::string CaptionOf(std::string stored, uint8_t level);

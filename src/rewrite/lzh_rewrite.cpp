@@ -97,10 +97,8 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   for (const lzh::NameCopySpan& c : copies) {
     NameRead n;
     n.span = c.span;
-    // A view into the window, read before anything moves it.
-    const uint8_t* stored = c.span.length == 0 ? nullptr : w.At(c.span.position, static_cast<size_t>(c.span.length));
-    const std::string_view bytes = stored ? std::string_view(reinterpret_cast<const char*>(stored), c.span.length)
-                                          : std::string_view();
+    // A view into the window, used before anything moves it.
+    const std::string_view bytes = lzh::ViewAt(w, c.span);
     n.caption = lzh::CaptionOf(std::string(bytes), h.level);
     const NameParts parts = SplitName(n.caption);
     if (parts.extension != std::string_view::npos) {

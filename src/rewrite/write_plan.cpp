@@ -378,9 +378,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
     EntryPlan plan;
     plan.row = row;
     plan.logName = LogName(s, row);
-    if (spareWrites.empty()) {
-      plan.writes.reserve(kWritesPerEntry);
-    } else {
+    if (!spareWrites.empty()) {  // else Begin takes room for them
       plan.writes = std::move(spareWrites.back());
       spareWrites.pop_back();
     }
