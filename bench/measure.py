@@ -6,6 +6,13 @@ time's own figures are in hundredths of a second), the peak resident KiB as
 a fork of this Python would add ten MiB), and the exit status.
 
 usage: measure.py RUNS COMMAND [ARGS...]
+
+With --turns, several commands (separated by "---") are run in turns, one
+run of each per round, so a change in the machine's load falls on all of
+them alike; one line per command, in order: the median wall ms, the median
+CPU ms, the peak KiB, the last exit status.
+
+usage: measure.py --turns RUNS COMMAND [ARGS...] [--- COMMAND [ARGS...]]...
 """
 import os
 import sys
@@ -33,7 +40,32 @@ def run_once(argv):
         return wall_ms, cpu_ms, int(kib), int(code)
 
 
+def median(values):
+    values = sorted(values)
+    mid = len(values) // 2
+    return values[mid] if len(values) % 2 else (values[mid - 1] + values[mid]) / 2
+
+
+def turns(runs, argv):
+    commands = [[]]
+    for arg in argv:
+        if arg == "---":
+            commands.append([])
+        else:
+            commands[-1].append(arg)
+    results = [[] for _ in commands]
+    for _ in range(runs):
+        for k, command in enumerate(commands):
+            results[k].append(run_once(command))
+    for r in results:
+        print(f"{median([x[0] for x in r]):.1f} {median([x[1] for x in r]):.1f} "
+              f"{max(x[2] for x in r)} {r[-1][3]}")
+
+
 def main():
+    if sys.argv[1] == "--turns":
+        turns(int(sys.argv[2]), sys.argv[3:])
+        return
     runs = int(sys.argv[1])
     argv = sys.argv[2:]
     results = [run_once(argv) for _ in range(runs)]

@@ -295,6 +295,9 @@ size_t Cp932ToUtf8To(std::string_view cp932, char* out, const AsciiEscapes* esca
 
 std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
   if (encoding == NameEncoding::Cp932) return Cp932ToUtf8(bytes);
+  // Most names are valid and hold no mark: they are their own text.
+  const Utf8Shape shape = ShapeOfUtf8(bytes);
+  if (shape.valid && !shape.mayCompose) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size();) {
@@ -308,11 +311,23 @@ std::string NameToUtf8(std::string_view bytes, NameEncoding encoding) {
     }
   }
   // macOS writes names decomposed: they are shown composed.
-  return ComposeUtf8(out);
+  return shape.mayCompose ? ComposeUtf8(out) : out;
 }
 
 std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
   static Converter c("CP932", "UTF-8");
+  // ASCII is itself in CP932 when iconv says so (it keeps 0x5C and 0x7E):
+  // asked once, with every ASCII byte.
+  static const bool asciiSame = [] {
+    char ascii[128];
+    for (int b = 0; b < 128; ++b) ascii[b] = static_cast<char>(b);
+    bool clean = false;
+    return Convert(c, std::string_view(ascii, 128), "?", true, &clean) == std::string_view(ascii, 128) && clean;
+  }();
+  if (asciiSame && IsAscii(utf8)) {
+    if (ok) *ok = true;
+    return std::string(utf8);
+  }
   // CP932 holds only precomposed characters: が decomposed would become か?.
   return Convert(c, ComposeUtf8(utf8), "?", true, ok);
 }

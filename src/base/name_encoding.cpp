@@ -1,9 +1,7 @@
 #include "base/name_encoding.h"
 
-#include <unicode/uchar.h>
-#include <unicode/unorm2.h>
+#include <utf8proc.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -51,14 +49,57 @@ NameEncoding ReadNameEncoding(std::string_view bytes, bool flaggedUtf8) {
 
 namespace {
 
-UChar32 DecodeUtf8(std::string_view bytes, size_t i, size_t n) {
+uint32_t DecodeUtf8(std::string_view bytes, size_t i, size_t n) {
   const unsigned char b = static_cast<unsigned char>(bytes[i]);
-  UChar32 c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
+  uint32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
   for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
   return c;
 }
 
+// Whether c can compose with a character before it. Such a character is a
+// combining mark (a class other than 0, or a mark by category: a few Indic
+// vowel signs compose with class 0) or a Hangul vowel or final jamo; none
+// lies below U+0300 or among the CJK ideographs, which spares the lookup.
+bool MayComposeWithPrevious(uint32_t c) {
+  if (c < 0x300 || (c >= 0x3400 && c < 0xA000)) return false;
+  if ((c >= 0x1161 && c <= 0x1175) || (c >= 0x11A8 && c <= 0x11C2)) return true;
+  const utf8proc_property_t* p = utf8proc_get_property(static_cast<utf8proc_int32_t>(c));
+  return p->combining_class != 0 || p->category == UTF8PROC_CATEGORY_MN || p->category == UTF8PROC_CATEGORY_MC ||
+         p->category == UTF8PROC_CATEGORY_ME;
+}
+
 }  // namespace
+
+Utf8Shape ShapeOfUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  Utf8Shape shape;
+  for (size_t i = 0; i < n;) {
+    // Eight ASCII bytes at once, up to the first byte from 0x80.
+    for (uint64_t w; i + 8 <= n; i += 8) {
+      std::memcpy(&w, p + i, 8);
+      if (const uint64_t high = w & 0x8080808080808080u) {
+        i += static_cast<size_t>(__builtin_ctzll(high)) / 8;
+        break;
+      }
+    }
+    if (i == n) break;
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t len = Utf8CharLength(text, i);
+    if (len == 0) {
+      shape.valid = false;
+      ++i;
+      continue;
+    }
+    // Leads below 0xCC start characters below U+0300.
+    if (p[i] >= 0xCC && !shape.mayCompose) shape.mayCompose = MayComposeWithPrevious(DecodeUtf8(text, i, len));
+    i += len;
+  }
+  return shape;
+}
 
 void AppendUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {
@@ -79,50 +120,31 @@ void AppendUtf8(std::string& out, uint32_t c) {
 }
 
 std::string ComposeUtf8(std::string_view text) {
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(text);
-  }
-  UErrorCode status = U_ZERO_ERROR;
-  const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
-  if (U_FAILURE(status)) return std::string(text);
-  // Canonical composition (UAX #15) by pairs, without the decomposition
-  // step of full NFC: a character composes with the last starter unless a
-  // character between them blocks it. A byte that is no UTF-8 is kept as
-  // -1 - byte and blocks.
-  constexpr size_t kNoStarter = SIZE_MAX;
-  std::vector<UChar32> chars;
-  size_t starter = kNoStarter;
-  uint8_t lastClass = 0;
-  bool composed = false;
+  if (!ShapeOfUtf8(text).mayCompose) return std::string(text);
+  // Canonical composition (UAX #15) by utf8proc, without the decomposition
+  // step of full NFC, run by run between the bytes that are no UTF-8. With
+  // UTF8PROC_STABLE it composes exactly the primary composites (no
+  // composition exclusions).
+  constexpr auto kCompose = static_cast<utf8proc_option_t>(UTF8PROC_COMPOSE | UTF8PROC_STABLE);
+  std::string out;
+  out.reserve(text.size());
+  std::vector<utf8proc_int32_t> run;
+  auto flush = [&] {
+    const utf8proc_ssize_t n = utf8proc_normalize_utf32(run.data(), static_cast<utf8proc_ssize_t>(run.size()), kCompose);
+    for (utf8proc_ssize_t k = 0; k < n; ++k) AppendUtf8(out, static_cast<uint32_t>(run[k]));
+    run.clear();
+  };
   for (size_t i = 0; i < text.size();) {
     const size_t n = Utf8CharLength(text, i);
     if (n == 0) {
-      chars.push_back(-1 - static_cast<unsigned char>(text[i++]));
-      starter = kNoStarter;
+      flush();
+      out += text[i++];
       continue;
     }
-    const UChar32 c = DecodeUtf8(text, i, n);
+    run.push_back(static_cast<utf8proc_int32_t>(DecodeUtf8(text, i, n)));
     i += n;
-    const uint8_t cc = u_getCombiningClass(c);
-    if (starter != kNoStarter && (starter + 1 == chars.size() || (lastClass != 0 && lastClass < cc))) {
-      const UChar32 pair = unorm2_composePair(nfc, chars[starter], c);
-      if (pair >= 0) {
-        chars[starter] = pair;
-        composed = true;
-        continue;
-      }
-    }
-    if (cc == 0) starter = chars.size();
-    chars.push_back(c);
-    lastClass = cc;
   }
-  if (!composed) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
-  for (UChar32 c : chars) {
-    if (c < 0) out += static_cast<char>(-1 - c);
-    else AppendUtf8(out, static_cast<uint32_t>(c));
-  }
+  flush();
   return out;
 }
 

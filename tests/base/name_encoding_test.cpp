@@ -46,6 +46,53 @@ INSTANTIATE_TEST_SUITE_P(
       return n;
     });
 
+struct ShapeCase {
+  const char* label;
+  std::string text;
+  bool valid;
+  bool mayCompose;
+};
+
+void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.label; }
+
+class ShapeOfUtf8Test : public ::testing::TestWithParam<ShapeCase> {};
+
+// The scan takes eight ASCII bytes at a time: a mark must be found whether
+// it starts a word, straddles two, or lies in the few bytes after the last.
+TEST_P(ShapeOfUtf8Test, FindsEveryMarkAndEveryBadByte) {
+  const Utf8Shape shape = ShapeOfUtf8(GetParam().text);
+  EXPECT_EQ(shape.valid, GetParam().valid);
+  EXPECT_EQ(shape.mayCompose, GetParam().mayCompose);
+  // Text without a mark comes back from composing as it was.
+  if (!shape.mayCompose) {
+    EXPECT_EQ(ComposeUtf8(GetParam().text), GetParam().text);
+  }
+}
+
+const std::string kDakuten = "\xE3\x82\x99";  // U+3099, as macOS writes が
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ShapeOfUtf8Test,
+    ::testing::Values(ShapeCase{"empty", "", true, false},
+                      ShapeCase{"ascii", "folder/sub/readme.txt", true, false},
+                      ShapeCase{"kanji and kana", "資料/表ソフト.txt", true, false},
+                      ShapeCase{"below U+0300", "caf\xC3\xA9 \xCB\xBF.txt", true, false},
+                      ShapeCase{"mark in the first word", "\xE3\x81\x8B" + kDakuten + "12.txt", true, true},
+                      ShapeCase{"mark across two words", "abcdef\xE3\x81\x8B" + kDakuten + "x.txt", true, true},
+                      ShapeCase{"mark starting a word", "abcdefgh" + kDakuten + "abcdefgh", true, true},
+                      ShapeCase{"mark in the tail", "abcdefgh1234567" + kDakuten, true, true},
+                      ShapeCase{"acute, U+0300 up", "resume\xCC\x81", true, true},
+                      ShapeCase{"hangul vowel", "\xE1\x84\x80\xE1\x85\xA1", true, true},
+                      ShapeCase{"class 0 vowel sign", "\xE0\xAE\x95\xE0\xAE\xBE", true, true},
+                      ShapeCase{"bad byte then mark", "\xFF\xE3\x81\x8B" + kDakuten, false, true},
+                      ShapeCase{"cut at the end", "abcdefghij\xE3\x82", false, false},
+                      ShapeCase{"cp932 bytes", J("表示.txt"), false, false}),
+    [](const auto& info) {
+      std::string n = info.param.label;
+      for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return n;
+    });
+
 TEST(ComposeUtf8, ComposesDecomposedNamesAndNothingElse) {
   EXPECT_EQ(ComposeUtf8("\xE3\x81\x8B\xE3\x82\x99\xE3\x83\x8F\xE3\x82\x9A.txt"), "がパ.txt");
   EXPECT_EQ(ComposeUtf8("re\xCC\x81sume\xCC\x81"), "résumé");
@@ -54,6 +101,10 @@ TEST(ComposeUtf8, ComposesDecomposedNamesAndNothingElse) {
   EXPECT_EQ(ComposeUtf8("\xFF\xE3\x81\x8B\xE3\x82\x99"), "\xFFが");
   EXPECT_EQ(ComposeUtf8("\xFF\xE3\x82\x99"), "\xFF\xE3\x82\x99");  // nothing to compose with
   EXPECT_EQ(ComposeUtf8("a\xCC\xA3\xCC\x81"), "\xE1\xBA\xA1\xCC\x81");  // ạ, then no ạ with acute
+  EXPECT_EQ(ComposeUtf8("\xE0\xAE\x95\xE0\xAF\x86\xE0\xAE\xBE"), "\xE0\xAE\x95\xE0\xAF\x8A");  // Tamil o, class 0 second
+  EXPECT_EQ(ComposeUtf8("\xE2\xAB\x9D\xCC\xB8"), "\xE2\xAB\x9D\xCC\xB8");  // U+2ADC is excluded from composing
+  // A byte that is no UTF-8 splits the text: each side composes on its own.
+  EXPECT_EQ(ComposeUtf8("e\xCC\x81\xFF" "e\xCC\x81"), "\xC3\xA9\xFF\xC3\xA9");
 }
 
 TEST(ComposeUtf8, ShownAndLoggedComposed) {
