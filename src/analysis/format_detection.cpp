@@ -57,6 +57,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   auto found = SearchForward(
       w, 0, zip::kLocalSignature, [&](uint64_t n) { s.ProcessMessages(n); },
       [&](uint64_t from, const uint8_t* block, size_t span, size_t owned) { lzh.Look(from, block, span, owned); });
+  lzh.Finish();
   if (!found) {
     // An LZH self-extractor: the archive behind a program stub.
     if (const std::optional<uint64_t> lzhStart = lzh.Found()) {

@@ -178,36 +178,6 @@ class LzhWalk {
   std::string key_;
 };
 
-// "-lh?-" or "-lz?-" at b: an LZH method id.
-bool IsMethod(const uint8_t* b) {
-  return b[0] == '-' && b[1] == 'l' && (b[2] == 'h' || b[2] == 'z') && b[4] == '-';
-}
-
-// Whether a real header starts at p: a level of 0, 1 or 2, a whole header
-// that reads with its chain, data that ends inside the file, and a header
-// sum (levels 0, 1) or header CRC (level 2) that checks. A stub holding
-// "-lh5-" by chance fails one of them.
-bool IsCheckedHeader(ByteWindow& w, uint64_t p) {
-  const uint8_t* level = w.At(p + lzh::kLevel, 1);
-  if (!level || *level > 2) return false;
-  lzh::Header h;
-  if (lzh::ReadHeader(w, p, *level, h) != lzh::Read::Header) return false;
-  if (h.recordsExceedPacked || h.next >= w.FileSize()) return false;
-  if (h.level != 2) {
-    const uint8_t* b = w.At(p, static_cast<size_t>(h.headerSize) + 2);
-    if (!b || h.headerSize < lzh::kLevel0MinimumSize + h.baseName->length) return false;
-    return HeaderSum(b + lzh::kMethod, static_cast<int64_t>(h.headerSize) - 1) == b[lzh::kHeaderSum];
-  }
-  if (h.headerCrc == 0) return false;
-  const size_t length = static_cast<size_t>(h.dataStart - p);
-  const uint8_t* b = w.At(p, length);
-  if (!b) return false;
-  std::vector<uint8_t> header(b, b + length);
-  const uint16_t stored = le::Get16(header.data() + (h.headerCrc - p));
-  le::Put16(header.data() + (h.headerCrc - p), 0);
-  return Crc16Update(0, header.data(), header.size()) == stored;
-}
-
 // Whether the file also holds a ZIP directory that unzip would use: an end
 // record in the last 64 KiB + 22 bytes, counting at least one entry, whose
 // directory starts with a central header at its stored offset or right
@@ -238,53 +208,6 @@ bool HoldsZipDirectory(const FileStream& f) {
 }
 
 }  // namespace
-
-std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint64_t before) {
-  uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
-  f.ReadAt(lzh::kMethod, m, sizeof m);
-  if (m[0] == '-' && m[1] == 'l' && m[2] == 'h' && m[4] == '-') return 0;
-  // A self-extractor: a program stub, then the archive. The first checked
-  // header after it, as lhasa and bsdtar find it.
-  ByteWindow w(f);
-  LzhStartScan scan(f);
-  constexpr size_t kBlock = 64 * 1024;
-  const uint64_t size = std::min(f.Size(), before + lzh::kMethod + lzh::kMethodLength);
-  for (uint64_t from = lzh::kMethod + 1; from + lzh::kMethodLength <= size;) {
-    const size_t span = static_cast<size_t>(std::min<uint64_t>(kBlock, size - from));
-    const uint8_t* block = w.At(from, span);
-    if (!block) return std::nullopt;
-    const size_t candidates = span - (lzh::kMethodLength - 1);
-    scan.Look(from, block, span, candidates);
-    if (scan.Found()) return scan.Found();
-    s.ProcessMessages(candidates);
-    from += candidates;
-  }
-  return std::nullopt;
-}
-
-LzhStartScan::LzhStartScan(const FileStream& f) : probe_(std::make_unique<ByteWindow>(f, 128 * 1024)) {}
-LzhStartScan::~LzhStartScan() = default;
-
-void LzhStartScan::Look(uint64_t from, const uint8_t* block, size_t span, size_t owned) {
-  // Offset 0 is the fixed test's: the search starts after it.
-  size_t at = from > lzh::kMethod ? 0 : static_cast<size_t>(lzh::kMethod + 1 - from);
-  // Inside the block the method's two dashes, four apart, pick the candidates.
-  const size_t inBlock = span >= lzh::kMethodLength ? std::min(owned, span - (lzh::kMethodLength - 1)) : 0;
-  for (; !found_ && at < inBlock; ++at) {
-    at += FindPair(block + at, inBlock - at, '-', lzh::kMethodLength - 1, '-');
-    if (at < inBlock) Check(from + at, block + at);
-  }
-  // The last few run past the block: their methods are read apart.
-  for (at = std::max(at, inBlock); !found_ && at < owned; ++at) {
-    if (block[at] == '-') Check(from + at, probe_->At(from + at, lzh::kMethodLength));
-  }
-}
-
-void LzhStartScan::Check(uint64_t methodAt, const uint8_t* method) {
-  if (method && IsMethod(method) && IsCheckedHeader(*probe_, methodAt - lzh::kMethod)) {
-    found_ = methodAt - lzh::kMethod;
-  }
-}
 
 void AnalyseLzh(ProgramState& s, std::optional<uint64_t> knownStart) {
   if (s.Label1.Caption().empty()) return;

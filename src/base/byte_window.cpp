@@ -25,11 +25,32 @@ const uint8_t* ByteWindow::At(uint64_t pos, size_t n) {
       if (steppedBack_) from = pos - std::min<uint64_t>(pos, (capacity_ - n) / 2);
     }
     steppedBack_ = back;
-    start_ = from;
-    len_ = file_.ReadAt(from, buf_.get(), static_cast<size_t>(std::min<uint64_t>(want, size_ - from)));
+    Fill(from, static_cast<size_t>(std::min<uint64_t>(want, size_ - from)));
     if (len_ < pos - from + n) return nullptr;  // the file shrank under us
   }
   return buf_.get() + (pos - start_);
+}
+
+void ByteWindow::Fill(uint64_t from, size_t want) {
+  // What the window holds of [from, from + want) is kept, not read again: a
+  // scan's blocks overlap by a few bytes, and a search from the end starts
+  // where the forward one stopped.
+  const uint64_t keepFrom = std::max(from, start_), keepTo = std::min(from + want, start_ + len_);
+  uint8_t* buf = buf_.get();
+  if (keepFrom >= keepTo) {
+    start_ = from;
+    len_ = file_.ReadAt(from, buf, want);
+    return;
+  }
+  const size_t keep = static_cast<size_t>(keepTo - keepFrom);
+  std::memmove(buf + (keepFrom - from), buf + (keepFrom - start_), keep);
+  start_ = from;
+  const size_t head = static_cast<size_t>(keepFrom - from);
+  len_ = head > 0 ? file_.ReadAt(from, buf, head) : 0;
+  if (len_ < head) return;  // the file shrank under us
+  len_ += keep;
+  const size_t tail = want - head - keep;
+  if (tail > 0) len_ += file_.ReadAt(keepTo, buf + len_, tail);
 }
 
 void ByteWindow::Overlay(uint64_t pos, const uint8_t* bytes, size_t n) {

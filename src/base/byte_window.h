@@ -40,6 +40,8 @@ class ByteWindow {
  private:
   static constexpr size_t kSmallRead = 4096;
   void Overlay(uint64_t pos, const uint8_t* bytes, size_t n);
+  // Holds [from, from + want) (less where the file ends), reading only what it does not hold yet.
+  void Fill(uint64_t from, size_t want);
 
   const FileStream& file_;
   uint64_t size_;

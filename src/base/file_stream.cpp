@@ -1,4 +1,5 @@
 #include "base/file_stream.h"
+#include "base/work_count.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -199,6 +200,7 @@ size_t FileStream::ReadAt(uint64_t pos, void* buf, size_t n) const {
     if (r == 0) break;
     done += static_cast<size_t>(r);
   }
+  work::bytesRead += done;
   return done;
 }
 

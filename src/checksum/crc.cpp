@@ -114,13 +114,45 @@ uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t len) {
   return crc;
 }
 
+namespace {
+
+// The register's change over 2^k zero bytes as a linear map (column i the
+// image of bit i), so a run of any length folds in O(log n) steps: a header
+// CRC is then checked from running CRCs without reading it again.
+struct Crc16ZeroPowers {
+  std::array<std::array<uint16_t, 16>, 64> map{};
+  static uint16_t Apply(const std::array<uint16_t, 16>& m, uint16_t v) {
+    uint16_t out = 0;
+    for (int i = 0; v; ++i, v >>= 1) {
+      if (v & 1) out ^= m[i];
+    }
+    return out;
+  }
+  Crc16ZeroPowers() {
+    const auto& t = Tables16().t[0];
+    for (int i = 0; i < 16; ++i) {
+      const uint16_t r = static_cast<uint16_t>(1u << i);
+      map[0][i] = static_cast<uint16_t>((r >> 8) ^ t[r & 0xFF]);
+    }
+    for (size_t k = 1; k < map.size(); ++k) {
+      for (int i = 0; i < 16; ++i) map[k][i] = Apply(map[k - 1], map[k - 1][i]);
+    }
+  }
+};
+
+}  // namespace
+
 uint16_t Crc16Zeros(uint16_t crc, uint64_t n) {
-  // From 0, zeros keep the register at 0; otherwise fold a zero block.
-  static const std::vector<uint8_t> zeros(64 * 1024, 0);
-  while (crc != 0 && n > 0) {
-    size_t chunk = n < zeros.size() ? static_cast<size_t>(n) : zeros.size();
-    crc = Crc16Update(crc, zeros.data(), chunk);
-    n -= chunk;
+  // From 0, zeros keep the register at 0.
+  if (crc == 0) return 0;
+  if (n <= 64) {
+    const auto& t = Tables16().t[0];
+    while (n--) crc = static_cast<uint16_t>((crc >> 8) ^ t[crc & 0xFF]);
+    return crc;
+  }
+  static const Crc16ZeroPowers powers;
+  for (size_t k = 0; n; ++k, n >>= 1) {
+    if (n & 1) crc = Crc16ZeroPowers::Apply(powers.map[k], crc);
   }
   return crc;
 }

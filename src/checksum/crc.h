@@ -20,6 +20,7 @@ uint32_t Crc32Zeros(uint32_t crc, uint64_t n);
 
 // CRC-16/ARC (poly 0xA001 reflected, init 0, no final XOR).
 uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t len);
+// The CRC after n more zero bytes, in O(log n).
 uint16_t Crc16Zeros(uint16_t crc, uint64_t n);
 
 // Byte sum modulo 256 of buffer[0..high]; high < 0 sums nothing.
