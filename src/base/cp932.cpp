@@ -222,20 +222,44 @@ class Cp932Table {
     return at == utf8.size();
   }
 
+  // Cells for the characters chars (each one or two bytes, cut at ends),
+  // in as few iconv calls as the unmapped ones allow: all at once, and
+  // where that fails, each half again down to a single character, which
+  // stays empty when iconv does not read it cleanly.
+  void Fill(std::string_view chars, const std::vector<size_t>& ends, size_t from, size_t to, Cell* cells) {
+    const size_t begin = from == 0 ? 0 : ends[from - 1];
+    if (Split(chars.substr(begin, ends[to - 1] - begin), to - from, cells + from)) return;
+    if (to - from == 1) {
+      cells[from] = Cell{};
+      return;
+    }
+    const size_t mid = from + (to - from) / 2;
+    Fill(chars, ends, from, mid, cells);
+    Fill(chars, ends, mid, to, cells);
+  }
+
   void FillSingles() {
+    std::string chars;
+    std::vector<size_t> ends;
+    std::vector<unsigned char> bytes;
     for (unsigned b = 0; b < 256; ++b) {
       if (IsCp932LeadByte(static_cast<unsigned char>(b))) continue;
-      const char byte = static_cast<char>(b);
-      if (!Split(std::string_view(&byte, 1), 1, &singles_[b])) singles_[b] = Cell{};
+      chars += static_cast<char>(b);
+      ends.push_back(chars.size());
+      bytes.push_back(static_cast<unsigned char>(b));
     }
+    std::vector<Cell> cells(bytes.size());
+    Fill(chars, ends, 0, bytes.size(), cells.data());
+    for (size_t k = 0; k < bytes.size(); ++k) singles_[bytes[k]] = cells[k];
     for (unsigned b = 0; b < 0x80; ++b) {
       asciiSame_ &= singles_[b].length == 1 && static_cast<unsigned char>(singles_[b].bytes[0]) == b;
     }
   }
 
+  // Every second byte in one call; a row with unmapped pairs pair by pair
+  // (halving it would convert it again at every step).
   std::unique_ptr<Cell[]> FillRow(unsigned char lead) {
     auto row = std::make_unique<Cell[]>(256);
-    // Every second byte in one call; a row with unmapped pairs pair by pair.
     std::string all;
     std::vector<unsigned char> trails;
     for (unsigned t = 0x40; t <= 0xFC; ++t) {

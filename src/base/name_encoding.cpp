@@ -84,8 +84,18 @@ Utf8Shape ShapeOfUtf8(std::string_view text) {
       }
     }
     if (i == n) break;
-    if (p[i] < 0x80) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
       ++i;
+      continue;
+    }
+    // Kana and kanji at once: a lead from E1 up (not ED, which would start
+    // a surrogate) with two continuation bytes is a valid character.
+    if (b >= 0xE1 && b != 0xED && b <= 0xEF && i + 3 <= n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+      if (!shape.mayCompose) {
+        shape.mayCompose = MayComposeWithPrevious(((b & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) | (p[i + 2] & 0x3Fu));
+      }
+      i += 3;
       continue;
     }
     const size_t len = Utf8CharLength(text, i);

@@ -86,6 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ShapeCase{"class 0 vowel sign", "\xE0\xAE\x95\xE0\xAE\xBE", true, true},
                       ShapeCase{"bad byte then mark", "\xFF\xE3\x81\x8B" + kDakuten, false, true},
                       ShapeCase{"cut at the end", "abcdefghij\xE3\x82", false, false},
+                      ShapeCase{"surrogate", "abc\xED\xA0\x80", false, false},
+                      ShapeCase{"overlong", "abc\xE0\x80\xAF", false, false},
+                      ShapeCase{"mark after a bad lead", "\xE3\x81" + kDakuten, false, true},
                       ShapeCase{"cp932 bytes", J("表示.txt"), false, false}),
     [](const auto& info) {
       std::string n = info.param.label;
