@@ -33,20 +33,6 @@ size_t AsciiPrefix(std::string_view bytes) {
   return i;
 }
 
-NameEncoding ReadNameEncoding(std::string_view bytes, bool flaggedUtf8) {
-  if (flaggedUtf8) return NameEncoding::Utf8;
-  size_t i = AsciiPrefix(bytes);
-  if (i == bytes.size()) return NameEncoding::Cp932;  // ASCII: both read it alike
-  // A byte from 0x80 up: UTF-8 when every character from here is valid, as
-  // that byte then starts a multi-byte one.
-  while (i < bytes.size()) {
-    const size_t n = Utf8CharLength(bytes, i);
-    if (n == 0) return NameEncoding::Cp932;
-    i += n;
-  }
-  return NameEncoding::Utf8;
-}
-
 namespace {
 
 uint32_t DecodeUtf8(std::string_view bytes, size_t i, size_t n) {
@@ -68,9 +54,10 @@ bool MayComposeWithPrevious(uint32_t c) {
          p->category == UTF8PROC_CATEGORY_ME;
 }
 
-}  // namespace
-
-Utf8Shape ShapeOfUtf8(std::string_view text) {
+// One pass over text: its validity, and with kMarks whether it holds a
+// character that may compose (without, it stops at the first bad byte).
+template <bool kMarks>
+Utf8Shape Scan(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
   Utf8Shape shape;
@@ -92,7 +79,7 @@ Utf8Shape ShapeOfUtf8(std::string_view text) {
     // Kana and kanji at once: a lead from E1 up (not ED, which would start
     // a surrogate) with two continuation bytes is a valid character.
     if (b >= 0xE1 && b != 0xED && b <= 0xEF && i + 3 <= n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
-      if (!shape.mayCompose) {
+      if (kMarks && !shape.mayCompose) {
         shape.mayCompose = MayComposeWithPrevious(((b & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) | (p[i + 2] & 0x3Fu));
       }
       i += 3;
@@ -101,15 +88,28 @@ Utf8Shape ShapeOfUtf8(std::string_view text) {
     const size_t len = Utf8CharLength(text, i);
     if (len == 0) {
       shape.valid = false;
+      if (!kMarks) break;
       ++i;
       continue;
     }
     // Leads below 0xCC start characters below U+0300.
-    if (p[i] >= 0xCC && !shape.mayCompose) shape.mayCompose = MayComposeWithPrevious(DecodeUtf8(text, i, len));
+    if (kMarks && b >= 0xCC && !shape.mayCompose) shape.mayCompose = MayComposeWithPrevious(DecodeUtf8(text, i, len));
     i += len;
   }
   return shape;
 }
+
+}  // namespace
+
+NameEncoding ReadNameEncoding(std::string_view bytes, bool flaggedUtf8) {
+  if (flaggedUtf8) return NameEncoding::Utf8;
+  // ASCII reads alike in both; else UTF-8 when every character is valid, as
+  // a byte from 0x80 then starts a multi-byte one.
+  if (IsAscii(bytes)) return NameEncoding::Cp932;
+  return Scan<false>(bytes).valid ? NameEncoding::Utf8 : NameEncoding::Cp932;
+}
+
+Utf8Shape ShapeOfUtf8(std::string_view text) { return Scan<true>(text); }
 
 void AppendUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {

@@ -99,6 +99,29 @@ char* EscapeTo(char* out, std::string_view s) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const size_t n = s.size();
   *out++ = '"';
+  // A short text (most names and cells) as two words that may overlap,
+  // when neither needs a look: no loop at all.
+  if (n >= 8 && n <= 16) {
+    uint64_t a, b;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p + n - 8, 8);
+    if (!NeedsLook<kTrusted>(a) && !NeedsLook<kTrusted>(b)) {
+      std::memcpy(out, &a, 8);
+      std::memcpy(out + n - 8, &b, 8);
+      out[n] = '"';
+      return out + n + 1;
+    }
+  } else if (n >= 4 && n < 8) {
+    uint32_t a, b;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, p + n - 4, 4);
+    if (!NeedsLook<kTrusted>(a | (uint64_t{b} << 32))) {
+      std::memcpy(out, &a, 4);
+      std::memcpy(out + n - 4, &b, 4);
+      out[n] = '"';
+      return out + n + 1;
+    }
+  }
   size_t looked = 0;  // bytes before this go one by one: their word needed a look
   size_t verbatim = 0;  // every byte from here to i went out as it is
   for (size_t i = 0; i < n;) {
@@ -201,6 +224,23 @@ const AsciiEscapes& JsonEscapes() {
 
 }  // namespace
 
+char* JsonStringTo(char* out, std::string_view text, bool valid) {
+  return valid ? EscapeTo<true>(out, text) : EscapeTo<false>(out, text);
+}
+
+char* JsonCp932StringTo(char* out, std::string_view cp932) {
+  // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and
+  // 0x7E): most cells are hex digits, numbers and ASCII names.
+  if (IsAscii(cp932)) return EscapeTo<true>(out, cp932);
+  // Converted and escaped in one pass: what the tables give needs no escape
+  // but the input's own ASCII (cp932.h).
+  const size_t n = Cp932ToUtf8To(cp932, out + 1, &JsonEscapes());
+  if (n == kNeedsIconv) return nullptr;
+  out[0] = '"';
+  out[n + 1] = '"';
+  return out + n + 2;
+}
+
 void AppendJsonString(std::string& out, std::string_view s) {
   const size_t at = out.size();
   out.resize(at + EscapedRoom(s));
@@ -274,6 +314,31 @@ void JsonWriter::BeforeValue() {
   if (!level.first) Put(',');
   level.first = false;
   if (level.broken) NewLine(levels_.size());
+}
+
+char* JsonWriter::ValueRoom(size_t n) {
+  // What BeforeValue would put, without putting it yet.
+  size_t k = 0;
+  if (!afterKey_ && !levels_.empty()) {
+    const Level& level = levels_.back();
+    if (2 + 2 * levels_.size() > sizeof separator_) return nullptr;
+    if (!level.first) separator_[k++] = ',';
+    if (level.broken) {
+      separator_[k++] = '\n';
+      for (size_t i = 0; i < levels_.size(); ++i, k += 2) std::memcpy(separator_ + k, "  ", 2);
+    }
+  }
+  separatorLength_ = k;
+  if (n > kBlock - k) return nullptr;
+  if (n + k > kBlock - len_) Drain();
+  return buf_.get() + len_ + k;
+}
+
+void JsonWriter::WroteValue(char* end) {
+  std::memcpy(buf_.get() + len_, separator_, separatorLength_);
+  if (afterKey_) afterKey_ = false;
+  else if (!levels_.empty()) levels_.back().first = false;
+  len_ = static_cast<size_t>(end - buf_.get());
 }
 
 void JsonWriter::Begin(char open) {
@@ -362,23 +427,11 @@ JsonWriter& JsonWriter::Cp932String(std::string_view head, std::string_view tail
 }
 
 void JsonWriter::PutCp932(std::string_view cp932) {
-  // ASCII reads the same in CP932 and UTF-8 (iconv's CP932 keeps 0x5C and
-  // 0x7E): most cells are hex digits, numbers and ASCII names.
-  if (IsAscii(cp932)) {
-    PutEscaped(cp932, true);
-    return;
-  }
-  // Converted and escaped in one pass, straight into the buffer: what the
-  // tables give needs no escape but the input's own ASCII (cp932.h).
-  const size_t room = cp932.size() * 6 + 2;
+  const size_t room = JsonLiteralRoom(cp932);
   if (room <= kBlock) {
     if (room > kBlock - len_) Drain();
-    char* at = buf_.get() + len_;
-    const size_t n = Cp932ToUtf8To(cp932, at + 1, &JsonEscapes());
-    if (n != kNeedsIconv) {
-      at[0] = '"';
-      at[n + 1] = '"';
-      len_ += n + 2;
+    if (char* end = JsonCp932StringTo(buf_.get() + len_, cp932)) {
+      len_ = static_cast<size_t>(end - buf_.get());
       return;
     }
   }

@@ -18,6 +18,15 @@ namespace brim::cli {
 // sequence that is not UTF-8 becomes U+FFFD.
 void AppendJsonString(std::string& out, std::string_view utf8);
 
+// The same at out, which has room for JsonLiteralRoom(text) bytes; returns
+// the end. valid: text is known to be valid UTF-8, so only the bytes that
+// may need an escape are looked at.
+char* JsonStringTo(char* out, std::string_view text, bool valid);
+// A CP932 text so, converted to UTF-8 on the way; nullptr when the
+// conversion needs iconv (then out holds nothing usable).
+char* JsonCp932StringTo(char* out, std::string_view cp932);
+inline size_t JsonLiteralRoom(std::string_view text) { return text.size() * 6 + 2; }
+
 class JsonWriter {
  public:
   // Members of containers nested up to breakDepth deep go on lines of their
@@ -44,6 +53,14 @@ class JsonWriter {
   JsonWriter& Number(int64_t value);
   JsonWriter& Bool(bool value);
   JsonWriter& Null();
+
+  // A whole value the caller writes straight into the buffer (a row of
+  // cells, brackets and all): ValueRoom(n) gives n bytes after the
+  // separator the value needs, nullptr when that is more than a block;
+  // WroteValue(end) puts the separator before it and keeps it up to end.
+  // Without WroteValue nothing was written.
+  char* ValueRoom(size_t n);
+  void WroteValue(char* end);
 
   // The text written so far (without a sink).
   std::string& Text();
@@ -89,6 +106,8 @@ class JsonWriter {
   bool sinkFailed_ = false;
   std::vector<Level> levels_;
   bool afterKey_ = false;
+  char separator_[32];      // what ValueRoom found the next value needs first
+  size_t separatorLength_ = 0;
   int breakDepth_;
 };
 

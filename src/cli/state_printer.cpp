@@ -8,6 +8,7 @@
 
 #include "app/entry_tables.h"
 #include "base/hex_cell.h"
+#include "base/name_encoding.h"
 #include "base/ui_texts.h"
 #include "cli/json_writer.h"
 #include "cli/recurring_texts.h"
@@ -24,14 +25,61 @@ void Name(JsonWriter& w, std::string_view bytes, NameEncoding encoding) {
   else w.String(NameToUtf8(bytes, encoding));  // composed, as every view shows it
 }
 
+// The name as Name writes it, at out (JsonLiteralRoom(bytes)); nullptr
+// when it needs the long way: iconv, or composing.
+char* NameTo(char* out, std::string_view bytes, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) return JsonCp932StringTo(out, bytes);
+  const Utf8Shape shape = ShapeOfUtf8(bytes);
+  return shape.mayCompose ? nullptr : JsonStringTo(out, bytes, shape.valid);
+}
+
+// ,"cell" for each locator column, "%X" straight from the row's numbers.
+char* HexCellsTo(char* p, const EntryCells& e) {
+  for (size_t col = 0; col < kLocatorColumns; ++col) {
+    *p++ = ',';
+    *p++ = '"';
+    if ((e.present >> col) & 1) p += FormatHexTo(p, e.v[col]);
+    *p++ = '"';
+  }
+  return p;
+}
+
+// ,"cell" for the listing's numbers (a cell takes 32 bytes at most).
+char* ListingCellsTo(char* p, const EntryCells& e) {
+  for (EntryColumn col : {kColRatio, kColCompress, kColOriginal}) {
+    *p++ = ',';
+    *p++ = '"';
+    p += e.CellTo(p, col);
+    *p++ = '"';
+  }
+  return p;
+}
+
+// What a row needs beyond its names: brackets, commas, quotes, up to nine
+// cells of 32 bytes and the check box.
+constexpr size_t kRowRoom = 9 * 35 + 16;
+
+// The rows of both tables are written straight into the writer's buffer, a
+// row at a time; a row with a name that needs the long way (iconv,
+// composing, or longer than the buffer) goes value by value.
 void WriteLocator(JsonWriter& w, const EntryTable& t) {
   w.BeginArray();
   for (size_t row = 0; row < t.Count(); ++row) {
+    const EntryCells e = t.Cells(row);
+    if (char* p = w.ValueRoom(JsonLiteralRoom(e.caption) + kRowRoom)) {
+      *p++ = '[';
+      if ((p = NameTo(p, e.caption, e.encoding))) {
+        p = HexCellsTo(p, e);
+        *p++ = ']';
+        w.WroteValue(p);
+        continue;
+      }
+    }
     w.BeginArray();
-    Name(w, t.Caption(row), t.Encoding(row));
+    Name(w, e.caption, e.encoding);
     char buf[32];
     for (size_t col = 0; col < kLocatorColumns; ++col) {
-      w.Plain(std::string_view(buf, t.CellTo(buf, row, static_cast<EntryColumn>(kColOffset + col))));
+      w.Plain(std::string_view(buf, e.CellTo(buf, static_cast<EntryColumn>(col))));
     }
     w.EndArray();
   }
@@ -41,14 +89,27 @@ void WriteLocator(JsonWriter& w, const EntryTable& t) {
 void WriteListing(JsonWriter& w, const EntryTable& t) {
   w.BeginArray();
   for (size_t row = 0; row < t.Count(); ++row) {
-    w.BeginArray();
-    Name(w, t.Caption(row), t.Encoding(row));
-    char buf[32];
-    for (EntryColumn col : {kColRatio, kColCompress, kColOriginal}) {
-      w.Plain(std::string_view(buf, t.CellTo(buf, row, col)));
+    const EntryCells e = t.Cells(row);
+    if (char* p = w.ValueRoom(JsonLiteralRoom(e.caption) + JsonLiteralRoom(e.folder) + kRowRoom)) {
+      *p++ = '[';
+      if ((p = NameTo(p, e.caption, e.encoding))) {
+        p = ListingCellsTo(p, e);
+        *p++ = ',';
+        p = NameTo(p, e.folder, e.encoding);
+      }
+      if (p) {
+        const std::string_view checked = e.checked ? std::string_view(",true]") : std::string_view(",false]");
+        std::memcpy(p, checked.data(), checked.size());
+        w.WroteValue(p + checked.size());
+        continue;
+      }
     }
-    Name(w, t.Folder(row), t.Encoding(row));
-    w.Bool(t.Checked(row));
+    w.BeginArray();
+    Name(w, e.caption, e.encoding);
+    char buf[32];
+    for (EntryColumn col : {kColRatio, kColCompress, kColOriginal}) w.Plain(std::string_view(buf, e.CellTo(buf, col)));
+    Name(w, e.folder, e.encoding);
+    w.Bool(e.checked);
     w.EndArray();
   }
   w.EndArray();

@@ -309,5 +309,48 @@ TEST(StateText, EveryNameByteOutsidePrintableAsciiIsConverted) {
   }
 }
 
+// Rows go into the JSON straight or, when a name needs iconv, composing or
+// more room than the buffer holds, value by value: mixed in one listing,
+// every row reads back with its own names and cells.
+TEST(StateJson, EveryRowReadsBackWhicheverWayItIsWritten) {
+  const std::vector<NameRow> rows = {
+      {"", "a"},
+      {"d\\", "ab\"c"},
+      {"dir000\\", "file00000.txt"},
+      {"x\\", "0123456789abcdef"},
+      {"", "0123456789abcdefg\x01"},
+      {J("資料\\"), J("表.txt")},
+      {"", "bad\x81"},  // a lead byte at the end: only iconv reads it
+      {"d/", "\xE3\x81\x8B\xE3\x82\x99.txt", NameEncoding::Utf8},  // composed on the way
+      {"d/", "\xE8\xA1\xA8\xFF.txt", NameEncoding::Utf8},            // not UTF-8 throughout
+      {"", std::string(12000, 'n'), NameEncoding::Utf8},  // may need more than the buffer
+      {"e\\", "\xE2\x80\xA8\xC2\x85.txt", NameEncoding::Utf8},     // escaped even when valid
+      {"", "last.txt"}};
+  test::ScriptedDesktop d;
+  ProgramState s(d);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const size_t row = test::AddEntry(s.ListView1, "x", {"0", "1F", "A", "0", i % 2 ? "" : "FFFFFFFF", "7"});
+    s.ListView1.SetName(row, rows[i].folder, rows[i].caption, rows[i].encoding);
+    s.ListView1.SetValue(row, kColOriginal, 20);
+    s.ListView2.SetChecked(row, i % 3 == 0);
+  }
+  Json v = Json::parse(StateJson(s, {}));
+  ASSERT_EQ(v["listing"].size(), rows.size());
+  ASSERT_EQ(v["locator"].size(), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Json& l = v["listing"][i];
+    const Json& c = v["locator"][i];
+    EXPECT_EQ(l[0].get<std::string>(), NameToUtf8(rows[i].caption, rows[i].encoding)) << i;
+    EXPECT_EQ(c[0].get<std::string>(), NameToUtf8(rows[i].caption, rows[i].encoding)) << i;
+    EXPECT_EQ(l[4].get<std::string>(), NameToUtf8(rows[i].folder, rows[i].encoding)) << i;
+    EXPECT_EQ(l[1].get<std::string>(), "50%") << i;
+    EXPECT_EQ(l[3].get<std::string>(), "20") << i;
+    EXPECT_EQ(l[5].get<bool>(), i % 3 == 0) << i;
+    EXPECT_EQ(c[3].get<std::string>(), "A") << i;
+    EXPECT_EQ(c[5].get<std::string>(), i % 2 ? "" : "FFFFFFFF") << i;
+    EXPECT_EQ(c[6].get<std::string>(), "7") << i;
+  }
+}
+
 }  // namespace
 }  // namespace brim::cli
