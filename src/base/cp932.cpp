@@ -371,7 +371,32 @@ NameParts SplitName(std::string_view text, NameEncoding encoding) {
   const bool cp932 = encoding == NameEncoding::Cp932;
   const char separator = cp932 ? '\\' : '/';
   size_t component = 0, lastColon = kNone, lastDot = kNone;
-  for (size_t i = 0; i < n; ++i) {
+  // Eight bytes at a time up to the next byte that may matter: a ".", ":",
+  // separator or (CP932) a byte from 0x80. The lowest mark of a word is
+  // always a real one (cp932.h); a false mark above it is looked at and
+  // passed. The last few bytes are the text's last word, marks below the
+  // position masked off.
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  const auto zero = [](uint64_t x) { return (x - kOnes) & ~x; };
+  const auto marks = [&](uint64_t w) {
+    const uint64_t m = zero(w ^ (kOnes * '.')) | zero(w ^ (kOnes * ':')) | zero(w ^ (kOnes * static_cast<unsigned char>(separator)));
+    return (m | (cp932 ? w : 0)) & (kOnes * 0x80);
+  };
+  for (size_t i = 0; i < n;) {
+    if (n - i >= 8 || n >= 8) {
+      const size_t base = n - i >= 8 ? i : n - 8;
+      uint64_t w;
+      std::memcpy(&w, text.data() + base, 8);
+      const uint64_t m = marks(w) & (~uint64_t{0} << (8 * (i - base)));
+      if (m == 0) {
+        if (base == i) {
+          i += 8;
+          continue;
+        }
+        break;
+      }
+      i = base + static_cast<size_t>(__builtin_ctzll(m)) / 8;
+    }
     const char c = text[i];
     if (static_cast<unsigned char>(c) >= 0x80) {
       if (cp932 && Cp932CharLength(text, i) == 2) ++i;  // the second byte belongs to the character
@@ -382,6 +407,7 @@ NameParts SplitName(std::string_view text, NameEncoding encoding) {
     } else if (c == separator) {
       component = i + 1;
     }
+    ++i;
   }
   // "D:" at the start names a drive; any other ":" is a drive or folder
   // separator to the rules, or opens an NTFS stream to Windows.

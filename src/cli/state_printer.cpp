@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "app/entry_tables.h"
 #include "base/hex_cell.h"
@@ -141,6 +142,21 @@ void WriteEntryDetails(JsonWriter& w, const EntryTable& t) {
     if (!HasDetail(t, row)) continue;
     if (!any) w.Key("entries").BeginArray();
     any = true;
+    // A row read as UTF-8 and nothing more, most rows of such an archive:
+    // written at once.
+    const std::span<const NameCopy> copies = t.NameCopies(row);
+    if (t.Marks(row) == 0 && copies.empty()) {
+      if (char* p = w.ValueRoom(64)) {
+        p = std::copy_n("{\"row\":", 7, p);
+        p += FormatDecimalTo(p, row);
+        const std::string_view rest = "\",\"marks\":[],\"names\":[]}";
+        p = std::copy_n(",\"encoding\":\"", 13, p);
+        const std::string_view encoding = EncodingName(t.Encoding(row));
+        p = std::copy(encoding.begin(), encoding.end(), p);
+        w.WroteValue(std::copy(rest.begin(), rest.end(), p));
+        continue;
+      }
+    }
     w.BeginObject();
     w.Key("row").Number(static_cast<int64_t>(row));
     w.Key("encoding").Plain(EncodingName(t.Encoding(row)));

@@ -334,7 +334,20 @@ TEST(StateJson, EveryRowReadsBackWhicheverWayItIsWritten) {
     s.ListView1.SetValue(row, kColOriginal, 20);
     s.ListView2.SetChecked(row, i % 3 == 0);
   }
+  s.ListView1.AddMarks(8, kMarkOverlap);  // a row with more to say, among plain ones
   Json v = Json::parse(StateJson(s, {}));
+  std::vector<size_t> detailed;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].encoding == NameEncoding::Utf8) detailed.push_back(i);
+  }
+  ASSERT_EQ(v["entries"].size(), detailed.size());
+  for (size_t k = 0; k < detailed.size(); ++k) {
+    const Json& e = v["entries"][k];
+    EXPECT_EQ(e["row"].get<double>(), static_cast<double>(detailed[k]));
+    EXPECT_EQ(e["encoding"].get<std::string>(), "utf8");
+    EXPECT_EQ(e["marks"].size(), detailed[k] == 8 ? 1u : 0u);
+    EXPECT_TRUE(e["names"].empty());
+  }
   ASSERT_EQ(v["listing"].size(), rows.size());
   ASSERT_EQ(v["locator"].size(), rows.size());
   for (size_t i = 0; i < rows.size(); ++i) {
