@@ -18,6 +18,8 @@ if(BRIMLODE_GUI)
 endif()
 
 install(TARGETS brimlode-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The content filter for Postfix's pipe transport (docs/mail-gateway.md).
+install(PROGRAMS ${BRIMLODE_DATA}/mail/brimlode-mail-filter DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/brimlode)
 
 # Manual pages, gzipped as Debian keeps them (-n: the same bytes every build).
 set(man_built "")

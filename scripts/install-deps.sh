@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev libgl-dev libgtest-dev zlib1g-dev libcli11-dev nlohmann-json3-dev libutf8proc-dev
+  libgmime-3.0-dev
   fonts-ipafont-gothic xvfb xauth
   zip unzip p7zip-full libarchive-tools lhasa jlha-utils
   ziptool minizip

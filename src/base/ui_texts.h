@@ -149,7 +149,9 @@
   X(markEncrypted, "暗号化されています")                                          \
   X(markSizesLie, "サイズまたは圧縮方式が食い違っています")                       \
   X(dangerousExtensions, "危険な拡張子")                                          \
-  X(notAnArchive, "書庫ではありません")
+  X(notAnArchive, "書庫ではありません")                                          \
+  /* brimlode-cli mail: the text put where an attachment was taken out. */        \
+  X(mailPartRemoved, "添付ファイル「%s」は安全にできないため取り除きました（理由: %s）。")
 
 namespace brim {
 

@@ -80,12 +80,20 @@ struct CommandSpec {
 constexpr CommandSpec kCommands[] = {{"analyse", "analyze", Subcommand::Analyse},
                                      {"rewrite", nullptr, Subcommand::Rewrite},
                                      {"split", nullptr, Subcommand::Split},
-                                     {"combine", nullptr, Subcommand::Combine}};
+                                     {"combine", nullptr, Subcommand::Combine},
+                                     {"mail", nullptr, Subcommand::Mail}};
 
 ParseResult Fail(std::string error) { return ParseResult{std::nullopt, std::move(error)}; }
 
 // Where the results go, checked against the archives given.
 std::string OutputProblem(const Arguments& a) {
+  if (a.command == Subcommand::Mail) {
+    if (a.archives.size() > 2) return "mail reads one message: give at most IN and OUT";
+    if (a.policy != "replace" && a.policy != "reject" && a.policy != "pass")
+      return "--policy: '" + a.policy + "' is not one of replace, reject and pass";
+    return "";
+  }
+  if (a.summary && !a.report) return "--summary shortens --report; give --report too";
   const bool fromStandardInput =
       std::find(a.archives.begin(), a.archives.end(), kStandardInput) != a.archives.end();
   if (a.json && a.report) return "choose one of --json and --report";
@@ -108,8 +116,10 @@ std::string OptionName(const std::string& token) {
   return token.rfind("--", 0) == 0 && eq != std::string::npos ? token.substr(0, eq) : token;
 }
 
-bool TakesValue(const std::string& token) {
-  return token == "--ext" || token == "--rows" || token == "--output" || token == "--output-dir";
+// mail's --report names a file; elsewhere it is a flag.
+bool TakesValue(const std::string& token, bool mail = false) {
+  return token == "--ext" || token == "--rows" || token == "--output" || token == "--output-dir" ||
+         (mail && (token == "--report" || token == "--policy"));
 }
 
 // What the parser is told: the command line reversed, as CLI11 takes it. A
@@ -119,10 +129,11 @@ bool TakesValue(const std::string& token) {
 std::vector<std::string> ForParser(const std::vector<std::string>& args) {
   std::vector<std::string> words;
   bool optionsEnded = false;
+  const bool mail = !args.empty() && args[0] == "mail";
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string name = OptionName(args[i]);
     if (args[i] == "--") optionsEnded = true;
-    if (optionsEnded || !TakesValue(name) || (name == args[i] && i + 1 == args.size())) {
+    if (optionsEnded || !TakesValue(name, mail) || (name == args[i] && i + 1 == args.size())) {
       words.push_back(args[i]);
       continue;
     }
@@ -156,15 +167,26 @@ struct Parser {
       sub->set_help_flag();
       sub->allow_extras();  // unknown options are worded below
       sub->add_option("archive", archives);
-      sub->add_flag("--json", out.json)->disable_flag_override();
-      sub->add_flag("--report", out.report)->disable_flag_override();
       sub->add_flag("--quiet", out.quiet)->disable_flag_override();
+      sub->add_flag("--summary", out.summary)->disable_flag_override();
+      if (c.id == Subcommand::Mail) {
+        sub->add_option("--report", out.mailReport);
+        sub->add_option("--policy", out.policy);
+      } else {
+        sub->add_flag("--json", out.json)->disable_flag_override();
+        sub->add_flag("--report", out.report)->disable_flag_override();
+      }
       if (c.id == Subcommand::Analyse) continue;
       CLI::Option_group* select = sub->add_option_group(kSelecting);
       select->add_flag("--all")->disable_flag_override();
       select->add_option("--ext", extText);
-      select->add_option("--rows", rowsText);
+      if (c.id != Subcommand::Mail) select->add_option("--rows", rowsText);
       select->add_flag("--dangerous")->disable_flag_override();
+      // A gateway without a word about rows neutralises the dangerous ones.
+      if (c.id == Subcommand::Mail) {
+        select->require_option(0, 1);
+        continue;
+      }
       select->require_option(1);
       sub->add_flag("--invert", out.invert)->disable_flag_override();
       sub->add_flag("--dry-run", out.dryRun)->disable_flag_override();
@@ -216,7 +238,7 @@ struct Parser {
       return "more than one archive given ('" + archives[0] + "' and '" + app.remaining()[0] + "')";
     for (size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
       const std::string name = OptionName(args[i]);
-      if (TakesValue(args[i])) {
+      if (TakesValue(args[i], sub->get_name() == "mail")) {
         if (i + 1 == args.size()) return name + " needs a value";
         ++i;
       } else if (name != args[i] && !TakesValue(name)) {
@@ -236,6 +258,9 @@ struct Parser {
   std::string SelectionProblem(const CLI::App* sub) const {
     if (!Selection(sub)) return "";
     const std::vector<std::string> given = SelectionGiven(sub);
+    if (sub->get_name() == "mail") {
+      return given.size() > 1 ? "choose one of --all, --ext and --dangerous (" + given.front() + " was given already)" : "";
+    }
     if (given.empty()) return sub->get_name() + " needs one of --all, --ext, --rows and --dangerous";
     if (given.size() > 1)
       return "choose one of --all, --ext, --rows and --dangerous (" + given.front() + " was given already)";
@@ -281,10 +306,30 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   }
 
   Arguments& out = p.out;
-  for (const char* name : {"--output", "--output-dir"}) {
+  const bool mail = p.out.command == Subcommand::Mail;
+  for (const char* name : {"--output", "--output-dir", "--report", "--policy"}) {
+    if (!mail && (std::string_view(name) == "--report" || std::string_view(name) == "--policy")) continue;
     const CLI::Option* option = sub->get_option_no_throw(name);
     if (option && option->count() > 0 && option->as<std::string>().empty())
       return Fail(std::string(name) + " needs a name");
+  }
+  if (out.command == Subcommand::Mail) {
+    out.archives = p.archives;
+    if (!p.archives.empty()) out.mailInput = p.archives[0];
+    if (p.archives.size() > 1) out.mailOutput = p.archives[1];
+    for (const std::string& path : p.archives)
+      if (path.empty()) return Fail("the message path is empty");
+    if (std::string problem = OutputProblem(out); !problem.empty()) return Fail(problem);
+    if (std::string problem = p.SelectionProblem(sub); !problem.empty()) return Fail(problem);
+    const std::vector<std::string> given = p.SelectionGiven(sub);
+    out.selection = Selection::Dangerous;
+    if (!given.empty() && given[0] == "--all") out.selection = Selection::All;
+    if (!given.empty() && given[0] == "--ext") {
+      out.selection = Selection::Extensions;
+      std::string error;
+      if (!ParseExtensions(p.extText, &out.extensions, &error)) return Fail(error);
+    }
+    return ParseResult{out, ""};
   }
   if (p.archives.empty()) return Fail("no archive given");
   for (const std::string& archive : p.archives)
@@ -350,6 +395,8 @@ std::string HelpText() {
        "                       [--reanalyse] [--dry-run] [--json | --report] [--quiet]\n"
        "  brimlode-cli split   ARCHIVE... SELECTION [--invert] [--dry-run] [--json | --report] [--quiet]\n"
        "  brimlode-cli combine ARCHIVE... SELECTION [--invert] [--dry-run] [--json | --report] [--quiet]\n"
+       "  brimlode-cli mail [--dangerous | --ext exe,js | --all] [--policy replace|reject|pass]\n"
+       "                    [--report FILE [--summary]] [IN [OUT]]\n"
        "  brimlode-cli --help | --version | -V\n"
        "SELECTION is one of --all, --ext exe,js, --rows 0,3,7 and --dangerous.\n"
        "\n"
@@ -368,6 +415,19 @@ std::string HelpText() {
        "  combine   ticks the selected rows and runs \"" + u(ui.menuCombine) + "\": one archive of all\n"
        "            ticked entries next to ARCHIVE, named NAME(ReCreateNN).zip or .lzh.\n"
        "            split and combine do nothing when no row ends up ticked.\n"
+       "  mail      reads one message (IN, or standard input) and writes it (OUT, a\n"
+       "            new name, or standard output) with every ZIP and LZH attachment,\n"
+       "            found by its bytes at any depth, neutralised as rewrite would\n"
+       "            (--dangerous unless --ext or --all is given), and one header\n"
+       "            \"X-Brimlode:\" added (one the message had is removed). Every\n"
+       "            other byte stays. --policy says what happens to a part that cannot\n"
+       "            be made safe (damaged, partly done, encrypted names, undecodable):\n"
+       "            replace (default: a short Japanese and English text instead),\n"
+       "            reject (status 77), pass (delivered as it is). --report FILE\n"
+       "            appends the report line of each archive to FILE.\n"
+       "            Exit status, for a mail server's pipe: 0 delivered, 64 usage,\n"
+       "            73 OUT exists, 75 input/output failure (try again later),\n"
+       "            77 refused by --policy reject.\n"
        "\n"
        "Selecting rows (rewrite, split, combine; exactly one of the four):\n"
        "  --all            every listed entry.\n"
@@ -395,6 +455,9 @@ std::string HelpText() {
        "                   be done (the report's \"changes\", else a line each on\n"
        "                   standard error), write nothing.\n"
        "  --quiet          leave out the questions and their answers on standard error.\n"
+       "  --summary        with --report: per archive the counts of entries, selected,\n"
+       "                   neutralised, written, not done, dangerous, encrypted and\n"
+       "                   of each mark, instead of a line per entry.\n"
        "\n"
        "Output (standard output): the listing, locator table, extension tally, the\n"
        "three status panels, the gauge and the log pane after the command, as text\n"
@@ -413,7 +476,8 @@ std::string HelpText() {
        "also written to standard error.\n"
        "With --report, one JSON document per archive on one line (JSON Lines), for\n"
        "scripts: \"schema\" (1), \"tool\", \"version\", \"archive\", \"command\", \"format\",\n"
-       "\"analysis\", \"status\", \"reason\", \"dry_run\", \"output\", \"entries\" (per entry:\n"
+       "\"analysis\", \"status\", \"reason\", \"dry_run\", \"output\", \"leading_bytes\" (the\n"
+       "bytes before the archive proper: a self-extractor's program), \"entries\" (per entry:\n"
        "\"index\", \"name\", \"name_hex\", \"encoding\", \"folder\", \"extension\", \"dangerous\",\n"
        "\"compressed_size\", \"original_size\", \"header_offset\", \"data_offset\",\n"
        "\"central_offset\", \"method\", \"encrypted\", \"marks\", \"names\", \"selected\",\n"

@@ -8,7 +8,7 @@
 
 namespace brim::cli {
 
-enum class Subcommand { Analyse, Rewrite, Split, Combine };
+enum class Subcommand { Analyse, Rewrite, Split, Combine, Mail };
 // How the rows to act on are ticked: --all, --ext, --rows or --dangerous.
 enum class Selection { None, All, Extensions, Rows, Dangerous };
 
@@ -32,6 +32,12 @@ struct Arguments {
   bool dryRun = false;      // say what the command would do, write nothing
   std::string output;       // rewrite: the neutralised copy goes here
   std::string outputDir;    // rewrite: each copy goes here, named after its archive
+  bool summary = false;     // --report without a line per entry
+  // mail: the message in and out ("-" or empty: standard input and output),
+  // where its per-archive report lines go, and what happens to a part that
+  // cannot be made safe: "replace", "reject" or "pass".
+  std::string mailInput, mailOutput, mailReport;
+  std::string policy = "replace";
 };
 
 struct ParseResult {

@@ -16,6 +16,7 @@
 #include "cli/arguments.h"
 #include "cli/cli_desktop.h"
 #include "cli/exit_status.h"
+#include "cli/mail_command.h"
 #include "cli/cli_texts.h"
 #include "cli/output_copy.h"
 #include "cli/report_writer.h"
@@ -156,13 +157,8 @@ std::string OutputTarget(const Arguments& a, const std::string& given, const std
   return AbsolutePath(a.outputDir, cwd) + "/" + leaf;
 }
 
-struct ArchiveRun {
-  Verdict verdict;
-  bool usageError = false;  // the state is not printed, as before any archive
-};
+}  // namespace
 
-// The command on one archive: analysis, ticks, the command, and what it did.
-// path: the file to read; given: the name the caller used.
 ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::string& path,
                       const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktopOut,
                       std::unique_ptr<TForm1>& formOut, ArchiveReport& report) {
@@ -183,6 +179,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
   report.archive = given;
   report.command = a.command;
   report.dryRun = a.dryRun;
+  report.summary = a.summary;
 
   // A failure's kind, noted on its way to the error box.
   auto run = [&](const std::function<void()>& command) {
@@ -325,6 +322,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         }
         break;
       case Subcommand::Analyse:
+      case Subcommand::Mail:  // the rewrite of each attachment runs as Rewrite
         break;
     }
   }
@@ -340,6 +338,8 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
   report.messages = desktop.Boxes();
   return result;
 }
+
+namespace {
 
 // A failed write of standard output; flushed per archive, so a reader of
 // JSON Lines gets each document as it is done.
@@ -383,8 +383,12 @@ bool WriteUnreadReport(const Arguments& a, const Verdict& verdict, std::FILE* ou
 int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
                     std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut) {
   ParseResult parsed = ParseArguments(args);
-  if (!parsed.arguments) return UsageError(err, parsed.error);
+  if (!parsed.arguments) {
+    const int status = UsageError(err, parsed.error);
+    return !args.empty() && args[0] == "mail" ? kMailUsage : status;
+  }
   const Arguments& a = *parsed.arguments;
+  if (a.command == Subcommand::Mail && !a.help && !a.version) return RunMail(a, out, err);
   if (a.help || a.version) {
     Print(out, a.help ? HelpText() : VersionText());
     return OutputFailed(out) ? kExitError : kExitDone;

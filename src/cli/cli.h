@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/exit_status.h"
 #include "form/Unit1.h"
 
 namespace brim::cli {
@@ -18,6 +19,19 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 // let the process end without taking them apart.
 int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
                     std::unique_ptr<Desktop>& desktop, std::unique_ptr<TForm1>& form);
+
+struct Arguments;
+struct ArchiveReport;
+struct ArchiveRun {
+  Verdict verdict;
+  bool usageError = false;  // the state is not printed, as before any archive
+};
+// The command of a on one archive: analysis, ticks, the command, and what it
+// did. path: the file to read; given: the name the caller used; boxes go to
+// err (may be null).
+ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::string& path,
+                      const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktop,
+                      std::unique_ptr<TForm1>& form, ArchiveReport& report);
 
 // given made absolute against cwd, with "." segments and doubled "/" removed
 // (".." is kept: through a symbolic link it does not mean the lexical parent).

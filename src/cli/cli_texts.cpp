@@ -39,6 +39,9 @@ constexpr Phrase kReasons[] = {
     {"partly_done", "partly done: some selected entries could not be done",
      "一部のエントリを処理できませんでした"},
     {"interrupted", "interrupted", "中断しました"},
+    {"undecodable", "a part whose body cannot be decoded one way", "本文を一通りに復号できない部分です"},
+    {"encrypted_names", "an archive whose directory (the entry names) is encrypted",
+     "エントリ名の一覧が暗号化された書庫です"},
 };
 
 }  // namespace
@@ -62,12 +65,16 @@ std::string CliText(CliTextId id) {
     case CliTextId::NothingTicked:
       return ja ? "チェックの付いた項目がないため、何も書き出しませんでした" : "no entry is ticked; nothing was written";
     case CliTextId::UsageHint:
-      return ja ? "使い方: brimlode-cli analyse|rewrite|split|combine 書庫... [オプション]  (brimlode-cli --help)"
-                : "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE... [options]  (brimlode-cli --help)";
+      return ja ? "使い方: brimlode-cli analyse|rewrite|split|combine 書庫... [オプション] | mail [入力 [出力]]  (brimlode-cli --help)"
+                : "usage: brimlode-cli analyse|rewrite|split|combine ARCHIVE... [options] | mail [IN [OUT]]  (brimlode-cli --help)";
     case CliTextId::WouldNeutralise:
       return ja ? "試行: 無害化します: " : "dry run: would neutralise ";
     case CliTextId::WouldCreate:
       return ja ? "試行: 作成します: " : "dry run: would create ";
+    case CliTextId::MailCannotRead:
+      return ja ? "メッセージを読み込めません" : "the message cannot be read";
+    case CliTextId::MailRejected:
+      return ja ? "安全にできない添付ファイルがあるため拒否しました: " : "refused: an attachment cannot be made safe: ";
     case CliTextId::NoSuchRow:
       break;
   }

@@ -9,7 +9,8 @@
 namespace brim::cli {
 
 enum class CliTextId {
-  OutputUnwritable, StandardInputUnreadable, NothingTicked, UsageHint, NoSuchRow, WouldNeutralise, WouldCreate
+  OutputUnwritable, StandardInputUnreadable, NothingTicked, UsageHint, NoSuchRow, WouldNeutralise, WouldCreate,
+  MailCannotRead, MailRejected
 };
 
 bool JapaneseLocale();

@@ -20,6 +20,16 @@ enum ExitCode : int {
   kExitInterrupted = 130,  // stopped by Ctrl+C (SIGINT), as shells count it
 };
 
+// brimlode-cli mail speaks to a mail server's pipe transport in the codes
+// of sysexits.h, which Postfix turns into delivered, bounced or retried.
+enum MailExitCode : int {
+  kMailDelivered = 0,     // the message was written out (neutralised, or as the policy says)
+  kMailUsage = 64,        // EX_USAGE: a mistake on the command line
+  kMailCannotCreate = 73, // EX_CANTCREAT: OUT exists already
+  kMailTryLater = 75,     // EX_TEMPFAIL: input/output failure; the server tries again
+  kMailRejected = 77,     // EX_NOPERM: refused by --policy reject (5.7.0)
+};
+
 // A plain message box the command showed instead of doing its work.
 enum class Refusal { None, NotAnalysed, NothingChecked, TooLarge, NamesTaken, TooManyEntries, Other };
 

@@ -35,6 +35,7 @@ const char* CommandName(Subcommand c) {
     case Subcommand::Rewrite: return "rewrite";
     case Subcommand::Split: return "split";
     case Subcommand::Combine: return "combine";
+    case Subcommand::Mail: return "mail";
   }
   return "";
 }
@@ -132,6 +133,42 @@ void Entry(JsonWriter& w, const ProgramState& s, const ArchiveReport& r, size_t 
   w.EndObject();
 }
 
+// --summary: what the entries add up to, without a line per entry.
+void Summary(JsonWriter& w, const ProgramState& s, const ArchiveReport& r,
+             const std::unordered_map<size_t, std::vector<const Change*>>& changesByRow,
+             const std::unordered_map<size_t, const std::string*>& notDone) {
+  const EntryTable& t = s.ListView1;
+  int64_t selected = 0, neutralised = 0, written = 0, dangerous = 0, encrypted = 0;
+  int64_t marks[kEntryMarkCount] = {};
+  for (size_t row = 0; row < t.Count(); ++row) {
+    selected += row < r.selected.size() && r.selected[row];
+    dangerous += IsDangerousExtension(TallyKeyOf(t.Caption(row), t.Encoding(row)));
+    const bool factEncrypted = row < r.facts.size() && r.facts[row].encrypted;
+    encrypted += factEncrypted || (t.Marks(row) & kMarkEncrypted);
+    for (int i = 0; i < kEntryMarkCount; ++i) marks[i] += (t.Marks(row) & MarkAt(i)) != 0;
+  }
+  for (const auto& [row, changes] : changesByRow) {
+    for (const Change* c : changes) {
+      neutralised += c->action == "neutralised";
+      written += c->action == "created";
+    }
+  }
+  w.Key("summary").BeginObject();
+  w.Key("entries").Number(static_cast<int64_t>(t.Count()));
+  w.Key("selected").Number(selected);
+  w.Key("neutralised").Number(neutralised);
+  w.Key("written").Number(written);
+  w.Key("not_done").Number(static_cast<int64_t>(notDone.size()));
+  w.Key("dangerous").Number(dangerous);
+  w.Key("encrypted").Number(encrypted);
+  w.Key("marks").BeginObject();
+  for (int i = 0; i < kEntryMarkCount; ++i) {
+    if (marks[i] > 0) w.Key(MarkId(MarkAt(i))).Number(marks[i]);
+  }
+  w.EndObject();
+  w.EndObject();
+}
+
 }  // namespace
 
 std::vector<HeaderFacts> ReadHeaderFacts(const ProgramState& s) {
@@ -149,6 +186,7 @@ std::vector<HeaderFacts> ReadHeaderFacts(const ProgramState& s) {
         // Local header: signature, version, flags (bit 0: encrypted), method.
         if (le::Get32(h) != 0x04034b50) continue;
         facts[row].encrypted = (le::Get16(h + 6) & 1) != 0;
+        facts[row].namesMasked = (le::Get16(h + 6) & (1u << 13)) != 0;
         facts[row].method = ZipMethodName(le::Get16(h + 8));
       } else {
         // Every LZH header level keeps the method id at bytes 2 to 6.
@@ -189,11 +227,22 @@ std::string ReportLine(const ProgramState& s, const ArchiveReport& r) {
   w.Key("output");
   if (r.output.empty()) w.Null();
   else w.String(r.output);
-  w.Key("entries").BeginArray();
-  for (size_t row = 0; row < s.ListView1.Count(); ++row) Entry(w, s, r, row, changesByRow, notDone);
-  w.EndArray();
+  // The bytes before the archive proper: a self-extractor's program.
+  w.Key("leading_bytes");
+  if (!listed) w.Null();
+  else if (s.ArchiveKind == ArchiveKindType::Zip && s.StatusBar1.LeadingBytes()) w.Number(static_cast<int64_t>(*s.StatusBar1.LeadingBytes()));
+  else if (s.ArchiveKind == ArchiveKindType::Lzh && s.ListView1.Count() > 0) w.Number(s.ListView1.Value(0, kColOffset));
+  else w.Null();
+  if (r.summary) {
+    Summary(w, s, r, changesByRow, notDone);
+  } else {
+    w.Key("entries").BeginArray();
+    for (size_t row = 0; row < s.ListView1.Count(); ++row) Entry(w, s, r, row, changesByRow, notDone);
+    w.EndArray();
+  }
   w.Key("changes").BeginArray();
   for (const Change& c : r.changes) {
+    if (r.summary && c.row >= 0) continue;  // counted in the summary
     w.BeginObject();
     w.Key("action").Plain(c.action);
     w.Key("index");

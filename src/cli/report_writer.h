@@ -19,6 +19,7 @@ inline constexpr int kReportSchema = 1;
 struct HeaderFacts {
   std::string method;  // "stored", "deflate"... or the LZH id "-lh5-"; empty when unread
   bool encrypted = false;
+  bool namesMasked = false;  // ZIP flag bit 13: the directory is encrypted, local names masked
 };
 // For every row; rows whose header cannot be read get empty facts.
 std::vector<HeaderFacts> ReadHeaderFacts(const ProgramState& s);
@@ -40,6 +41,7 @@ struct ArchiveReport {
   std::vector<HeaderFacts> facts;  // by row
   std::vector<Change> changes;
   std::vector<std::string> messages;  // the boxes shown, CP932
+  bool summary = false;      // --summary: counts instead of a line per entry
 };
 
 // The document as one line ending in "\n".

@@ -212,12 +212,23 @@ TEST(GatewayReport, HoldsTheSchemaAndTellsBadNamesApart) {
   test::WriteFileBytes(dir.File("n.txt"), BytesOf("text"));
   test::WriteFileBytes(dir.File("bad.zip"), Zip({test::ZipLocal::Stored("bad\xff.exe", BytesOf("MZ")),
                                                   test::ZipLocal::Stored("bad\xfe.exe", BytesOf("MZ"))}));
+  test::ZipBuilder sfx;
+  sfx.Raw(test::Bytes(4096, 'Z'));
+  sfx.Local(test::ZipLocal::Stored("run.exe", BytesOf("MZ")));
+  sfx.Finish(4096);
+  test::WriteFileBytes(dir.File("sfx.exe"), sfx.bytes);
   std::filesystem::create_directory(dir.File("out"));
   for (const std::string args : {"rewrite p.zip d.zip n.txt gone.zip bad.zip --dangerous --output-dir out --report",
-                                 "split p.zip --all --dry-run --report", "combine bad.zip --all --report"}) {
+                                 "split p.zip --all --dry-run --report", "combine bad.zip --all --report",
+                                 "rewrite p.zip sfx.exe d.zip --dangerous --report --summary --output-dir out"}) {
     CliRun r = RunCli(dir.Path(), "\"$CLI\" " + args + " | python3 " BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py");
     EXPECT_EQ(r.status, 0) << args << "\n" << r.out << r.err;
   }
+  // A self-extractor's program length; --summary counts instead of entries.
+  const Json summary = RunCli(dir.Path(), "analyse sfx.exe --report --summary").Reports().at(0);
+  EXPECT_EQ(summary["leading_bytes"].get<int>(), 4096);
+  EXPECT_EQ(summary["summary"]["dangerous"].get<int>(), 1);
+  EXPECT_FALSE(summary.contains("entries"));
   CliRun r = RunCli(dir.Path(), "analyse bad.zip --report");
   const Json entries = r.Reports().at(0)["entries"];
   EXPECT_EQ(entries[0]["name_hex"].get<std::string>(), "626164ff2e657865");

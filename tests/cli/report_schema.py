@@ -9,7 +9,14 @@ NUM, STR, BOOL, NULL = int, str, bool, type(None)
 TOP = {
     "schema": (NUM,), "tool": (STR,), "version": (STR,), "archive": (STR,), "command": (STR,),
     "format": (STR, NULL), "analysis": (STR,), "status": (NUM,), "reason": (STR,), "dry_run": (BOOL,),
-    "output": (STR, NULL), "entries": (list,), "changes": (list,), "messages": (list,),
+    "output": (STR, NULL), "leading_bytes": (NUM, NULL), "entries": (list,), "changes": (list,),
+    "messages": (list,),
+}
+# --summary: counts in place of the entries.
+TOP_SUMMARY = {key if key != "entries" else "summary": t if key != "entries" else (dict,) for key, t in TOP.items()}
+SUMMARY = {
+    "entries": (NUM,), "selected": (NUM,), "neutralised": (NUM,), "written": (NUM,), "not_done": (NUM,),
+    "dangerous": (NUM,), "encrypted": (NUM,), "marks": (dict,),
 }
 ENTRY = {
     "index": (NUM,), "name": (STR,), "name_hex": (STR,), "encoding": (STR,), "folder": (STR,),
@@ -40,12 +47,14 @@ def main():
     count = 0
     for number, line in enumerate(sys.stdin, 1):
         doc = json.loads(line)
-        check(doc, TOP, f"line {number}")
+        check(doc, TOP_SUMMARY if "summary" in doc else TOP, f"line {number}")
+        if "summary" in doc:
+            check(doc["summary"], SUMMARY, f"line {number} summary")
         if doc["schema"] != 1 or doc["tool"] != "brimlode-cli":
             raise ValueError(f"line {number}: schema or tool")
         if doc["format"] not in ("zip", "lzh", None):
             raise ValueError(f"line {number}: format {doc['format']}")
-        for i, entry in enumerate(doc["entries"]):
+        for i, entry in enumerate(doc.get("entries", [])):
             check(entry, ENTRY, f"line {number} entry {i}")
             if entry["index"] != i or len(entry["name_hex"]) % 2:
                 raise ValueError(f"line {number} entry {i}: index or name_hex")
