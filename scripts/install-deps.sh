@@ -16,6 +16,13 @@ packages=(
 if [ "${1:-}" = --docs ]; then
   packages+=(openbox xdotool x11-apps x11-utils netpbm locales)
 fi
+# Postfix for the mail gateway's test, installed unconfigured ("No
+# configuration": nothing starts, nothing listens; the test runs an instance
+# of its own), and only where no other mail server provides sendmail, as apt
+# would remove that one.
+if [ ! -e /usr/sbin/sendmail ] || dpkg-query -W -f='${Status}' postfix 2>/dev/null | grep -q 'install ok installed'; then
+  packages+=(postfix)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -24,5 +31,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq
+  if [[ " ${missing[*]} " == *" postfix "* ]]; then
+    echo "postfix postfix/main_mailer_type select No configuration" | $SUDO debconf-set-selections
+  fi
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
