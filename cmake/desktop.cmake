@@ -54,7 +54,8 @@ add_custom_command(OUTPUT ${changelog_gz}
   COMMAND sh -c "gzip -9n -c '${BRIMLODE_DATA}/debian/changelog' > '${changelog_gz}'"
   DEPENDS ${BRIMLODE_DATA}/debian/changelog VERBATIM)
 add_custom_target(brimlode_changelog ALL DEPENDS ${changelog_gz})
-install(FILES ${BRIMLODE_DATA}/debian/copyright ${changelog_gz} DESTINATION ${doc_dir})
+install(FILES ${BRIMLODE_DATA}/debian/copyright ${changelog_gz} ${CMAKE_CURRENT_LIST_DIR}/../docs/mail-gateway.md
+        DESTINATION ${doc_dir})
 
 if(BRIMLODE_GUI)
   install(TARGETS brimlode RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
