@@ -20,6 +20,8 @@ endif()
 install(TARGETS brimlode-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The content filter for Postfix's pipe transport (docs/mail-gateway.md).
 install(PROGRAMS ${BRIMLODE_DATA}/mail/brimlode-mail-filter DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/brimlode)
+# What `brimlode-cli mail` runs (found as ../libexec/brimlode/ from the program).
+install(TARGETS brimlode-mail RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/brimlode)
 
 # Manual pages, gzipped as Debian keeps them (-n: the same bytes every build).
 set(man_built "")

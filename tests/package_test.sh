@@ -29,6 +29,8 @@ want() {
   fi
 }
 want ./usr/bin/brimlode-cli
+want ./usr/libexec/brimlode/brimlode-mail
+want ./usr/libexec/brimlode/brimlode-mail-filter
 want ./usr/share/man/man1/brimlode-cli.1.gz
 want ./usr/share/man/ja/man1/brimlode-cli.1.gz
 depends=$(dpkg-deb -f "$deb" Depends)

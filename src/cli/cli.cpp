@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <unistd.h>
 #include <functional>
 #include <filesystem>
 #include <memory>
@@ -16,7 +18,6 @@
 #include "cli/arguments.h"
 #include "cli/cli_desktop.h"
 #include "cli/exit_status.h"
-#include "cli/mail_command.h"
 #include "cli/cli_texts.h"
 #include "cli/output_copy.h"
 #include "cli/report_writer.h"
@@ -378,7 +379,35 @@ bool WriteUnreadReport(const Arguments& a, const Verdict& verdict, std::FILE* ou
   return WriteLine(ReportLine(unread.state, report), out);
 }
 
+MailRunner& RegisteredMailRunner() {
+  static MailRunner runner = nullptr;
+  return runner;
+}
+
+// brimlode-mail runs in this process's place, with the same arguments; it
+// answers for itself from then on.
+int RunMailCommand(const std::vector<std::string>& args, const Arguments& a, std::FILE* out, std::FILE* err) {
+  if (MailRunner runner = RegisteredMailRunner()) return runner(a, out, err);
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+  std::vector<char*> argv;
+  std::string name = "brimlode-mail";
+  argv.push_back(name.data());
+  std::vector<std::string> copies(args);
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  if (out) std::fflush(out);
+  if (err) std::fflush(err);
+  for (const std::filesystem::path& program : {self / "brimlode-mail", self / "../libexec/brimlode/brimlode-mail"}) {
+    execv(program.c_str(), argv.data());
+  }
+  Print(err, "brimlode-cli mail: brimlode-mail " + std::string(std::strerror(errno)) + "\n");
+  return kMailTryLater;
+}
+
 }  // namespace
+
+void SetMailRunner(MailRunner runner) { RegisteredMailRunner() = runner; }
 
 int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
                     std::unique_ptr<Desktop>& desktopOut, std::unique_ptr<TForm1>& formOut) {
@@ -388,7 +417,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
     return !args.empty() && args[0] == "mail" ? kMailUsage : status;
   }
   const Arguments& a = *parsed.arguments;
-  if (a.command == Subcommand::Mail && !a.help && !a.version) return RunMail(a, out, err);
+  if (a.command == Subcommand::Mail && !a.help && !a.version) return RunMailCommand(args, a, out, err);
   if (a.help || a.version) {
     Print(out, a.help ? HelpText() : VersionText());
     return OutputFailed(out) ? kExitError : kExitDone;

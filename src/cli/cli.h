@@ -33,6 +33,12 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
                       const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktop,
                       std::unique_ptr<TForm1>& form, ArchiveReport& report);
 
+// The mail command lives in brimlode-mail (src/cli/mail_main.cpp), which
+// registers it here; without it, `mail` runs that program in this process's
+// place (beside this one, or in ../libexec/brimlode/).
+using MailRunner = int (*)(const Arguments& a, std::FILE* out, std::FILE* err);
+void SetMailRunner(MailRunner runner);
+
 // given made absolute against cwd, with "." segments and doubled "/" removed
 // (".." is kept: through a symbolic link it does not mean the lexical parent).
 std::string AbsolutePath(const std::string& given, const std::string& cwd);

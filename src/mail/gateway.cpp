@@ -180,13 +180,17 @@ class Surgery {
     const std::string_view body = m_.substr(range->first, range->second - range->first);
     // A text body written as it is may carry uuencoded files in its lines,
     // as mailers did before MIME and some still do.
+    // Such a text is looked at block by block, not also as a whole: two
+    // edits of one range could not both be made.
     if (text && encoding == BodyEncoding::Raw) {
-      for (const UuBlock& block : FindUuBlocks(body)) {
+      const std::vector<UuBlock> blocks = FindUuBlocks(body);
+      for (const UuBlock& block : blocks) {
         const size_t at = range->first + block.begin;
         const std::string_view encoded = body.substr(block.begin, block.end - block.begin);
         Body(part, CleanName(block.name.c_str()), BodyEncoding::Uuencode, at, encoded, true);
         if (result_.fate != Fate::Deliver) return;
       }
+      if (!blocks.empty()) return;
     }
     Body(part, name, encoding, range->first, body, false);
   }
@@ -320,7 +324,14 @@ class Surgery {
     out.reserve(m_.size() + grow);
     size_t at = 0;
     for (const Edit& e : edits_) {
-      if (e.begin < at) continue;  // overlaps an edit already made (never expected)
+      // Two edits of one range: a message the header would describe wrongly
+      // is never written.
+      if (e.begin < at) {
+        result_.fate = Fate::TryLater;
+        result_.failure = "error";
+        out.clear();
+        return;
+      }
       out.append(m_.substr(at, e.begin - at));
       out += e.text;
       at = e.end;

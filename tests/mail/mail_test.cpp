@@ -9,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cli.h"
+#include "cli/mail_command.h"
 #include "support/lzh_builder.h"
 #include "support/mail_builder.h"
 #include "support/test_files.h"
@@ -52,6 +53,9 @@ Bytes Damaged() {
   z.bytes.resize(z.bytes.size() - 5);
   return z.bytes;
 }
+
+// In this process the mail command runs without brimlode-mail.
+const bool kMailRegistered = (cli::SetMailRunner(&cli::RunMail), true);
 
 int Cli(const std::vector<std::string>& args) { return cli::Run(args, nullptr, nullptr); }
 
@@ -239,6 +243,43 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  {"name=\"a.zip\"; " + kDone2}}),
     [](const ::testing::TestParamInfo<MailCase>& info) { return "row" + std::to_string(info.index); });
+
+// --report appends a line per archive, in the report's schema, run after run.
+TEST(MailReport, AppendsALinePerArchive) {
+  if (!test::OnPath("python3")) GTEST_SKIP() << "python3 is not on PATH";
+  const MailText m("\r\n");
+  TempDir d;
+  test::WriteFileBytes(d.File("in.eml"),
+                       BytesOf(Mixed(m, {m.Base64Part({"Content-Type: application/zip; name=\"a.zip\""}, Pack()),
+                                         m.Base64Part({"Content-Type: application/zip; name=\"c.zip\""}, Clean())})));
+  for (const char* summary : {"--quiet", "--summary"}) {
+    ASSERT_EQ(Cli({"mail", summary, "--report", d.File("r.jsonl"), d.File("in.eml"), d.File(summary)}), 0);
+  }
+  std::string lines;
+  EXPECT_EQ(test::RunShell("python3 " BRIMLODE_SOURCE_DIR "/tests/cli/report_schema.py <" + d.File("r.jsonl"), &lines), 0)
+      << lines;
+  EXPECT_EQ(lines, "4\n");
+}
+
+// The statuses a mail server's pipe transport acts on, besides delivery.
+TEST(MailStatus, WhatThePipeTransportIsTold) {
+  TempDir d;
+  test::WriteFileBytes(d.File("in.eml"), BytesOf("Subject: x\r\n\r\nhi\r\n"));
+  test::WriteFileBytes(d.File("taken.eml"), BytesOf("mine"));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } rows[] = {
+      {{"mail", "--policy", "drop", d.File("in.eml")}, 64},          // EX_USAGE
+      {{"mail", "--rows", "1", d.File("in.eml")}, 64},               // not a mail option
+      {{"mail", d.File("in.eml"), d.File("taken.eml")}, 73},         // EX_CANTCREAT, nothing replaced
+      {{"mail", d.File("gone.eml"), d.File("out.eml")}, 75},         // EX_TEMPFAIL: Postfix tries again
+      {{"mail", "--report", d.File("no/such/r.jsonl"), d.File("in.eml"), d.File("out.eml")}, 75},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Cli(row.args), row.status) << row.args[1];
+  EXPECT_EQ(S(test::ReadFileBytes(d.File("taken.eml"))), "mine");
+  EXPECT_FALSE(std::filesystem::exists(d.File("out.eml")));
+}
 
 // What cannot be made safe, under each policy: the exit status, the header's
 // line, and whether the part is still there or replaced by the notice.

@@ -95,6 +95,7 @@ class Instance:
         os.chown(os.path.join(root, "mail"), nobody.pw_uid, nobody.pw_gid)
         bin_dir = os.path.join(root, "bin")
         shutil.copy(cli, os.path.join(bin_dir, "brimlode-cli"))
+        shutil.copy(os.path.join(os.path.dirname(cli), "brimlode-mail"), bin_dir)
         shutil.copy(os.path.join(source, "data/mail/brimlode-mail-filter"), bin_dir)
         for f in os.listdir(bin_dir):
             os.chmod(os.path.join(bin_dir, f), 0o755)
