@@ -26,9 +26,11 @@ import os
 import random
 import shutil
 import sys
-import time
 import zipfile
 from email.message import EmailMessage
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import measure  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WORK = os.path.join(ROOT, "bench", "out", "mail")
@@ -69,15 +71,8 @@ def make_messages():
 
 def cpu_of(command):
     """CPU seconds (user + system) of a shell command and all it starts."""
-    start = time.perf_counter()
-    pid = os.fork()
-    if pid == 0:
-        devnull = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(devnull, 1)
-        os.dup2(devnull, 2)
-        os.execv("/bin/sh", ["sh", "-c", command])
-    _, status, usage = os.wait4(pid, 0)
-    return usage.ru_utime + usage.ru_stime, time.perf_counter() - start, os.waitstatus_to_exitcode(status)
+    wall_ms, cpu_ms, _, code = measure.run_once(["/bin/sh", "-c", command])
+    return cpu_ms / 1000, wall_ms / 1000, code
 
 
 def main():
@@ -94,10 +89,8 @@ def main():
         ("python email", f"{eml} | xargs -0 -n1 python3 '{script}'"),
         ("python, 1 proc", f"{eml} | xargs -0 -n{MESSAGES} python3 '{script}'"),
     ]
-    results = {}
-    for name, command in cases:
-        # Taken in turns, so a busy moment of the machine hits every case alike.
-        results[name] = None
+    # Taken in turns, so a busy moment of the machine hits every case alike.
+    results = {name: None for name, _ in cases}
     for _ in range(runs):
         for name, command in cases:
             r = cpu_of(command)

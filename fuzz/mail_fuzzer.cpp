@@ -34,17 +34,19 @@ bool HasGatewayName(std::string_view m) {
 void Unchanged(std::string_view message) {
   brim::mail::MailOptions options;
   options.version = "0";
+  options.policy = brim::mail::Policy::Pass;  // undecodable parts stay too
   const brim::mail::MailResult r = brim::mail::NeutraliseMessage(
       message, [](const std::string&, std::string_view) { return brim::mail::ArchiveOutcome{}; }, options);
   if (r.fate != brim::mail::Fate::Deliver) Fail("a message without archives was not delivered");
   if (HasGatewayName(message)) return;  // a header of that name is removed
-  const std::string header = "X-Brimlode: version=0; archives=0";
+  const size_t first = r.message.find("X-Brimlode: ");
+  if (first == std::string::npos) Fail("no header");
+  const size_t nl = r.message.find('\n', first);
+  const bool crlf = nl != std::string::npos && nl > 0 && r.message[nl - 1] == '\r';
+  const std::string header = brim::mail::GatewayHeader("0", r.notes, crlf ? "\r\n" : "\n");
   const size_t at = r.message.find(header);
-  if (at == std::string::npos) Fail("no header");
-  size_t end = at + header.size();
-  const bool crlf = end < r.message.size() && r.message[end] == '\r';
-  const size_t eol = crlf ? 2 : 1;
-  end += eol;
+  if (at == std::string::npos) Fail("not the header the notes make");
+  const size_t end = at + header.size(), eol = crlf ? 2 : 1;
   // The header alone was added, or with a line end before it for a last
   // header that had none.
   std::string alone = r.message, withEol = r.message;

@@ -317,7 +317,11 @@ class Surgery {
   }
 
   void Assemble() {
-    std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+    // An insertion goes before a removal that starts where it stands (the
+    // header after the last kept one, where a forged one was removed).
+    std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+      return a.begin < b.begin || (a.begin == b.begin && a.end < b.end);
+    });
     std::string& out = result_.message;
     size_t grow = 0;
     for (const Edit& e : edits_) grow += e.text.size();

@@ -236,6 +236,11 @@ INSTANTIATE_TEST_SUITE_P(
                    return m.Base64Part(With(kTop, {"Content-Type: application/zip; name=\"t.zip\""}), put(Pack()));
                  },
                  {"name=\"t.zip\"; " + kDone2}},
+        MailCase{"forged header after the others, in a message without MIME", "\n",
+                 [](const MailText& m, const Put&) {
+                   return m.Part({"Subject: hi", "X-Brimlode: forged"}, "text" + m.Eol());
+                 },
+                 {}},
         MailCase{"forged header removed", "\r\n",
                  [](const MailText& m, const Put& put) {
                    return Mixed(m, {m.Base64Part({"Content-Type: application/zip; name=\"a.zip\""}, put(Pack()))},
