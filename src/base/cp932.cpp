@@ -119,7 +119,7 @@ class Cp932Table {
     // otherwise; then it goes through the table with the rest.
     const bool asciiAsIs = escapes || asciiSame_;
     const bool wordsPlain = escapes ? escapes->fewReplaced : asciiSame_;
-    const Cell* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
+    const Pair* row = nullptr;  // the last lead byte's row: Japanese text stays on a few
     unsigned char rowLead = 0;
     // The top bits of the bytes of w that may not go out as they are; the
     // lowest is always one (cp932.h).
@@ -168,8 +168,16 @@ class Cp932Table {
             row = Row(b);
             rowLead = b;
           }
-          cell = row[p[i + 1]];
+          uint32_t pair = row[p[i + 1]].load(std::memory_order_relaxed);
+          if (pair == kUnknown) pair = FillPair(b, p[i + 1]);
+          const uint32_t length = pair >> 24;
+          if (length == 0 || length > 3) return kNeedsIconv;
+          to[0] = static_cast<char>(pair);
+          to[1] = static_cast<char>(pair >> 8);
+          to[2] = static_cast<char>(pair >> 16);
+          to += length;
           i += 2;
+          continue;
         } else {
           cell = singles_[b];
           ++i;
@@ -188,15 +196,46 @@ class Cp932Table {
     char bytes[3] = {};  // CP932 maps into the BMP: 3 bytes at most
   };
 
-  const Cell* Row(unsigned char lead) {
-    if (const Cell* row = rows_[lead].load(std::memory_order_acquire)) return row;
+  // A pair's character as its UTF-8 bytes (bits 0-23) and their count (bits
+  // 24-31); kUnknown until asked for, kUnmapped for what only iconv reads.
+  using Pair = std::atomic<uint32_t>;
+  static constexpr uint32_t kUnknown = 0;
+  static constexpr uint32_t kUnmapped = 0xFFu << 24;
+  static uint32_t PairOf(const Cell& c) {
+    if (c.length == 0) return kUnmapped;
+    const auto* b = reinterpret_cast<const unsigned char*>(c.bytes);
+    return (uint32_t{c.length} << 24) | b[0] | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16);
+  }
+
+  // The lead byte's row, made (all unknown) the first time it is met.
+  const Pair* Row(unsigned char lead) {
+    if (const Pair* row = rows_[lead].load(std::memory_order_acquire)) return row;
     std::lock_guard guard(fill_);
     if (!rows_[lead].load(std::memory_order_relaxed)) {
-      owned_[lead] = FillRow(lead);
+      owned_[lead] = std::make_unique<Pair[]>(256);
+      for (size_t t = 0; t < 256; ++t) owned_[lead][t].store(kUnknown, std::memory_order_relaxed);
       rows_[lead].store(owned_[lead].get(), std::memory_order_release);
     }
     return rows_[lead].load(std::memory_order_relaxed);
   }
+
+  // A pair first met: one iconv call for it alone, as most texts hold a
+  // few Japanese characters (a run's panels, a name or two); a row met
+  // often is then filled whole in one call.
+  uint32_t FillPair(unsigned char lead, unsigned char trail) {
+    std::lock_guard guard(fill_);
+    Pair* row = owned_[lead].get();
+    if (const uint32_t known = row[trail].load(std::memory_order_relaxed); known != kUnknown) return known;
+    if (++misses_[lead] == kMissesBeforeRow) FillRow(lead, row);
+    if (row[trail].load(std::memory_order_relaxed) == kUnknown) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      Cell cell;
+      if (!IsCp932TrailByte(trail) || !Split(std::string_view(pair, 2), 1, &cell)) cell = Cell{};
+      row[trail].store(PairOf(cell), std::memory_order_relaxed);
+    }
+    return row[trail].load(std::memory_order_relaxed);
+  }
+  static constexpr unsigned kMissesBeforeRow = 16;
 
   // One iconv call's output as cells, when it is clean and holds exactly one
   // character per input character.
@@ -256,10 +295,9 @@ class Cp932Table {
     }
   }
 
-  // Every second byte in one call; a row with unmapped pairs pair by pair
-  // (halving it would convert it again at every step).
-  std::unique_ptr<Cell[]> FillRow(unsigned char lead) {
-    auto row = std::make_unique<Cell[]>(256);
+  // Every second byte in one call; a row with unmapped pairs stays to be
+  // filled pair by pair as they are met.
+  void FillRow(unsigned char lead, Pair* row) {
     std::string all;
     std::vector<unsigned char> trails;
     for (unsigned t = 0x40; t <= 0xFC; ++t) {
@@ -269,22 +307,16 @@ class Cp932Table {
       trails.push_back(static_cast<unsigned char>(t));
     }
     std::vector<Cell> cells(trails.size());
-    if (Split(all, trails.size(), cells.data())) {
-      for (size_t k = 0; k < trails.size(); ++k) row[trails[k]] = cells[k];
-      return row;
-    }
-    for (unsigned char t : trails) {
-      const char pair[2] = {static_cast<char>(lead), static_cast<char>(t)};
-      if (!Split(std::string_view(pair, 2), 1, &row[t])) row[t] = Cell{};
-    }
-    return row;
+    if (!Split(all, trails.size(), cells.data())) return;
+    for (size_t k = 0; k < trails.size(); ++k) row[trails[k]].store(PairOf(cells[k]), std::memory_order_relaxed);
   }
 
   Converter& c_;
   bool asciiSame_ = true;  // iconv maps every byte below 0x80 to itself
   Cell singles_[256];
-  std::array<std::atomic<const Cell*>, 256> rows_{};
-  std::array<std::unique_ptr<Cell[]>, 256> owned_;
+  std::array<std::atomic<const Pair*>, 256> rows_{};
+  std::array<std::unique_ptr<Pair[]>, 256> owned_;
+  std::array<unsigned, 256> misses_{};
   std::mutex fill_;
 };
 
