@@ -1,30 +1,13 @@
 #include "base/ui_texts.h"
 
-#include "base/cp932.h"
-
 namespace brim {
 
 const UiTexts& Ui() {
   static const UiTexts texts = [] {
-    // All in one conversion, each text ended by a NUL (which no text holds
-    // and which converts to itself): a call into iconv costs more than most
-    // texts, and every start of the program pays for these.
-    std::string all;
-#define BRIM_UI_TEXT_JOIN(name, utf8) (all += utf8) += '\0';
-    BRIM_UI_TEXTS(BRIM_UI_TEXT_JOIN)
-#undef BRIM_UI_TEXT_JOIN
-    const std::string cp932 = Utf8ToCp932(all);
-    size_t at = 0;
-    const auto next = [&] {
-      const size_t end = cp932.find('\0', at);
-      std::string text = cp932.substr(at, end - at);
-      at = end + 1;
-      return text;
-    };
     UiTexts t;
-#define BRIM_UI_TEXT_TAKE(name, utf8) t.name = next();
-    BRIM_UI_TEXTS(BRIM_UI_TEXT_TAKE)
-#undef BRIM_UI_TEXT_TAKE
+    // t.name.assign("<CP932 bytes>", length) for every text, made when
+    // building from ui_texts.h by the program's own conversion.
+#include "ui_texts_cp932.inc"
     return t;
   }();
   return texts;

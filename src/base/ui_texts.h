@@ -1,6 +1,7 @@
 // Every fixed text the program shows, logs or writes, in one place. They are
-// written here once as UTF-8; Ui() converts them to CP932 once, and the rest
-// of the program works with those CP932 bytes. Add a text by adding a line.
+// written here once as UTF-8 and converted to CP932 when building
+// (cmake/ui_texts_cp932.cpp); the rest of the program works with those CP932
+// bytes. Add a text by adding a line.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -161,7 +162,7 @@ struct UiTexts {
 #undef BRIM_UI_TEXT_MEMBER
 };
 
-// The texts in CP932, converted once on first use.
+// The texts in CP932, as converted when building.
 const UiTexts& Ui();
 
 // Replaces the first "%s" of a CP932 format with arg, byte for byte (names may
