@@ -22,7 +22,7 @@ std::optional<FileStream> BeginAnalysis(ProgramState& s, const std::string& logS
 
   FileStream f = FileStream::Open(path, FileStream::Mode::Read);
   const FileIdentity id = f.Identity();
-  if (id.size >= (uint64_t{1} << 32)) {
+  if (id.size >= kArchiveSizeLimit) {
     s.desktop.ShowMessage(Ui().fileTooLarge);
     return std::nullopt;
   }

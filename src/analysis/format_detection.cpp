@@ -16,9 +16,6 @@ namespace brim {
 
 namespace {
 
-// Nothing of 4 GiB or more can be handled (positions are 32-bit cells).
-constexpr uint64_t kFourGiB = uint64_t{1} << 32;
-
 // "-lh?-" at offset 2: the method of an LZH header that starts the file. The
 // fifth byte is left open so that any method (-lh0-, -lhd-, -lh7-) passes.
 bool LooksLikeLzh(const FileStream& f) {
@@ -42,7 +39,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   }
 
   // Refused before the search, which would pass every byte of it first.
-  if (f.Size() >= kFourGiB) {
+  if (f.Size() >= kArchiveSizeLimit) {
     f.Close();
     s.ArchiveKind = ArchiveKindType::Zip;
     AnalyseZip(s);

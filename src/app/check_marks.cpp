@@ -38,6 +38,7 @@ void CheckByTalliedExtensions(ProgramState& s) {
   for (size_t t = 0; t < s.ListView5.Count(); ++t) {
     if (s.ListView5.Checked(t)) wanted.insert(s.ListView5.Caption(t));
   }
+  CheckHalfNeutralised(s);
   if (wanted.empty()) return;
   std::string key;
   auto isWanted = [&](std::string_view k) { return wanted.count(k) > 0; };
@@ -46,7 +47,14 @@ void CheckByTalliedExtensions(ProgramState& s) {
   }
 }
 
+void CheckHalfNeutralised(ProgramState& s) {
+  for (size_t row = 0; row < s.ListView2.Count(); ++row) {
+    if (s.ListView2.Marks(row) & kMarkHalfNeutralised) s.ListView2.SetChecked(row, true);
+  }
+}
+
 void CheckDangerous(ProgramState& s) {
+  CheckHalfNeutralised(s);
   std::string key;
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
     if (AnyKey(s.ListView2, row, key, IsDangerousExtension)) s.ListView2.SetChecked(row, true);

@@ -10,6 +10,10 @@ void CheckByTalliedExtensions(ProgramState& s);
 // Ticks every listing row whose extension key is on DangerousExtensions().
 // Only adds ticks.
 void CheckDangerous(ProgramState& s);
+// Ticks every row a rewrite stopped part way (its name masked, its method,
+// data or CRC not yet): its name may no longer match any selection, yet a
+// rewrite must finish it. Every selection ticks them too.
+void CheckHalfNeutralised(ProgramState& s);
 void CheckAll(ProgramState& s);
 void UncheckAll(ProgramState& s);
 void InvertChecks(ProgramState& s);

@@ -18,6 +18,9 @@ namespace brim {
 
 enum class ArchiveKindType { Zip, Lzh };
 
+// Nothing of 4 GiB or more is analysed: positions are 32-bit cells.
+inline constexpr uint64_t kArchiveSizeLimit = uint64_t{1} << 32;
+
 struct ProgramState {
   explicit ProgramState(Desktop& d) : desktop(d), ProcessMessages(d) {}
 

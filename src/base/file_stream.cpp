@@ -159,6 +159,10 @@ FileStream FileStream::CreateNew(const std::string& path) {
   return f;
 }
 
+void FileStream::Unlock() {
+  if (fd_ >= 0) TryLock(fd_, F_UNLCK);
+}
+
 FileStream FileStream::AdoptNew(int fd, const std::string& path) {
   struct stat st {};
   if (fstat(fd, &st) != 0 || !TryLock(fd, F_WRLCK)) {

@@ -70,6 +70,9 @@ class FileStream {
   void Close();
 
   int Descriptor() const { return fd_; }
+  // Gives up the advisory lock, so that another handle of this new file
+  // (the rewrite of a copy this process made) can take it.
+  void Unlock();
 
  private:
   FileStream(int fd, std::string path, dev_t dev, ino_t ino, bool registered);

@@ -11,6 +11,7 @@
 
 #include "form/Unit1.h"
 #include "app/application.h"
+#include "app/check_marks.h"
 #include "app/entry_tables.h"
 #include "base/cp932.h"
 #include "base/file_stream.h"
@@ -64,6 +65,8 @@ void TickSelection(TForm1& form, const Arguments& a) {
       break;
   }
   if (a.invert) form.N11Click();
+  // Rows a killed rewrite left half done are finished by any selection.
+  if (a.selection != Selection::None) CheckHalfNeutralised(s);
 }
 
 }  // namespace
@@ -335,6 +338,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
   record.rowsNotDone = s.RowsNotDone.size();
   record.rowsDone = report.changes.size();
   ArchiveRun result{Judge(record), false};
+  if (result.verdict.status == kExitInterrupted) result.verdict.status = InterruptedStatus();
   report.verdict = result.verdict;
   report.messages = desktop.Boxes();
   return result;
@@ -353,7 +357,7 @@ bool WriteLine(const std::string& line, std::FILE* out) {
 // --dry-run without --report: its findings on standard error, a line each.
 void SayWhatWouldBeDone(const ProgramState& s, const ArchiveReport& report, std::FILE* err) {
   for (const Change& c : report.changes) {
-    std::string line = "brimlode-cli: " + report.archive + ": ";
+    std::string line = "brimlode-cli: " + ForTerminal(report.archive) + ": ";
     if (c.action == "would_neutralise") {
       const size_t row = static_cast<size_t>(c.row);
       const std::string_view name = s.ListView1.Caption(row);
@@ -429,17 +433,20 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   int status = kExitNothingToDo;
   bool first = true;
   bool outputFailed = false;
+  // What happened to each archive whose outcome is said only on standard
+  // output: should that fail, standard error says it instead, so a rewrite
+  // is never hidden behind a report that could not be written.
+  std::vector<std::string> saidOnlyOnOutput;
   for (const std::string& given : a.archives) {
     if (Interrupted()) break;
     std::string path = ec ? given : AbsolutePath(given, cwd);
-    std::string standardInput;
+    StandardInputCopy standardInput;
     if (given == kStandardInput) {
-      standardInput = CopyStandardInput(Interrupted);
-      if (standardInput.empty()) {
+      if (!standardInput.Make(Interrupted, kArchiveSizeLimit)) {
         // Still one report line per archive, with nothing listed.
-        const Verdict verdict = Interrupted() ? Verdict{kExitInterrupted, "interrupted"}
+        const Verdict verdict = Interrupted() ? Verdict{InterruptedStatus(), "interrupted"}
                                               : Verdict{kExitError, "cannot_read"};
-        Print(err, "brimlode-cli: " + given + ": " +
+        Print(err, "brimlode-cli: " + ForTerminal(given) + ": " +
                        (Interrupted() ? ReasonText(verdict.reason) : CliText(CliTextId::StandardInputUnreadable)) +
                        "\n");
         status = first ? verdict.status : WorseStatus(status, verdict.status);
@@ -447,17 +454,19 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
         if (a.report && out) outputFailed = !WriteUnreadReport(a, verdict, out) || outputFailed;
         continue;
       }
-      path = standardInput;
+      path = standardInput.Path();
     }
     ArchiveReport report;
     ArchiveRun run = RunArchive(a, given, path, cwd, err, desktopOut, formOut, report);
-    RemoveStandardInputCopy(standardInput);
     status = first ? run.verdict.status : WorseStatus(status, run.verdict.status);
     first = false;
     const ProgramState& s = formOut->state;
     if (run.verdict.status != kExitDone && run.verdict.status != kExitNothingToDo &&
         run.verdict.status != kExitUsage) {
-      Print(err, "brimlode-cli: " + given + ": " + ReasonText(run.verdict.reason) + "\n");
+      Print(err, "brimlode-cli: " + ForTerminal(given) + ": " + ReasonText(run.verdict.reason) + "\n");
+    } else {
+      saidOnlyOnOutput.push_back("brimlode-cli: " + ForTerminal(given) + ": " + ReasonText(run.verdict.reason) +
+                                 " (" + std::to_string(run.verdict.status) + ")\n");
     }
     if (run.usageError && !a.report) continue;
     if (a.dryRun && !a.report) SayWhatWouldBeDone(s, report, err);
@@ -468,7 +477,8 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
       written = WriteLine(ReportLine(s, report), out);
     } else {
       auto* desktop = static_cast<CliDesktop*>(desktopOut.get());
-      if (several && !a.json) Print(out, "==> " + given + " <==\n");
+      // An archive path is escaped as entry names are: it can hold ESC or RLO too.
+      if (several && !a.json) Print(out, "==> " + ForTerminal(given) + " <==\n");
       written = a.json ? WriteStateJson(s, desktop->Boxes(), out) : WriteStateText(s, out);
     }
     outputFailed = outputFailed || !written || OutputFailed(out);
@@ -476,6 +486,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   // A reader that went away early (a closed pipe) got less than the whole
   // result: the caller cannot trust what it read.
   if (outputFailed) {
+    for (const std::string& line : saidOnlyOnOutput) Print(err, line);
     Print(err, "brimlode-cli: " + CliText(CliTextId::OutputUnwritable) + "\n");
     status = WorseStatus(status, kExitError);
   }

@@ -6,19 +6,25 @@
 namespace brim::cli {
 
 namespace {
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+volatile std::sig_atomic_t interrupted = 0;  // the signal that came, 0 for none
+extern "C" void OnInterrupt(int signal) {
+  if (!interrupted) interrupted = signal;
+}
 }  // namespace
 
 void StopOnInterrupt() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
-  action.sa_flags = SA_RESETHAND;  // the second Ctrl+C is the default one
+  action.sa_flags = SA_RESETHAND;  // the second one of a kind is the default one
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  // A service manager's stop and a closed terminal end a run as Ctrl+C
+  // does: outputs complete or absent, the status telling which signal.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 bool Interrupted() { return interrupted != 0; }
+
+int InterruptedStatus() { return 128 + (interrupted ? static_cast<int>(interrupted) : SIGINT); }
 
 void CliDesktop::ProcessMessages() {
   // Each command clears the flag as it starts; the interrupt stays, so the

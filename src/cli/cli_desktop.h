@@ -54,10 +54,13 @@ class CliDesktop : public Desktop {
   std::function<void(const std::string&)> beforeAnswer_;
 };
 
-// Ctrl+C stops the running command as "中断" does in the window, at its next
-// check; a second one ends the process at once.
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP stop the running command as "中断"
+// does in the window, at its next check; a second one ends the process at
+// once.
 void StopOnInterrupt();
 // Whether an interrupt came.
 bool Interrupted();
+// The exit status of an interrupted run: 128 + the signal (130 for Ctrl+C).
+int InterruptedStatus();
 
 }  // namespace brim::cli

@@ -66,8 +66,8 @@ Verdict Judge(const RunRecord& r) {
 
 int WorseStatus(int a, int b) {
   auto rank = [](int status) {
+    if (status > 128) return 6;  // interrupted, by whichever signal
     switch (status) {
-      case kExitInterrupted: return 6;
       case kExitUsage: return 5;
       case kExitError: return 4;
       case kExitRefused: return 3;

@@ -17,7 +17,7 @@ enum ExitCode : int {
   kExitError = 3,        // input/output or system error
   kExitRefused = 4,      // not an archive, damaged, too large, changed since analysis
   kExitPartlyDone = 5,   // some selected entries could not be done
-  kExitInterrupted = 130,  // stopped by Ctrl+C (SIGINT), as shells count it
+  kExitInterrupted = 130,  // stopped by Ctrl+C (SIGINT), as shells count it; SIGTERM 143, SIGHUP 129
 };
 
 // brimlode-cli mail speaks to a mail server's pipe transport in the codes

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 #include "base/errors.h"
@@ -16,15 +17,20 @@ namespace brim::cli {
 
 namespace {
 
-// Every byte of from (from its start) into to; false on a failed read or
-// write (errno set), or once stop() says so after a signal broke a wait.
-// copy_file_range shares blocks where the file system can.
-bool CopyAll(int from, int to, bool (*stop)() = nullptr) {
+// Every byte of from (from its start) into to, up to limit bytes; false on a
+// failed read or write (errno set), or once stop() says so after a signal
+// broke a wait. copy_file_range shares blocks where the file system can.
+bool CopyAll(int from, int to, bool (*stop)() = nullptr, uint64_t limit = UINT64_MAX) {
+  uint64_t copied = 0;
   off_t in = 0;
-  while (true) {
-    ssize_t n = ::copy_file_range(from, &in, to, nullptr, size_t{1} << 30, 0);
+  while (copied < limit) {
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(size_t{1} << 30, limit - copied));
+    ssize_t n = ::copy_file_range(from, &in, to, nullptr, chunk, 0);
     if (n == 0) return true;
-    if (n > 0) continue;
+    if (n > 0) {
+      copied += static_cast<uint64_t>(n);
+      continue;
+    }
     if (errno == EINTR && !(stop && stop())) continue;
     if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
     break;  // not between these files: plain reads and writes
@@ -32,8 +38,9 @@ bool CopyAll(int from, int to, bool (*stop)() = nullptr) {
   // Standard input may be a pipe, which has no positions to read at.
   if (in > 0 && ::lseek(from, in, SEEK_SET) < 0) return false;
   std::vector<char> buf(1 << 16);
-  while (true) {
-    ssize_t n = ::read(from, buf.data(), buf.size());
+  while (copied < limit) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buf.size(), limit - copied));
+    ssize_t n = ::read(from, buf.data(), want);
     if (n < 0 && errno == EINTR && !(stop && stop())) continue;
     if (n < 0) return false;
     if (n == 0) return true;
@@ -43,83 +50,68 @@ bool CopyAll(int from, int to, bool (*stop)() = nullptr) {
       if (w < 0) return false;
       done += w;
     }
+    copied += static_cast<uint64_t>(n);
   }
+  return true;
 }
 
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
+// The name that opens a file by its handle, named or not.
+std::string HandlePath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 }  // namespace
 
 bool OutputCopy::Make(ProgramState& s, const std::string& target) {
-  target_ = target;
   FileStream source = FileStream::Open(s.Label1.Caption(), FileStream::Mode::Read);
   if (!IsAnalysedFile(s, source)) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
   const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string pattern = folder + "/." + leaf + ".brimlode-XXXXXX";
-  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) throw CannotCreate(target);
-  temporary_ = pattern;
-  FileStream copy = FileStream::AdoptNew(fd, temporary_);
-  if (::fchmod(fd, NewFileMode()) != 0 || !CopyAll(source.Descriptor(), fd)) throw CannotWrite(target);
-  const FileIdentity id = copy.Identity();
-  copy.Close();
-  // The rewrite acts on the copy, which holds the bytes the analysis read.
-  s.AnalysedFile = id;
-  s.Label1.SetCaption(temporary_);
+  copy_.emplace(NewFile::Create(folder, leaf, true));
+  FileStream& copy = copy_->Stream();
+  if (!CopyAll(source.Descriptor(), copy.Descriptor())) throw CannotWrite(target);
+  // The rewrite acts on the copy, which holds the bytes the analysis read,
+  // and opens it by the name of its handle.
+  s.AnalysedFile = copy.Identity();
+  copy.Unlock();
+  s.Label1.SetCaption(HandlePath(copy.Descriptor()));
   return true;
 }
 
 bool OutputCopy::Publish() {
-  if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) {
-    published_ = true;
+  if (!copy_) return false;
+  try {
+    copy_->Publish();
     return true;
+  } catch (const CommandError&) {
+    return false;
   }
-  // A file system without the flag: a hard link is never made over a name.
-  if ((errno == EINVAL || errno == ENOSYS) && ::link(temporary_.c_str(), target_.c_str()) == 0) {
-    ::unlink(temporary_.c_str());
-    published_ = true;
-    return true;
-  }
-  return false;
 }
 
-OutputCopy::~OutputCopy() {
-  if (!published_ && !temporary_.empty()) ::unlink(temporary_.c_str());
-}
-
-std::string CopyStandardInput(bool (*stop)()) {
+bool StandardInputCopy::Make(bool (*stop)(), uint64_t limit) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/brimlode-stdin-XXXXXX";
-  if (!::mkdtemp(folder.data())) return "";
-  const std::string path = folder + "/stdin";
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    ::rmdir(folder.c_str());
-    return "";
-  }
-  const bool copied = CopyAll(STDIN_FILENO, fd, stop);
-  const int error = errno;
-  if (::close(fd) != 0 || !copied) {
-    RemoveStandardInputCopy(path);
+  const std::string folder = std::string(tmp && *tmp ? tmp : "/tmp");
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    // No unnamed files here: a private folder, its file unlinked at once.
+    std::string made = folder + "/brimlode-stdin-XXXXXX";
+    if (!::mkdtemp(made.data())) return false;
+    const std::string named = made + "/stdin";
+    fd_ = ::open(named.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int error = errno;
+    if (fd_ >= 0) ::unlink(named.c_str());
+    ::rmdir(made.c_str());
     errno = error;
-    return "";
+    if (fd_ < 0) return false;
   }
-  return path;
+  path_ = HandlePath(fd_);
+  return CopyAll(STDIN_FILENO, fd_, stop, limit + 1);
 }
 
-void RemoveStandardInputCopy(const std::string& path) {
-  if (path.empty()) return;
-  ::unlink(path.c_str());
-  ::rmdir(path.substr(0, path.rfind('/')).c_str());
+StandardInputCopy::~StandardInputCopy() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace brim::cli

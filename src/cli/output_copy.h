@@ -1,11 +1,16 @@
-// rewrite --output: the analysed archive copied under a temporary name in
-// the output's folder, rewritten there, and given the output's name only
-// when complete, never over anything that exists. The source is opened for
+// rewrite --output: the analysed archive copied into a new file in the
+// output's folder, rewritten there, and given the output's name only when
+// complete, never over anything that exists. The new file has no name until
+// then where the file system allows (O_TMPFILE), so a killed process leaves
+// nothing; elsewhere a hidden temporary name. The source is opened for
 // reading only.
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/program_state.h"
+#include "base/new_file.h"
 
 namespace brim::cli {
 
@@ -18,18 +23,26 @@ class OutputCopy {
   // Gives the copy its name. False when the name was taken meanwhile.
   bool Publish();
   // Removes the copy unless published.
-  ~OutputCopy();
 
  private:
-  std::string target_;
-  std::string temporary_;
-  bool published_ = false;
+  std::optional<NewFile> copy_;
 };
 
-// Copies the whole of standard input into a new private file; returns its
-// path, or empty on failure (errno set) or when stop() turns true while it
-// waits for input. RemoveStandardInputCopy deletes it.
-std::string CopyStandardInput(bool (*stop)());
-void RemoveStandardInputCopy(const std::string& path);
+// The whole of standard input (up to limit bytes and one more, so that a
+// stream past the limit is refused without reading it all) in a private file
+// that loses its name as soon as it is opened: nothing stays behind, however
+// the process ends. Path() opens it while this lives.
+class StandardInputCopy {
+ public:
+  // False on a failed read or write (errno set), or when stop() turns true
+  // while it waits for input.
+  bool Make(bool (*stop)(), uint64_t limit);
+  const std::string& Path() const { return path_; }
+  ~StandardInputCopy();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
 
 }  // namespace brim::cli

@@ -83,6 +83,11 @@ test::Bytes DamagedLzh() {
 }
 
 test::Bytes Mine() { return BytesOf("mine"); }
+// A rewrite killed after the name: masked, still deflated.
+test::Bytes HalfDone() {
+  return Zip({test::ZipLocal::Stored("a.txt", BytesOf("hello")),
+              test::ZipLocal::Deflated("evil.ex$", BytesOf(std::string(300, 'x')))});
+}
 
 // One outcome: the folder is made by setup, then args run in it.
 struct OutcomeCase {
@@ -161,16 +166,32 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"several: done beats nothing to do", Write({{"p.zip", Pack}, {"c.zip", Clean}}, true),
                     "rewrite p.zip c.zip --dangerous --output-dir out --report", 0, "nothing_selected"},
         OutcomeCase{"standard input", Write("p.zip", Pack), "analyse - --report <p.zip", 0, "done"},
-        // Ctrl+C while standard input is being read: once the private copy's
-        // folder exists, the handler is in place.
+        // Ctrl+C while standard input is being read: once the private copy
+        // (unnamed) is open, the handler is in place.
         OutcomeCase{"interrupted", Write("p.zip", Pack),
                     "export TMPDIR=$PWD; { sleep 30 & echo $! >writer; wait; cat p.zip; } | "
                     "{ exec 3<&0; \"$CLI\" analyse - --report <&3 & pid=$!; "
-                    "for i in $(seq 600); do ls -d brimlode-stdin-* >/dev/null 2>&1 && break; sleep 0.05; done; "
+                    "for i in $(seq 600); do ls -l /proc/$pid/fd 2>/dev/null | grep -q deleted && break; sleep 0.05; done; "
                     "kill -INT $pid; wait $pid; status=$?; kill $(cat writer); exit $status; }",
                     130, "interrupted"},
         OutcomeCase{"standard input neutralised into a new file", Write("p.zip", Pack),
                     "rewrite - --dangerous --output o.zip --report <p.zip", 0, "done"},
+        // No selection matches "evil.ex$", yet the rewrite finishes it: the
+        // new analysis finds nothing half done.
+        OutcomeCase{"a half-done row is finished", Write("h.zip", HalfDone),
+                    "\"$CLI\" rewrite h.zip --ext txt --report >/dev/null && \"$CLI\" analyse h.zip --report | "
+                    "grep -v half_neutralised",
+                    0, "done"},
+        // The report is lost: standard error says the rewrite was done.
+        OutcomeCase{"a report that cannot be written", Write("p.zip", Pack),
+                    "\"$CLI\" rewrite p.zip --dangerous --report >/dev/full 2>err; st=$?; "
+                    "grep -q 'p.zip: done (0)' err && grep -q 'could not be written' err && exit $st",
+                    3, ""},
+        // Control characters in an archive's path are escaped as names are.
+        OutcomeCase{"an archive path holding ESC", Write("p.zip", Pack),
+                    "out=$(\"$CLI\" analyse p.zip \"$(printf 'x\\033.zip')\" 2>&1); "
+                    "case \"$out\" in *\"$(printf '\\033')\"*) exit 9;; *\"==> x\"*) exit 0;; esac; exit 8",
+                    0, ""},
         OutcomeCase{"a dry run with a taken output name", Write({{"p.zip", Pack}, {"o.zip", Mine}}),
                     "rewrite p.zip --all --output o.zip --dry-run --report", 3, "output_exists"}),
     [](const auto& info) {
