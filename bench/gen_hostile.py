@@ -80,16 +80,20 @@ def random_stub(scale):
 
 
 def many_centrals(scale):
-    # One stored "evil.exe", then scale * 4,096 central headers pointing at it.
+    # One stored "evil.exe", then scale * 4,096 central headers of their
+    # own names, all pointing at it.
     name, data = b"evil.exe", b"MZ"
     crc = zlib.crc32(data)
     local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0x21, crc, len(data), len(data), len(name), 0)
-    central = struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0x21, crc, len(data), len(data),
-                          len(name), 0, 0, 0, 0, 0, 0) + name
     count = min(scale * 4096, 65535)
     body = local + name + data
-    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(central) * count, len(body), 0)
-    return body + central * count + end
+    centrals = bytearray()
+    for i in range(count):
+        own = b"%05d.exe" % i
+        centrals += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0x21, crc, len(data), len(data),
+                                len(own), 0, 0, 0, 0, 0, 0) + own
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(centrals), len(body), 0)
+    return body + bytes(centrals) + end
 
 
 def main():

@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
+#include "base/work_count.h"
 #include "checksum/crc.h"
 
 namespace brim::rewrite {
@@ -64,6 +65,11 @@ void PlanBuilder::Begin(EntryPlan& plan) {
   plan_ = &plan;
   plan_->writes.reserve(kWritesPerEntry);
   owned_.clear();
+  ownedByStart_.clear();
+  ownedSorted_ = 0;
+  writesAt_.clear();
+  writesIndexed_ = 0;
+  longestWrite_ = 0;
 }
 
 void PlanBuilder::Own(uint64_t from, uint64_t to) { owned_.emplace_back(from, to); }
@@ -78,10 +84,38 @@ void PlanBuilder::Require(uint64_t pos, uint64_t len) const {
 
 void PlanBuilder::CheckOwned(uint64_t pos, uint64_t len) const {
   Require(pos, len);
-  for (const auto& [from, to] : owned_) {
-    if (pos >= from && pos <= to && len <= to - pos) return;
+  if (ownedSorted_ != owned_.size()) {
+    ownedByStart_ = owned_;
+    std::sort(ownedByStart_.begin(), ownedByStart_.end());
+    for (size_t i = 1; i < ownedByStart_.size(); ++i) {
+      ownedByStart_[i].second = std::max(ownedByStart_[i].second, ownedByStart_[i - 1].second);
+    }
+    ownedSorted_ = owned_.size();
+    work::steps += ownedSorted_;
   }
-  Refuse();
+  // The ranges starting at pos or before: one of them must reach pos + len.
+  auto after = std::upper_bound(ownedByStart_.begin(), ownedByStart_.end(), pos,
+                                [](uint64_t p, const std::pair<uint64_t, uint64_t>& r) { return p < r.first; });
+  ++work::steps;
+  if (after == ownedByStart_.begin()) Refuse();
+  const uint64_t reach = std::prev(after)->second;
+  if (reach < pos || reach - pos < len) Refuse();
+}
+
+const std::vector<size_t>& PlanBuilder::WritesOver(uint64_t pos, uint64_t end) {
+  for (; writesIndexed_ < plan_->writes.size(); ++writesIndexed_) {
+    writesAt_.emplace(plan_->writes[writesIndexed_].at, writesIndexed_);
+  }
+  over_.clear();
+  for (auto it = writesAt_.lower_bound(pos > longestWrite_ ? pos - longestWrite_ : 0);
+       it != writesAt_.end() && it->first < end; ++it) {
+    ++work::steps;
+    const PlannedWrite& w = plan_->writes[it->second];
+    if (w.at + w.bytes.size() > pos) over_.push_back(it->second);
+  }
+  // Laid in planned order: where two overlap, the later one wins.
+  std::sort(over_.begin(), over_.end());
+  return over_;
 }
 
 void PlanBuilder::Expect(uint64_t pos, std::string_view signature) {
@@ -90,9 +124,10 @@ void PlanBuilder::Expect(uint64_t pos, std::string_view signature) {
 }
 
 // Lays this entry's planned writes and zeros over n bytes read at pos.
-void PlanBuilder::LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) const {
+void PlanBuilder::LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) {
   const uint64_t end = pos + n;
-  for (const PlannedWrite& w : plan_->writes) {
+  for (const size_t i : WritesOver(pos, end)) {
+    const PlannedWrite& w = plan_->writes[i];
     const uint64_t from = std::max(pos, w.at), to = std::min(end, w.at + w.bytes.size());
     if (from < to) std::memcpy(bytes + (from - pos), w.bytes.data() + (from - w.at), to - from);
   }
@@ -106,9 +141,7 @@ const uint8_t* PlanBuilder::Read(uint64_t pos, size_t n) {
   if (bytes == nullptr) Refuse();
   const uint64_t end = pos + n;
   auto overlaps = [&](uint64_t at, uint64_t length) { return at < end && pos < at + length; };
-  bool planned = overlaps(plan_->zerosAt, plan_->zerosLength);
-  for (const PlannedWrite& w : plan_->writes) planned = planned || overlaps(w.at, w.bytes.size());
-  if (!planned) return bytes;
+  if (!overlaps(plan_->zerosAt, plan_->zerosLength) && WritesOver(pos, end).empty()) return bytes;
   view_.assign(bytes, bytes + n);
   LayPlanned(pos, view_.data(), n);
   return view_.data();
@@ -132,10 +165,12 @@ void PlanBuilder::Bytes(Phase phase, uint64_t pos, std::string_view bytes) {
     PlannedWrite& last = plan_->writes.back();
     if (last.phase == phase && last.at + last.bytes.size() == pos) {
       last.bytes.append(bytes);
+      longestWrite_ = std::max<uint64_t>(longestWrite_, last.bytes.size());
       return;
     }
   }
   plan_->writes.push_back({pos, phase, std::string(bytes)});
+  longestWrite_ = std::max<uint64_t>(longestWrite_, bytes.size());
 }
 
 void PlanBuilder::Put16(Phase phase, uint64_t pos, uint16_t value) {

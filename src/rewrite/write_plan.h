@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <map>
 #include <vector>
 
 #include "app/program_state.h"
@@ -132,13 +133,25 @@ class PlanBuilder {
 
  private:
   void CheckOwned(uint64_t pos, uint64_t len) const;
-  void LayPlanned(uint64_t pos, uint8_t* bytes, size_t n) const;
+  void LayPlanned(uint64_t pos, uint8_t* bytes, size_t n);
+  // The indices, in planned order, of this entry's writes over [pos, end).
+  const std::vector<size_t>& WritesOver(uint64_t pos, uint64_t end);
 
   const FileStream& file_;
   PlanReader& reader_;
   EntryPlan* plan_;
   uint64_t size_;
   std::vector<std::pair<uint64_t, uint64_t>> owned_;
+  // An entry may have thousands of central headers, each owned and written:
+  // the owned ranges sorted by start, each with the furthest end reached by
+  // it or one before (made again when ranges were added), and the writes by
+  // position, keep each check and read from passing all of them.
+  mutable std::vector<std::pair<uint64_t, uint64_t>> ownedByStart_;
+  mutable size_t ownedSorted_ = 0;
+  std::multimap<uint64_t, size_t> writesAt_;
+  size_t writesIndexed_ = 0;
+  uint64_t longestWrite_ = 0;
+  std::vector<size_t> over_;
   std::vector<uint8_t> view_;  // Read's answer with the plan's own writes laid over it
 };
 

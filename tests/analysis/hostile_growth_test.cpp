@@ -28,6 +28,13 @@ Measured Measure(const test::HostileInput& input, size_t scale) {
   a.Analyse(bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed) << input.name;
   EXPECT_EQ(a.Rows(), input.rows) << input.name;
+  if (std::string(input.command) == "rewrite") {
+    a.form.N9Click();
+    a.desktop.answers = {Answer::Yes, Answer::No};
+    a.form.N2Click();
+    EXPECT_TRUE(a.s.RowsNotDone.empty()) << input.name;
+    EXPECT_EQ(a.desktop.errors.size(), 0u) << input.name;
+  }
   const uint64_t done = (work::steps - steps) + (work::bytesRead - read);
   return {static_cast<double>(done) / static_cast<double>(bytes.size()), work::bytesRead - read, bytes.size()};
 }
@@ -39,9 +46,11 @@ TEST_P(HostileGrowth, WorkGrowsWithTheSize) {
   const Measured large = Measure(GetParam(), 4);
   // Work per byte may rise by 4^0.1 at most from one scale to the next.
   EXPECT_LE(large.work, small.work * std::pow(4.0, 0.1) + 0.05) << small.work << " -> " << large.work;
-  // Each byte is read about once and looked at a few times.
-  EXPECT_LE(large.work, 8.0);
-  EXPECT_LE(large.bytesRead, 3 * large.size);
+  // Each byte is read about once and looked at a few times; a rewrite
+  // reads its headers again in each pass of its plan and of its writes.
+  const bool rewrite = std::string(GetParam().command) == "rewrite";
+  EXPECT_LE(large.work, rewrite ? 12.0 : 8.0);
+  EXPECT_LE(large.bytesRead, (rewrite ? 8 : 3) * large.size);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, HostileGrowth, ::testing::ValuesIn(test::HostileInputs()),

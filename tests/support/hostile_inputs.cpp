@@ -97,6 +97,25 @@ Bytes RandomStub(size_t scale) {
   return SmallZipAfter(b);
 }
 
+// One stored "evil.exe", then scale * 8,192 central headers of their own
+// names, all pointing at it: one entry with thousands of name copies, each
+// of them masked by a rewrite.
+Bytes ManyCentrals(size_t scale) {
+  ZipBuilder z;
+  z.Local(ZipLocal::Stored("evil.exe", BytesOf("MZ")));
+  ZipEnd end;
+  end.directoryOffset = static_cast<uint32_t>(z.bytes.size());
+  for (size_t i = 0; i < scale * 8192; ++i) {
+    ZipCentral c = ZipCentral::For(z.entries.front().header, 0);
+    c.name = std::to_string(10000 + i) + ".exe";
+    z.Central(c);
+  }
+  end.entriesOnDisk = end.entriesTotal = static_cast<uint16_t>(scale * 8192);
+  end.directorySize = static_cast<uint32_t>(z.bytes.size() - end.directoryOffset);
+  z.End(end);
+  return z.bytes;
+}
+
 }  // namespace
 
 const std::vector<HostileInput>& HostileInputs() {
@@ -104,6 +123,7 @@ const std::vector<HostileInput>& HostileInputs() {
       {"level1_chains", Level1Chains, "analyse", 1},
       {"level2_chains", Level2Chains, "analyse", 1},
       {"random_stub", RandomStub, "analyse", 1},
+      {"many_centrals", ManyCentrals, "rewrite", 1},
   };
   return rows;
 }
