@@ -8,7 +8,7 @@ packages=(
   libgmime-3.0-dev
   fonts-ipafont-gothic xvfb xauth
   zip unzip p7zip-full libarchive-tools lhasa jlha-utils
-  ziptool minizip
+  ziptool minizip apksigner zipalign
   time
   desktop-file-utils qt6-translations-l10n
 )

@@ -8,6 +8,7 @@
 #include "analysis/zip_analysis.h"
 #include "formats/zip_layout.h"
 #include "base/byte_window.h"
+#include "base/le.h"
 #include "base/file_stream.h"
 #include "base/ui_texts.h"
 #include "app/log_pane.h"
@@ -16,12 +17,21 @@ namespace brim {
 
 namespace {
 
-// "-lh?-" at offset 2: the method of an LZH header that starts the file. The
-// fifth byte is left open so that any method (-lh0-, -lhd-, -lh7-) passes.
-bool LooksLikeLzh(const FileStream& f) {
-  uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
-  f.ReadAt(lzh::kMethod, m, sizeof m);
-  return m[0] == '-' && m[1] == 'l' && m[2] == 'h' && m[4] == '-';
+// An archive with no entries holds no local header: only an end record that
+// counts none and, with its comment, ends the file (unzip and 7z read it as
+// an empty archive). Its position, which is where the archive starts.
+std::optional<uint64_t> EmptyZipAt(ByteWindow& w) {
+  const uint64_t size = w.FileSize();
+  if (size < zip::kEndRecordSize) return std::nullopt;
+  const uint64_t lowest = size > 0xFFFF + zip::kEndRecordSize ? size - 0xFFFF - zip::kEndRecordSize : 0;
+  const auto at = SearchBackward(w, size - zip::kEndRecordSize, lowest, zip::kEndSignature, [](uint64_t, uint64_t) {});
+  const uint8_t* e = at ? w.At(*at, zip::kEndRecordSize) : nullptr;
+  if (!e || le::Get16(e + zip::kEndEntriesOnDisk) != 0 || le::Get16(e + zip::kEndEntriesTotal) != 0 ||
+      le::Get32(e + zip::kEndDirectorySize) != 0 ||
+      *at + zip::kEndRecordSize + le::Get16(e + zip::kEndCommentLength) != size) {
+    return std::nullopt;
+  }
+  return at;
 }
 
 }  // namespace
@@ -32,7 +42,7 @@ void DetectFormatAndAnalyse(ProgramState& s) {
   // Held open while the analyser runs, so nobody writes the file meanwhile.
   FileStream f = FileStream::Open(path, FileStream::Mode::Read);
 
-  if (LooksLikeLzh(f)) {
+  if (StartsWithLzh(s, f)) {
     s.ArchiveKind = ArchiveKindType::Lzh;
     AnalyseLzh(s, 0);
     return;
@@ -60,6 +70,12 @@ void DetectFormatAndAnalyse(ProgramState& s) {
     if (const std::optional<uint64_t> lzhStart = lzh.Found()) {
       s.ArchiveKind = ArchiveKindType::Lzh;
       AnalyseLzh(s, *lzhStart);
+      return;
+    }
+    if (const std::optional<uint64_t> empty = EmptyZipAt(w)) {
+      s.ArchiveKind = ArchiveKindType::Zip;
+      s.StatusBar1.SetLeadingBytes(*empty);
+      AnalyseZip(s, &w);
       return;
     }
     // Neither format: say so instead of leaving the panels blank, so the

@@ -103,8 +103,9 @@ class LzhStartScan::Sums {
   std::vector<uint16_t> crc_;
 };
 
-LzhStartScan::LzhStartScan(const FileStream& f)
+LzhStartScan::LzhStartScan(const FileStream& f, bool fromStart)
     : size_(f.Size()),
+      firstMethod_(fromStart ? lzh::kMethod : lzh::kMethod + 1),
       fixed_(std::make_unique<ByteWindow>(f, 4096)),
       ahead_(std::make_unique<ByteWindow>(f, kWindow)),
       sums_(std::make_unique<Sums>(f)) {}
@@ -122,8 +123,8 @@ const uint8_t* BytesAt(uint64_t pos, size_t n, uint64_t from, const uint8_t* blo
 }  // namespace
 
 void LzhStartScan::Look(uint64_t from, const uint8_t* block, size_t span, size_t owned) {
-  // Offset 0 is the fixed test's: the search starts after it.
-  size_t at = from > lzh::kMethod ? 0 : static_cast<size_t>(lzh::kMethod + 1 - from);
+  // Offset 0 is the fixed test's unless the scan starts there.
+  size_t at = from >= firstMethod_ ? 0 : static_cast<size_t>(firstMethod_ - from);
   auto consider = [&](size_t methodAt) {
     const uint64_t p = from + methodAt - lzh::kMethod;
     if (first_ && p > *first_) return;
@@ -303,12 +304,15 @@ std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint6
   uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
   f.ReadAt(lzh::kMethod, m, sizeof m);
   if (m[0] == '-' && m[1] == 'l' && m[2] == 'h' && m[4] == '-') return 0;
-  // A self-extractor: a program stub, then the archive.
+  // LArc's "-lz?-" at offset 0 starts the archive by the rule of a header
+  // behind a stub: when it checks. Otherwise a self-extractor: a program
+  // stub, then the archive.
+  const bool larc = IsMethod(m);
   ByteWindow w(f);
-  LzhStartScan scan(f);
+  LzhStartScan scan(f, larc);
   constexpr size_t kBlock = 64 * 1024;
   const uint64_t size = std::min(f.Size(), before + lzh::kMethod + lzh::kMethodLength);
-  for (uint64_t from = lzh::kMethod + 1; from + lzh::kMethodLength <= size;) {
+  for (uint64_t from = lzh::kMethod + (larc ? 0 : 1); from + lzh::kMethodLength <= size;) {
     const size_t span = static_cast<size_t>(std::min<uint64_t>(kBlock, size - from));
     const uint8_t* block = w.At(from, span);
     if (!block) return std::nullopt;
@@ -320,6 +324,13 @@ std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint6
   }
   scan.Finish();
   return scan.Found();
+}
+
+bool StartsWithLzh(ProgramState& s, const FileStream& f) {
+  uint8_t m[lzh::kMethodLength] = {};  // a short file leaves zeros: no match
+  f.ReadAt(lzh::kMethod, m, sizeof m);
+  if (!IsMethod(m)) return false;
+  return m[2] == 'h' || FindLzhStart(s, f, 1) == std::optional<uint64_t>(0);
 }
 
 }  // namespace brim

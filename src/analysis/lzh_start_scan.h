@@ -29,7 +29,8 @@ namespace brim {
 // seen.
 class LzhStartScan {
  public:
-  explicit LzhStartScan(const FileStream& f);
+  // fromStart: offset 0 is a candidate too (LArc's "-lz?-" there).
+  explicit LzhStartScan(const FileStream& f, bool fromStart = false);
   ~LzhStartScan();
   // Looks at the method candidates at from .. from + owned - 1, in block
   // (span bytes read at from). Blocks come in file order, each owning the
@@ -54,6 +55,7 @@ class LzhStartScan {
   void Settle(uint32_t group, std::optional<uint64_t> endMarkAt);
 
   const uint64_t size_;
+  const uint64_t firstMethod_;  // where the first method looked at lies
   std::unique_ptr<ByteWindow> fixed_;  // fields of a header that runs past its block
   std::unique_ptr<ByteWindow> ahead_;  // chain records past the block
   std::unique_ptr<Sums> sums_;
@@ -65,8 +67,13 @@ class LzhStartScan {
 };
 
 // Where the archive's first header starts: 0 when "-lh?-" is at offset 2
-// (checked no further), else the first checked header after a stub; nothing
-// when there is none. Only headers that start before `before` are looked for.
+// (checked no further), else the first checked header, LArc's "-lz?-" at
+// offset 0 included, then any after a stub; nothing when there is none. Only
+// headers that start before `before` are looked for.
 std::optional<uint64_t> FindLzhStart(ProgramState& s, const FileStream& f, uint64_t before = UINT64_MAX - 16);
+
+// Whether an LZH header starts the file: "-lh?-" at offset 2, or "-lz?-"
+// there in a header that checks as one behind a stub must.
+bool StartsWithLzh(ProgramState& s, const FileStream& f);
 
 }  // namespace brim

@@ -125,9 +125,18 @@ class ZipWalk {
   void Run() {
     if (!WalkLocalHeaders(lead_)) return;
     FindEndRecord();
+    // A file cut before any end record: nothing says where the archive ends.
+    if (!endFound_ && !damaged_) {
+      damaged_ = true;
+      s_.Memo1.Append(Ui().logNoEndRecord);
+    }
+    SayDirectoryMove();
     if (!WalkOtherArchives()) return;
     if (!WalkCentralDirectory()) return;
     Reconcile();
+    // Readers that take the first end record from the back and those that
+    // take the one whose comment ends the file see different archives.
+    if (damaged_ && EndRecordInComment()) s_.Memo1.Append(Ui().logEndRecordInComment);
     End(damaged_ ? AnalysisOutcome::DamagedZip : AnalysisOutcome::Analysed);
   }
 
@@ -192,15 +201,85 @@ class ZipWalk {
   const zip::CentralEntry* CentralFor(uint64_t h) {
     if (!index_) {
       index_.emplace();
-      if (size_ >= 5) {
-        if (auto end = SearchBackward(w_, size_ - 4, 1, zip::kEndSignature, [](uint64_t, uint64_t) {})) {
-          if (w_.At(*end, zip::kEndRecordSize)) {
-            index_ = zip::CentralIndex::Build(w_, zip::BoundsFromEndRecord(w_, *end, lead_));
-          }
-        }
+      if (const std::optional<uint64_t> end = ExtractorsEndRecord()) {
+        index_ = zip::CentralIndex::Build(w_, zip::BoundsFromEndRecord(w_, *end, lead_));
       }
     }
     return index_->ForLocal(h, lead_);
+  }
+
+  // The whole end record extractors use, found once and without pumping
+  // (the walk's own search pumps, later); nothing when there is none.
+  std::optional<uint64_t> ExtractorsEndRecord() {
+    if (!endLookedFor_) {
+      endLookedFor_ = true;
+      if (size_ >= 5) {
+        auto end = SearchBackward(w_, size_ - 4, 1, zip::kEndSignature, [](uint64_t, uint64_t) {});
+        if (end && w_.At(*end, zip::kEndRecordSize)) extractorsEnd_ = end;
+      }
+    }
+    return extractorsEnd_;
+  }
+
+  // Bytes between an entry's end (from) and the directory that no entry
+  // holds: an APK Signing Block (see IsSigningBlock), or any other bytes with no local header or
+  // descriptor signature in them (those are a streaming reader's entries).
+  // Taken only when the directory has the local header at h with the
+  // compressed size z the walk read, so no entry's data can lie there. The
+  // directory's start, where the walk goes on.
+  struct Gap {
+    uint64_t end = 0;
+    bool signingBlock = false;
+  };
+  std::optional<Gap> GapBeforeDirectory(uint64_t h, uint64_t from, uint64_t z) {
+    const std::optional<uint64_t> end = ExtractorsEndRecord();
+    if (!end) return std::nullopt;
+    const zip::DirectoryBounds bounds = zip::BoundsFromEndRecord(w_, *end, lead_);
+    if (bounds.size > bounds.end) return std::nullopt;
+    const uint64_t start = bounds.end - bounds.size;
+    if (start <= from || !IsSignature(w_.At(start, 4), zip::kCentralSignature)) return std::nullopt;
+    const zip::CentralEntry* c = CentralFor(h);
+    if (!c || c->compressedSize != z || HoldsEntrySignature(from, start)) return std::nullopt;
+    return Gap{start, IsSigningBlock(from, start)};
+  }
+
+  // An APK Signing Block that ends at end, after nothing but the zeros
+  // apksigner pads the entries with so that the block starts at a multiple
+  // of 4096.
+  bool IsSigningBlock(uint64_t from, uint64_t end) {
+    if (end - from < zip::kApkBlockSizeField + zip::kApkBlockTrailer) return false;
+    const uint8_t* tail = w_.At(end - zip::kApkBlockTrailer, zip::kApkBlockTrailer);
+    if (!tail) return false;
+    const uint64_t size = le::Get64(tail);
+    if (size > end - from - zip::kApkBlockSizeField) return false;
+    const uint64_t at = end - zip::kApkBlockSizeField - size;
+    const uint8_t* head = w_.At(at, zip::kApkBlockSizeField);
+    if (!head || !zip::IsApkSigningBlock(at, end, head, w_.At(end - zip::kApkBlockTrailer, zip::kApkBlockTrailer))) {
+      return false;
+    }
+    for (uint64_t p = from; p < at;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kSearchBlock, at - p));
+      const uint8_t* zeros = w_.At(p, n);
+      if (!zeros || std::any_of(zeros, zeros + n, [](uint8_t b) { return b != 0; })) return false;
+      p += n;
+    }
+    return true;
+  }
+
+  // Whether a local header or data descriptor signature starts in [from, to).
+  bool HoldsEntrySignature(uint64_t from, uint64_t to) {
+    while (from < to) {
+      const size_t span = static_cast<size_t>(std::min<uint64_t>({kSearchBlock, to - from + 3, size_ - from}));
+      const uint8_t* b = span >= 4 ? w_.At(from, span) : nullptr;
+      if (!b) return false;
+      const size_t candidates = span - 3;
+      for (size_t at = FindPair(b, candidates, 'P', 1, 'K'); at < candidates;
+           at += 1 + FindPair(b + at + 1, candidates - at - 1, 'P', 1, 'K')) {
+        if (IsSignature(b + at, zip::kLocalSignature) || IsSignature(b + at, zip::kDescriptorSignature)) return true;
+      }
+      from += candidates;
+    }
+    return false;
   }
 
   // The length of the data descriptor at pos, for an entry with these sums.
@@ -264,6 +343,11 @@ class ZipWalk {
       const uint8_t* sig = w_.At(q, 4);
       if (IsSignature(sig, zip::kCentralSignature)) {
         walkStop_ = q;
+        return true;
+      }
+      // An archive with no entries: its end record and comment are all of it.
+      if (q == lead_ && IsSignature(sig, zip::kEndSignature) && EndsTheFile(q)) {
+        emptyArchive_ = true;
         return true;
       }
       if (!IsSignature(sig, zip::kLocalSignature)) {
@@ -330,10 +414,18 @@ class ZipWalk {
       const ZipName name = Split(nameBytes, static_cast<size_t>(n), utf8);
       q = d;
       const uint64_t descriptor = streamed && d + z < size_ ? DescriptorAt(d + z, sums, wants.Any()) : 0;
-      const uint64_t next = d + z + descriptor;
+      uint64_t next = d + z + descriptor;
       const uint8_t* after = next < size_ ? w_.At(next, 2) : nullptr;
-      const bool sound = next < size_ && !name.fileName.empty() && after &&
-                         after[0] == 0x50 && after[1] == 0x4B;
+      bool sound = next < size_ && !name.fileName.empty() && after &&
+                   after[0] == 0x50 && after[1] == 0x4B;
+      uint16_t gapMark = 0;
+      if (!sound && next < size_ && !name.fileName.empty()) {
+        if (const std::optional<Gap> gap = GapBeforeDirectory(h, next, z)) {
+          sound = true;
+          if (!gap->signingBlock) gapMark = kMarkDataBetweenEntries;
+          next = gap->end;
+        }
+      }
       if (!sound) {
         std::string line = Ui().logDamagedBefore;
         line += LogName(name.fileName, utf8);
@@ -353,7 +445,7 @@ class ZipWalk {
       e.hasCentral = false;
       e.original = u;
       e.descriptor = static_cast<uint8_t>(descriptor);
-      e.marks = HeaderMarks(flags, method, z, u, !streamed);
+      e.marks = HeaderMarks(flags, method, z, u, !streamed) | gapMark;
       // A "$" mask on a name whose entry is still packed: a rewrite stopped.
       if (Masked(name.fileName) && (method != 0 || z != u)) e.marks |= kMarkHalfNeutralised;
       const size_t row = s_.ListView1.Add(e);
@@ -388,13 +480,16 @@ class ZipWalk {
   void FindEndRecord() {
     entries_ = 0;
     directorySize_ = 0;
-    if (size_ < 5) return;  // position 0 is never examined
-    auto found = SearchBackward(w_, size_ - 4, 1, zip::kEndSignature,
+    if (size_ < 5) return;
+    // Position 0 holds the first local header, so it is not examined;
+    // unless the archive has no entries and its end record starts the file.
+    auto found = SearchBackward(w_, size_ - 4, emptyArchive_ ? 0 : 1, zip::kEndSignature,
                                 [&](uint64_t n, uint64_t lowest) {
                                   s_.Gauge1.SetProgress(PercentOf(lowest, size_));
                                   s_.ProcessMessages(n);
                                 });
     if (!found) return;
+    endFound_ = true;
     endRecord_ = *found;
     const uint8_t* e = w_.At(endRecord_, zip::kEndDirectorySize + 4);
     if (!e) {  // an end record cut short by the end of the file
@@ -413,6 +508,40 @@ class ZipWalk {
       delta_ = MoveOf(directoryStart_, bounds.offset);
     }
     if (bounds.zip64) TakeZip64EndBeforeLocator(bounds.end);
+  }
+
+  // Whether the end record at e and its comment end the file.
+  bool EndsTheFile(uint64_t e) {
+    const uint8_t* r = w_.At(e, zip::kEndRecordSize);
+    return r && e + zip::kEndRecordSize + le::Get16(r + zip::kEndCommentLength) == size_;
+  }
+
+  // A directory found only where the end record's size puts it, not at the
+  // offset it stores (as behind a stub the offsets ignore): the log says by
+  // how much, and a move that is not the stub's length marks its rows.
+  void SayDirectoryMove() {
+    if (!haveDirectory_ || delta_ == 0 || directorySize_ > directoryEnd_ || entries_ == 0) return;
+    if (!IsSignature(w_.At(directoryStart_, 4), zip::kCentralSignature)) return;
+    const uint64_t by = delta_ < 0 ? 0 - static_cast<uint64_t>(delta_) : static_cast<uint64_t>(delta_);
+    s_.Memo1.Append(FormatNumbers(delta_ > 0 ? Ui().logDirectoryLater : Ui().logDirectoryEarlier,
+                                  static_cast<int64_t>(by)));
+    directoryMoved_ = static_cast<uint64_t>(delta_) != lead_;
+  }
+
+  // Whether the end record extractors use lies in the comment of an earlier
+  // end record whose comment ends the file.
+  bool EndRecordInComment() {
+    if (!endFound_ || endRecord_ < zip::kEndRecordSize) return false;
+    const uint64_t lowest = size_ > 0xFFFF + zip::kEndRecordSize ? size_ - 0xFFFF - zip::kEndRecordSize : 0;
+    uint64_t highest = endRecord_ - zip::kEndRecordSize;
+    while (highest >= std::max<uint64_t>(lowest, 1)) {
+      const auto at = SearchBackward(w_, highest, std::max<uint64_t>(lowest, 1), zip::kEndSignature,
+                                     [](uint64_t, uint64_t) {});
+      if (!at) return false;
+      if (EndsTheFile(*at)) return true;
+      highest = *at - 1;
+    }
+    return false;
   }
 
   // Python reads the Zip64 end record right before the locator, whatever
@@ -638,6 +767,7 @@ class ZipWalk {
       s_.ListView1.AddMarks(r, kMarkSeveralDirectories);
     }
     uint16_t marks = HeaderMarks(c.flags, c.method, c.compressed, c.original, true);
+    if (c.extractors && directoryMoved_) marks |= kMarkDirectoryMoved;
     if (c.compressed != s_.ListView1.Value(r, kColSize) || c.original != s_.ListView1.Original(r)) {
       marks |= (c.flags & kFlagDescriptor) ? 0 : kMarkSizesLie;
     }
@@ -751,6 +881,7 @@ class ZipWalk {
     e.original = c.original;
     e.offsetI = static_cast<uint32_t>(c.position);
     e.marks = kMarkDirectoryOnly | HeaderMarks(c.flags, c.method, c.compressed, c.original, true);
+    if (c.extractors && directoryMoved_) e.marks |= kMarkDirectoryMoved;
     std::optional<Copy> local;
     std::optional<Copy> localPath;
     uint16_t localMethod = c.method;
@@ -895,6 +1026,11 @@ class ZipWalk {
   uint64_t directoryStart_ = 0;
   int64_t delta_ = 0;          // the extractors' directory's move, see RowFor
   bool haveDirectory_ = false;
+  bool endFound_ = false;        // the backward search found an end record
+  bool emptyArchive_ = false;    // the walk met the end record where the archive starts
+  bool directoryMoved_ = false;  // see SayDirectoryMove
+  bool endLookedFor_ = false;
+  std::optional<uint64_t> extractorsEnd_;  // see ExtractorsEndRecord
   bool directoryRead_ = false;  // some central header was matched or listed
   bool damaged_ = false;
   size_t withCentral_ = 0;  // rows a central header was matched to

@@ -18,6 +18,8 @@ std::string_view MarkId(EntryMark mark) {
     case kMarkNestedArchive: return "nested_archive";
     case kMarkEncrypted: return "encrypted";
     case kMarkSizesLie: return "sizes_lie";
+    case kMarkDataBetweenEntries: return "data_between_entries";
+    case kMarkDirectoryMoved: return "directory_moved";
   }
   return "";
 }
@@ -37,6 +39,8 @@ const std::string& MarkText(EntryMark mark) {
     case kMarkNestedArchive: return ui.markNestedArchive;
     case kMarkEncrypted: return ui.markEncrypted;
     case kMarkSizesLie: return ui.markSizesLie;
+    case kMarkDataBetweenEntries: return ui.markDataBetweenEntries;
+    case kMarkDirectoryMoved: return ui.markDirectoryMoved;
   }
   static const std::string none;
   return none;

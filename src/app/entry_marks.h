@@ -22,8 +22,10 @@ enum EntryMark : uint16_t {
   kMarkNestedArchive = 1 << 9,      // zip, lzh, 7z, rar, cab, iso...
   kMarkEncrypted = 1 << 10,
   kMarkSizesLie = 1 << 11,          // stored with differing sizes, or a method that lies
+  kMarkDataBetweenEntries = 1 << 12,  // bytes no entry holds follow its data
+  kMarkDirectoryMoved = 1 << 13,      // its directory lies elsewhere than its end record says
 };
-inline constexpr int kEntryMarkCount = 12;
+inline constexpr int kEntryMarkCount = 14;
 
 // The mark of bit i (0..kEntryMarkCount-1).
 inline constexpr EntryMark MarkAt(int i) { return static_cast<EntryMark>(1u << i); }

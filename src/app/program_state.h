@@ -55,6 +55,8 @@ struct ProgramState {
     std::string reason;
   };
   std::vector<RowNotDone> RowsNotDone;
+  // The ticked rows the last rewrite neutralised.
+  size_t RowsDone = 0;
 
   std::string NameMask;                // masked extension bytes
   std::array<uint8_t, 5> MethodId{};   // LZH method identifier

@@ -107,6 +107,14 @@
   /* ---- rewrite ---- */                                                         \
   X(logRowNotDone, "は書き換えられませんでした（%s）")                            \
   X(logStoppedPartWay, "の上書きを途中で中断しました（名前は変更済み）")         \
+  /* ---- damage ---- */                                                          \
+  X(logNoEndRecord, "終端レコードがありません（ファイルが途中で切れています）")  \
+  X(logDirectoryLater, "中央ディレクトリは終端レコードの示す位置より%dバイト後ろにありました") \
+  X(logDirectoryEarlier, "中央ディレクトリは終端レコードの示す位置より%dバイト前にありました") \
+  X(logEndRecordInComment, "使われる終端レコードが別の終端レコードのコメントの中にあります（読むプログラムによって中身が違います）") \
+  X(logRewroteDamaged, "破損した書庫です。%d個のエントリを書き換えました（読み取れなかった部分はそのままです）") \
+  X(panelRewroteDamaged, "破損: %d個を書き換えました")                           \
+  X(reasonDataNotHere, "データがこのファイルにありません")                       \
   /* ---- gateway ---- */                                                         \
   /* Why a file cannot be opened, after "ファイル %s は開けません". */           \
   X(reasonAfterText, "（%s）")                                                    \
@@ -149,6 +157,8 @@
   X(markNestedArchive, "書庫の中の書庫です")                                      \
   X(markEncrypted, "暗号化されています")                                          \
   X(markSizesLie, "サイズまたは圧縮方式が食い違っています")                       \
+  X(markDataBetweenEntries, "エントリの後ろにどのエントリにも属さないデータがあります") \
+  X(markDirectoryMoved, "中央ディレクトリが終端レコードの示す位置にありません")   \
   X(dangerousExtensions, "危険な拡張子")                                          \
   X(notAnArchive, "書庫ではありません")                                          \
   /* brimlode-cli mail: the text put where an attachment was taken out. */        \

@@ -105,6 +105,9 @@ std::string OutputProblem(const Arguments& a) {
     return "";
   }
   if (!a.output.empty() && !a.outputDir.empty()) return "choose one of --output and --output-dir";
+  // Standard output carries the listing or the report: a copy there would
+  // mix with it, and a file named "-" is not what was meant.
+  if (a.output == kStandardInput) return "--output needs a file name; '-' (standard output) is not one";
   if (!a.output.empty() && a.archives.size() > 1)
     return "--output names one file; with several archives use --output-dir";
   return "";
@@ -447,9 +450,11 @@ std::string HelpText() {
        "  --output FILE    rewrite: the neutralised archive is written to FILE, a new\n"
        "                   name; ARCHIVE is only read. FILE appears complete or not at\n"
        "                   all (written under a temporary name in its folder, then\n"
-       "                   renamed, never over anything that exists). One archive only.\n"
+       "                   renamed, never over anything that exists). One archive only;\n"
+       "                   '-' is a usage error (standard output carries the listing).\n"
        "  --output-dir DIR rewrite: the same, into DIR, each copy named after its\n"
-       "                   archive (standard input: stdin.zip or stdin.lzh).\n"
+       "                   archive (standard input: stdin.zip or stdin.lzh); a later\n"
+       "                   archive of the same name becomes NAME(2).EXT, NAME(3).EXT...\n"
        "                   With nothing selected, no copy is written (status 1).\n"
        "  --dry-run        rewrite, split, combine: analyse and tick, report what would\n"
        "                   be done (the report's \"changes\", else a line each on\n"

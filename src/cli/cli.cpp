@@ -7,6 +7,7 @@
 #include <functional>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <system_error>
 
 #include "form/Unit1.h"
@@ -150,22 +151,37 @@ Refusal RefusalOf(const std::vector<std::string>& boxes, size_t messages) {
   return messages > 0 ? Refusal::Other : Refusal::None;
 }
 
+// leaf, or when an earlier archive of this call took that name, the first
+// of "NAME(2).EXT", "NAME(3).EXT" ... none took: two archives of one name
+// from different folders both get a copy, named by the order given.
+std::string UnusedLeaf(const std::string& leaf, std::set<std::string>& taken) {
+  std::string name = leaf;
+  const size_t dot = leaf.rfind('.');
+  const bool hasExtension = dot != std::string::npos && dot > 0;
+  for (uint64_t n = 2; !taken.insert(name).second; ++n) {
+    const std::string mark = "(" + std::to_string(n) + ")";
+    name = hasExtension ? leaf.substr(0, dot) + mark + leaf.substr(dot) : leaf + mark;
+  }
+  return name;
+}
+
 // Where rewrite --output or --output-dir puts this archive's copy; empty
-// for a rewrite in place.
+// for a rewrite in place. taken: the names given to earlier archives'
+// copies in --output-dir.
 std::string OutputTarget(const Arguments& a, const std::string& given, const std::string& cwd,
-                         ArchiveKindType kind) {
+                         ArchiveKindType kind, std::set<std::string>& taken) {
   if (!a.output.empty()) return AbsolutePath(a.output, cwd);
   if (a.outputDir.empty()) return "";
   std::string leaf = given == kStandardInput ? std::string("stdin") + (kind == ArchiveKindType::Zip ? ".zip" : ".lzh")
                                              : std::string(NativeFileNamePart(given));
-  return AbsolutePath(a.outputDir, cwd) + "/" + leaf;
+  return AbsolutePath(a.outputDir, cwd) + "/" + UnusedLeaf(leaf, taken);
 }
 
 }  // namespace
 
 ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::string& path,
                       const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktopOut,
-                      std::unique_ptr<TForm1>& formOut, ArchiveReport& report) {
+                      std::unique_ptr<TForm1>& formOut, ArchiveReport& report, std::set<std::string>* taken) {
   auto* cliDesktop = new CliDesktop(err, a.reanalyse);
   formOut.reset();
   desktopOut.reset(cliDesktop);
@@ -222,16 +238,13 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
     const size_t logBefore = s.Memo1.Count();
     switch (a.command) {
       case Subcommand::Rewrite: {
-        const std::string target = OutputTarget(a, given, cwd, s.ArchiveKind);
-        report.output = target;
+        std::set<std::string> ownNames;
+        const std::string target = OutputTarget(a, given, cwd, s.ArchiveKind, taken ? *taken : ownNames);
+        // report.output names the copy only once it is written.
         // A dry run never reaches the rewrite, whatever the listing.
         if (a.dryRun && ticked > 0) {
-          if (!canRun) {
-            report.output.clear();
-            break;
-          }
+          if (!canRun) break;
           record.confirmed = true;
-          report.output.clear();  // nothing is written
           if (!target.empty() && PathTaken(target)) {
             record.outputExists = true;
             break;
@@ -254,10 +267,7 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         if (!target.empty() && ticked > 0) {
           // Only a full listing is copied; without a copy the rewrite would
           // run on the source, which --output never writes.
-          if (!canRun) {
-            report.output.clear();
-            break;
-          }
+          if (!canRun) break;
           if (PathTaken(target)) {
             record.outputExists = true;
             break;
@@ -282,10 +292,13 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
         bool published = false;
         if (!target.empty() && record.confirmed && ok && !Interrupted() && desktop.ErrorCount() == 0) {
           published = copy.Publish();
-          if (published) report.changes.push_back({"created", -1, target});
-          else record.outputExists = true;
+          if (published) {
+            report.changes.push_back({"created", -1, target});
+            report.output = target;
+          } else {
+            record.outputExists = true;
+          }
         }
-        if (!published) report.output.clear();
         // A copy that got no name took its neutralised entries with it.
         if (!target.empty() && !published) report.changes.clear();
         break;
@@ -345,6 +358,17 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
 }
 
 namespace {
+
+// The reason of a verdict in words; a rewrite of a damaged archive also
+// says how many listed entries it neutralised, which it did.
+std::string VerdictText(const Verdict& verdict, const ArchiveReport& report) {
+  const bool damaged = verdict.reason == "damaged_zip" || verdict.reason == "damaged_lzh";
+  if (!damaged || report.command != Subcommand::Rewrite || report.dryRun) return ReasonText(verdict.reason);
+  const auto neutralised = static_cast<uint64_t>(
+      std::count_if(report.changes.begin(), report.changes.end(), [](const Change& c) { return c.action == "neutralised"; }));
+  if (neutralised == 0) return ReasonText(verdict.reason);
+  return CliText(CliTextId::DamagedNeutralised, neutralised, verdict.reason == "damaged_lzh");
+}
 
 // A failed write of standard output; flushed per archive, so a reader of
 // JSON Lines gets each document as it is done.
@@ -430,6 +454,7 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
   std::error_code ec;
   std::string cwd = std::filesystem::current_path(ec).string();
   const bool several = a.archives.size() > 1;
+  std::set<std::string> takenLeaves;  // --output-dir names given so far
   int status = kExitNothingToDo;
   bool first = true;
   bool outputFailed = false;
@@ -457,15 +482,15 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
       path = standardInput.Path();
     }
     ArchiveReport report;
-    ArchiveRun run = RunArchive(a, given, path, cwd, err, desktopOut, formOut, report);
+    ArchiveRun run = RunArchive(a, given, path, cwd, err, desktopOut, formOut, report, &takenLeaves);
     status = first ? run.verdict.status : WorseStatus(status, run.verdict.status);
     first = false;
     const ProgramState& s = formOut->state;
     if (run.verdict.status != kExitDone && run.verdict.status != kExitNothingToDo &&
         run.verdict.status != kExitUsage) {
-      Print(err, "brimlode-cli: " + ForTerminal(given) + ": " + ReasonText(run.verdict.reason) + "\n");
+      Print(err, "brimlode-cli: " + ForTerminal(given) + ": " + VerdictText(run.verdict, report) + "\n");
     } else {
-      saidOnlyOnOutput.push_back("brimlode-cli: " + ForTerminal(given) + ": " + ReasonText(run.verdict.reason) +
+      saidOnlyOnOutput.push_back("brimlode-cli: " + ForTerminal(given) + ": " + VerdictText(run.verdict, report) +
                                  " (" + std::to_string(run.verdict.status) + ")\n");
     }
     if (run.usageError && !a.report) continue;

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,12 @@ struct ArchiveRun {
 };
 // The command of a on one archive: analysis, ticks, the command, and what it
 // did. path: the file to read; given: the name the caller used; boxes go to
-// err (may be null).
+// err (may be null). taken: the --output-dir names earlier archives of the
+// call took (a later one of the same name gets "NAME(2).EXT"), or null.
 ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::string& path,
                       const std::string& cwd, std::FILE* err, std::unique_ptr<Desktop>& desktop,
-                      std::unique_ptr<TForm1>& form, ArchiveReport& report);
+                      std::unique_ptr<TForm1>& form, ArchiveReport& report,
+                      std::set<std::string>* taken = nullptr);
 
 // The mail command lives in brimlode-mail (src/cli/mail_main.cpp), which
 // registers it here; without it, `mail` runs that program in this process's

@@ -76,12 +76,22 @@ std::string CliText(CliTextId id) {
     case CliTextId::MailRejected:
       return ja ? "安全にできない添付ファイルがあるため拒否しました: " : "refused: an attachment cannot be made safe: ";
     case CliTextId::NoSuchRow:
+    case CliTextId::DamagedNeutralised:
       break;
   }
   return "";
 }
 
 std::string CliText(CliTextId id, uint64_t a, uint64_t b) {
+  if (id == CliTextId::DamagedNeutralised) {
+    const std::string n = std::to_string(a);
+    if (JapaneseLocale()) {
+      return std::string(b ? "破損lzh" : "破損zip") + "です。一覧にあった " + n +
+             " 個のエントリを無害化しました（読み取れなかった部分はそのままです）";
+    }
+    return std::string("a damaged ") + (b ? "LZH" : "ZIP") + " archive: " + n + (a == 1 ? " entry" : " entries") +
+           " of the listing neutralised; what could not be read is left as it is";
+  }
   if (id != CliTextId::NoSuchRow) return CliText(id);
   const std::string row = std::to_string(a), rows = std::to_string(b);
   return JapaneseLocale() ? "--rows: 行 " + row + " はありません（一覧は " + rows + " 行、0 から数えます）"

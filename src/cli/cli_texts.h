@@ -10,12 +10,13 @@ namespace brim::cli {
 
 enum class CliTextId {
   OutputUnwritable, StandardInputUnreadable, NothingTicked, UsageHint, NoSuchRow, WouldNeutralise, WouldCreate,
-  MailCannotRead, MailRejected
+  MailCannotRead, MailRejected, DamagedNeutralised
 };
 
 bool JapaneseLocale();
 std::string CliText(CliTextId id);
 // NoSuchRow: "%d" are the row asked for and the number of rows.
+// DamagedNeutralised: a is the number of entries neutralised, b 1 for LZH.
 std::string CliText(CliTextId id, uint64_t a, uint64_t b);
 // What a reason code of the report means, in a short phrase.
 std::string ReasonText(std::string_view reason);

@@ -45,6 +45,8 @@ void TForm1::Zip1Click() { Exclusive([&] { DetectFormatAndAnalyse(state); }); }
 void TForm1::N2Click() {
   Exclusive([&] {
     if (!RunRewriteCommand(state)) return;
+    const bool damaged = IsDamaged(state.StatusBar1.Outcome());
+    const size_t rewritten = state.RowsDone;
     // Here only Yes goes on. Detection is not run again: ArchiveKind and panel
     // 1 (the ZIP leading byte count) stay as the last detection left them.
     if (state.desktop.AskYesNo(Ui().confirmReanalyse) != Answer::Yes) return;
@@ -63,6 +65,8 @@ void TForm1::N2Click() {
     } keep{state.Memo1, rewriteLines};
     if (state.ArchiveKind == ArchiveKindType::Zip) AnalyseZip(state);
     else AnalyseLzh(state);
+    // The new analysis cleared panel 2; what the rewrite did stays said.
+    if (damaged && IsDamaged(state.StatusBar1.Outcome())) ShowDamagedRewrite(state, rewritten);
   });
 }
 void TForm1::N6Click() { Exclusive([&] { RegenerateIndividually(state); }); }

@@ -143,4 +143,11 @@ size_t RecogniseDescriptor(const uint8_t* p, size_t available, const EntrySums* 
   return sig && fits(order[0]) ? order[0] : 0;
 }
 
+bool IsApkSigningBlock(uint64_t at, uint64_t end, const uint8_t* head, const uint8_t* tail) {
+  if (end < at || end - at < kApkBlockSizeField + kApkBlockTrailer) return false;
+  const uint64_t size = le::Get64(head);
+  return size == end - at - kApkBlockSizeField && le::Get64(tail) == size &&
+         std::memcmp(tail + kApkBlockSizeField, kApkBlockMagic, kApkBlockMagicLength) == 0;
+}
+
 }  // namespace brim::zip

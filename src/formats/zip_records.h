@@ -168,4 +168,19 @@ struct EntrySums {
 size_t RecogniseDescriptor(const uint8_t* bytes, size_t available, const EntrySums* known,
                            bool zip64Entry);
 
+// APK Signing Block (apksigner's v2 and later signatures), between the last
+// entry's data and the central directory. Its length is said twice, at both
+// ends, each time without the first size field itself:
+//
+//  0         8                          end-24     end-16              end
+//  | size    | ID-value pairs ...       | size     | "APK Sig Block 42" |
+inline constexpr size_t kApkBlockSizeField = 8;
+inline constexpr size_t kApkBlockTrailer = 24;  // the second size and the magic
+inline constexpr char kApkBlockMagic[] = "APK Sig Block 42";
+inline constexpr size_t kApkBlockMagicLength = 16;
+
+// Whether the bytes [at, end) are one APK Signing Block: head is its first
+// kApkBlockSizeField bytes, tail its last kApkBlockTrailer.
+bool IsApkSigningBlock(uint64_t at, uint64_t end, const uint8_t* head, const uint8_t* tail);
+
 }  // namespace brim::zip

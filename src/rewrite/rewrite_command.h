@@ -14,6 +14,12 @@ bool RunRewriteCommand(ProgramState& s);
 // neutralisable (damage is no hiding place).
 bool RewriteAccepts(AnalysisOutcome outcome);
 
+// Whether an analysis that ended so found the archive damaged.
+bool IsDamaged(AnalysisOutcome outcome);
+// Status panel 2 after a rewrite of a damaged archive: how many rows it
+// neutralised (panel 0 says the damage).
+void ShowDamagedRewrite(ProgramState& s, size_t rows);
+
 // The format-specific rewrites (each repeats the panel 0 check). False when
 // refused before anything was written.
 bool RewriteZipEntries(ProgramState& s);

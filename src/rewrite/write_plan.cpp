@@ -350,6 +350,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
   }
   s.AbortRequested = false;
   s.RowsNotDone.clear();
+  s.RowsDone = 0;
 
   std::vector<EntryPlan> batch;
   // A batch starts at one entry and doubles while the window had no chance
@@ -383,6 +384,7 @@ bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter repor
         continue;
       }
       report(s, plan);
+      ++s.RowsDone;
     }
     // The plans' lists of writes are kept for the next batch's plans.
     for (EntryPlan& plan : batch) {

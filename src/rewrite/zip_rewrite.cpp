@@ -205,6 +205,15 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   const uint64_t extI = offsetI && t.Has(row, kColExtI) ? t.Value(row, kColExtI) : 0;
   const uint8_t descriptor = t.Descriptor(row);
 
+  // A row known from the directory alone whose local header is not in this
+  // file (the last part of a split set, a file cut short): its data is
+  // elsewhere, and that is why, not a change since the analysis.
+  if (t.Marks(row) & kMarkDirectoryOnly) {
+    const uint8_t* sig = out.Window(offset).At(offset, sizeof zip::kLocalSignature);
+    if (!sig || Signature(zip::kLocalSignature) != std::string_view(reinterpret_cast<const char*>(sig), 4)) {
+      throw rewrite::RowRefused{Ui().reasonDataNotHere};
+    }
+  }
   // The headers must be where the analysis found them; the central header's
   // lengths then give its extent.
   out.Expect(offset, Signature(zip::kLocalSignature));

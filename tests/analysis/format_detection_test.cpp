@@ -74,7 +74,7 @@ TEST_P(Detection, OnlyLhAtOffset2MeansLzh) {
 INSTANTIATE_TEST_SUITE_P(Methods, Detection,
                          ::testing::Values(MethodCase{"-lh5-", true}, MethodCase{"-lh0-", true},
                                            MethodCase{"-lhd-", true}, MethodCase{"-lhX-", true},
-                                           MethodCase{"-lz5-", false}, MethodCase{"-lh5_", false},
+                                           MethodCase{"-lz5-", true}, MethodCase{"-lh5_", false},
                                            MethodCase{"_lh5-", false}),
                          [](const auto& info) {
                            std::string n;

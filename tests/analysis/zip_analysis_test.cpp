@@ -71,7 +71,10 @@ TEST_P(ZipStub, LeadingBytesAreLoggedAndOffsetsMatch) {
   a.Analyse(TwoEntries(1000, GetParam().offsetBase).bytes);
   EXPECT_EQ(a.Panel(0), Ui().analysed);
   EXPECT_EQ(a.Panel(1), "1000");
-  EXPECT_EQ(a.Log(), (Row{"---", J("ファイル先頭1000バイトにZIPに関係ないデータがあります")}));
+  Row log{"---", J("ファイル先頭1000バイトにZIPに関係ないデータがあります")};
+  // Offsets that ignore the stub: the directory is found 1000 bytes on.
+  if (GetParam().offsetBase != 0) log.push_back(FormatNumbers(Ui().logDirectoryLater, 1000));
+  EXPECT_EQ(a.Log(), log);
   ASSERT_EQ(a.Rows(), 2u);
   // Everything moves by 1000 (0x3E8): a.txt at 0x3E8, b.BIN at 0x410.
   if (GetParam().matched) {
@@ -155,12 +158,12 @@ std::vector<DamageCase> DamageCases() {
     z.bytes.resize(84);
     out.push_back({"truncated_data", z.bytes, 1, {"---", DamagedLine("b.BIN")}, damagedZip, false});
   }
-  {  // Cut right at the data start: the probe reaches the end, and without
-     // an end record the directory walk has nothing to do.
+  {  // Cut right at the data start: the probe reaches the end, and no end
+     // record says where the archive ends.
     ZipBuilder z = TwoEntries();
     z.bytes.resize(79);
-    out.push_back({"truncated_at_data", z.bytes, 1, {"---", DamagedLine("b.BIN")},
-                   Ui().analysed, false});
+    out.push_back({"truncated_at_data", z.bytes, 1, {"---", DamagedLine("b.BIN"), Ui().logNoEndRecord},
+                   damagedZip, false});
   }
   {  // Count too large: the search for a third header runs off the end.
     ZipBuilder z = TwoEntries();
@@ -172,10 +175,10 @@ std::vector<DamageCase> DamageCases() {
     le::Put32(z.bytes.data() + z.endRecord + 12, 100000);
     out.push_back({"size_before_start", z.bytes, 2, {"---"}, damagedZip, false});
   }
-  {  // No end record: nothing to match, but nothing damaged either.
+  {  // No end record: cut before it, so damaged, the entries still listed.
     ZipBuilder z = TwoEntries();
     z.bytes.resize(z.endRecord);
-    out.push_back({"no_end_record", z.bytes, 2, {"---"}, Ui().analysed, false});
+    out.push_back({"no_end_record", z.bytes, 2, {"---", Ui().logNoEndRecord}, damagedZip, false});
   }
   {  // The end record's count and size cut off by the end of the file.
     ZipBuilder z = TwoEntries();
@@ -196,17 +199,16 @@ std::vector<DamageCase> DamageCases() {
     z.Finish();
     out.push_back({"no_name", z.bytes, 0, {"---", DamagedLine("")}, damagedZip, false});
   }
-  {  // Data not followed by "PK": the declared size stops short.
+  {  // Data not followed by "PK": both headers' size stops short, and the
+     // bytes left before the directory belong to no entry.
     ZipBuilder z;
     ZipLocal l = ZipLocal::Stored("a.txt", BytesOf("hello"));
     l.compressedSize = 3;
     z.Local(l);
     z.Finish();
-    // Extractors still read it through the directory: listed from there.
     out.push_back({"no_pk_after_data", z.bytes, 1,
-                   {"---", DamagedLine("a.txt"),
-                    "a.txt : " + Ui().markDirectoryOnly + " " + Ui().markSizesLie},
-                   damagedZip, true});
+                   {"---", "a.txt : " + Ui().markSizesLie + " " + Ui().markDataBetweenEntries}, Ui().analysed,
+                   true});
   }
   {  // Foreign bytes where the next header should start.
     ZipBuilder z;

@@ -290,6 +290,15 @@ class Producers : public ::testing::TestWithParam<Producer> {
     for (const Json& row : v["locator"]) {
       if (!lzh_ && row[6].get<std::string>().empty()) Problem("analyse: no central header for " + row[0].get<std::string>());
     }
+    // What real producers write between entries is theirs: no such mark.
+    const Json report = Json::parse(Cli("analyse --report " + Q(Copy("analyse-report"))).out);
+    for (const Json& entry : report["entries"]) {
+      for (const Json& mark : entry["marks"]) {
+        if (mark == "data_between_entries" || mark == "directory_moved") {
+          Problem("analyse: " + entry["name"].get<std::string>() + " marked " + mark.get<std::string>());
+        }
+      }
+    }
     if (shown != expected) {
       std::string got;
       for (const auto& s : shown) got += " " + s;
@@ -491,19 +500,31 @@ constexpr const char* kDocx = BRIM_OOXML("t.docx", "'word/document.xml', 'word/s
 
 // An APK after zipalign: stored entries padded (extra block 0xD935) so their
 // data starts at a multiple of 4, native libraries at a multiple of 4096.
-constexpr const char* kApk =
-    "python3 - <<'EOF'\n"
-    "import struct, zipfile\n"
-    "with zipfile.ZipFile('../o/t.apk', 'w') as z:\n"
-    "    for n, src, align in [('AndroidManifest.xml', 'a.txt', 4), ('classes.dex', 'b.bin', 0),\n"
-    "                          ('resources.arsc', 'sub/s.txt', 4), ('lib/x86/libx.so', 'b.bin', 4096)]:\n"
-    "        i = zipfile.ZipInfo(n, (2020, 1, 1, 0, 0, 0))\n"
-    "        i.compress_type = zipfile.ZIP_STORED if align else zipfile.ZIP_DEFLATED\n"
-    "        if align:\n"
-    "            pad = -(z.fp.tell() + 30 + len(n) + 6) % align\n"
-    "            i.extra = struct.pack('<HHH', 0xD935, 2 + pad, align) + bytes(pad)\n"
-    "        z.writestr(i, open(src, 'rb').read())\n"
-    "EOF";
+#define BRIM_APK_PY \
+    "python3 - <<'EOF'\n" \
+    "import struct, zipfile\n" \
+    "with zipfile.ZipFile('../o/t.apk', 'w') as z:\n" \
+    "    for n, src, align in [('AndroidManifest.xml', 'a.txt', 4), ('classes.dex', 'b.bin', 0),\n" \
+    "                          ('resources.arsc', 'sub/s.txt', 4), ('lib/x86/libx.so', 'b.bin', 4096)]:\n" \
+    "        i = zipfile.ZipInfo(n, (2020, 1, 1, 0, 0, 0))\n" \
+    "        i.compress_type = zipfile.ZIP_STORED if align else zipfile.ZIP_DEFLATED\n" \
+    "        if align:\n" \
+    "            pad = -(z.fp.tell() + 30 + len(n) + 6) % align\n" \
+    "            i.extra = struct.pack('<HHH', 0xD935, 2 + pad, align) + bytes(pad)\n" \
+    "        z.writestr(i, open(src, 'rb').read())\n" \
+    "EOF"
+constexpr const char* kApk = BRIM_APK_PY;
+// The same APK signed by apksigner: its signing block lies between the last
+// entry and the directory; with v1 also its META-INF files.
+#define BRIM_APK_SIGNED(v1)                                                                              \
+  BRIM_APK_PY "\nkeytool -genkeypair -keystore ../k.jks -storepass secret12 -keypass secret12 -alias brim" \
+  " -keyalg RSA -keysize 2048 -validity 1000 -dname CN=brim > /dev/null 2>&1"                             \
+  " && apksigner sign --ks ../k.jks --ks-pass pass:secret12 --min-sdk-version 24"                         \
+  " --v1-signing-enabled " v1 " --v2-signing-enabled true --v3-signing-enabled true ../o/t.apk"
+constexpr const char* kApkSigned = BRIM_APK_SIGNED("false");
+constexpr const char* kApkSignedV1 = BRIM_APK_SIGNED("true");
+#undef BRIM_APK_SIGNED
+#undef BRIM_APK_PY
 
 // Archives as Windows Explorer and macOS Archive Utility write them, built
 // byte by byte (neither runs here): Explorer with CP932 names, made by
@@ -676,6 +697,12 @@ const Producer kProducers[] = {
     {"Docx", "python3", kDocx, "t.docx",
      "[Content_Types].xml _rels/.rels docProps/core.xml word/document.xml word/styles.xml", "", false},
     {"ApkZipaligned", "python3", kApk, "t.apk", "AndroidManifest.xml classes.dex resources.arsc lib/x86/libx.so",
+     "", false},
+    {"ApkSigned", "python3 keytool apksigner", kApkSigned, "t.apk",
+     "AndroidManifest.xml classes.dex resources.arsc lib/x86/libx.so", "", false},
+    {"ApkSignedV1", "python3 keytool apksigner", kApkSignedV1, "t.apk",
+     "AndroidManifest.xml classes.dex resources.arsc lib/x86/libx.so META-INF/MANIFEST.MF META-INF/BRIM.SF "
+     "META-INF/BRIM.RSA",
      "", false},
     {"WindowsExplorer", "python3", kExplorer, "t.zip", "a.txt sub/s.txt ソフト.exe 画像.exe b.bin", "", false},
     {"MacArchiveUtility", "python3", kMacArchiveUtility, "t.zip",

@@ -40,7 +40,8 @@ class AnalyseWindowTest : public brim::test::WindowFixture {
     QCOMPARE(listing.data(listing.index(1, 4), Qt::DisplayRole).toString(), QString("dir\\"));
     QCOMPARE(W().ListView5Model().rowCount(), 2);
     QCOMPARE(W().findChild<QPlainTextEdit*>("Memo1")->toPlainText(),
-             "---\n" + Q(J("ファイル先頭1000バイトにZIPに関係ないデータがあります")));
+             "---\n" + Q(J("ファイル先頭1000バイトにZIPに関係ないデータがあります")) + "\n" +
+                 Q(J("中央ディレクトリは終端レコードの示す位置より1000バイト後ろにありました")));
     QVERIFY(script_.boxes.empty());
   }
 

@@ -256,6 +256,22 @@ Bytes EncodeZip64Locator(uint64_t endRecordOffset) {
   return r;
 }
 
+Bytes ApkSigningBlock(const Bytes& value) {
+  constexpr uint32_t kV2SignatureId = 0x7109871A;
+  Bytes pair(12, 0);
+  le::Put64(pair.data(), 4 + value.size());
+  le::Put32(pair.data() + 8, kV2SignatureId);
+  pair.insert(pair.end(), value.begin(), value.end());
+  const uint64_t size = pair.size() + zip::kApkBlockTrailer;  // the first size field not counted
+  Bytes b(zip::kApkBlockSizeField, 0);
+  le::Put64(b.data(), size);
+  b.insert(b.end(), pair.begin(), pair.end());
+  b.resize(b.size() + zip::kApkBlockSizeField);
+  le::Put64(b.data() + b.size() - zip::kApkBlockSizeField, size);
+  b.insert(b.end(), zip::kApkBlockMagic, zip::kApkBlockMagic + zip::kApkBlockMagicLength);
+  return b;
+}
+
 void FinishZip64(ZipBuilder& z, uint64_t offsetBase, bool markers) {
   const uint64_t start = z.Size();
   z.centrals.clear();

@@ -146,6 +146,9 @@ Bytes Zip64DataDescriptor(uint32_t crc, uint64_t compressedSize, uint64_t origin
 // The Zip64 end record (56 bytes) and its locator (20 bytes).
 Bytes EncodeZip64End(uint64_t entries, uint64_t directorySize, uint64_t directoryOffset);
 Bytes EncodeZip64Locator(uint64_t endRecordOffset);
+// An APK Signing Block as apksigner puts it between the last entry and the
+// directory: one ID-value pair (the v2 signature's ID) holding value.
+Bytes ApkSigningBlock(const Bytes& value);
 // Like Finish(), with a Zip64 end record and its locator before the end
 // record. With markers, the end record's counts, size and offset hold
 // 0xFFFF and 0xFFFFFFFF, as writers leave them when a value does not fit.
