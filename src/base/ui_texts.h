@@ -93,6 +93,7 @@
   X(logExtensionMasked, "の拡張子を変更しました。")                               \
   X(logHeaderRebuilt, "のヘッダを再生成しました。")                               \
   X(fileChangedSinceAnalysis, "ファイル %s は解析後に変更されています")          \
+  X(analyseAgain, "。もう一度解析してください")                                  \
   /* Regeneration. */                                                             \
   X(logWriting, "を出力中")                                                       \
   X(logWritten, "を出力しました")                                                 \
@@ -117,6 +118,12 @@
   X(reasonNotAFolderOnTheWay, "途中の名前がフォルダではありません")               \
   X(reasonLocked, "他の書き換えが使用中です")                                     \
   X(reasonErrorNumber, "エラー番号 %d")                                           \
+  /* ---- window ---- */                                                         \
+  X(reasonReadOnly, "読み取り専用です")                                           \
+  X(reasonDiskFull, "ディスクに空きがありません")                                 \
+  X(reasonNoSuchFolder, "そのようなフォルダはありません")                         \
+  X(reasonNameTaken, "同じ名前のファイルがあります")                              \
+  X(reasonLinkOnTheWay, "途中にリンクがあります")                                 \
   /* ---- desktop ---- */                                                        \
   X(nameCopiesHeading, "名前の写し:")                                             \
   X(nameCopyLocal, "ローカルヘッダ")                                              \

@@ -306,7 +306,7 @@ class WindowTest : public brim::test::WindowFixture {
     QCOMPARE(box.objectName, QString("ErrorBox"));
     QCOMPARE(box.title, QString("Brimlode"));
     QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.text, Q(J("ファイル ")) + QString::fromStdString(path) + Q(J(" を作成できません.")));
+    QCOMPARE(box.text, Q(J("ファイル ")) + QString::fromStdString(path) + Q(J(" を作成できません（そのようなフォルダはありません）.")));
     QCOMPARE(box.buttons, QStringList{"OK"});
     QCOMPARE(S().Memo1.Count(), size_t{1});
     // Still running: the next command works.
