@@ -124,6 +124,18 @@
   X(reasonNoSuchFolder, "そのようなフォルダはありません")                         \
   X(reasonNameTaken, "同じ名前のファイルがあります")                              \
   X(reasonLinkOnTheWay, "途中にリンクがあります")                                 \
+  X(listingOfAnotherFile, "この一覧は前のファイル %s のものです")                 \
+  X(filterPlaceholder, "絞り込み: 名前の一部 または *.拡張子")                    \
+  X(menuAnalyseOnSelect, "選んだファイルをすぐ解析する")                          \
+  X(rowCheck, "チェック")                                                         \
+  X(rowUncheck, "チェックを外す")                                                 \
+  X(rowCopyName, "名前をコピー")                                                  \
+  X(rowCopyNameCopies, "名前の写しをコピー")                                      \
+  X(summaryEntries, "%s 件")                                                      \
+  X(summaryShown, "%s / %s 件")                                                   \
+  X(summaryChecked, "（チェック %s）")                                            \
+  X(summarySizes, "圧縮 %s　元 %s")                                               \
+  X(sizeBytes, "%s バイト")                                                       \
   /* ---- desktop ---- */                                                        \
   X(nameCopiesHeading, "名前の写し:")                                             \
   X(nameCopyLocal, "ローカルヘッダ")                                              \
