@@ -18,6 +18,7 @@ std::optional<FileStream> BeginAnalysis(ProgramState& s, const std::string& logS
   s.ListView1.Clear();
   s.ListView5.Clear();
   s.AnalysedFile.reset();
+  s.ListingPath = path;
   s.LogFilePath = LogFilePathFor(path, logSuffix);
 
   FileStream f = FileStream::Open(path, FileStream::Mode::Read);

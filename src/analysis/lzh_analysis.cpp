@@ -65,7 +65,12 @@ class LzhWalk {
   }
 
  private:
-  void End(AnalysisOutcome outcome) { s_.StatusBar1.SetOutcome(outcome); }
+  // A walk that reached its end (a damaged archive's too) leaves the gauge
+  // full; a stopped one where it stopped.
+  void End(AnalysisOutcome outcome) {
+    s_.StatusBar1.SetOutcome(outcome);
+    if (outcome != AnalysisOutcome::Aborted) s_.Gauge1.SetProgress(100);
+  }
 
   // Every copy of the name with its bytes, the shown one last.
   std::vector<NameSeen> NameCopiesOf(const lzh::Header& h) {

@@ -141,7 +141,12 @@ class ZipWalk {
   }
 
  private:
-  void End(AnalysisOutcome outcome) { s_.StatusBar1.SetOutcome(outcome); }
+  // A walk that reached its end (a damaged archive's too) leaves the gauge
+  // full; a stopped one where it stopped.
+  void End(AnalysisOutcome outcome) {
+    s_.StatusBar1.SetOutcome(outcome);
+    if (outcome != AnalysisOutcome::Aborted) s_.Gauge1.SetProgress(100);
+  }
 
   // A name with flag bit 11 is UTF-8: "/" is its only separator and no byte
   // belongs to a CP932 character; its tally key is given in CP932, as the

@@ -1,6 +1,19 @@
 #include "app/entry_tables.h"
 
+#include "base/cp932.h"
+#include "base/ui_texts.h"
+
 namespace brim {
+
+bool CheckAnalysedFile(ProgramState& s, const FileStream& f) {
+  if (IsAnalysedFile(s, f)) return true;
+  if (s.AnalysedFile && f.Path() == s.ListingPath) {
+    s.desktop.ShowMessage(FormatText(Ui().fileChangedSinceAnalysis, Utf8ToCp932(f.Path())) + Ui().analyseAgain);
+  } else {
+    s.desktop.ShowMessage(Ui().notAnalysed);
+  }
+  return false;
+}
 
 size_t CountChecked(const ProgramState& s) {
   size_t n = 0;

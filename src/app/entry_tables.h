@@ -7,6 +7,11 @@
 
 namespace brim {
 
+// True when f is the file the last analysis read, unchanged since. Otherwise
+// a box says why not: "解析されていません", or, for the very path analysed,
+// that the file changed since its analysis. A command then stops.
+bool CheckAnalysedFile(ProgramState& s, const FileStream& f);
+
 // Number of ticked rows of the listing.
 size_t CountChecked(const ProgramState& s);
 

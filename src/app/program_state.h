@@ -46,6 +46,9 @@ struct ProgramState {
   std::string LogFilePath;  // native path; empty until the first analysis
   // The file the last analysis read, so a command can tell it acts on the same.
   std::optional<FileIdentity> AnalysedFile;
+  // Label1's path when the last analysis emptied the tables: the file the
+  // listing belongs to, also after another file was selected.
+  std::string ListingPath;
 
   // Ticked rows the last rewrite or regeneration could not do, each with its
   // reason (CP932, as the log writes it); cleared when such a command starts.
@@ -66,6 +69,12 @@ struct ProgramState {
 // inode, size and modification time): a command acts on no other.
 inline bool IsAnalysedFile(const ProgramState& s, const FileStream& f) {
   return s.AnalysedFile && *s.AnalysedFile == f.Identity();
+}
+
+// Whether the listing was made from another file than the selected one (a
+// drop or "参照" since): the window shows its rows as the old file's.
+inline bool ListingOfAnotherFile(const ProgramState& s) {
+  return s.ListView2.Count() > 0 && s.ListingPath != s.Label1.Caption();
 }
 
 // Status panels.

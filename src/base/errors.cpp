@@ -18,6 +18,9 @@ std::string OpenReason(int errorNumber, OpenProblem problem) {
   if (problem == OpenProblem::Locked) return ui.reasonLocked;
   if (problem == OpenProblem::NotARegularFile) return ui.reasonNotAFile;
   switch (errorNumber) {
+    case EROFS: return ui.reasonReadOnly;
+    case ENOSPC:
+    case EDQUOT: return ui.reasonDiskFull;
     case 0: return "";
     case ENOENT: return ui.reasonNoSuchFile;
     case EISDIR: return ui.reasonIsAFolder;
@@ -35,8 +38,22 @@ CommandError CannotOpen(const std::string& p, int errorNumber, OpenProblem probl
   if (!reason.empty()) text += FormatText(Ui().reasonAfterText, reason);
   return CommandError(std::move(text), FileFailure::Open);
 }
-CommandError CannotCreate(const std::string& p) {
-  return CommandError(WithPath(Ui().fileCannotCreate, p), FileFailure::Create);
+CommandError CannotCreate(const std::string& p, int errorNumber) {
+  const UiTexts& ui = Ui();
+  std::string reason;
+  switch (errorNumber) {
+    // Creating, a missing name is a folder on the way; a name there already
+    // is what stops it.
+    case ENOENT: reason = ui.reasonNoSuchFolder; break;
+    case EEXIST: reason = ui.reasonNameTaken; break;
+    // Beneath the archive's folder without links: a link or ".." on the way.
+    case ELOOP:
+    case EXDEV: reason = ui.reasonLinkOnTheWay; break;
+    default: reason = OpenReason(errorNumber, OpenProblem::Errno);
+  }
+  std::string text = WithPath(ui.fileCannotCreate, p);
+  if (!reason.empty()) text += FormatText(ui.reasonAfterText, reason);
+  return CommandError(std::move(text), FileFailure::Create);
 }
 CommandError CannotWrite(const std::string& p) {
   return CommandError(WithPath(Ui().fileCannotWrite, p), FileFailure::Write);

@@ -30,8 +30,9 @@ enum class OpenProblem : uint8_t { Errno, NotARegularFile, Locked };
 // followed by the reason: errorNumber (an errno value) or problem.
 CommandError CannotOpen(const std::string& nativePath, int errorNumber = 0,
                         OpenProblem problem = OpenProblem::Errno);
-// "ファイル %s を作成できません".
-CommandError CannotCreate(const std::string& nativePath);
+// "ファイル %s を作成できません", followed by the reason errorNumber (an
+// errno value) gives, as CannotOpen does.
+CommandError CannotCreate(const std::string& nativePath, int errorNumber = 0);
 // "ファイル %s に書き込めません": a failed or short write.
 CommandError CannotWrite(const std::string& nativePath);
 // "ファイル %s を読み込めません": a failed or short read of bytes the analysis saw.

@@ -134,7 +134,7 @@ FileStream FileStream::Create(const std::string& path) {
   // Open without truncating, take the lock, then truncate: a file that another
   // program holds locked is refused instead of being emptied under it.
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) throw CannotCreate(path);
+  if (fd < 0) throw CannotCreate(path, errno);
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !BlockingAgain(fd) || !TryLock(fd, F_WRLCK) ||
       ftruncate(fd, 0) != 0) {
     ::close(fd);
@@ -147,7 +147,7 @@ FileStream FileStream::Create(const std::string& path) {
 
 FileStream FileStream::CreateNew(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) throw CannotCreate(path);
+  if (fd < 0) throw CannotCreate(path, errno);
   struct stat st {};
   if (fstat(fd, &st) != 0 || !TryLock(fd, F_WRLCK)) {
     ::close(fd);

@@ -127,12 +127,12 @@ NewFile NewFile::Create(const std::string& baseFolder, const std::string& relati
   if (leaf.empty() || leaf == "." || leaf == "..") throw CannotCreate(path);
 
   Descriptor base(::open(baseFolder.empty() ? "." : baseFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (base.fd < 0) throw CannotCreate(path);
+  if (base.fd < 0) throw CannotCreate(path, errno);
   Descriptor folder(folderPart.empty() ? base.Release() : OpenBeneath(base.fd, folderPart));
-  if (folder.fd < 0) throw CannotCreate(path);
+  if (folder.fd < 0) throw CannotCreate(path, errno);
   struct stat st {};
   if (mustBeFree && ::fstatat(folder.fd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    throw CannotCreate(path);
+    throw CannotCreate(path, EEXIST);
   }
 
   // Unnamed where the kernel and file system can, and where it can later be
@@ -147,7 +147,7 @@ NewFile NewFile::Create(const std::string& baseFolder, const std::string& relati
     fd = ::openat(folder.fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) throw CannotCreate(path);
+  if (fd < 0) throw CannotCreate(path, errno);
   FileStream file = FileStream::AdoptNew(fd, path);
   return NewFile(std::move(file), folder.Release(), std::move(leaf), std::move(temporary));
 }
@@ -194,14 +194,14 @@ void NewFile::LinkTemporary(int handle) {
     }
     if (errno != EEXIST) break;
   }
-  throw CannotCreate(Path());
+  throw CannotCreate(Path(), errno);
 }
 
 void NewFile::Publish() {
   Descriptor handle(CloseKeepingHandle());
   published_ = true;
   if (temporary_.empty()) {
-    if (!LinkUnnamed(handle.fd, folder_, leaf_)) throw CannotCreate(Path());
+    if (!LinkUnnamed(handle.fd, folder_, leaf_)) throw CannotCreate(Path(), errno);
     return;
   }
   if (::renameat2(folder_, temporary_.c_str(), folder_, leaf_.c_str(), RENAME_NOREPLACE) == 0) return;
@@ -221,11 +221,12 @@ void NewFile::PublishReplacing() {
   published_ = true;
   if (temporary_.empty()) LinkTemporary(handle.fd);
   if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) == 0) return;
+  const int renameError = errno;
   if (SameInode(folder_, temporary_, handle.fd)) {
     EmptyBestEffort(handle.fd);
     ::unlinkat(folder_, temporary_.c_str(), 0);
   }
-  throw CannotCreate(Path());
+  throw CannotCreate(Path(), renameError);
 }
 
 }  // namespace brim

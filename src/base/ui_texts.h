@@ -93,6 +93,7 @@
   X(logExtensionMasked, "の拡張子を変更しました。")                               \
   X(logHeaderRebuilt, "のヘッダを再生成しました。")                               \
   X(fileChangedSinceAnalysis, "ファイル %s は解析後に変更されています")          \
+  X(analyseAgain, "。もう一度解析してください")                                  \
   /* Regeneration. */                                                             \
   X(logWriting, "を出力中")                                                       \
   X(logWritten, "を出力しました")                                                 \
@@ -125,6 +126,24 @@
   X(reasonNotAFolderOnTheWay, "途中の名前がフォルダではありません")               \
   X(reasonLocked, "他の書き換えが使用中です")                                     \
   X(reasonErrorNumber, "エラー番号 %d")                                           \
+  /* ---- window ---- */                                                         \
+  X(reasonReadOnly, "読み取り専用です")                                           \
+  X(reasonDiskFull, "ディスクに空きがありません")                                 \
+  X(reasonNoSuchFolder, "そのようなフォルダはありません")                         \
+  X(reasonNameTaken, "同じ名前のファイルがあります")                              \
+  X(reasonLinkOnTheWay, "途中にリンクがあります")                                 \
+  X(listingOfAnotherFile, "この一覧は前のファイル %s のものです")                 \
+  X(filterPlaceholder, "絞り込み: 名前の一部 または *.拡張子")                    \
+  X(menuAnalyseOnSelect, "選んだファイルをすぐ解析する")                          \
+  X(rowCheck, "チェック")                                                         \
+  X(rowUncheck, "チェックを外す")                                                 \
+  X(rowCopyName, "名前をコピー")                                                  \
+  X(rowCopyNameCopies, "名前の写しをコピー")                                      \
+  X(summaryEntries, "%s 件")                                                      \
+  X(summaryShown, "%s / %s 件")                                                   \
+  X(summaryChecked, "（チェック %s）")                                            \
+  X(summarySizes, "圧縮 %s　元 %s")                                               \
+  X(sizeBytes, "%s バイト")                                                       \
   /* ---- desktop ---- */                                                        \
   X(nameCopiesHeading, "名前の写し:")                                             \
   X(nameCopyLocal, "ローカルヘッダ")                                              \

@@ -143,7 +143,7 @@ Refusal RefusalOf(const std::vector<std::string>& boxes, size_t messages) {
   const UiTexts& ui = Ui();
   for (const std::string& box : boxes) {
     if (box == ui.fileTooLarge) return Refusal::TooLarge;
-    if (box == ui.notAnalysed) return Refusal::NotAnalysed;
+    if (box == ui.notAnalysed || EndsWith(box, ui.analyseAgain)) return Refusal::NotAnalysed;
     if (box == ui.nothingChecked) return Refusal::NothingChecked;
     if (box == ui.allReCreateNamesTaken) return Refusal::NamesTaken;
     if (box == ui.tooManyEntriesForZip) return Refusal::TooManyEntries;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/entry_tables.h"
 #include "base/errors.h"
 #include "base/ui_texts.h"
 
@@ -62,10 +63,7 @@ std::string HandlePath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 bool OutputCopy::Make(ProgramState& s, const std::string& target) {
   FileStream source = FileStream::Open(s.Label1.Caption(), FileStream::Mode::Read);
-  if (!IsAnalysedFile(s, source)) {
-    s.desktop.ShowMessage(Ui().notAnalysed);
-    return false;
-  }
+  if (!CheckAnalysedFile(s, source)) return false;
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -77,6 +75,7 @@ bool OutputCopy::Make(ProgramState& s, const std::string& target) {
   s.AnalysedFile = copy.Identity();
   copy.Unlock();
   s.Label1.SetCaption(HandlePath(copy.Descriptor()));
+  s.ListingPath = s.Label1.Caption();
   return true;
 }
 

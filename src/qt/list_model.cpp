@@ -80,7 +80,14 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+void ListViewModel::SetGreyed(bool greyed) {
+  if (greyed == greyed_) return;
+  greyed_ = greyed;
+  if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1), {Qt::ForegroundRole});
+}
+
 QVariant ListViewModel::MarkData(const QModelIndex& index, int role) const {
+  if (greyed_ && role == Qt::ForegroundRole) return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
   if (!entries_ || static_cast<size_t>(index.row()) >= entries_->Count()) return {};
   const size_t row = static_cast<size_t>(index.row());
   switch (role) {

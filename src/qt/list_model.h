@@ -29,6 +29,9 @@ class ListViewModel : public QAbstractTableModel {
   // The listing: rows with marks carry a warning sign and a tooltip naming
   // them, rows the central directory alone describes are drawn apart.
   void ShowMarksOf(const EntryTable& entries) { entries_ = &entries; }
+  // Draws every row grey: the rows belong to a file other than the one
+  // selected now.
+  void SetGreyed(bool greyed);
 
   // Brings the view in step with the core model.
   void Sync();
@@ -53,6 +56,7 @@ class ListViewModel : public QAbstractTableModel {
   std::vector<ListColumn> columns_;
   bool editableCaption_;
   const EntryTable* entries_ = nullptr;
+  bool greyed_ = false;
   // What the view has been told so far.
   int rows_ = 0;
   uint64_t revision_ = 0;

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -30,9 +32,11 @@
 #include "base/cp932.h"
 #include "base/ui_texts.h"
 #include "qt/list_model.h"
+#include "qt/listing_proxy.h"
 #include "qt/log_view.h"
 #include "qt/look.h"
 #include "qt/recent_files.h"
+#include "qt/row_marks.h"
 #include "qt/settings.h"
 
 namespace brim::qt {
@@ -41,28 +45,74 @@ namespace {
 
 constexpr int kWidth = 868, kHeight = 527;
 constexpr int kPathWidth = 505;
+// The least a squeezed path field and status panel keep.
+constexpr int kPathMinimum = 120;
+constexpr int kPanelWidth = 200, kPanelMinimum = 48;
 // The room right of the "中断" button in a window of kWidth: less Panel2's
 // margins (16), the path and the three controls (662) and the three gaps
 // between them (18; a spacer gets none).
 constexpr int kTopBarRest = kWidth - 16 - 662 - 18;
 
-// Label1: a long path is shortened in the middle, so both the folder's start
-// and the file name stay readable; the tooltip holds the whole path. It asks
-// for 505 pixels whatever its text and takes whatever the window is wider
-// than at first.
-class PathLabel : public QLabel {
+// A one-line label that asks for a width whatever its text, and shortens a
+// text too long for it (the tooltip holds it whole).
+class ElidedLabel : public QLabel {
  public:
-  using QLabel::QLabel;
-  QSize sizeHint() const override { return {kPathWidth, 17}; }
-  QSize minimumSizeHint() const override { return sizeHint(); }
+  ElidedLabel(Qt::TextElideMode mode, int width, int least, QWidget* parent)
+      : QLabel(parent), mode_(mode), width_(width), least_(least) {}
+  QSize sizeHint() const override { return {width_, fontMetrics().height()}; }
+  QSize minimumSizeHint() const override { return {least_, fontMetrics().height()}; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     const QRect r = contentsRect();
-    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), mode_, r.width()));
   }
+
+ private:
+  Qt::TextElideMode mode_;
+  int width_, least_;
 };
+
+// Label1: a long path is shortened in the middle, so both the folder's start
+// and the file name stay readable. It asks for 505 pixels whatever its text
+// and takes whatever the window is wider than at first.
+class PathLabel : public ElidedLabel {
+ public:
+  explicit PathLabel(QWidget* parent) : ElidedLabel(Qt::ElideMiddle, kPathWidth, kPathMinimum, parent) {}
+  QSize sizeHint() const override { return {kPathWidth, 17}; }
+};
+
+// A status panel: 200 pixels while the window has room for them.
+class StatusPanel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize sizeHint() const override { return {kPanelWidth, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {kPanelMinimum, QLabel::minimumSizeHint().height()}; }
+};
+
+// Each "%s" of format in turn replaced by the next of args (names and sizes
+// that need not be CP932).
+QString Fill(QString format, const QStringList& args) {
+  qsizetype at = 0;
+  for (const QString& a : args) {
+    at = format.indexOf(QStringLiteral("%s"), at);
+    if (at < 0) break;
+    format.replace(at, 2, a);
+    at += a.size();
+  }
+  return format;
+}
+
+// A size as the summary shows it: bytes, or KB, MB, GB with one decimal.
+QString SizeText(uint64_t bytes) {
+  if (bytes < 1024) return Fill(Display(Ui().sizeBytes), {QString::number(bytes)});
+  static const char* const units[] = {"KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1024;
+  int unit = 0;
+  while (value >= 1024 && unit < 3) value /= 1024, ++unit;
+  return QString::number(value, 'f', 1) + ' ' + units[unit];
+}
 
 // The outer rectangle moved (and if need be shrunk) into the available area.
 QRect FitInside(QRect outer, const QRect& area) {
@@ -135,6 +185,7 @@ MainWindow::MainWindow(TForm1& form, Desktop& desktop)
   model2_->ShowMarksOf(s_.ListView2);
   model5_ = new ListViewModel(s_.ListView5, {{Ui().colExtension, 65, Qt::AlignLeft}, {Ui().colCount, 30, Qt::AlignLeft}},
                               true, this);
+  listing_ = new ListingProxy(s_.ListView2, *model2_, this);
 
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
@@ -151,12 +202,7 @@ MainWindow::MainWindow(TForm1& form, Desktop& desktop)
   auto* upperLayout = new QHBoxLayout(upper);
   upperLayout->setContentsMargins(0, 0, 0, 0);
   upperLayout->setSpacing(0);
-  QTableView* listView2 = BuildListView("ListView2", model2_);
-  listView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  listView2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  fit2_.view = listView2;
-  fit2_.key = "ListView2";
-  upperLayout->addWidget(listView2, 1);
+  upperLayout->addWidget(BuildListing(), 1);
   upperLayout->addWidget(BuildPanel1());
   upper->setMinimumHeight(5);
 
@@ -179,6 +225,7 @@ MainWindow::MainWindow(TForm1& form, Desktop& desktop)
 
   resize(kWidth, kHeight);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    FitPathToScreen(screen->availableGeometry());
     QRect r = FitInside(QRect(QPoint(), QSize(kWidth, kHeight)), screen->availableGeometry());
     r.moveCenter(screen->availableGeometry().center());
     resize(r.size());
@@ -202,7 +249,7 @@ QWidget* MainWindow::BuildPanel2() {
   label1_ = new PathLabel(panel2);
   label1_->setObjectName("Label1");
   label1_->setFixedHeight(17);
-  label1_->setMinimumWidth(kPathWidth);
+  label1_->setMinimumWidth(kPathWidth);  // less on a narrow screen (FitPathToScreen)
   label1_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   label1_->setTextFormat(Qt::PlainText);
   label1_->setAutoFillBackground(true);
@@ -212,7 +259,7 @@ QWidget* MainWindow::BuildPanel2() {
   row->addWidget(label1_);
 
   QPushButton* button1 = Button("Button1", Ui().browse, 75, 25, panel2);
-  connect(button1, &QPushButton::clicked, this, [this] { Run(&TForm1::Button1Click); });
+  connect(button1, &QPushButton::clicked, this, [this] { Select([this] { form_.Button1Click(); }); });
   row->addWidget(button1);
 
   gauge1_ = new QProgressBar(panel2);
@@ -253,11 +300,12 @@ QWidget* MainWindow::BuildPanel1() {
   connect(button2, &QPushButton::clicked, this, [this] { Run(&TForm1::N8Click); });
   column->addWidget(heading);
 
-  QTableView* listView5 = BuildListView("ListView5", model5_);
+  QTableView* listView5 = BuildListView("ListView5", model5_, model5_);
   listView5->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                              QAbstractItemView::EditKeyPressed);
   listView5->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   fit5_.view = listView5;
+  fit5_.model = model5_;
   fit5_.key = "ListView5";
   column->addWidget(listView5, 1);
 
@@ -273,10 +321,109 @@ QWidget* MainWindow::BuildPanel1() {
   return panel1;
 }
 
-QTableView* MainWindow::BuildListView(const char* name, ListViewModel* model) {
+QWidget* MainWindow::BuildListing() {
+  auto* column = new QWidget(this);
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  // Above the list: whose listing it is, once another file was chosen, and
+  // the filter.
+  auto* row = new QWidget(column);
+  row->setObjectName("FilterRow");
+  auto* rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(4, 2, 2, 2);
+  rowLayout->setSpacing(6);
+  whoseListing_ = new ElidedLabel(Qt::ElideMiddle, 200, 40, row);
+  whoseListing_->setObjectName("WhoseListing");
+  whoseListing_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  QPalette p = whoseListing_->palette();
+  p.setColor(QPalette::WindowText, QColor(0xB0, 0x40, 0x00));
+  whoseListing_->setPalette(p);
+  rowLayout->addWidget(whoseListing_, 1);
+  filter_ = new QLineEdit(row);
+  filter_->setObjectName("FilterBox");
+  filter_->setPlaceholderText(Display(Ui().filterPlaceholder));
+  filter_->setToolTip(filter_->placeholderText());
+  filter_->setClearButtonEnabled(true);
+  filter_->setMinimumWidth(100);
+  filter_->setMaximumWidth(240);
+  filter_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    listing_->SetFilter(text);
+    ShowSummary();
+  });
+  rowLayout->addWidget(filter_, 1);
+  layout->addWidget(row);
+
+  QTableView* listView2 = BuildListView("ListView2", listing_, model2_);
+  listView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  QHeaderView* header = listView2->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setSectionsClickable(true);
+  connect(header, &QHeaderView::sectionClicked, this, &MainWindow::SortClicked);
+  listView2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(listView2, &QWidget::customContextMenuRequested, this, [this, listView2](const QPoint& at) {
+    const QModelIndex row = listing_->mapToSource(listView2->indexAt(at));
+    if (!row.isValid()) return;
+    RowMenu(static_cast<size_t>(row.row()))->exec(listView2->viewport()->mapToGlobal(at));
+  });
+  fit2_.view = listView2;
+  fit2_.model = model2_;
+  fit2_.key = "ListView2";
+  layout->addWidget(listView2, 1);
+  return column;
+}
+
+void MainWindow::SortClicked(int column) {
+  // The header flips its own arrow first; the arrow is set here again.
+  QHeaderView* header = fit2_.view->horizontalHeader();
+  if (listing_->SortColumn() != column) {
+    listing_->SortBy(column, Qt::AscendingOrder);
+  } else if (listing_->Order() == Qt::AscendingOrder) {
+    listing_->SortBy(column, Qt::DescendingOrder);
+  } else {
+    listing_->SortBy(-1, Qt::AscendingOrder);  // the archive's order again
+  }
+  header->setSortIndicatorShown(listing_->SortColumn() >= 0);
+  header->setSortIndicator(listing_->SortColumn(), listing_->Order());
+}
+
+std::unique_ptr<QMenu> MainWindow::RowMenu(size_t row) {
+  auto menu = std::make_unique<QMenu>(this);
+  menu->setObjectName("RowMenu");
+  if (row >= s_.ListView2.Count()) return menu;
+  const bool checked = s_.ListView2.Checked(row);
+  QAction* tick = menu->addAction(Display(checked ? Ui().rowUncheck : Ui().rowCheck));
+  tick->setObjectName("RowCheck");
+  connect(tick, &QAction::triggered, this, [this, row, checked] {
+    // As a click on the box: ticking stays live while a command runs.
+    model2_->setData(model2_->index(static_cast<int>(row), 0), checked ? Qt::Unchecked : Qt::Checked,
+                     Qt::CheckStateRole);
+  });
+  const QString name = model2_->data(model2_->index(static_cast<int>(row), 0), Qt::DisplayRole).toString();
+  QAction* copy = menu->addAction(Display(Ui().rowCopyName));
+  copy->setObjectName("RowCopyName");
+  connect(copy, &QAction::triggered, this, [name] { QGuiApplication::clipboard()->setText(name); });
+  // A row whose copies of its name differ: each copy, as extractors may
+  // write it.
+  const auto copies = s_.ListView2.NameCopies(row);
+  if (!copies.empty()) {
+    QMenu* sub = menu->addMenu(Display(Ui().rowCopyNameCopies));
+    sub->setObjectName("RowNameCopies");
+    for (const NameCopy& c : copies) {
+      QAction* a = sub->addAction(NameCopyCaption(c));
+      const QString text = NameCopyText(c);
+      connect(a, &QAction::triggered, this, [text] { QGuiApplication::clipboard()->setText(text); });
+    }
+  }
+  return menu;
+}
+
+QTableView* MainWindow::BuildListView(const char* name, QAbstractItemModel* shown, ListViewModel* model) {
   auto* view = new QTableView(this);
   view->setObjectName(name);
-  view->setModel(model);
+  view->setModel(shown);
   view->setShowGrid(true);
   view->setWordWrap(false);
   view->setSortingEnabled(false);
@@ -331,6 +478,13 @@ void MainWindow::BuildMenu() {
   recentMenu_->menuAction()->setObjectName("Recent1");
   connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   file->addSeparator()->setObjectName("FileSeparator1");
+  analyseOnSelect_ = file->addAction(WithMnemonic(Ui().menuAnalyseOnSelect, 'S'));
+  analyseOnSelect_->setObjectName("AnalyseOnSelect");
+  analyseOnSelect_->setCheckable(true);
+  analyseOnSelect_->setChecked(OpenSettings()->value("options/analyseOnSelect", false).toBool());
+  connect(analyseOnSelect_, &QAction::toggled, this,
+          [](bool on) { OpenSettings()->setValue("options/analyseOnSelect", on); });
+  file->addSeparator()->setObjectName("FileSeparator2");
   auto* quit = new QAction(WithMnemonic(Ui().menuQuit, 'X'), file);
   quit->setObjectName("Quit1");
   connect(quit, &QAction::triggered, this, [this] { close(); });
@@ -393,7 +547,8 @@ void MainWindow::BuildShortcuts() {
     addAction(a);
     return a;
   };
-  QAction* browse = action("Button1Key", {QKeySequence(QKeySequence::Open)}, [this] { Run(&TForm1::Button1Click); });
+  QAction* browse = action("Button1Key", {QKeySequence(QKeySequence::Open)},
+                          [this] { Select([this] { form_.Button1Click(); }); });
   findChild<QPushButton*>("Button1")->setToolTip(WithShortcuts(Ui().browse, browse->shortcuts()));
   // Esc stops only while a command runs; otherwise it is left to the
   // focused control (an edited tally caption takes it back).
@@ -409,7 +564,7 @@ void MainWindow::BuildShortcuts() {
 }
 
 void MainWindow::TrackColumns(FittedView& f) {
-  const auto& columns = static_cast<ListViewModel*>(f.view->model())->Columns();
+  const auto& columns = f.model->Columns();
   for (const ListColumn& c : columns) f.widths.push_back(c.width);
   QHeaderView* header = f.view->horizontalHeader();
   // Only visible rows are measured, so a listing of 65,535 rows costs what
@@ -420,13 +575,13 @@ void MainWindow::TrackColumns(FittedView& f) {
   });
   connect(f.view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, &f] { FitColumns(f); });
   // A cleared table is a new listing, even when the next sync finds more
-  // rows than before.
-  connect(f.view->model(), &QAbstractItemModel::modelReset, this, [&f] { f.rows = INT_MAX; });
-  connect(f.view->model(), &QAbstractItemModel::rowsRemoved, this, [&f] { f.rows = INT_MAX; });
+  // rows than before (a filter or a sort is not).
+  connect(f.model, &QAbstractItemModel::modelReset, this, [&f] { f.rows = INT_MAX; });
+  connect(f.model, &QAbstractItemModel::rowsRemoved, this, [&f] { f.rows = INT_MAX; });
 }
 
 void MainWindow::FitColumns(FittedView& f) {
-  const int rows = f.view->model()->rowCount();
+  const int rows = f.model->rowCount();
   QHeaderView* header = f.view->horizontalHeader();
   fitting_ = true;
   if (rows < f.rows || rows == 0) {
@@ -488,13 +643,73 @@ void MainWindow::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName("StatusBar1");
   for (size_t i = 0; i < StatusBar::kPanels; ++i) {
-    auto* panel = new QLabel(bar);
+    auto* panel = new StatusPanel(bar);
     panel->setObjectName(QString("StatusBar1Panel%1").arg(i));
-    panel->setFixedWidth(200);
+    panel->setMaximumWidth(kPanelWidth);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setTextFormat(Qt::PlainText);
     bar->addWidget(panel);
     panels_[i] = panel;
+  }
+  // The listing's entries and sizes, right of the three panels.
+  summary_ = new ElidedLabel(Qt::ElideRight, 100, 40, bar);
+  summary_->setObjectName("StatusBar1Summary");
+  bar->addWidget(summary_, 1);
+}
+
+void MainWindow::ShowSummary() {
+  const EntryTable& listing = s_.ListView2;
+  uint64_t compressed = 0, original = 0;
+  size_t checked = 0;
+  for (int row : listing_->ShownRows()) {
+    const size_t r = static_cast<size_t>(row);
+    compressed += listing.Value(r, kColSize);
+    original += listing.Original(r);
+    checked += listing.Checked(r) ? 1 : 0;
+  }
+  summaryRevision_ = listing.Revision();
+  if (listing.Count() == 0) {
+    summary_->clear();
+    summary_->setToolTip({});
+    return;
+  }
+  const UiTexts& ui = Ui();
+  const auto n = [](uint64_t v) { return FormatThousands(static_cast<int64_t>(v)); };
+  const size_t shown = listing_->ShownRows().size();
+  std::string entries = listing_->Filtered() ? FormatText(FormatText(ui.summaryShown, n(shown)), n(listing.Count()))
+                                             : FormatText(ui.summaryEntries, n(shown));
+  if (checked > 0) entries += FormatText(ui.summaryChecked, n(checked));
+  summary_->setText(Display(entries) + QStringLiteral("\u3000") +
+                    Fill(Display(ui.summarySizes), {SizeText(compressed), SizeText(original)}));
+  summary_->setToolTip(Fill(Display(ui.summarySizes), {Display(FormatText(ui.sizeBytes, n(compressed))),
+                                                       Display(FormatText(ui.sizeBytes, n(original)))}));
+}
+
+void MainWindow::ShowWhoseListing() {
+  const bool another = ListingOfAnotherFile(s_);
+  model2_->SetGreyed(another);
+  if (!another) {
+    whoseListing_->clear();
+    whoseListing_->setToolTip({});
+    return;
+  }
+  const QString path = QFile::decodeName(QByteArray::fromStdString(s_.ListingPath));
+  whoseListing_->setText(Fill(Display(Ui().listingOfAnotherFile), {QFileInfo(path).fileName()}));
+  whoseListing_->setToolTip(path);
+}
+
+void MainWindow::FitPathToScreen(const QRect& area) {
+  // What the top bar holds beside the path: margins, three controls and
+  // their gaps, and a frame's width to spare.
+  constexpr int kBeside = kWidth - kPathWidth - kTopBarRest + 16;
+  label1_->setMinimumWidth(std::clamp(area.width() - kBeside, kPathMinimum, kPathWidth));
+}
+
+void MainWindow::Select(const std::function<void()>& command) {
+  const uint64_t before = s_.Label1.Revision();
+  Run(command);
+  if (analyseOnSelect_->isChecked() && s_.Label1.Revision() != before && !s_.Label1.Caption().empty()) {
+    Run(&TForm1::Zip1Click);
   }
 }
 
@@ -502,7 +717,10 @@ void MainWindow::SyncViews() {
   if (s_.Label1.Revision() != labelRevision_) {
     label1_->setText(QFile::decodeName(QByteArray::fromStdString(s_.Label1.Caption())));
     label1_->setToolTip(label1_->text());
+    const QString name = QFileInfo(label1_->text()).fileName();
+    setWindowTitle(name.isEmpty() ? Display(Ui().appTitle) : name + QStringLiteral(" - ") + Display(Ui().appTitle));
     labelRevision_ = s_.Label1.Revision();
+    ShowWhoseListing();
   }
   if (s_.Gauge1.Revision() != gaugeRevision_) {
     gauge1_->setValue(s_.Gauge1.Progress());
@@ -515,6 +733,10 @@ void MainWindow::SyncViews() {
   model2_->Sync();
   model5_->Sync();
   memo1_->Sync();
+  if (s_.ListView2.Revision() != summaryRevision_) {
+    ShowSummary();
+    ShowWhoseListing();
+  }
   FitColumns(fit2_);
   FitColumns(fit5_);
 }
@@ -535,6 +757,7 @@ void MainWindow::Run(const std::function<void()>& command) {
   --running_;
   abortAction_->setEnabled(running_ > 0);
   SyncViews();
+  if (running_ == 0) listing_->SortAgain();
   if (closePending_ && running_ == 0) {
     closePending_ = false;
     close();
@@ -571,6 +794,7 @@ void MainWindow::FitFirstPlace() {
   if (!screen) screen = w->screen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
+  FitPathToScreen(area.marginsRemoved(m));
   QRect outer;
   if (restoredPlace_) {
     outer = FitInside(QRect(pos(), size().grownBy(m)), area);
@@ -608,7 +832,7 @@ void MainWindow::dropEvent(QDropEvent* e) {
   if (paths.empty()) return;
   e->acceptProposedAction();
   // The handler takes the first path whole; a long path is not cut.
-  Run([&] { form_.DropFiles(paths); });
+  Select([&] { form_.DropFiles(paths); });
 }
 
 }  // namespace brim::qt

@@ -4,12 +4,15 @@
 #pragma once
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "form/Unit1.h"
 
+class QAbstractItemModel;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -18,6 +21,7 @@ class QTableView;
 
 namespace brim::qt {
 
+class ListingProxy;
 class ListViewModel;
 class LogView;
 
@@ -35,6 +39,15 @@ class MainWindow : public QMainWindow {
 
   ListViewModel& ListView2Model() { return *model2_; }
   ListViewModel& ListView5Model() { return *model5_; }
+  // The listing as the view shows it: sorted and filtered.
+  ListingProxy& Listing() { return *listing_; }
+
+  // On a screen narrower than the window (a high-DPI screen), the path
+  // field gives way so the whole window fits in area.
+  void FitPathToScreen(const QRect& area);
+
+  // The menu a right click on archive row `row` opens.
+  std::unique_ptr<QMenu> RowMenu(size_t row);
 
   // Keeps the window's place and size, the splitter and the column widths
   // for the next run (done when the window closes).
@@ -51,7 +64,18 @@ class MainWindow : public QMainWindow {
  private:
   QWidget* BuildPanel2();
   QWidget* BuildPanel1();
-  QTableView* BuildListView(const char* name, ListViewModel* model);
+  QWidget* BuildListing();
+  QTableView* BuildListView(const char* name, QAbstractItemModel* shown, ListViewModel* model);
+  // A header click: by that column, reversed, then the archive's order.
+  void SortClicked(int column);
+  // Runs a command that may select another file (参照, a drop), and "解析"
+  // after it when the user asked for that.
+  void Select(const std::function<void()>& command);
+  // What the window shows beside the models' own views: the title, the
+  // listing's summary and whose file the listing is.
+  void ShowSummary();
+  void ShowWhoseListing();
+
   void BuildMenu();
   // "最近使ったファイル", filled each time it opens; a file gone since is
   // taken off the list with a message.
@@ -67,6 +91,7 @@ class MainWindow : public QMainWindow {
   // widest value shown, so no value is cut. The user's drags set the widths.
   struct FittedView {
     QTableView* view = nullptr;
+    ListViewModel* model = nullptr;  // the core's table, whatever the view shows
     const char* key = "";
     std::vector<int> widths;  // the start widths
     int rows = 0;
@@ -83,6 +108,11 @@ class MainWindow : public QMainWindow {
   QLabel* panels_[StatusBar::kPanels] = {};
   ListViewModel* model2_ = nullptr;
   ListViewModel* model5_ = nullptr;
+  ListingProxy* listing_ = nullptr;
+  QLineEdit* filter_ = nullptr;
+  QLabel* whoseListing_ = nullptr;
+  QLabel* summary_ = nullptr;
+  QAction* analyseOnSelect_ = nullptr;
   LogView* memo1_ = nullptr;
   QSplitter* splitter1_ = nullptr;
   QAction* abortAction_ = nullptr;
@@ -96,6 +126,7 @@ class MainWindow : public QMainWindow {
   uint64_t labelRevision_ = UINT64_MAX;
   uint64_t gaugeRevision_ = UINT64_MAX;
   uint64_t statusRevision_ = UINT64_MAX;
+  uint64_t summaryRevision_ = UINT64_MAX;
   int running_ = 0;          // commands on the stack (a pump may start another)
   bool closePending_ = false;
   bool shownOnce_ = false;

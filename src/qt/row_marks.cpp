@@ -50,4 +50,10 @@ bool DrawnApart(const EntryTable& entries, size_t row) {
   return (entries.Marks(row) & kMarkDirectoryOnly) != 0;
 }
 
+QString NameCopyText(const NameCopy& copy) { return NameOf(copy); }
+
+QString NameCopyCaption(const NameCopy& copy) {
+  return Display(CopyKindText(copy.kind)) + QStringLiteral(": ") + NameOf(copy);
+}
+
 }  // namespace brim::qt

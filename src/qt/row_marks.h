@@ -13,4 +13,9 @@ QString RowMarksToolTip(const EntryTable& entries, size_t row);
 // Whether the row is drawn apart: grey and italic.
 bool DrawnApart(const EntryTable& entries, size_t row);
 
+// One copy of a name as text, and as the row menu names it (where it is
+// stored, then the name).
+QString NameCopyText(const NameCopy& copy);
+QString NameCopyCaption(const NameCopy& copy);
+
 }  // namespace brim::qt

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -116,6 +117,20 @@ bool SplitOne(ProgramState& s, const FileStream& archive, const std::string& arc
   return true;
 }
 
+// The bytes a combined output copies, as the gauge counts them: the ticked
+// rows' ranges (with a ZIP entry's descriptor) as the analysis listed them.
+// Only the gauge reads it; a row that cannot be copied fails when reached.
+uint64_t BytesToCombine(const ProgramState& s, size_t rows) {
+  uint64_t total = 0;
+  for (size_t row = 0; row < rows; ++row) {
+    if (!IsChecked(s, row)) continue;
+    const uint64_t offset = s.ListView1.Value(row, kColOffset);
+    const uint64_t end = uint64_t{s.ListView1.Value(row, kColStart)} + s.ListView1.Value(row, kColSize);
+    if (end > offset) total += end - offset + s.ListView1.Descriptor(row);
+  }
+  return total;
+}
+
 void ShowCombining(ProgramState& s, size_t row, size_t ticked) {
   s.StatusBar1.SetProgress(FormatNumbers(Ui().combining, static_cast<int64_t>(row),
                                                       static_cast<int64_t>(ticked)));
@@ -126,6 +141,7 @@ bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
                 size_t rows, size_t ticked) {
   s.ListView4.Clear();
   OutputFile out(outPath);
+  CopyGauge gauge{0, std::max<uint64_t>(BytesToCombine(s, rows), 1)};
   // The central header of each copied entry, read again for the directory.
   std::vector<std::optional<uint64_t>> centrals;
   for (size_t row = 0; row < rows; ++row) {
@@ -140,9 +156,10 @@ bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
           TakeDataDescriptor(archive, range.offset + range.length, f, origin ? &origin->sums : nullptr);
       centrals.push_back(origin ? std::optional<uint64_t>(s.ListView1.Value(row, kColOffsetI)) : std::nullopt);
       const uint64_t position = out.Position();
-      if (!CopyRange(s, archive, out, range.offset, range.length + descriptor, CopyGauge::Leave)) {
+      if (!CopyRange(s, archive, out, range.offset, range.length + descriptor, gauge)) {
         return false;  // stopped inside a large entry
       }
+      gauge.before += range.length + descriptor;
       CombinedRow r;
       r.localOffset = static_cast<uint32_t>(position);
       r.cells[kCombVersionNeeded] = f.versionNeeded;
@@ -200,12 +217,14 @@ bool CombineZip(ProgramState& s, const FileStream& archive, const std::string& o
 bool CombineLzh(ProgramState& s, const FileStream& archive, const std::string& outPath,
                 size_t rows, size_t ticked) {
   OutputFile out(outPath);
+  CopyGauge gauge{0, std::max<uint64_t>(BytesToCombine(s, rows), 1)};
   for (size_t row = 0; row < rows; ++row) {
     if (IsChecked(s, row)) {
       const EntryRange range = RangeOfRow(s, row, archive);
-      if (!CopyRange(s, archive, out, range.offset, range.length, CopyGauge::Leave)) {
+      if (!CopyRange(s, archive, out, range.offset, range.length, gauge)) {
         return false;  // stopped inside a large entry
       }
+      gauge.before += range.length;
     }
     ShowCombining(s, row, ticked);
     if (s.AbortRequested) return false;  // the output goes unfinished
@@ -216,21 +235,14 @@ bool CombineLzh(ProgramState& s, const FileStream& archive, const std::string& o
   return true;
 }
 
-// The listing's positions hold for the analysed file only: any other file
-// (replaced, grown or touched since) gets "解析されていません". True to go on.
-bool RefuseUnlessAnalysed(ProgramState& s, const FileStream& archive) {
-  if (IsAnalysedFile(s, archive)) return true;
-  s.desktop.ShowMessage(Ui().notAnalysed);
-  return false;
-}
-
 }  // namespace
 
 void RegenerateIndividually(ProgramState& s) {
   const std::string archivePath = s.Label1.Caption();
   const size_t rows = s.ListView2.Count();
   FileStream archive = FileStream::Open(archivePath, FileStream::Mode::Read);
-  if (!RefuseUnlessAnalysed(s, archive)) return;
+  // The listing's positions hold for the analysed file only.
+  if (!CheckAnalysedFile(s, archive)) return;
   s.AbortRequested = false;
   for (size_t row = 0; row < rows; ++row) {
     if (!IsChecked(s, row)) continue;
@@ -253,7 +265,7 @@ void RegenerateCombined(ProgramState& s) {
   const bool zipWay = s.ArchiveKind == ArchiveKindType::Zip;
 
   // Refusals come before anything is created or emptied.
-  if (!RefuseUnlessAnalysed(s, archive)) return;
+  if (!CheckAnalysedFile(s, archive)) return;
   if (zipWay && ticked > kMaxZipEntries) {
     s.desktop.ShowMessage(Ui().tooManyEntriesForZip);
     return;
@@ -270,6 +282,7 @@ void RegenerateCombined(ProgramState& s) {
   const bool finished = zipWay ? CombineZip(s, archive, outPath, rows, ticked)
                                : CombineLzh(s, archive, outPath, rows, ticked);
   s.Memo1.Append(finished ? LogPath(outPath) + Ui().logWritten : Ui().aborted);
+  if (finished) s.Gauge1.SetProgress(100);
   s.StatusBar1.SetProgress({});
   archive.Close();
 }

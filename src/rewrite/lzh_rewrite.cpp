@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry_tables.h"
 #include "formats/lzh_layout.h"
 #include "base/cp932.h"
 #include "formats/lzh_records.h"
@@ -166,10 +167,11 @@ void ReportLzhEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
 // What must hold of every ticked row before the first byte is written: its
 // cells are numbers, its header's method is where they say, its data lies
 // inside the file. Otherwise this is not the file the analysis read, and
-// nothing is changed. Header disagreements are the plan's, row by row.
+// nothing is changed; a box has said so. Header disagreements are the
+// plan's, row by row.
 bool TickedRowsFitTheFile(ProgramState& s) {
   const FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::Read);
-  if (!IsAnalysedFile(s, file)) return false;
+  if (!CheckAnalysedFile(s, file)) return false;
   ByteWindow w(file);
   const uint64_t size = w.FileSize();
   const auto require = [&](uint64_t pos, uint64_t len) {
@@ -183,7 +185,10 @@ bool TickedRowsFitTheFile(ProgramState& s) {
     const uint64_t p = v.offset;
     for (uint64_t at : {p + lzh::kMethod, p + lzh::kMethod + lzh::kMethodLength - 1}) {
       const uint8_t* dash = w.At(at, 1);
-      if (dash == nullptr || *dash != '-') return false;
+      if (dash == nullptr || *dash != '-') {
+        s.desktop.ShowMessage(Ui().notAnalysed);
+        return false;
+      }
     }
     require(p, lzh::kLevel + 1);
     require(v.start, v.size);
@@ -198,10 +203,11 @@ bool RewriteLzhEntries(ProgramState& s) {
   // Without a level 0, 1 or 2 no analysis of this archive ended well:
   // nothing can say how its headers are checked.
   const std::optional<uint8_t> level = s.StatusBar1.LzhLevel();
-  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed || !level || *level > 2 || !TickedRowsFitTheFile(s)) {
+  if (s.StatusBar1.Outcome() != AnalysisOutcome::Analysed || !level || *level > 2) {
     s.desktop.ShowMessage(Ui().notAnalysed);
     return false;
   }
+  if (!TickedRowsFitTheFile(s)) return false;
   return rewrite::RewritePlanned(s, rewrite::PlanLzhEntry, ReportLzhEntry);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/entry_tables.h"
 #include "app/log_pane.h"
 #include "base/cp932.h"
 #include "base/errors.h"
@@ -344,10 +345,7 @@ std::string LogName(const ProgramState& s, size_t row) {
 
 bool RewritePlanned(ProgramState& s, EntryPlanner planEntry, EntryReporter report) {
   FileStream file = FileStream::Open(s.Label1.Caption(), FileStream::Mode::ReadWrite);
-  if (!IsAnalysedFile(s, file)) {
-    s.desktop.ShowMessage(Ui().notAnalysed);
-    return false;
-  }
+  if (!CheckAnalysedFile(s, file)) return false;
   s.AbortRequested = false;
   s.RowsNotDone.clear();
   s.RowsDone = 0;

@@ -198,7 +198,8 @@ TEST(LogFile, WritesCp932LinesWithCrLfOrRefuses) {
   f.state.Memo1.Append("kept");
   EXPECT_FALSE(RunCommand(d, [&] { f.N4Click(); }));
   ASSERT_EQ(d.errors.size(), 1u);
-  EXPECT_EQ(d.errors[0], J("ファイル ") + dir.Path() + J("/missing/x(Unzip).log を作成できません."));
+  EXPECT_EQ(d.errors[0],
+            J("ファイル ") + dir.Path() + J("/missing/x(Unzip).log を作成できません（そのようなフォルダはありません）."));
   EXPECT_EQ(f.state.Memo1.Count(), 1u);
 }
 

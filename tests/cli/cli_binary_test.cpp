@@ -244,7 +244,8 @@ TEST(CliBinary, SplitNeverWritesThroughASymlinkedFolder) {
   Json v = r.json();
   ASSERT_EQ(v["messages"].size(), 1u);
   EXPECT_EQ(v["messages"][0].get<std::string>(),
-            U(FormatText(Ui().fileCannotCreate, top.File("mail/docs/readme.exe.lzh")) + "."));
+            U(FormatText(Ui().fileCannotCreate, top.File("mail/docs/readme.exe.lzh")) +
+              FormatText(Ui().reasonAfterText, Ui().reasonLinkOnTheWay) + "."));
   EXPECT_TRUE(std::filesystem::is_empty(top.File("outside")));
 }
 

@@ -16,6 +16,15 @@
 #include <QTimer>
 #include <filesystem>
 
+#include <QClipboard>
+#include <QDropEvent>
+#include <QMimeData>
+#include <unistd.h>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
+#include <QProgressBar>
+
 #include "app/entry_marks.h"
 #include "qt/list_model.h"
 #include "qt/recent_files.h"
@@ -45,6 +54,138 @@ class FinishWindowTest : public brim::test::WindowFixture {
  private slots:
   void init() { Start(); }
   void cleanup() { Stop(); }
+
+  // What an office worker meets around the listing: each row does one thing
+  // through the window and reads what it shows.
+  void whatTheWindowSays_data() {
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QStringList>("shown");
+    const auto row = [](const char* name, int at, QStringList shown) { QTest::newRow(name) << at << shown; };
+    row("another file chosen: the rows are the old file's", 0,
+        {Q(J("この一覧は前のファイル old.zip のものです")), "new.zip - Brimlode", "grey"});
+    row("analysis on choosing, when asked for", 1, {"", "new.zip - Brimlode", Q(J("解析済み")), "100"});
+    row("file replaced since its analysis", 2, {Q(J("ファイル ")) + "%1" + Q(J(" は解析後に変更されています。もう一度解析してください"))});
+    row("log into a folder gone", 3, {Q(J("ファイル ")) + "%1" + Q(J(" を作成できません（そのようなフォルダはありません）."))});
+    row("combine into a folder nobody may write", 4,
+        {Q(J("ファイル ")) + "%1" + Q(J(" を作成できません（アクセスが拒否されました）."))});
+    row("gauge after an analysis and a combine", 5, {"100", "100"});
+    row("summary, then filtered", 6,
+        {Q(J("3 件（チェック 1）　圧縮 3 バイト　元 3 バイト")), Q(J("1 / 3 件　圧縮 1 バイト　元 1 バイト"))});
+    row("row menu", 7, {Q(J("チェック")), Q(J("名前をコピー")), "b.exe", Q(J("チェックを外す"))});
+    row("fits a screen 640 pixels wide", 8, {"fits"});
+  }
+  void whatTheWindowSays() {
+    QFETCH(int, at);
+    QFETCH(QStringList, shown);
+    const auto lastBox = [this] { return script_.boxes.empty() ? QString() : script_.boxes.back().text; };
+    QString path;  // what "%1" stands for
+    QStringList seen;
+    switch (at) {
+      case 0:
+      case 1: {
+        if (at == 1) Action("AnalyseOnSelect")->setChecked(true);
+        app_->OpenFile(QString::fromStdString(Zip("old.zip", {"a.txt"})));
+        const std::string other = Zip("new.zip", {"b.txt"});
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&W(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&W(), &drop);
+        seen << W().findChild<QLabel*>("WhoseListing")->text() << W().windowTitle();
+        if (at == 0) {
+          const QBrush brush = Data(0, 0, Qt::ForegroundRole).value<QBrush>();
+          seen << (brush == QApplication::palette().brush(QPalette::Disabled, QPalette::Text) ? "grey" : "plain");
+        } else {
+          seen << Panel(0) << QString::number(W().findChild<QProgressBar*>("Gauge1")->value());
+        }
+        break;
+      }
+      case 2: {
+        const std::string zip = Zip("pack.zip", {"a.txt"});
+        app_->OpenFile(QString::fromStdString(zip));
+        Action("N9")->trigger();
+        brim::test::WriteFileBytes(zip + ".new", brim::test::BytesOf("replaced"));
+        std::filesystem::rename(zip + ".new", zip);
+        Action("N6")->trigger();
+        path = QString::fromStdString(zip);
+        seen << lastBox();
+        break;
+      }
+      case 3: {
+        std::filesystem::create_directory(dir_->File("gone"));
+        const std::string zip = Zip("gone/pack.zip", {"a.txt"});
+        app_->OpenFile(QString::fromStdString(zip));
+        std::filesystem::remove_all(dir_->File("gone"));
+        Action("N4")->trigger();
+        path = QString::fromStdString(dir_->File("gone/pack(Unzip).log"));
+        seen << lastBox();
+        break;
+      }
+      case 4: {
+        std::filesystem::create_directory(dir_->File("locked"));
+        const std::string zip = Zip("locked/pack.zip", {"a.txt"});
+        app_->OpenFile(QString::fromStdString(zip));
+        Action("N9")->trigger();
+        // Nobody may write there: not even root, when the folder is immutable.
+        const std::string folder = dir_->File("locked");
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        const bool immutable = ::access(folder.c_str(), W_OK) == 0 &&
+                               std::system(("chattr +i '" + folder + "' 2>/dev/null").c_str()) == 0;
+        struct Unlock {
+          std::string folder;
+          bool immutable;
+          ~Unlock() {
+            if (immutable) (void)std::system(("chattr -i '" + folder + "'").c_str());
+            std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+          }
+        } unlock{folder, immutable};
+        if (::access(folder.c_str(), W_OK) == 0 && !immutable) QSKIP("no folder here refuses writing");
+        Action("N7")->trigger();
+        path = QString::fromStdString(dir_->File("locked/pack(ReCreate00).zip"));
+        seen << lastBox();
+        break;
+      }
+      case 5: {
+        app_->OpenFile(QString::fromStdString(Zip("pack.zip", {"a.txt", "b.txt", "c.txt"})));
+        auto* gauge = W().findChild<QProgressBar*>("Gauge1");
+        seen << QString::number(gauge->value());
+        Action("N9")->trigger();
+        S().Gauge1.SetProgress(0);
+        Action("N7")->trigger();
+        seen << QString::number(gauge->value());
+        break;
+      }
+      case 6: {
+        app_->OpenFile(QString::fromStdString(Zip("pack.zip", {"a.txt", "b.exe", "c.txt"})));
+        S().ListView2.SetChecked(1, true);
+        W().SyncViews();
+        auto* summary = W().findChild<QLabel*>("StatusBar1Summary");
+        seen << summary->text();
+        W().findChild<QLineEdit*>("FilterBox")->setText("*.exe");
+        seen << summary->text().replace(Q(J("（チェック 1）")), "");
+        break;
+      }
+      case 7: {
+        app_->OpenFile(QString::fromStdString(Zip("pack.zip", {"a.txt", "b.exe"})));
+        std::unique_ptr<QMenu> menu = W().RowMenu(1);
+        for (QAction* a : menu->actions()) seen << a->text();
+        menu->findChild<QAction*>("RowCopyName")->trigger();
+        seen << QGuiApplication::clipboard()->text();
+        menu->findChild<QAction*>("RowCheck")->trigger();
+        QVERIFY(S().ListView2.Checked(1));
+        seen << W().RowMenu(1)->actions().front()->text();
+        break;
+      }
+      case 8: {
+        W().FitPathToScreen(QRect(0, 0, 640, 400));
+        seen << (W().minimumSizeHint().width() <= 640 - 16 ? "fits" : QString::number(W().minimumSizeHint().width()));
+        break;
+      }
+    }
+    for (QString& s : shown) s.replace("%1", path);
+    QCOMPARE(seen, shown);
+  }
 
   // Rows given marks and name copies directly, as the analysis leaves them.
   void marksShowAsASignATooltipAndADistinctLook() {

@@ -13,7 +13,9 @@
 #include <QTextBlock>
 
 #include "qt/list_model.h"
+#include "qt/listing_proxy.h"
 #include "qt/log_view.h"
+#include "app/entry_tables.h"
 #include "qt_test_support.h"
 
 using brim::test::J;
@@ -48,6 +50,59 @@ class ViewTest : public brim::test::WindowFixture {
  private slots:
   void init() { Start(); }
   void cleanup() { Stop(); }
+
+  // The view's order and filter over the archive's rows: each step leaves
+  // these names in view order; a tick through the view lands on its own row.
+  void listingSortsAndFiltersOverTheArchiveRows() {
+    struct Row {
+      const char* name;
+      uint32_t stored, original;
+    };
+    for (const Row& r : {Row{"b.txt", 300, 300}, Row{"A.exe", 100, 400}, Row{"c.EXE", 200, 200}, Row{"read.me", 100, 100}}) {
+      brim::test::AddListed(S().ListView2, r.name, r.stored, r.original);
+    }
+    W().SyncViews();
+    brim::qt::ListingProxy& view = W().Listing();
+    QAbstractItemModelTester tester(&view, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    struct Step {
+      int column;  // -1: the archive's order; -2: leave the sort
+      Qt::SortOrder order;
+      const char* filter;
+      QStringList shown;
+    };
+    const Step steps[] = {
+        {-2, Qt::AscendingOrder, "", {"b.txt", "A.exe", "c.EXE", "read.me"}},
+        {0, Qt::AscendingOrder, "", {"A.exe", "b.txt", "c.EXE", "read.me"}},      // case ignored
+        {0, Qt::DescendingOrder, "", {"read.me", "c.EXE", "b.txt", "A.exe"}},
+        {2, Qt::AscendingOrder, "", {"A.exe", "read.me", "c.EXE", "b.txt"}},      // ties in archive order
+        {2, Qt::DescendingOrder, "", {"b.txt", "c.EXE", "A.exe", "read.me"}},     // ...both ways
+        {1, Qt::AscendingOrder, "", {"b.txt", "c.EXE", "read.me", "A.exe"}},      // space saved 0, 0, 0, 75
+        {-1, Qt::AscendingOrder, "*.exe", {"A.exe", "c.EXE"}},                   // by extension
+        {-2, Qt::AscendingOrder, ".ME", {"read.me"}},
+        {-2, Qt::AscendingOrder, "E", {"A.exe", "c.EXE", "read.me"}},             // a part of the name
+        {3, Qt::DescendingOrder, "E", {"A.exe", "c.EXE", "read.me"}},
+        {-1, Qt::AscendingOrder, "", {"b.txt", "A.exe", "c.EXE", "read.me"}},
+    };
+    for (const Step& step : steps) {
+      if (step.column != -2) view.SortBy(step.column, step.order);
+      view.SetFilter(step.filter);
+      QStringList shown;
+      for (int r = 0; r < view.rowCount(); ++r) shown << view.index(r, 0).data().toString();
+      QCOMPARE(shown, step.shown);
+    }
+    // Ticked through the sorted, filtered view: the archive's row 2 (c.EXE).
+    view.SortBy(0, Qt::DescendingOrder);
+    view.SetFilter("*.exe");
+    QVERIFY(view.setData(view.index(0, 0), Qt::Checked, Qt::CheckStateRole));
+    QVERIFY(S().ListView2.Checked(2));
+    QCOMPARE(brim::CountChecked(S()), size_t{1});
+    // Rows an analysis appends while sorted wait at the end, then take their place.
+    brim::test::AddListed(S().ListView2, "z.exe", 1, 1);
+    W().SyncViews();
+    QCOMPARE(view.index(2, 0).data().toString(), QString("z.exe"));
+    view.SortAgain();
+    QCOMPARE(view.index(0, 0).data().toString(), QString("z.exe"));
+  }
 
   void listModelsPassTheModelTesterThroughEveryKindOfChange() {
     using Tester = QAbstractItemModelTester;

@@ -155,7 +155,7 @@ class WindowTest : public brim::test::WindowFixture {
                              {"Compress", 70, Qt::AlignRight},
                              {"Original", 70, Qt::AlignRight},
                              {"パス名", 120, Qt::AlignLeft}});
-    QVERIFY(!listView2->horizontalHeader()->sectionsClickable());
+    QVERIFY(listView2->horizontalHeader()->sectionsClickable());  // sorts; the view itself never does
     QCOMPARE(listView2->editTriggers(), QAbstractItemView::NoEditTriggers);
     auto* listView5 = Find<QTableView>("ListView5");
     checkColumns(listView5, {{"拡張子", 65, Qt::AlignLeft}, {"数", 30, Qt::AlignLeft}});
@@ -202,7 +202,11 @@ class WindowTest : public brim::test::WindowFixture {
       const char* caption;  // nullptr: separator
     };
     const std::vector<std::pair<Item, std::vector<Item>>> tree = {
-        {{"File1", "ファイル"}, {{"Recent1", "最近使ったファイル"}, {"FileSeparator1", nullptr}, {"Quit1", "終了"}}},
+        {{"File1", "ファイル"}, {{"Recent1", "最近使ったファイル"},
+                                      {"FileSeparator1", nullptr},
+                                      {"AnalyseOnSelect", "選んだファイルをすぐ解析する"},
+                                      {"FileSeparator2", nullptr},
+                                      {"Quit1", "終了"}}},
         {{"Zip1", "解析"}, {}},
         {{"N1", "チェックマーク"},
          {{"N8", "包含拡張子を持つファイルにチェックマークを付ける"},
@@ -306,7 +310,7 @@ class WindowTest : public brim::test::WindowFixture {
     QCOMPARE(box.objectName, QString("ErrorBox"));
     QCOMPARE(box.title, QString("Brimlode"));
     QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.text, Q(J("ファイル ")) + QString::fromStdString(path) + Q(J(" を作成できません.")));
+    QCOMPARE(box.text, Q(J("ファイル ")) + QString::fromStdString(path) + Q(J(" を作成できません（そのようなフォルダはありません）.")));
     QCOMPARE(box.buttons, QStringList{"OK"});
     QCOMPARE(S().Memo1.Count(), size_t{1});
     // Still running: the next command works.

@@ -25,8 +25,8 @@ class Individual : public RegenTest {
   std::string Skipped(const std::string& path) {
     return Utf8ToCp932(path) + Ui().logSkippedExisting;
   }
-  std::string ErrorFor(const std::string& formatCp932, const std::string& path) {
-    return FormatText(formatCp932, Utf8ToCp932(path)) + ".";
+  std::string ErrorFor(const std::string& formatCp932, const std::string& path, const std::string& reason = "") {
+    return FormatText(formatCp932, Utf8ToCp932(path)) + reason + ".";
   }
 };
 
@@ -223,8 +223,9 @@ TEST_F(Individual, LzhFolderMustExist) {
   Select("pack.lzh", archive, ArchiveKindType::Lzh);
 
   EXPECT_FALSE(Run(RegenerateIndividually));
-  EXPECT_EQ(desktop.errors, (std::vector<std::string>{ErrorFor(
-                                Ui().fileCannotCreate, dir.File("src/main.c.lzh"))}));
+  EXPECT_EQ(desktop.errors, (std::vector<std::string>{ErrorFor(Ui().fileCannotCreate, dir.File("src/main.c.lzh"),
+                                                              FormatText(Ui().reasonAfterText,
+                                                                         Ui().reasonNoSuchFolder))}));
   EXPECT_TRUE(RegularFileExists(dir.File("top.c.lzh")));
   EXPECT_FALSE(RegularFileExists(dir.File("late.c.lzh")));
   EXPECT_EQ(Log().size(), 2u);

@@ -22,6 +22,8 @@ using RangeCopy = regen_test::RegenTest;
 struct GaugeCase {
   uint64_t length;
   std::vector<int> gaugeAtPumps;  // the gauge each time messages are processed
+  CopyGauge gauge = {};           // per entry unless a total is given
+  int end = 100;
 };
 
 class CopyRangeTest : public regen_test::RegenTest,
@@ -41,12 +43,12 @@ TEST_P(CopyRangeTest, GaugeAndPumpsPerBlock) {
     OutputFile out(dir.File("out"));
     const Bytes head = {1, 2, 3};
     out.Append(head.data(), head.size());  // the copy goes after what is there
-    CopyRange(s, in, out, offset, c.length);
+    CopyRange(s, in, out, offset, c.length, c.gauge);
     EXPECT_EQ(out.Position(), 3 + c.length);
     out.Finish();
   }
   EXPECT_EQ(seen, c.gaugeAtPumps);
-  EXPECT_EQ(s.Gauge1.Progress(), 100);
+  EXPECT_EQ(s.Gauge1.Progress(), c.end);
   Bytes expected = {1, 2, 3};
   const Bytes body = Slice(source, offset, c.length);
   expected.insert(expected.end(), body.begin(), body.end());
@@ -59,8 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
                       GaugeCase{1000, {37}},                  // the rest pumps, gauge untouched
                       GaugeCase{1048576, {0}},                // one block, no rest
                       GaugeCase{2621440, {0, 50, 50}},        // two blocks and a half
-                      GaugeCase{4 * 1048576, {0, 25, 50, 75}}),
-    [](const auto& info) { return "L" + std::to_string(info.param.length); });
+                      GaugeCase{4 * 1048576, {0, 25, 50, 75}},
+                      // A combined output: 4 MiB before and 2.5 MiB after this
+                      // range; the gauge counts its bytes, and the rest is
+                      // left to the row's pump.
+                      GaugeCase{2621440, {55, 66}, {4 * 1048576, 9 * 1048576}, 72}),
+    [](const auto& info) {
+      return "L" + std::to_string(info.param.length) + (info.param.gauge.total ? "_combined" : "");
+    });
 
 TEST_F(RangeCopy, CopyRangeReportsASourceThatEndsEarly) {
   test::WriteFileBytes(dir.File("src"), Filler(3 * 1048576));
