@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/cp932.h"
+#include "base/windows_name.h"
 
 namespace brim {
 
@@ -22,10 +23,5 @@ bool MayEarnNameMarks(std::string_view name, std::string_view file, std::string_
 // U+200E/F, U+202A–U+202E, U+2066–U+2069 or U+061C, as UTF-8, in name. CP932
 // has none of them; a name without bit 11 can still be UTF-8 (macOS writes it).
 bool HasBidiControl(std::string_view name);
-
-// The extension Windows would see, lower-case and without its dot: the file
-// name cut at its first ":" (an NTFS stream), then stripped of trailing dots
-// and spaces, which Windows drops. "evil.EXE. " -> "exe".
-std::string_view WindowsExtensionKey(std::string_view name, NameEncoding encoding, std::string& buffer);
 
 }  // namespace brim

@@ -211,23 +211,26 @@ class ZipWalk {
     return p ? zip::RecogniseDescriptor(p, available, &sums, zip64) : 0;
   }
 
-  // The Unicode Path field in the extra field at extraStart, as a copy of
-  // the name nameBytes (already copied out) that it stands beside.
-  std::optional<Copy> UnicodePathIn(uint64_t extraStart, size_t m, std::string_view headerName,
-                                    NameCopyKind kind) {
-    if (m == 0) return std::nullopt;
-    const uint8_t* extra = w_.At(extraStart, m);
-    if (!extra) return std::nullopt;
-    const auto field = zip::FindUnicodePath(extra, m);
-    if (!field) return std::nullopt;
-    Copy c;
-    c.kind = kind;
-    c.encoding = NameEncoding::Utf8;
-    c.bytes.assign(reinterpret_cast<const char*>(extra + field->nameAt), field->nameLength);
-    c.position = extraStart + field->nameAt;
-    c.believed = field->crc == Crc32Update(0, reinterpret_cast<const uint8_t*>(headerName.data()),
-                                           headerName.size());
-    return c;
+  // Every Unicode Path field (0x7075) in the extra field at extraStart, as
+  // copies of the header name headerName that they stand beside: of any
+  // version, and a second block too, since some extractor takes each.
+  void UnicodePathsIn(uint64_t extraStart, size_t m, std::string_view headerName, NameCopyKind kind,
+                      std::vector<Copy>& into) {
+    const uint8_t* extra = m == 0 ? nullptr : w_.At(extraStart, m);
+    if (!extra) return;
+    std::optional<uint32_t> headerCrc;
+    zip::ForEachUnicodePath(extra, m, [&](const zip::UnicodePath& field) {
+      if (!headerCrc) {
+        headerCrc = Crc32Update(0, reinterpret_cast<const uint8_t*>(headerName.data()), headerName.size());
+      }
+      Copy c;
+      c.kind = kind;
+      c.encoding = NameEncoding::Utf8;
+      c.bytes.assign(reinterpret_cast<const char*>(extra + field.nameAt), field.nameLength);
+      c.position = extraStart + field.nameAt;
+      c.believed = field.Believed(*headerCrc);
+      into.push_back(std::move(c));
+    });
   }
 
   bool HasUnicodePath(uint64_t extraStart, size_t m) {
@@ -360,11 +363,9 @@ class ZipWalk {
       TallyExtension(s_, name.key);
       if (HasUnicodePath(nameStart + n, static_cast<size_t>(m))) {
         std::string local = NameAt(nameStart, static_cast<size_t>(n));
-        if (auto path = UnicodePathIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath)) {
-          std::vector<Copy>& copies = copies_[row];
-          copies.push_back(LocalCopy(nameStart, std::move(local), utf8));
-          copies.push_back(std::move(*path));
-        }
+        std::vector<Copy>& copies = copies_[row];
+        copies.push_back(LocalCopy(nameStart, local, utf8));
+        UnicodePathsIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath, copies);
       }
       if (MayEarnNameMarks(name_, name.fileName, name.key)) {
         s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
@@ -646,18 +647,19 @@ class ZipWalk {
     if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
     if (marks) s_.ListView1.AddMarks(r, marks);
     const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
-    if (same && !hasPath && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
+    // A second central header is a copy even under the same name: each is
+    // masked and given the new CRC.
+    if (same && !hasPath && !again && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
     std::string central = NameAt(c.nameStart, c.nameLength);
-    auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath);
     std::vector<Copy>& copies = copies_[r];
     if (copies.empty()) copies.push_back(LocalCopyOf(r));
     Copy cc;
     cc.kind = NameCopyKind::Central;
     cc.encoding = encoding;
-    cc.bytes = std::move(central);
+    cc.bytes = central;
     cc.position = c.nameStart;
     copies.push_back(std::move(cc));
-    if (path) copies.push_back(std::move(*path));
+    UnicodePathsIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath, copies);
     return true;
   }
 
@@ -752,7 +754,7 @@ class ZipWalk {
     e.offsetI = static_cast<uint32_t>(c.position);
     e.marks = kMarkDirectoryOnly | HeaderMarks(c.flags, c.method, c.compressed, c.original, true);
     std::optional<Copy> local;
-    std::optional<Copy> localPath;
+    std::vector<Copy> localPaths;
     uint16_t localMethod = c.method;
     if (hdr) {
       const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
@@ -775,7 +777,7 @@ class ZipWalk {
       const bool localUtf8 = ReadNameEncoding(localBytes, (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
       local = LocalCopy(h + zip::kLocalHeaderSize, std::move(localBytes), localUtf8);
       local->listed = false;
-      localPath = UnicodePathIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath);
+      UnicodePathsIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath, localPaths);
       const ZipName localName = Split(*local);
       e.ext = ExtPosition(h + zip::kLocalHeaderSize, n, localName.extLength);
     }
@@ -802,11 +804,9 @@ class ZipWalk {
     cc.position = c.nameStart;
     cc.listed = true;
     copies.push_back(cc);
-    if (auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath)) {
-      copies.push_back(std::move(*path));
-    }
+    UnicodePathsIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath, copies);
     if (local) copies.push_back(std::move(*local));
-    if (localPath) copies.push_back(std::move(*localPath));
+    for (Copy& path : localPaths) copies.push_back(std::move(path));
     return true;
   }
 
@@ -846,7 +846,18 @@ class ZipWalk {
     }
     bool differ = false;
     for (const std::string& t : texts) differ |= t != texts[shown];
-    if (!differ) return;
+    // The central header the row's cells point at; any other one is kept
+    // beside it, whatever its name says.
+    const uint64_t ownCentral = s_.ListView1.Has(row, kColOffsetI)
+                                    ? uint64_t{s_.ListView1.Value(row, kColOffsetI)} + zip::kCentralHeaderSize
+                                    : 0;
+    auto otherCentral = [&](const Copy& c) { return c.kind == NameCopyKind::Central && c.position != ownCentral; };
+    if (!differ) {
+      for (const Copy& c : copies) {
+        if (otherCentral(c)) s_.ListView1.AddNameCopy(row, NameCopy{c.kind, c.encoding, c.bytes, c.position});
+      }
+      return;
+    }
     // Sets, not lists: a directory may give one row tens of thousands of copies.
     std::unordered_set<std::string> keys;
     for (size_t i = 0; i < copies.size(); ++i) {
@@ -867,7 +878,7 @@ class ZipWalk {
       // A copy that names a folder makes no file: nothing to tally.
       if (!copy.fileName.empty() && keys.insert(key).second) TallyExtension(s_, key);
       marks |= NameMarks(copies[i].bytes, copies[i].encoding);
-      if (!kept.insert(texts[i]).second) continue;
+      if (!kept.insert(texts[i]).second && !otherCentral(copies[i])) continue;
       s_.ListView1.AddNameCopy(row, NameCopy{copies[i].kind, copies[i].encoding, copies[i].bytes, copies[i].position});
     }
     s_.ListView1.AddMarks(row, marks);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+
+#include "base/windows_name.h"
 
 namespace brim {
 
@@ -26,6 +29,15 @@ std::span<const std::string_view> DangerousExtensions() { return kDangerous; }
 
 bool IsDangerousExtension(std::string_view key) {
   return std::find(kDangerous.begin(), kDangerous.end(), key) != kDangerous.end();
+}
+
+bool IsDangerousRow(const EntryTable& rows, size_t row) {
+  std::string key;
+  if (IsDangerousExtension(WindowsExtensionKey(rows.Caption(row), rows.Encoding(row), key))) return true;
+  for (const NameCopy& copy : rows.NameCopies(row)) {
+    if (IsDangerousExtension(WindowsExtensionKey(copy.bytes, copy.encoding, key))) return true;
+  }
+  return false;
 }
 
 }  // namespace brim

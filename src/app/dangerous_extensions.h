@@ -8,11 +8,18 @@
 #include <span>
 #include <string_view>
 
+#include "app/tables.h"
+
 namespace brim {
 
 // Lower-case keys without the dot, in the order the tooltip and --help show.
 std::span<const std::string_view> DangerousExtensions();
 // Whether a tally key (lower-case, no dot) is on the list.
 bool IsDangerousExtension(std::string_view key);
+
+// The one verdict on a row, which the selection, the report, the JSON and
+// the window all show: some copy of its name (the caption or any other one
+// an extractor may write) has, as Windows reads it, an extension on the list.
+bool IsDangerousRow(const EntryTable& rows, size_t row);
 
 }  // namespace brim

@@ -50,6 +50,8 @@ std::string_view NameCopyKindId(NameCopyKind kind) {
     case NameCopyKind::CentralUnicodePath: return "central_unicode_path";
     case NameCopyKind::LzhBase: return "lzh_base";
     case NameCopyKind::LzhRecord: return "lzh_record";
+    case NameCopyKind::LzhUtf16: return "lzh_utf16";
+    case NameCopyKind::LzhDirectory: return "lzh_directory";
   }
   return "";
 }

@@ -50,6 +50,8 @@ enum class NameCopyKind : uint8_t {
   CentralUnicodePath,  // ZIP 0x7075 field of the central header
   LzhBase,             // LZH level 0/1 base header
   LzhRecord,           // LZH filename extended header (0x01)
+  LzhUtf16,            // LZH UTF-16LE filename extended header (0x44), held as UTF-8
+  LzhDirectory,        // LZH directory record (0x02) whose last part names the file
 };
 std::string_view NameCopyKindId(NameCopyKind kind);
 

@@ -125,6 +125,8 @@
   X(nameCopyCentralUnicodePath, "中央ディレクトリのUnicode Path")                 \
   X(nameCopyLzhBase, "基本ヘッダ")                                                \
   X(nameCopyLzhRecord, "拡張ヘッダ")                                              \
+  X(nameCopyLzhUtf16, "拡張ヘッダ(UTF-16)")                                       \
+  X(nameCopyLzhDirectory, "ディレクトリの拡張ヘッダ")                             \
   X(dangerousTip, "次の拡張子のエントリにチェックマークを付けます:")              \
   X(menuFile, "ファイル")                                                         \
   X(menuOpen, "開く...")                                                          \

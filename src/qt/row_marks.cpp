@@ -20,6 +20,8 @@ const std::string& CopyKindText(NameCopyKind kind) {
     case NameCopyKind::CentralUnicodePath: return ui.nameCopyCentralUnicodePath;
     case NameCopyKind::LzhBase: return ui.nameCopyLzhBase;
     case NameCopyKind::LzhRecord: return ui.nameCopyLzhRecord;
+    case NameCopyKind::LzhUtf16: return ui.nameCopyLzhUtf16;
+    case NameCopyKind::LzhDirectory: return ui.nameCopyLzhDirectory;
   }
   return ui.nameCopyLocal;
 }
