@@ -38,6 +38,27 @@ struct NameSeen {
   uint64_t position;
 };
 
+// Whether shown (UTF-8) is the same name as wide (UTF-8 from a UTF-16
+// record), or the 8-bit name a producer wrote beside it with "_" for what
+// its code page lacks ("テスト.txt" beside "______.txt"): every ASCII
+// character alike, a run of other characters against a run of "_". Such a
+// pair is one name, not two copies; the UTF-16 record is still masked.
+bool AsciiFallbackOf(std::string_view shown, std::string_view wide) {
+  size_t i = 0, j = 0;
+  while (i < shown.size() && j < wide.size()) {
+    if (static_cast<uint8_t>(wide[j]) < 0x80) {
+      if (shown[i] != wide[j]) return false;
+      ++i, ++j;
+      continue;
+    }
+    if (shown[i] != '_' && shown.substr(i, 1) != wide.substr(j, 1)) return false;
+    if (shown[i] != '_') return shown == wide;
+    while (i < shown.size() && shown[i] == '_') ++i;
+    while (j < wide.size() && static_cast<uint8_t>(wide[j]) >= 0x80) ++j;
+  }
+  return i == shown.size() && j == wide.size();
+}
+
 class LzhWalk {
  public:
   LzhWalk(ProgramState& s, const FileStream& f) : s_(s), w_(f), size_(f.Size()) {}
@@ -177,14 +198,17 @@ class LzhWalk {
     for (size_t i = 0; i < h.utf16Names.size(); ++i) {
       if (fromUtf16 && i + 1 == h.utf16Names.size()) continue;
       std::string text = lzh::Utf16NameAt(w_, h.utf16Names[i]);
-      std::string asCaption = lzh::CaptionOf(text, 2);
-      if (asCaption != shownText) differ = true;
+      if (!AsciiFallbackOf(shownText, lzh::CaptionOf(text, 2))) differ = true;
       wide.push_back({NameCopyKind::LzhUtf16, std::move(text), h.utf16Names[i].position});
     }
     if (differ) e.marks |= kMarkNamesDiffer;
+    if (h.unreadRecord) e.marks |= kMarkUnexplained;
     s_.ListView1.Add(e);
     TallyExtension(s_, key);
-    if (differ) ListOtherCopies(names, wide, h.level, key);
+    if (differ) {
+      ListOtherCopies(names, wide, h.level, key);
+      LogOtherNames(s_, s_.ListView1.Count() - 1, e.encoding == NameEncoding::Cp932 ? caption : Utf8ToCp932(caption));
+    }
     return h.next;
   }
 

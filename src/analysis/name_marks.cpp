@@ -4,10 +4,13 @@
 #include <array>
 #include <string>
 #include <cstring>
+#include <vector>
 
 #include "app/dangerous_extensions.h"
 #include "app/entry_marks.h"
+#include "base/ui_texts.h"
 #include "base/windows_name.h"
+#include "app/log_pane.h"
 
 namespace brim {
 
@@ -176,6 +179,21 @@ uint16_t NameMarks(std::string_view name, NameEncoding encoding) {
   const size_t d = file.rfind('.');
   const size_t p = d == std::string_view::npos || d == 0 ? std::string_view::npos : file.rfind('.', d - 1);
   return marks | ExtensionMarks(file, p, d);
+}
+
+void LogOtherNames(ProgramState& s, size_t row, std::string_view logName) {
+  const EntryTable& t = s.ListView1;
+  const std::string caption = NameToUtf8(WrittenFileName(t.Caption(row), t.Encoding(row)), t.Encoding(row));
+  std::vector<std::string> said = {caption};
+  for (const NameCopy& copy : t.NameCopies(row)) {
+    std::string file = NameToUtf8(WrittenFileName(copy.bytes, copy.encoding), copy.encoding);
+    if (file.empty() || std::find(said.begin(), said.end(), file) != said.end()) continue;
+    std::string line(logName);
+    line += " : ";
+    line += FormatText(Ui().otherExtractorsWrite, Utf8ToCp932(file));
+    s.Memo1.Append(std::move(line));
+    said.push_back(std::move(file));
+  }
 }
 
 }  // namespace brim

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "app/program_state.h"
 #include "base/cp932.h"
 #include "base/windows_name.h"
 
@@ -23,5 +24,10 @@ bool MayEarnNameMarks(std::string_view name, std::string_view file, std::string_
 // U+200E/F, U+202A–U+202E, U+2066–U+2069 or U+061C, as UTF-8, in name. CP932
 // has none of them; a name without bit 11 can still be UTF-8 (macOS writes it).
 bool HasBidiControl(std::string_view name);
+
+// One log line per other name the row's copies give, in words a user
+// reads: "<caption> : 一部の展開ソフトでは「evil.exe」という名前で書き出されます".
+// logName is the caption as the log writes it (CP932).
+void LogOtherNames(ProgramState& s, size_t row, std::string_view logName);
 
 }  // namespace brim

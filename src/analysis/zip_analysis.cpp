@@ -12,6 +12,7 @@
 #include "analysis/analysis_start.h"
 #include "analysis/name_marks.h"
 #include "analysis/signature_search.h"
+#include "analysis/zip_stream_view.h"
 #include "formats/zip_central_index.h"
 #include "formats/zip_layout.h"
 #include "formats/zip_records.h"
@@ -370,8 +371,55 @@ class ZipWalk {
       if (MayEarnNameMarks(name_, name.fileName, name.key)) {
         s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
       }
+      if (streamed && method == 0 && !(flags & kFlagEncrypted)) StreamingView(row, d, z);
       q = next;
     }
+    return true;
+  }
+
+  // A stored bit-3 entry as a streaming reader reads it: ended at a
+  // descriptor inside its data, after which it reads the local headers the
+  // data holds. Each is a row of its own (walk-only, inside the entry).
+  void StreamingView(size_t row, uint64_t d, uint64_t z) {
+    const zipview::StoredSplit split = zipview::SplitStored(w_, d, z);
+    if (split.ambiguous) s_.ListView1.AddMarks(row, kMarkUnexplained);
+    if (!split.descriptor) return;
+    for (uint64_t h : zipview::StreamedHeaders(w_, *split.descriptor, d + z)) {
+      if (FindLocatorRow(s_, static_cast<uint32_t>(h)) < 0) streamedRows_ |= ListFromLocal(h);
+    }
+  }
+
+  // A local header only a streaming reader reads: listed from itself.
+  bool ListFromLocal(uint64_t h) {
+    const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
+    if (!hdr) return false;
+    const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
+    const uint16_t method = le::Get16(hdr + zip::kLocalMethod);
+    const size_t n = le::Get16(hdr + zip::kLocalNameLength);
+    const size_t m = le::Get16(hdr + zip::kLocalExtraLength);
+    const uint64_t z = le::Get32(hdr + zip::kLocalCompressedSize);
+    const uint64_t u = le::Get32(hdr + zip::kLocalOriginalSize);
+    const uint64_t d = h + zip::kLocalHeaderSize + n + m;
+    if (d >= size_ || d >= kFourGiB) return false;
+    const std::string bytes = NameAt(h + zip::kLocalHeaderSize, n);
+    const bool utf8 = ReadNameEncoding(bytes, (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
+    const ZipName name = Split(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), utf8);
+    if (name.fileName.empty()) return false;
+    NewEntry e;
+    e.folder = name.folder;
+    e.caption = name.fileName;
+    e.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    e.ratio = RatioStyle::SpaceSaved;
+    e.offset = static_cast<uint32_t>(h);
+    e.start = static_cast<uint32_t>(d);
+    e.size = static_cast<uint32_t>(std::min(z, size_ - d));
+    e.ext = ExtPosition(h + zip::kLocalHeaderSize, n, name.extLength);
+    e.hasCentral = false;
+    e.original = u;
+    e.marks = HeaderMarks(flags, method, z, u, (flags & kFlagDescriptor) == 0);
+    const size_t row = s_.ListView1.Add(e);
+    TallyExtension(s_, name.key);
+    s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
     return true;
   }
 
@@ -713,7 +761,7 @@ class ZipWalk {
         added |= ListFromDirectory(c);
       }
     }
-    if (added) MarkOverlaps();
+    if (added || streamedRows_) MarkOverlaps();
     const size_t rows = s_.ListView1.Count();
     if (haveDirectory_ && directoryRead_ && withCentral_ < rows) {
       for (size_t r = 0; r < rows; ++r) {
@@ -725,7 +773,12 @@ class ZipWalk {
     std::sort(odd.begin(), odd.end());
     for (size_t row : odd) ChooseName(row, copies_[row]);
     for (size_t r = 0; r < rows; ++r) {
-      if (const uint16_t marks = s_.ListView1.Marks(r)) LogMarks(r, marks);
+      if (const uint16_t marks = s_.ListView1.Marks(r)) {
+        LogMarks(r, marks);
+        if (!s_.ListView1.NameCopies(r).empty()) {
+          LogOtherNames(s_, r, LogName(s_.ListView1.Caption(r), s_.ListView1.Encoding(r) == NameEncoding::Utf8));
+        }
+      }
     }
   }
 
@@ -908,6 +961,7 @@ class ZipWalk {
   bool haveDirectory_ = false;
   bool directoryRead_ = false;  // some central header was matched or listed
   bool damaged_ = false;
+  bool streamedRows_ = false;  // the streaming view listed rows of its own
   size_t withCentral_ = 0;  // rows a central header was matched to
   std::optional<uint64_t> walkStop_;  // the central header the last walk stopped at
   std::vector<CentralHeader> others_;     // headers of directories extractors do not use

@@ -18,6 +18,7 @@ std::string_view MarkId(EntryMark mark) {
     case kMarkNestedArchive: return "nested_archive";
     case kMarkEncrypted: return "encrypted";
     case kMarkSizesLie: return "sizes_lie";
+    case kMarkUnexplained: return "unexplained";
   }
   return "";
 }
@@ -37,6 +38,7 @@ const std::string& MarkText(EntryMark mark) {
     case kMarkNestedArchive: return ui.markNestedArchive;
     case kMarkEncrypted: return ui.markEncrypted;
     case kMarkSizesLie: return ui.markSizesLie;
+    case kMarkUnexplained: return ui.markUnexplained;
   }
   static const std::string none;
   return none;

@@ -22,8 +22,13 @@ enum EntryMark : uint16_t {
   kMarkNestedArchive = 1 << 9,      // zip, lzh, 7z, rar, cab, iso...
   kMarkEncrypted = 1 << 10,
   kMarkSizesLie = 1 << 11,          // stored with differing sizes, or a method that lies
+  // Something near it no reader view accounts for: a record that may carry
+  // a name in a kind or version not read, bytes holding a header signature,
+  // a descriptor that could sit at more than one place. A rewrite of the
+  // archive then says "partly done".
+  kMarkUnexplained = 1 << 12,
 };
-inline constexpr int kEntryMarkCount = 12;
+inline constexpr int kEntryMarkCount = 13;
 
 // The mark of bit i (0..kEntryMarkCount-1).
 inline constexpr EntryMark MarkAt(int i) { return static_cast<EntryMark>(1u << i); }

@@ -107,6 +107,8 @@
   /* ---- rewrite ---- */                                                         \
   X(logRowNotDone, "は書き換えられませんでした（%s）")                            \
   X(logStoppedPartWay, "の上書きを途中で中断しました（名前は変更済み）")         \
+  /* A rewritten entry inside another one's data: the outer one changed too. */ \
+  X(logOuterEntryChanged, "を書き換えたため、これを含む%sの中身も変わりました。")  \
   /* ---- gateway ---- */                                                         \
   /* Why a file cannot be opened, after "ファイル %s は開けません". */           \
   X(reasonAfterText, "（%s）")                                                    \
@@ -118,15 +120,6 @@
   X(reasonLocked, "他の書き換えが使用中です")                                     \
   X(reasonErrorNumber, "エラー番号 %d")                                           \
   /* ---- desktop ---- */                                                        \
-  X(nameCopiesHeading, "名前の写し:")                                             \
-  X(nameCopyLocal, "ローカルヘッダ")                                              \
-  X(nameCopyCentral, "中央ディレクトリ")                                          \
-  X(nameCopyLocalUnicodePath, "ローカルヘッダのUnicode Path")                     \
-  X(nameCopyCentralUnicodePath, "中央ディレクトリのUnicode Path")                 \
-  X(nameCopyLzhBase, "基本ヘッダ")                                                \
-  X(nameCopyLzhRecord, "拡張ヘッダ")                                              \
-  X(nameCopyLzhUtf16, "拡張ヘッダ(UTF-16)")                                       \
-  X(nameCopyLzhDirectory, "ディレクトリの拡張ヘッダ")                             \
   X(dangerousTip, "次の拡張子のエントリにチェックマークを付けます:")              \
   X(menuFile, "ファイル")                                                         \
   X(menuOpen, "開く...")                                                          \
@@ -151,6 +144,9 @@
   X(markNestedArchive, "書庫の中の書庫です")                                      \
   X(markEncrypted, "暗号化されています")                                          \
   X(markSizesLie, "サイズまたは圧縮方式が食い違っています")                       \
+  X(markUnexplained, "読み取れない部分があり、中身を確かめられません")             \
+  /* A copy of a row's name that some extractors write instead of the shown one. */ \
+  X(otherExtractorsWrite, "一部の展開ソフトでは「%s」という名前で書き出されます") \
   X(dangerousExtensions, "危険な拡張子")                                          \
   X(notAnArchive, "書庫ではありません")                                          \
   /* brimlode-cli mail: the text put where an attachment was taken out. */        \

@@ -21,6 +21,11 @@ size_t WindowsFileStart(std::string_view name, NameEncoding encoding) {
   return start;
 }
 
+std::string_view WrittenFileName(std::string_view name, NameEncoding encoding) {
+  name = name.substr(0, name.find('\0'));
+  return name.substr(WindowsFileStart(name, encoding));
+}
+
 std::string_view WindowsFileName(std::string_view file) {
   // 0x3A is never a CP932 second byte.
   file = file.substr(0, file.find(':'));

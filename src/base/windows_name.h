@@ -16,6 +16,9 @@ namespace brim {
 // Where the file name starts: after the last "/" or "\" (a CP932 second
 // byte 0x5C is no separator).
 size_t WindowsFileStart(std::string_view name, NameEncoding encoding);
+// The file name an extractor writes from one stored copy of a name: after
+// the last "/" or "\", up to the first NUL.
+std::string_view WrittenFileName(std::string_view name, NameEncoding encoding);
 // The file name Windows writes: cut at the first ":", trailing dots and
 // spaces dropped.
 std::string_view WindowsFileName(std::string_view file);

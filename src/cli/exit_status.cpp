@@ -54,6 +54,9 @@ Verdict Judge(const RunRecord& r) {
     case Refusal::TooLarge:
     case Refusal::None: break;
   }
+  // A part of the file no view accounts for may hold a name some reader
+  // writes: a rewrite cannot promise the archive is safe, whatever it ticked.
+  if (r.command == Subcommand::Rewrite && r.unexplained) return {kExitPartlyDone, "unexplained"};
   if (r.nothingTicked) return {kExitNothingToDo, "nothing_selected"};
   if (r.command == Subcommand::Rewrite && !r.confirmed) return {kExitNothingToDo, "nothing_selected"};
   if (r.rowsNotDone > 0) return {kExitPartlyDone, "partly_done"};

@@ -8,6 +8,7 @@
 #include "base/le.h"
 #include "base/name_encoding.h"
 #include "base/windows_name.h"
+#include "formats/known_records.h"
 #include "formats/lzh_layout.h"
 
 namespace brim::lzh {
@@ -62,8 +63,8 @@ Chain WalkChain(ByteWindow& w, uint64_t q, uint64_t limit, Header& h) {
       h.directory = body;
     } else if (*t == kTypeUtf16FileName) {
       h.utf16Names.push_back(body);
-    } else if (*t == kTypeUtf16Directory) {
-      h.utf16Directory = true;
+    } else if (!IsKnownLzhType(*t)) {
+      h.unreadRecord = true;
     }
     recordSizes += size;
     q += size;

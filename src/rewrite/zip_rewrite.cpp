@@ -274,6 +274,23 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
 
 namespace {
 
+// An entry inside another one's data (a streaming reader's view, a header
+// in an extra field): neutralising it changed the outer entry's bytes, so
+// its CRC no longer fits. The log names each such outer entry.
+void LogOuterEntries(ProgramState& s, const rewrite::EntryPlan& plan) {
+  const EntryTable& t = s.ListView1;
+  if (!(t.Marks(plan.row) & kMarkOverlap)) return;
+  const uint64_t from = t.Value(plan.row, kColOffset);
+  for (size_t r = 0; r < t.Count(); ++r) {
+    if (r == plan.row) continue;
+    const uint64_t start = t.Value(r, kColStart), end = start + t.Value(r, kColSize);
+    if (from < start || from >= end) continue;
+    std::string outer(t.Caption(r));
+    if (t.Encoding(r) == NameEncoding::Utf8) outer = Utf8ToCp932(outer);
+    s.Memo1.Append(plan.logName + FormatText(Ui().logOuterEntryChanged, outer));
+  }
+}
+
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName, Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
@@ -281,6 +298,7 @@ void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
     s.NameMask = plan.mask;
     s.Memo1.Append(plan.logName, Ui().logExtensionMasked);
   }
+  LogOuterEntries(s, plan);
 }
 
 }  // namespace
