@@ -202,7 +202,9 @@ class LzhWalk {
       wide.push_back({NameCopyKind::LzhUtf16, std::move(text), h.utf16Names[i].position});
     }
     if (differ) e.marks |= kMarkNamesDiffer;
-    if (h.unreadRecord) e.marks |= kMarkUnexplained;
+    // A UTF-16 directory with no name beside it would be the file name
+    // bsdtar writes, and no view splits it.
+    if (h.unreadRecord || (h.utf16Directory && caption.empty())) e.marks |= kMarkUnexplained;
     s_.ListView1.Add(e);
     TallyExtension(s_, key);
     if (differ) {

@@ -11,13 +11,14 @@
 namespace brim {
 
 // LZH extended header types read or known harmless.
-inline constexpr std::array<uint8_t, 10> kLzhKnownTypes = {
+inline constexpr std::array<uint8_t, 11> kLzhKnownTypes = {
     0x00,  // common header: the header CRC
     0x01, 0x02, 0x44,  // file name, directory, UTF-16 file name: read as views
     0x3F,  // comment
     0x40,  // MS-DOS attribute
     0x41,  // Windows time stamps
     0x42,  // 64-bit sizes
+    0x46,  // code page of the 8-bit names
     0x50,  // Unix permission
     0x51,  // Unix group and user ID
 };

@@ -63,6 +63,8 @@ Chain WalkChain(ByteWindow& w, uint64_t q, uint64_t limit, Header& h) {
       h.directory = body;
     } else if (*t == kTypeUtf16FileName) {
       h.utf16Names.push_back(body);
+    } else if (*t == kTypeUtf16Directory) {
+      h.utf16Directory = true;
     } else if (!IsKnownLzhType(*t)) {
       h.unreadRecord = true;
     }

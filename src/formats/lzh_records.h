@@ -30,9 +30,12 @@ struct Header {
   std::optional<Span> baseName;   // levels 0 and 1 (N may be 0)
   std::vector<Span> nameRecords;  // every file-name record, in chain order
   std::vector<Span> utf16Names;   // every UTF-16LE file-name record (0x44), in chain order
-  // A record of a kind no view reads and not known to be harmless (a
-  // UTF-16 directory, 0x45, among them): it may hold a name a reader writes.
+  // A record of a kind no view reads and not known to be harmless: it may
+  // hold a name a reader writes.
   bool unreadRecord = false;
+  // A UTF-16 directory record (0x45): a folder bsdtar writes, and the file
+  // name itself when the header has no other.
+  bool utf16Directory = false;
   std::optional<Span> directory;  // the last directory record's body
   uint64_t headerCrc = 0;     // Q + 3 of the last common record; 0 when none
   uint64_t dataCrc = 0;       // the data's CRC-16 field

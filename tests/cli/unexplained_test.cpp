@@ -60,10 +60,16 @@ Bytes Lzh(test::LzhEntry e) {
 
 std::vector<Case> Cases() {
   std::vector<Case> out;
-  {  // A UTF-16 directory record (0x45): no view reads it.
-    test::LzhEntry e = test::LzhEntry::Level2("readme.txt", BytesOf("hello"));
+  {  // A UTF-16 directory record (0x45) and no name: bsdtar writes it as the file.
+    test::LzhEntry e = test::LzhEntry::Level1("", BytesOf("hello"));
     e.extended.push_back(Record(0x45, test::Utf16Le("evil.exe")));
-    out.push_back({"lzh_utf16_directory", Lzh(e), true, false});
+    out.push_back({"lzh_utf16_directory_alone", Lzh(e), true, false});
+  }
+  {  // Beside a name it is a folder, as producers write it with a code page record.
+    test::LzhEntry e = test::LzhEntry::Level2("readme.txt", BytesOf("hello"));
+    e.extended.push_back(Record(0x45, test::Utf16Le("docs")));
+    e.extended.push_back(Record(0x46, Bytes{0xA4, 0x03, 0, 0}));
+    out.push_back({"lzh_utf16_directory_beside_a_name", Lzh(e), false, false});
   }
   {  // A record type nobody documents.
     test::LzhEntry e = test::LzhEntry::Level2("readme.txt", BytesOf("hello"));
