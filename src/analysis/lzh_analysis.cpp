@@ -193,7 +193,8 @@ class LzhWalk {
       names.push_back({shownKind, stored, shown ? shown->position : 0});
     }
     bool differ = std::any_of(names.begin(), names.end(), [&](const NameSeen& n) { return n.bytes != stored; });
-    const std::string shownText = NameToUtf8(caption, e.encoding);
+    // Only a header with UTF-16 records needs the shown name as UTF-8.
+    const std::string shownText = h.utf16Names.empty() ? std::string() : NameToUtf8(caption, e.encoding);
     std::vector<NameSeen> wide;
     for (size_t i = 0; i < h.utf16Names.size(); ++i) {
       if (fromUtf16 && i + 1 == h.utf16Names.size()) continue;
