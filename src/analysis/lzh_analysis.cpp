@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "analysis/analysis_start.h"
 #include "analysis/name_marks.h"
 #include "analysis/signature_search.h"
+#include "app/dangerous_extensions.h"
 #include "base/byte_scan.h"
 #include "formats/lzh_layout.h"
 #include "formats/lzh_records.h"
@@ -35,6 +37,27 @@ struct NameSeen {
   std::string bytes;
   uint64_t position;
 };
+
+// Whether shown (UTF-8) is the same name as wide (UTF-8 from a UTF-16
+// record), or the 8-bit name a producer wrote beside it with "_" for what
+// its code page lacks ("テスト.txt" beside "______.txt"): every ASCII
+// character alike, a run of other characters against a run of "_". Such a
+// pair is one name, not two copies; the UTF-16 record is still masked.
+bool AsciiFallbackOf(std::string_view shown, std::string_view wide) {
+  size_t i = 0, j = 0;
+  while (i < shown.size() && j < wide.size()) {
+    if (static_cast<uint8_t>(wide[j]) < 0x80) {
+      if (shown[i] != wide[j]) return false;
+      ++i, ++j;
+      continue;
+    }
+    if (shown[i] != '_' && shown.substr(i, 1) != wide.substr(j, 1)) return false;
+    if (shown[i] != '_') return shown == wide;
+    while (i < shown.size() && shown[i] == '_') ++i;
+    while (j < wide.size() && static_cast<uint8_t>(wide[j]) >= 0x80) ++j;
+  }
+  return i == shown.size() && j == wide.size();
+}
 
 class LzhWalk {
  public:
@@ -106,24 +129,42 @@ class LzhWalk {
   }
 
   uint64_t ListEntry(const lzh::Header& h) {
-    // Most headers hold one name: its copies are gathered only when there
-    // are several.
-    const std::optional<lzh::Span> shown = h.ShownName();
-    const bool several = h.nameRecords.size() + (h.baseName && h.baseName->length > 0) > 1;
-    const std::vector<NameSeen> names = several ? NameCopiesOf(h) : std::vector<NameSeen>();
-    const std::string stored = shown ? lzh::BytesAt(w_, *shown) : std::string();
-    const std::string caption = lzh::CaptionOf(stored, h.level);
+    // The row shows the name lhasa, jlha and 7z write: the last file-name
+    // record, else the base name; without either, the last part of the
+    // directory record (jlha and 7z join the two), else the UTF-16 name
+    // (bsdtar's). Every other copy goes with the row.
+    std::optional<lzh::Span> shown = h.ShownName();
+    NameCopyKind shownKind = h.nameRecords.empty() ? NameCopyKind::LzhBase : NameCopyKind::LzhRecord;
     std::string directory;
     if (h.directory) {
       directory = lzh::BytesAt(w_, *h.directory);
       std::replace(directory.begin(), directory.end(), static_cast<char>(lzh::kDirectorySeparator), '\\');
     }
+    bool fromUtf16 = false;
+    if (!h.HasShownName()) {
+      if (const std::optional<lzh::Span> part = lzh::DirectoryNamePart(w_, h)) {
+        directory.resize(static_cast<size_t>(part->position - h.directory->position));
+        shown = part;
+        shownKind = NameCopyKind::LzhDirectory;
+      } else if (!h.utf16Names.empty()) {
+        fromUtf16 = true;
+        shownKind = NameCopyKind::LzhUtf16;
+      }
+    }
+    // Most headers hold one name: its copies are gathered only when there
+    // are several.
+    const bool several = h.nameRecords.size() + (h.baseName && h.baseName->length > 0) > 1;
+    std::vector<NameSeen> names = several ? NameCopiesOf(h) : std::vector<NameSeen>();
+    const std::string stored = fromUtf16 ? lzh::Utf16NameAt(w_, h.utf16Names.back())
+                               : shown    ? lzh::BytesAt(w_, *shown)
+                                          : std::string();
+    const std::string caption = lzh::CaptionOf(stored, fromUtf16 ? 2 : h.level);
     // One split gives the extension cell and the tally key while the
     // caption reads as the stored name (every level but a level-2 name
     // holding "/").
     const NameParts parts = SplitName(caption);
     uint64_t ext = 0;
-    if (shown) {
+    if (shown && !fromUtf16) {
       const size_t dot = parts.extension != std::string_view::npos ? parts.extension : parts.lastDot;
       ext = caption != stored ? lzh::ExtPositionOf(stored, shown->position)
                               : dot == std::string_view::npos ? 0 : shown->position + dot + 1;
@@ -140,7 +181,9 @@ class LzhWalk {
     e.extI = v.extI;
     e.offsetI = v.offsetI;
     e.original = h.originalSize;
-    e.encoding = IsAscii(directory) && IsAscii(caption) ? NameEncoding::Cp932 : ReadNameEncoding(directory + caption, false);
+    e.encoding = fromUtf16                                ? NameEncoding::Utf8
+                 : IsAscii(directory) && IsAscii(caption) ? NameEncoding::Cp932
+                                                          : ReadNameEncoding(directory + caption, false);
     std::string key;
     if (e.encoding == NameEncoding::Cp932) {
       ExtensionKeyInto(key, caption, parts);
@@ -150,30 +193,62 @@ class LzhWalk {
     // The whole caption stands in for its file name: the cheap look then
     // errs only towards the full one.
     if (MayEarnNameMarks(caption, caption, key)) e.marks = NameMarks(caption, e.encoding);
-    const bool differ = std::any_of(names.begin(), names.end(),
-                                    [&](const NameSeen& n) { return n.bytes != stored; });
+    // The 8-bit copies other than the shown one, then the UTF-16 ones.
+    if (!names.empty() && shownKind != NameCopyKind::LzhBase && shownKind != NameCopyKind::LzhRecord) {
+      names.push_back({shownKind, stored, shown ? shown->position : 0});
+    }
+    bool differ = std::any_of(names.begin(), names.end(), [&](const NameSeen& n) { return n.bytes != stored; });
+    // Only a header with UTF-16 records needs the shown name as UTF-8.
+    const std::string shownText = h.utf16Names.empty() ? std::string() : NameToUtf8(caption, e.encoding);
+    std::vector<NameSeen> wide;
+    for (size_t i = 0; i < h.utf16Names.size(); ++i) {
+      if (fromUtf16 && i + 1 == h.utf16Names.size()) continue;
+      std::string text = lzh::Utf16NameAt(w_, h.utf16Names[i]);
+      if (!AsciiFallbackOf(shownText, lzh::CaptionOf(text, 2))) differ = true;
+      wide.push_back({NameCopyKind::LzhUtf16, std::move(text), h.utf16Names[i].position});
+    }
     if (differ) e.marks |= kMarkNamesDiffer;
+    // A UTF-16 directory with no name beside it would be the file name
+    // bsdtar writes, and no view splits it.
+    if (h.unreadRecord || (h.utf16Directory && caption.empty())) e.marks |= kMarkUnexplained;
     s_.ListView1.Add(e);
     TallyExtension(s_, key);
-    if (differ) ListOtherCopies(names, h.level, key);
+    if (differ) {
+      ListOtherCopies(names, wide, h.level, key);
+      LogOtherNames(s_, s_.ListView1.Count() - 1, e.encoding == NameEncoding::Cp932 ? caption : Utf8ToCp932(caption));
+    }
     return h.next;
   }
 
-  // The copies other than the shown one go with the row, and each key not
-  // yet counted for it into the tally, so a selection by extension sees them.
-  void ListOtherCopies(const std::vector<NameSeen>& names, uint8_t level, std::string shownKey) {
+  // The copies other than the shown one (the last of names) go with the
+  // row, and each key not yet counted for it into the tally, so a
+  // selection by extension sees them. A header may hold thousands of
+  // records: the row keeps each text once, and beyond kKeptCopies only
+  // those that make it dangerous, so its memory stays bounded whatever the
+  // header holds (the rewrite reads every record again).
+  void ListOtherCopies(const std::vector<NameSeen>& names, const std::vector<NameSeen>& wide, uint8_t level,
+                       std::string shownKey) {
+    constexpr size_t kKeptCopies = 64;
     const size_t row = s_.ListView1.Count() - 1;
-    std::vector<std::string> keys = {std::move(shownKey)};
-    for (size_t i = 0; i + 1 < names.size(); ++i) {
-      const NameSeen& n = names[i];
-      const NameEncoding encoding = ReadNameEncoding(n.bytes, false);
-      s_.ListView1.AddNameCopy(row, NameCopy{n.kind, encoding, n.bytes, n.position});
-      const std::string caption = lzh::CaptionOf(names[i].bytes, level);
+    std::unordered_set<std::string> keys = {std::move(shownKey)};
+    std::unordered_set<std::string_view> texts;
+    std::unordered_set<std::string> dangerousKept;
+    size_t kept = 0;
+    auto take = [&](const NameSeen& n, NameEncoding encoding, const std::string& caption) {
       std::string key = TallyKeyOf(caption, encoding);
-      if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
-      TallyExtension(s_, key);
-      keys.push_back(std::move(key));
+      if (keys.insert(key).second) TallyExtension(s_, key);
+      if (!texts.insert(n.bytes).second) return;
+      std::string windowsKey;
+      WindowsExtensionKey(n.bytes, encoding, windowsKey);
+      const bool dangerous = IsDangerousExtension(windowsKey) && dangerousKept.insert(windowsKey).second;
+      if (kept >= kKeptCopies && !dangerous) return;
+      ++kept;
+      s_.ListView1.AddNameCopy(row, NameCopy{n.kind, encoding, n.bytes, n.position});
+    };
+    for (size_t i = 0; i + 1 < names.size(); ++i) {
+      take(names[i], ReadNameEncoding(names[i].bytes, false), lzh::CaptionOf(names[i].bytes, level));
     }
+    for (const NameSeen& n : wide) take(n, NameEncoding::Utf8, lzh::CaptionOf(n.bytes, 2));
   }
 
   ProgramState& s_;

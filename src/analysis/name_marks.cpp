@@ -4,9 +4,13 @@
 #include <array>
 #include <string>
 #include <cstring>
+#include <vector>
 
 #include "app/dangerous_extensions.h"
 #include "app/entry_marks.h"
+#include "base/ui_texts.h"
+#include "base/windows_name.h"
+#include "app/log_pane.h"
 
 namespace brim {
 
@@ -73,33 +77,6 @@ bool HasBidiControl(std::string_view name) {
 
 namespace {
 
-// Where the file name starts: after the last "/" or "\". A CP932 name is
-// walked character by character only when it holds a "\" (0x5C can be the
-// second byte of a character); "/" never is one.
-size_t FileStart(std::string_view name, NameEncoding encoding) {
-  const size_t slash = name.rfind('/');
-  size_t start = slash == std::string_view::npos ? 0 : slash + 1;
-  if (name.find('\\', start) == std::string_view::npos) return start;
-  if (encoding == NameEncoding::Utf8) return name.rfind('\\') + 1;
-  for (size_t i = start; i < name.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    if (IsCp932LeadByte(b) && i + 1 < name.size()) {
-      ++i;
-      continue;
-    }
-    if (b == '\\') start = i + 1;
-  }
-  return start;
-}
-
-// The file name as Windows writes it: cut at the first ":" (0x3A is never a
-// CP932 second byte), trailing dots and spaces dropped.
-std::string_view WindowsFileName(std::string_view file) {
-  file = file.substr(0, file.find(':'));
-  while (!file.empty() && (file.back() == '.' || file.back() == ' ')) file.remove_suffix(1);
-  return file;
-}
-
 // The extension after the last "." of file, lower-cased into buf (up to
 // 31 bytes; a longer one is cut, and matches no key); empty when there is
 // none. A CP932 second byte is never 0x2E, so rfind is safe.
@@ -115,13 +92,6 @@ std::string_view LastExtension(std::string_view file, char (&buf)[32], size_t* d
 }
 
 }  // namespace
-
-std::string_view WindowsExtensionKey(std::string_view name, NameEncoding encoding, std::string& buffer) {
-  char buf[32];
-  size_t dot = 0;
-  buffer = LastExtension(WindowsFileName(name.substr(FileStart(name, encoding))), buf, &dot);
-  return buffer;
-}
 
 bool MayEarnNameMarks(std::string_view name, std::string_view file, std::string_view key) {
   // A stream, or any byte from 0x80 up (a bidi control starts with 0xE2 or
@@ -209,6 +179,21 @@ uint16_t NameMarks(std::string_view name, NameEncoding encoding) {
   const size_t d = file.rfind('.');
   const size_t p = d == std::string_view::npos || d == 0 ? std::string_view::npos : file.rfind('.', d - 1);
   return marks | ExtensionMarks(file, p, d);
+}
+
+void LogOtherNames(ProgramState& s, size_t row, std::string_view logName) {
+  const EntryTable& t = s.ListView1;
+  const std::string caption = NameToUtf8(WrittenFileName(t.Caption(row), t.Encoding(row)), t.Encoding(row));
+  std::vector<std::string> said = {caption};
+  for (const NameCopy& copy : t.NameCopies(row)) {
+    std::string file = NameToUtf8(WrittenFileName(copy.bytes, copy.encoding), copy.encoding);
+    if (file.empty() || std::find(said.begin(), said.end(), file) != said.end()) continue;
+    std::string line(logName);
+    line += " : ";
+    line += FormatText(Ui().otherExtractorsWrite, Utf8ToCp932(file));
+    s.Memo1.Append(std::move(line));
+    said.push_back(std::move(file));
+  }
 }
 
 }  // namespace brim

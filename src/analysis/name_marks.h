@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "app/program_state.h"
 #include "base/cp932.h"
+#include "base/windows_name.h"
 
 namespace brim {
 
@@ -23,9 +25,9 @@ bool MayEarnNameMarks(std::string_view name, std::string_view file, std::string_
 // has none of them; a name without bit 11 can still be UTF-8 (macOS writes it).
 bool HasBidiControl(std::string_view name);
 
-// The extension Windows would see, lower-case and without its dot: the file
-// name cut at its first ":" (an NTFS stream), then stripped of trailing dots
-// and spaces, which Windows drops. "evil.EXE. " -> "exe".
-std::string_view WindowsExtensionKey(std::string_view name, NameEncoding encoding, std::string& buffer);
+// One log line per other name the row's copies give, in words a user
+// reads: "<caption> : 一部の展開ソフトでは「evil.exe」という名前で書き出されます".
+// logName is the caption as the log writes it (CP932).
+void LogOtherNames(ProgramState& s, size_t row, std::string_view logName);
 
 }  // namespace brim

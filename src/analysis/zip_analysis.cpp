@@ -12,6 +12,7 @@
 #include "analysis/analysis_start.h"
 #include "analysis/name_marks.h"
 #include "analysis/signature_search.h"
+#include "analysis/zip_stream_view.h"
 #include "formats/zip_central_index.h"
 #include "formats/zip_layout.h"
 #include "formats/zip_records.h"
@@ -295,23 +296,26 @@ class ZipWalk {
     return p ? zip::RecogniseDescriptor(p, available, &sums, zip64) : 0;
   }
 
-  // The Unicode Path field in the extra field at extraStart, as a copy of
-  // the name nameBytes (already copied out) that it stands beside.
-  std::optional<Copy> UnicodePathIn(uint64_t extraStart, size_t m, std::string_view headerName,
-                                    NameCopyKind kind) {
-    if (m == 0) return std::nullopt;
-    const uint8_t* extra = w_.At(extraStart, m);
-    if (!extra) return std::nullopt;
-    const auto field = zip::FindUnicodePath(extra, m);
-    if (!field) return std::nullopt;
-    Copy c;
-    c.kind = kind;
-    c.encoding = NameEncoding::Utf8;
-    c.bytes.assign(reinterpret_cast<const char*>(extra + field->nameAt), field->nameLength);
-    c.position = extraStart + field->nameAt;
-    c.believed = field->crc == Crc32Update(0, reinterpret_cast<const uint8_t*>(headerName.data()),
-                                           headerName.size());
-    return c;
+  // Every Unicode Path field (0x7075) in the extra field at extraStart, as
+  // copies of the header name headerName that they stand beside: of any
+  // version, and a second block too, since some extractor takes each.
+  void UnicodePathsIn(uint64_t extraStart, size_t m, std::string_view headerName, NameCopyKind kind,
+                      std::vector<Copy>& into) {
+    const uint8_t* extra = m == 0 ? nullptr : w_.At(extraStart, m);
+    if (!extra) return;
+    std::optional<uint32_t> headerCrc;
+    zip::ForEachUnicodePath(extra, m, [&](const zip::UnicodePath& field) {
+      if (!headerCrc) {
+        headerCrc = Crc32Update(0, reinterpret_cast<const uint8_t*>(headerName.data()), headerName.size());
+      }
+      Copy c;
+      c.kind = kind;
+      c.encoding = NameEncoding::Utf8;
+      c.bytes.assign(reinterpret_cast<const char*>(extra + field.nameAt), field.nameLength);
+      c.position = extraStart + field.nameAt;
+      c.believed = field.Believed(*headerCrc);
+      into.push_back(std::move(c));
+    });
   }
 
   bool HasUnicodePath(uint64_t extraStart, size_t m) {
@@ -457,17 +461,62 @@ class ZipWalk {
       TallyExtension(s_, name.key);
       if (HasUnicodePath(nameStart + n, static_cast<size_t>(m))) {
         std::string local = NameAt(nameStart, static_cast<size_t>(n));
-        if (auto path = UnicodePathIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath)) {
-          std::vector<Copy>& copies = copies_[row];
-          copies.push_back(LocalCopy(nameStart, std::move(local), utf8));
-          copies.push_back(std::move(*path));
-        }
+        std::vector<Copy>& copies = copies_[row];
+        copies.push_back(LocalCopy(nameStart, local, utf8));
+        UnicodePathsIn(nameStart + n, static_cast<size_t>(m), local, NameCopyKind::LocalUnicodePath, copies);
       }
       if (MayEarnNameMarks(name_, name.fileName, name.key)) {
         s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
       }
+      if (streamed && method == 0 && !(flags & kFlagEncrypted)) StreamingView(row, d, z);
       q = next;
     }
+    return true;
+  }
+
+  // A stored bit-3 entry as a streaming reader reads it: ended at a
+  // descriptor inside its data, after which it reads the local headers the
+  // data holds. Each is a row of its own (walk-only, inside the entry).
+  void StreamingView(size_t row, uint64_t d, uint64_t z) {
+    const zipview::StoredSplit split = zipview::SplitStored(w_, d, z);
+    if (split.ambiguous) s_.ListView1.AddMarks(row, kMarkUnexplained);
+    if (!split.descriptor) return;
+    for (uint64_t h : zipview::StreamedHeaders(w_, *split.descriptor, d + z)) {
+      if (FindLocatorRow(s_, static_cast<uint32_t>(h)) < 0) streamedRows_ |= ListFromLocal(h);
+    }
+  }
+
+  // A local header only a streaming reader reads: listed from itself.
+  bool ListFromLocal(uint64_t h) {
+    const uint8_t* hdr = w_.At(h, zip::kLocalHeaderSize);
+    if (!hdr) return false;
+    const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
+    const uint16_t method = le::Get16(hdr + zip::kLocalMethod);
+    const size_t n = le::Get16(hdr + zip::kLocalNameLength);
+    const size_t m = le::Get16(hdr + zip::kLocalExtraLength);
+    const uint64_t z = le::Get32(hdr + zip::kLocalCompressedSize);
+    const uint64_t u = le::Get32(hdr + zip::kLocalOriginalSize);
+    const uint64_t d = h + zip::kLocalHeaderSize + n + m;
+    if (d >= size_ || d >= kFourGiB) return false;
+    const std::string bytes = NameAt(h + zip::kLocalHeaderSize, n);
+    const bool utf8 = ReadNameEncoding(bytes, (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
+    const ZipName name = Split(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), utf8);
+    if (name.fileName.empty()) return false;
+    NewEntry e;
+    e.folder = name.folder;
+    e.caption = name.fileName;
+    e.encoding = utf8 ? NameEncoding::Utf8 : NameEncoding::Cp932;
+    e.ratio = RatioStyle::SpaceSaved;
+    e.offset = static_cast<uint32_t>(h);
+    e.start = static_cast<uint32_t>(d);
+    e.size = static_cast<uint32_t>(std::min(z, size_ - d));
+    e.ext = ExtPosition(h + zip::kLocalHeaderSize, n, name.extLength);
+    e.hasCentral = false;
+    e.original = u;
+    e.marks = HeaderMarks(flags, method, z, u, (flags & kFlagDescriptor) == 0);
+    const size_t row = s_.ListView1.Add(e);
+    TallyExtension(s_, name.key);
+    s_.ListView1.AddMarks(row, NameMarks(name_, e.encoding));
     return true;
   }
 
@@ -781,18 +830,19 @@ class ZipWalk {
     if (c.method != 0 && Masked(s_.ListView1.Caption(r))) marks |= kMarkHalfNeutralised;
     if (marks) s_.ListView1.AddMarks(r, marks);
     const bool hasPath = HasUnicodePath(c.nameStart + c.nameLength, c.extraLength);
-    if (same && !hasPath && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
+    // A second central header is a copy even under the same name: each is
+    // masked and given the new CRC.
+    if (same && !hasPath && !again && (copies_.empty() || copies_.find(r) == copies_.end())) return true;
     std::string central = NameAt(c.nameStart, c.nameLength);
-    auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath);
     std::vector<Copy>& copies = copies_[r];
     if (copies.empty()) copies.push_back(LocalCopyOf(r));
     Copy cc;
     cc.kind = NameCopyKind::Central;
     cc.encoding = encoding;
-    cc.bytes = std::move(central);
+    cc.bytes = central;
     cc.position = c.nameStart;
     copies.push_back(std::move(cc));
-    if (path) copies.push_back(std::move(*path));
+    UnicodePathsIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath, copies);
     return true;
   }
 
@@ -846,7 +896,7 @@ class ZipWalk {
         added |= ListFromDirectory(c);
       }
     }
-    if (added) MarkOverlaps();
+    if (added || streamedRows_) MarkOverlaps();
     const size_t rows = s_.ListView1.Count();
     if (haveDirectory_ && directoryRead_ && withCentral_ < rows) {
       for (size_t r = 0; r < rows; ++r) {
@@ -858,7 +908,12 @@ class ZipWalk {
     std::sort(odd.begin(), odd.end());
     for (size_t row : odd) ChooseName(row, copies_[row]);
     for (size_t r = 0; r < rows; ++r) {
-      if (const uint16_t marks = s_.ListView1.Marks(r)) LogMarks(r, marks);
+      if (const uint16_t marks = s_.ListView1.Marks(r)) {
+        LogMarks(r, marks);
+        if (!s_.ListView1.NameCopies(r).empty()) {
+          LogOtherNames(s_, r, LogName(s_.ListView1.Caption(r), s_.ListView1.Encoding(r) == NameEncoding::Utf8));
+        }
+      }
     }
   }
 
@@ -888,7 +943,7 @@ class ZipWalk {
     e.marks = kMarkDirectoryOnly | HeaderMarks(c.flags, c.method, c.compressed, c.original, true);
     if (c.extractors && directoryMoved_) e.marks |= kMarkDirectoryMoved;
     std::optional<Copy> local;
-    std::optional<Copy> localPath;
+    std::vector<Copy> localPaths;
     uint16_t localMethod = c.method;
     if (hdr) {
       const uint16_t flags = le::Get16(hdr + zip::kLocalFlags);
@@ -911,7 +966,7 @@ class ZipWalk {
       const bool localUtf8 = ReadNameEncoding(localBytes, (flags & kFlagUtf8) != 0) == NameEncoding::Utf8;
       local = LocalCopy(h + zip::kLocalHeaderSize, std::move(localBytes), localUtf8);
       local->listed = false;
-      localPath = UnicodePathIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath);
+      UnicodePathsIn(h + zip::kLocalHeaderSize + n, m, local->bytes, NameCopyKind::LocalUnicodePath, localPaths);
       const ZipName localName = Split(*local);
       e.ext = ExtPosition(h + zip::kLocalHeaderSize, n, localName.extLength);
     }
@@ -938,11 +993,9 @@ class ZipWalk {
     cc.position = c.nameStart;
     cc.listed = true;
     copies.push_back(cc);
-    if (auto path = UnicodePathIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath)) {
-      copies.push_back(std::move(*path));
-    }
+    UnicodePathsIn(c.nameStart + c.nameLength, c.extraLength, central, NameCopyKind::CentralUnicodePath, copies);
     if (local) copies.push_back(std::move(*local));
-    if (localPath) copies.push_back(std::move(*localPath));
+    for (Copy& path : localPaths) copies.push_back(std::move(path));
     return true;
   }
 
@@ -982,7 +1035,18 @@ class ZipWalk {
     }
     bool differ = false;
     for (const std::string& t : texts) differ |= t != texts[shown];
-    if (!differ) return;
+    // The central header the row's cells point at; any other one is kept
+    // beside it, whatever its name says.
+    const uint64_t ownCentral = s_.ListView1.Has(row, kColOffsetI)
+                                    ? uint64_t{s_.ListView1.Value(row, kColOffsetI)} + zip::kCentralHeaderSize
+                                    : 0;
+    auto otherCentral = [&](const Copy& c) { return c.kind == NameCopyKind::Central && c.position != ownCentral; };
+    if (!differ) {
+      for (const Copy& c : copies) {
+        if (otherCentral(c)) s_.ListView1.AddNameCopy(row, NameCopy{c.kind, c.encoding, c.bytes, c.position});
+      }
+      return;
+    }
     // Sets, not lists: a directory may give one row tens of thousands of copies.
     std::unordered_set<std::string> keys;
     for (size_t i = 0; i < copies.size(); ++i) {
@@ -1003,7 +1067,7 @@ class ZipWalk {
       // A copy that names a folder makes no file: nothing to tally.
       if (!copy.fileName.empty() && keys.insert(key).second) TallyExtension(s_, key);
       marks |= NameMarks(copies[i].bytes, copies[i].encoding);
-      if (!kept.insert(texts[i]).second) continue;
+      if (!kept.insert(texts[i]).second && !otherCentral(copies[i])) continue;
       s_.ListView1.AddNameCopy(row, NameCopy{copies[i].kind, copies[i].encoding, copies[i].bytes, copies[i].position});
     }
     s_.ListView1.AddMarks(row, marks);
@@ -1038,6 +1102,7 @@ class ZipWalk {
   std::optional<uint64_t> extractorsEnd_;  // see ExtractorsEndRecord
   bool directoryRead_ = false;  // some central header was matched or listed
   bool damaged_ = false;
+  bool streamedRows_ = false;  // the streaming view listed rows of its own
   size_t withCentral_ = 0;  // rows a central header was matched to
   std::optional<uint64_t> walkStop_;  // the central header the last walk stopped at
   std::vector<CentralHeader> others_;     // headers of directories extractors do not use

@@ -1,11 +1,18 @@
 // Walks a ZIP archive's local headers, finds the end record from the back and
 // matches the central directory to the rows (positions in the locator table).
-// Then every view of an entry counts: the directories of other end records
-// met on the way, central headers no walk reached (listed from the local
-// header they name, or from themselves), and every copy of a name (local,
-// central, Unicode Path fields). A row shows the name extractors write and
-// carries the other copies and its marks; damage ends the walk but keeps
-// what it found, and the directory still adds its entries.
+// A row is built from every reader view of its entry:
+//   directory readers (unzip, 7z, Python): the end record extractors use,
+//     the central headers (each one a copy of the name, even when two carry
+//     the same), the local header at each offset, other end records met on
+//     the way;
+//   streaming readers (bsdtar from a pipe, Java's ZipInputStream): local
+//     headers one after another, a stored bit-3 entry split where such a
+//     reader finds a descriptor that fits (zip_stream_view.h);
+//   every copy of a name: local, central, every Unicode Path block (0x7075,
+//     any version) of both headers, each read by the rules of base/windows_name.h.
+// A row shows the name extractors write and carries the other copies and its
+// marks; what no view accounts for is marked "unexplained". Damage ends the
+// walk but keeps what it found, and the directory still adds its entries.
 #pragma once
 #include "app/program_state.h"
 #include "base/byte_window.h"

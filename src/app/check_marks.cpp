@@ -55,9 +55,8 @@ void CheckHalfNeutralised(ProgramState& s) {
 
 void CheckDangerous(ProgramState& s) {
   CheckHalfNeutralised(s);
-  std::string key;
   for (size_t row = 0; row < s.ListView2.Count(); ++row) {
-    if (AnyKey(s.ListView2, row, key, IsDangerousExtension)) s.ListView2.SetChecked(row, true);
+    if (IsDangerousRow(s.ListView2, row)) s.ListView2.SetChecked(row, true);
   }
 }
 

@@ -20,6 +20,7 @@ std::string_view MarkId(EntryMark mark) {
     case kMarkSizesLie: return "sizes_lie";
     case kMarkDataBetweenEntries: return "data_between_entries";
     case kMarkDirectoryMoved: return "directory_moved";
+    case kMarkUnexplained: return "unexplained";
   }
   return "";
 }
@@ -41,6 +42,7 @@ const std::string& MarkText(EntryMark mark) {
     case kMarkSizesLie: return ui.markSizesLie;
     case kMarkDataBetweenEntries: return ui.markDataBetweenEntries;
     case kMarkDirectoryMoved: return ui.markDirectoryMoved;
+    case kMarkUnexplained: return ui.markUnexplained;
   }
   static const std::string none;
   return none;
@@ -54,6 +56,8 @@ std::string_view NameCopyKindId(NameCopyKind kind) {
     case NameCopyKind::CentralUnicodePath: return "central_unicode_path";
     case NameCopyKind::LzhBase: return "lzh_base";
     case NameCopyKind::LzhRecord: return "lzh_record";
+    case NameCopyKind::LzhUtf16: return "lzh_utf16";
+    case NameCopyKind::LzhDirectory: return "lzh_directory";
   }
   return "";
 }

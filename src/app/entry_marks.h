@@ -24,8 +24,13 @@ enum EntryMark : uint16_t {
   kMarkSizesLie = 1 << 11,          // stored with differing sizes, or a method that lies
   kMarkDataBetweenEntries = 1 << 12,  // bytes no entry holds follow its data
   kMarkDirectoryMoved = 1 << 13,      // its directory lies elsewhere than its end record says
+  // Something near it no reader view accounts for: a record that may carry
+  // a name in a kind or version not read, bytes holding a header signature,
+  // a descriptor that could sit at more than one place. A rewrite of the
+  // archive then says "partly done".
+  kMarkUnexplained = 1 << 14,
 };
-inline constexpr int kEntryMarkCount = 14;
+inline constexpr int kEntryMarkCount = 15;
 
 // The mark of bit i (0..kEntryMarkCount-1).
 inline constexpr EntryMark MarkAt(int i) { return static_cast<EntryMark>(1u << i); }
@@ -52,6 +57,8 @@ enum class NameCopyKind : uint8_t {
   CentralUnicodePath,  // ZIP 0x7075 field of the central header
   LzhBase,             // LZH level 0/1 base header
   LzhRecord,           // LZH filename extended header (0x01)
+  LzhUtf16,            // LZH UTF-16LE filename extended header (0x44), held as UTF-8
+  LzhDirectory,        // LZH directory record (0x02) whose last part names the file
 };
 std::string_view NameCopyKindId(NameCopyKind kind);
 

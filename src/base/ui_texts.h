@@ -116,6 +116,8 @@
   X(logRewroteDamaged, "破損した書庫です。%d個のエントリを書き換えました（読み取れなかった部分はそのままです）") \
   X(panelRewroteDamaged, "破損: %d個を書き換えました")                           \
   X(reasonDataNotHere, "データがこのファイルにありません")                       \
+  /* A rewritten entry inside another one's data: the outer one changed too. */ \
+  X(logOuterEntryChanged, "を書き換えたため、これを含む%sの中身も変わりました。")  \
   /* ---- gateway ---- */                                                         \
   /* Why a file cannot be opened, after "ファイル %s は開けません". */           \
   X(reasonAfterText, "（%s）")                                                    \
@@ -145,13 +147,6 @@
   X(summarySizes, "圧縮 %s　元 %s")                                               \
   X(sizeBytes, "%s バイト")                                                       \
   /* ---- desktop ---- */                                                        \
-  X(nameCopiesHeading, "名前の写し:")                                             \
-  X(nameCopyLocal, "ローカルヘッダ")                                              \
-  X(nameCopyCentral, "中央ディレクトリ")                                          \
-  X(nameCopyLocalUnicodePath, "ローカルヘッダのUnicode Path")                     \
-  X(nameCopyCentralUnicodePath, "中央ディレクトリのUnicode Path")                 \
-  X(nameCopyLzhBase, "基本ヘッダ")                                                \
-  X(nameCopyLzhRecord, "拡張ヘッダ")                                              \
   X(dangerousTip, "次の拡張子のエントリにチェックマークを付けます:")              \
   X(menuFile, "ファイル")                                                         \
   X(menuOpen, "開く...")                                                          \
@@ -178,6 +173,9 @@
   X(markSizesLie, "サイズまたは圧縮方式が食い違っています")                       \
   X(markDataBetweenEntries, "エントリの後ろにどのエントリにも属さないデータがあります") \
   X(markDirectoryMoved, "中央ディレクトリが終端レコードの示す位置にありません")   \
+  X(markUnexplained, "読み取れない部分があり、中身を確かめられません")             \
+  /* A copy of a row's name that some extractors write instead of the shown one. */ \
+  X(otherExtractorsWrite, "一部の展開ソフトでは「%s」という名前で書き出されます") \
   X(dangerousExtensions, "危険な拡張子")                                          \
   X(notAnArchive, "書庫ではありません")                                          \
   /* brimlode-cli mail: the text put where an attachment was taken out. */        \

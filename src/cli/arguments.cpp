@@ -29,18 +29,19 @@ std::vector<std::string> SplitCommas(std::string_view text) {
 // "exe,JS,.txt,''" -> the tally keys exe, js, txt and the empty key. A key
 // never holds a dot (it is what follows the last one), so a leading dot is
 // only the user's spelling of the extension and is dropped.
-bool ParseExtensions(std::string_view text, std::vector<std::string>* keys, std::string* error) {
+bool ParseExtensions(std::string_view text, std::vector<std::string>* keys, std::string* error,
+                     const char* option = "--ext") {
   for (std::string& part : SplitCommas(text)) {
     std::string_view key = part;
     if (!key.empty() && key.front() == '.') key.remove_prefix(1);
     if (key.find('.') != std::string_view::npos) {
-      *error = "--ext: '" + part + "' is not an extension (a key holds no dot)";
+      *error = std::string(option) + ": '" + part + "' is not an extension (a key holds no dot)";
       return false;
     }
     bool ok = true;
     std::string cp932 = Utf8ToCp932(key, &ok);
     if (!ok) {
-      *error = "--ext: '" + part + "' cannot be written in CP932";
+      *error = std::string(option) + ": '" + part + "' cannot be written in CP932";
       return false;
     }
     keys->push_back(LowerAscii(cp932));
@@ -159,7 +160,7 @@ struct Parser {
   CLI::App app{"brimlode-cli"};
   Arguments out;
   std::vector<std::string> archives;  // every positional, to word "more than one"
-  std::string extText, rowsText;
+  std::string extText, rowsText, dangerousAddText;
 
   Parser() {
     app.set_help_flag();  // --help is found before parsing, wherever it stands
@@ -179,6 +180,7 @@ struct Parser {
         sub->add_flag("--json", out.json)->disable_flag_override();
         sub->add_flag("--report", out.report)->disable_flag_override();
       }
+      sub->add_option("--dangerous-add", dangerousAddText);
       if (c.id == Subcommand::Analyse) continue;
       CLI::Option_group* select = sub->add_option_group(kSelecting);
       select->add_flag("--all")->disable_flag_override();
@@ -284,6 +286,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       return ParseResult{help, ""};
     }
   }
+  if (args.size() == 1 && args[0] == "--list-dangerous") {
+    Arguments list;
+    list.listDangerous = true;
+    return ParseResult{list, ""};
+  }
   if (args.size() == 1 && (args[0] == "--version" || args[0] == "-V")) {
     Arguments version;
     version.version = true;
@@ -343,6 +350,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
   out.archives = p.archives;
   if (std::string problem = OutputProblem(out); !problem.empty()) return Fail(problem);
 
+  if (const CLI::Option* add = sub->get_option_no_throw("--dangerous-add"); add && add->count() > 0) {
+    std::string error;
+    if (!ParseExtensions(p.dangerousAddText, &out.dangerousAdd, &error, "--dangerous-add")) return Fail(error);
+  }
   if (std::string problem = p.SelectionProblem(sub); !problem.empty()) return Fail(problem);
   const std::vector<std::string> given = p.SelectionGiven(sub);
   if (given.empty()) return ParseResult{out, ""};
@@ -370,6 +381,16 @@ std::string VersionNumber() {
 std::string VersionText() { return "brimlode-cli " + VersionNumber() + "\n"; }
 
 std::string UsageLine() { return CliText(CliTextId::UsageHint); }
+
+std::string DangerousListText() {
+  std::string t;
+  for (std::string_view key : DangerousExtensions()) {
+    t += key;
+    t += '\n';
+  }
+  for (const std::string& key : SiteDangerousExtensions()) t += key + '\n';
+  return t;
+}
 
 std::string HelpText() {
   const UiTexts& ui = Ui();
@@ -401,6 +422,7 @@ std::string HelpText() {
        "  brimlode-cli mail [--dangerous | --ext exe,js | --all] [--policy replace|reject|pass]\n"
        "                    [--report FILE [--summary]] [IN [OUT]]\n"
        "  brimlode-cli --help | --version | -V\n"
+       "  brimlode-cli --help | --version | -V | --list-dangerous\n"
        "SELECTION is one of --all, --ext exe,js, --rows 0,3,7 and --dangerous.\n"
        "\n"
        "Every command first analyses each ARCHIVE (\"" + u(ui.menuAnalyse) + "\"): format detection, then the\n"
@@ -439,11 +461,15 @@ std::string HelpText() {
        "                   Keys are compared lower-cased; a leading dot is ignored;\n"
        "                   --ext '' or --ext . selects names without an extension.\n"
        "  --rows 0,3,7     listing rows by 0-based index.\n"
-       "  --dangerous      entries whose extension runs code on Windows or mounts as\n"
-       "                   a disk (\"" + u(ui.dangerousExtensions) + "\"): the attachment types mail clients\n"
-       "                   for Windows block outright, narrowed to those that execute\n"
-       "                   or mount, plus the libraries and drivers a program loads:\n"
+       "  --dangerous      entries any copy of whose name has an extension that runs\n"
+       "                   code on Windows or mounts as a disk (\"" + u(ui.dangerousExtensions) + "\"): the\n"
+       "                   attachment types the mail clients for Windows block, plus\n"
+       "                   OneNote notebooks, libraries and drivers (macro documents\n"
+       "                   such as docm and xlsm are not on it; --list-dangerous\n"
+       "                   prints it one a line):\n"
        "                   " + dangerous + "\n"
+       "  --dangerous-add EXT,...\n"
+       "                   (every command) adds a site's own extensions to that list.\n"
        "  --invert         invert the ticks afterwards (everything but the selection).\n"
        "\n"
        "Where results go:\n"

@@ -18,6 +18,8 @@ inline constexpr const char* kStandardInput = "-";
 struct Arguments {
   bool help = false;
   bool version = false;
+  bool listDangerous = false;           // --list-dangerous: print the list, one per line
+  std::vector<std::string> dangerousAdd;  // --dangerous-add: a site's own keys, lowered, no dot
   Subcommand command = Subcommand::Analyse;
   std::string archive;                  // the first archive, as given (native path)
   std::vector<std::string> archives;    // every archive in order; "-" is standard input
@@ -52,6 +54,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args);
 std::string VersionText();
 // The version number alone ("0.40").
 std::string VersionNumber();
+
+// The text of --list-dangerous: every key --dangerous ticks, one a line.
+std::string DangerousListText();
 
 // The text of --help.
 std::string HelpText();

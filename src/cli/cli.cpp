@@ -13,6 +13,7 @@
 #include "form/Unit1.h"
 #include "app/application.h"
 #include "app/check_marks.h"
+#include "app/dangerous_extensions.h"
 #include "app/entry_tables.h"
 #include "base/cp932.h"
 #include "base/file_stream.h"
@@ -349,6 +350,9 @@ ArchiveRun RunArchive(const Arguments& a, const std::string& given, const std::s
   record.interrupted = Interrupted();
   record.finalPanelAnalysed = s.StatusBar1.Outcome() == AnalysisOutcome::Analysed;
   record.rowsNotDone = s.RowsNotDone.size();
+  for (size_t row = 0; row < s.ListView1.Count() && !record.unexplained; ++row) {
+    record.unexplained = (s.ListView1.Marks(row) & kMarkUnexplained) != 0;
+  }
   record.rowsDone = report.changes.size();
   ArchiveRun result{Judge(record), false};
   if (result.verdict.status == kExitInterrupted) result.verdict.status = InterruptedStatus();
@@ -445,9 +449,10 @@ int RunKeepingState(const std::vector<std::string>& args, std::FILE* out, std::F
     return !args.empty() && args[0] == "mail" ? kMailUsage : status;
   }
   const Arguments& a = *parsed.arguments;
+  SetSiteDangerousExtensions(a.dangerousAdd);
   if (a.command == Subcommand::Mail && !a.help && !a.version) return RunMailCommand(args, a, out, err);
-  if (a.help || a.version) {
-    Print(out, a.help ? HelpText() : VersionText());
+  if (a.help || a.version || a.listDangerous) {
+    Print(out, a.help ? HelpText() : a.version ? VersionText() : DangerousListText());
     return OutputFailed(out) ? kExitError : kExitDone;
   }
 

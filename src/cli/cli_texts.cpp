@@ -42,6 +42,8 @@ constexpr Phrase kReasons[] = {
     {"undecodable", "a part whose body cannot be decoded one way", "本文を一通りに復号できない部分です"},
     {"encrypted_names", "an archive whose directory (the entry names) is encrypted",
      "エントリ名の一覧が暗号化された書庫です"},
+    {"unexplained", "partly done: a part of the archive no reader view accounts for may hold a name",
+     "どの展開ソフトの読み方でも説明できない部分があるため、安全とは言えません"},
 };
 
 }  // namespace

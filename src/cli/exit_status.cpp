@@ -44,6 +44,10 @@ Verdict Judge(const RunRecord& r) {
   if (!wroteRows) {
     if (auto v = Unanalysed(r.analysis)) return *v;
   }
+  // A part of the file no view accounts for may hold a name some reader
+  // writes: a rewrite cannot promise the archive is safe, whatever it ticked.
+  const bool refused = r.refusal != Refusal::None && r.refusal != Refusal::NothingChecked;
+  if (r.command == Subcommand::Rewrite && r.unexplained && !refused) return {kExitPartlyDone, "unexplained"};
   switch (r.refusal) {
     case Refusal::NothingChecked: return {kExitNothingToDo, "nothing_selected"};
     // The listing was complete, so the file is no longer the one analysed.

@@ -50,6 +50,7 @@ struct RunRecord {
   size_t rowsNotDone = 0;       // ticked rows the command could not do
   size_t rowsDone = 0;          // entries neutralised or outputs written
   bool usage = false;           // a usage error found once the archive was read (--rows)
+  bool unexplained = false;     // the analysis left a part of the file no reader view accounts for
 };
 
 struct Verdict {

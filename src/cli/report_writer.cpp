@@ -87,7 +87,7 @@ void Entry(JsonWriter& w, const ProgramState& s, const ArchiveReport& r, size_t 
   w.Key("encoding").Plain(EncodingName(t.Encoding(row)));
   w.Key("folder").String(TextOf(t.Folder(row), t.Encoding(row)));
   w.Key("extension").String(Cp932ToUtf8(key));  // tally keys are CP932
-  w.Key("dangerous").Bool(IsDangerousExtension(key));
+  w.Key("dangerous").Bool(IsDangerousRow(t, row));
   w.Key("compressed_size").Number(t.Value(row, kColSize));
   w.Key("original_size").Number(static_cast<int64_t>(t.Original(row)));
   w.Key("header_offset").Number(t.Value(row, kColOffset));

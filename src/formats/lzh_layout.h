@@ -47,6 +47,8 @@ inline constexpr size_t kExtendedBody = 3;
 inline constexpr uint8_t kTypeCommon = 0x00;     // body starts with the header CRC-16
 inline constexpr uint8_t kTypeFileName = 0x01;
 inline constexpr uint8_t kTypeDirectory = 0x02;  // 0xFF separates folders
+inline constexpr uint8_t kTypeUtf16FileName = 0x44;   // the name in UTF-16LE
+inline constexpr uint8_t kTypeUtf16Directory = 0x45;  // the directory in UTF-16LE
 inline constexpr uint8_t kDirectorySeparator = 0xFF;
 
 }  // namespace brim::lzh

@@ -6,6 +6,9 @@
 
 #include "base/cp932.h"
 #include "base/le.h"
+#include "base/name_encoding.h"
+#include "base/windows_name.h"
+#include "formats/known_records.h"
 #include "formats/lzh_layout.h"
 
 namespace brim::lzh {
@@ -58,6 +61,12 @@ Chain WalkChain(ByteWindow& w, uint64_t q, uint64_t limit, Header& h) {
       h.nameRecords.push_back(UpToNul(w, body));
     } else if (*t == kTypeDirectory) {
       h.directory = body;
+    } else if (*t == kTypeUtf16FileName) {
+      h.utf16Names.push_back(body);
+    } else if (*t == kTypeUtf16Directory) {
+      h.utf16Directory = true;
+    } else if (!IsKnownLzhType(*t)) {
+      h.unreadRecord = true;
     }
     recordSizes += size;
     q += size;
@@ -133,9 +142,12 @@ Read ReadHeader(ByteWindow& w, uint64_t p, uint8_t previousLevel, Header& h) {
   // The record list keeps its storage from the header before: a walk
   // reuses one Header and allocates nothing per header.
   std::vector<Span> records = std::move(h.nameRecords);
+  std::vector<Span> utf16 = std::move(h.utf16Names);
   records.clear();
+  utf16.clear();
   h = Header{};
   h.nameRecords = std::move(records);
+  h.utf16Names = std::move(utf16);
   h.position = p;
   const uint8_t* b = w.At(p, 1);
   if (!b) return Read::Damaged;
@@ -162,6 +174,69 @@ std::vector<NameCopySpan> NameCopySpans(const Header& h) {
   if (h.baseName && (h.baseName->length > 0 || h.nameRecords.empty())) names.push_back({false, *h.baseName});
   for (const Span& r : h.nameRecords) names.push_back({true, r});
   return names;
+}
+
+std::optional<Span> DirectoryNamePart(ByteWindow& w, const Header& h) {
+  if (h.HasShownName() || !h.directory || h.directory->length == 0) return std::nullopt;
+  const std::string_view dir = ViewAt(w, *h.directory);
+  if (dir.empty() || static_cast<uint8_t>(dir.back()) == kDirectorySeparator) return std::nullopt;
+  // 0xFF is never part of a CP932 character; "\" and "/" also separate
+  // for the readers that join the parts.
+  size_t start = 0;
+  for (size_t i = 0; i < dir.size(); ++i) {
+    const uint8_t b = static_cast<uint8_t>(dir[i]);
+    if (b == kDirectorySeparator || b == '/') start = i + 1;
+  }
+  start = std::max(start, WindowsFileStart(dir.substr(0, dir.find('\0')), NameEncoding::Cp932));
+  Span part{h.directory->position + start, dir.size() - start};
+  return UpToNul(w, part);
+}
+
+namespace {
+
+// The code units of a UTF-16LE record, up to the first NUL unit.
+std::u16string Utf16Units(ByteWindow& w, const Span& span) {
+  std::u16string units;
+  const uint8_t* b = span.length < 2 ? nullptr : w.At(span.position, static_cast<size_t>(span.length));
+  if (!b) return units;
+  for (size_t i = 0; i + 1 < span.length; i += 2) {
+    const char16_t u = static_cast<char16_t>(b[i] | (b[i + 1] << 8));
+    if (u == 0) break;
+    units.push_back(u);
+  }
+  return units;
+}
+
+}  // namespace
+
+std::string Utf16NameAt(ByteWindow& w, const Span& span) {
+  const std::u16string units = Utf16Units(w, span);
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+uint64_t Utf16MaskAt(ByteWindow& w, const Span& span) {
+  const std::u16string units = Utf16Units(w, span);
+  size_t start = 0;
+  for (size_t i = 0; i < units.size(); ++i) {
+    if (units[i] == u'/' || units[i] == u'\\') start = i + 1;
+  }
+  // As Windows writes it: cut at a ":", trailing dots and spaces dropped.
+  size_t end = units.find(u':', start);
+  if (end == std::u16string::npos) end = units.size();
+  while (end > start && (units[end - 1] == u'.' || units[end - 1] == u' ')) --end;
+  const size_t dot = units.rfind(u'.', end == 0 ? 0 : end - 1);
+  if (dot == std::u16string::npos || dot < start || dot + 1 >= end) return 0;
+  return span.position + 2 * (end - 1);
 }
 
 std::string_view ViewAt(ByteWindow& w, const Span& span) {

@@ -29,6 +29,13 @@ struct Header {
   bool folder = false;  // "-lhd-"
   std::optional<Span> baseName;   // levels 0 and 1 (N may be 0)
   std::vector<Span> nameRecords;  // every file-name record, in chain order
+  std::vector<Span> utf16Names;   // every UTF-16LE file-name record (0x44), in chain order
+  // A record of a kind no view reads and not known to be harmless: it may
+  // hold a name a reader writes.
+  bool unreadRecord = false;
+  // A UTF-16 directory record (0x45): a folder bsdtar writes, and the file
+  // name itself when the header has no other.
+  bool utf16Directory = false;
   std::optional<Span> directory;  // the last directory record's body
   uint64_t headerCrc = 0;     // Q + 3 of the last common record; 0 when none
   uint64_t dataCrc = 0;       // the data's CRC-16 field
@@ -40,10 +47,14 @@ struct Header {
   // The entry has no data size; the walk goes on at E + 2 + packed size.
   bool recordsExceedPacked = false;
 
-  // The name extractors write: the last file-name record, else the base name.
+  // The name most extractors write: the last file-name record, else the base name.
   std::optional<Span> ShownName() const {
     if (!nameRecords.empty()) return nameRecords.back();
     return baseName;
+  }
+  bool HasShownName() const {
+    const std::optional<Span> s = ShownName();
+    return s && s->length > 0;
   }
 };
 
@@ -58,6 +69,19 @@ struct NameCopySpan {
 // Every copy of the name: the base name (unless empty beside a record),
 // then each file-name record; the one extractors write (ShownName) last.
 std::vector<NameCopySpan> NameCopySpans(const Header& h);
+
+// The name an LZH reader writes for a header without a name of its own:
+// the last part of its directory record (jlha and 7z join the two). Nothing
+// when the header has a name, no directory record, or one ending in a
+// separator.
+std::optional<Span> DirectoryNamePart(ByteWindow& w, const Header& h);
+
+// A UTF-16LE name record as UTF-8 (unpaired surrogates as U+FFFD), up to
+// its first NUL code unit, "\" and "/" kept.
+std::string Utf16NameAt(ByteWindow& w, const Span& span);
+// The position of the code unit a mask turns into "$" in a UTF-16LE name
+// record: the last unit of its extension as Windows reads it; 0 when none.
+uint64_t Utf16MaskAt(ByteWindow& w, const Span& span);
 
 // The n bytes of span ("" when the file is cut there).
 std::string BytesAt(ByteWindow& w, const Span& span);

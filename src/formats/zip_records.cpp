@@ -41,15 +41,19 @@ std::optional<size_t> FindExtraBlock(const uint8_t* extra, size_t length, uint16
   return std::nullopt;
 }
 
-std::optional<UnicodePath> FindUnicodePath(const uint8_t* extra, size_t length) {
-  const auto block = FindExtraBlock(extra, length, kExtraUnicodePath);
+std::optional<UnicodePath> FindUnicodePath(const uint8_t* extra, size_t length, size_t from) {
+  if (from > length) return std::nullopt;
+  const auto block = FindExtraBlock(extra + from, length - from, kExtraUnicodePath);
   if (!block) return std::nullopt;
-  const size_t size = le::Get16(extra + *block + 2);
-  const uint8_t* data = extra + *block + kExtraBlockHeader;
-  if (size < kUnicodePathName || data[kUnicodePathVersion] != 1) return std::nullopt;
+  const size_t at = from + *block;
+  const size_t size = le::Get16(extra + at + 2);
+  const uint8_t* data = extra + at + kExtraBlockHeader;
+  if (size < kUnicodePathName) return std::nullopt;
   UnicodePath out;
-  out.nameAt = *block + kExtraBlockHeader + kUnicodePathName;
+  out.blockAt = at;
+  out.nameAt = at + kExtraBlockHeader + kUnicodePathName;
   out.nameLength = size - kUnicodePathName;
+  out.version = data[kUnicodePathVersion];
   out.crc = le::Get32(data + kUnicodePathCrc);
   return out;
 }

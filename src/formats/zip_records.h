@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace brim::zip {
 
@@ -69,15 +70,29 @@ struct Zip64Values {
 // nothing when there is none or the blocks before it run past its end.
 std::optional<size_t> FindExtraBlock(const uint8_t* extra, size_t length, uint16_t id);
 
-// The 0x7075 block of an extra field: where its name starts (counted from
-// the first byte of the extra field), its length and the CRC-32 it claims.
-// Nothing when there is none, or it is too short or not version 1.
+// A 0x7075 block of an extra field: where it and its name start (counted
+// from the first byte of the extra field), its name's length, its version
+// and the CRC-32 it claims. Some extractors take the name whatever the
+// version and the CRC, so every block is a copy of the name.
 struct UnicodePath {
+  size_t blockAt = 0;
   size_t nameAt = 0;
   size_t nameLength = 0;
+  uint8_t version = 0;
   uint32_t crc = 0;
+  // Version 1 with the CRC-32 of the header name: what every reader believes.
+  bool Believed(uint32_t headerNameCrc) const { return version == 1 && crc == headerNameCrc; }
 };
-std::optional<UnicodePath> FindUnicodePath(const uint8_t* extra, size_t length);
+// The first 0x7075 block at or after the block starting at from; nothing
+// when there is none or it is too short to hold its version and CRC.
+std::optional<UnicodePath> FindUnicodePath(const uint8_t* extra, size_t length, size_t from = 0);
+// Calls f(path) for every 0x7075 block in the extra field, in order.
+template <typename F>
+void ForEachUnicodePath(const uint8_t* extra, size_t length, F&& f) {
+  for (auto p = FindUnicodePath(extra, length); p; p = FindUnicodePath(extra, length, p->nameAt + p->nameLength)) {
+    f(*p);
+  }
+}
 
 // Reads the values that wants asks for from the extra field's 0x0001 block.
 // A value the block is too short to hold stays empty, as do all of them when

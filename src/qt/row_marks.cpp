@@ -4,6 +4,7 @@
 
 #include "app/entry_marks.h"
 #include "base/cp932.h"
+#include "base/windows_name.h"
 #include "base/ui_texts.h"
 #include "qt/look.h"
 
@@ -11,22 +12,9 @@ namespace brim::qt {
 
 namespace {
 
-const std::string& CopyKindText(NameCopyKind kind) {
-  const UiTexts& ui = Ui();
-  switch (kind) {
-    case NameCopyKind::Local: return ui.nameCopyLocal;
-    case NameCopyKind::Central: return ui.nameCopyCentral;
-    case NameCopyKind::LocalUnicodePath: return ui.nameCopyLocalUnicodePath;
-    case NameCopyKind::CentralUnicodePath: return ui.nameCopyCentralUnicodePath;
-    case NameCopyKind::LzhBase: return ui.nameCopyLzhBase;
-    case NameCopyKind::LzhRecord: return ui.nameCopyLzhRecord;
-  }
-  return ui.nameCopyLocal;
-}
-
-QString NameOf(const NameCopy& copy) {
-  if (copy.encoding == NameEncoding::Cp932) return DisplayLine(copy.bytes);
-  return QString::fromStdString(NameToUtf8(copy.bytes, copy.encoding));
+QString NameOf(std::string_view bytes, NameEncoding encoding) {
+  if (encoding == NameEncoding::Cp932) return DisplayLine(std::string(bytes));
+  return QString::fromStdString(NameToUtf8(bytes, encoding));
 }
 
 }  // namespace
@@ -35,13 +23,13 @@ QString RowMarksToolTip(const EntryTable& entries, size_t row) {
   QStringList lines;
   const uint16_t marks = entries.Marks(row);
   ForEachMark(marks, [&](EntryMark m) { lines << QStringLiteral("・") + Display(MarkText(m)); });
-  const auto copies = entries.NameCopies(row);
-  if (!copies.empty()) {
-    lines << Display(Ui().nameCopiesHeading);
-    for (const NameCopy& copy : copies) {
-      lines << QStringLiteral("  ") + Display(CopyKindText(copy.kind)) + " (" +
-                   QString::number(copy.position, 16).toUpper() + "): " + NameOf(copy);
-    }
+  // Each other name an extractor may write, said as the log says it.
+  QStringList said = {NameOf(entries.Caption(row), entries.Encoding(row))};
+  for (const NameCopy& copy : entries.NameCopies(row)) {
+    const QString name = NameOf(WrittenFileName(copy.bytes, copy.encoding), copy.encoding);
+    if (name.isEmpty() || said.contains(name)) continue;
+    said << name;
+    lines << QStringLiteral("・") + Display(Ui().otherExtractorsWrite).replace(QStringLiteral("%s"), name);
   }
   return lines.join('\n');
 }

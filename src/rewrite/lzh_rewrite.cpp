@@ -94,7 +94,7 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
   };
   const std::vector<lzh::NameCopySpan> copies = lzh::NameCopySpans(h);
   std::vector<NameRead> names;
-  names.reserve(copies.size());
+  names.reserve(copies.size() + 1);
   for (const lzh::NameCopySpan& c : copies) {
     NameRead n;
     n.span = c.span;
@@ -111,11 +111,38 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
     n.ext = dot == std::string_view::npos ? 0 : c.span.position + dot + 1;
     names.push_back(std::move(n));
   }
-  const Locator want = lzh::LocatorOf(h, names.empty() ? 0 : names.back().ext);
+  // A header without a name of its own is listed by the last part of its
+  // directory record, else by its UTF-16 name, which has no "Ext" cell.
+  std::string shownCaption = names.empty() ? std::string() : names.back().caption;
+  uint64_t shownExt = names.empty() ? 0 : names.back().ext;
+  if (!h.HasShownName()) {
+    if (const std::optional<lzh::Span> part = lzh::DirectoryNamePart(w, h)) {
+      NameRead n;
+      n.span = *part;
+      n.caption = std::string(lzh::ViewAt(w, *part));
+      const NameParts parts = SplitName(n.caption);
+      if (parts.extension != std::string_view::npos) {
+        n.mask = n.caption.substr(parts.extension + 1, parts.extensionEnd - parts.extension - 1);
+      }
+      const size_t dot = parts.extension != std::string_view::npos ? parts.extension : parts.lastDot;
+      n.ext = dot == std::string_view::npos ? 0 : part->position + dot + 1;
+      shownCaption = n.caption;
+      shownExt = n.ext;
+      names.push_back(std::move(n));
+    } else if (!h.utf16Names.empty()) {
+      shownCaption = lzh::CaptionOf(lzh::Utf16NameAt(w, h.utf16Names.back()), 2);
+      shownExt = 0;
+    }
+  }
+  const Locator want = lzh::LocatorOf(h, shownExt);
   if (!(want.offset == v.offset && want.start == v.start && want.size == v.size && want.ext == v.ext &&
-        want.extI == v.extI && want.offsetI == v.offsetI &&
-        (names.empty() ? std::string_view() : std::string_view(names.back().caption)) == s.ListView1.Caption(row))) {
+        want.extI == v.extI && want.offsetI == v.offsetI && shownCaption == s.ListView1.Caption(row))) {
     disagrees();
+  }
+  // Each UTF-16 name is masked at its own extension: "$" as its last code unit.
+  std::vector<uint64_t> wideMasks;
+  for (const lzh::Span& span : h.utf16Names) {
+    if (const uint64_t at = lzh::Utf16MaskAt(w, span)) wideMasks.push_back(at);
   }
 
   // Every field written or summed lies in the entry's range, from its
@@ -132,14 +159,16 @@ void rewrite::PlanLzhEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
     fits = fits && inside(last, 1);
     n.maskAt = last;
   }
+  for (uint64_t at : wideMasks) fits = fits && inside(at, 2);
   if (!fits) disagrees();
 
   rewrite::EntryPlan& plan = out.Plan();
   plan.mask = names.empty() ? std::string() : names.back().mask;  // the caption's, as checked above
-  plan.masked = v.ext != 0;
+  plan.masked = v.ext != 0 || !wideMasks.empty();
   for (const NameRead& n : names) {
     if (n.maskAt != 0) out.Put8(Phase::Names, n.maskAt, '$');
   }
+  for (uint64_t at : wideMasks) out.Put16(Phase::Names, at, '$');
   out.Bytes(Phase::Method, p + lzh::kMethod, kStoredMethod);
   out.Zeros(v.start, v.size);
   out.Put32(Phase::Sums, p + lzh::kOriginalSize, v.size);

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "base/cp932.h"
+#include "base/windows_name.h"
 #include "formats/zip_layout.h"
 #include "formats/zip_records.h"
 #include "base/le.h"
@@ -43,8 +44,8 @@ struct HeaderFacts {
   uint64_t nameAt = 0, extraAt = 0;
   size_t nameLength = 0;
   std::vector<uint8_t> extra;
-  std::optional<size_t> unicodePath;  // block position inside extra
-  bool unicodePathBelieved = false;   // its CRC matches the header's name
+  std::vector<zip::UnicodePath> unicodePaths;  // every 0x7075 block, positions inside extra
+  uint32_t nameCrc = 0;                        // the CRC-32 of the header's name as it was
 };
 
 HeaderFacts ReadHeader(PlanBuilder& out, uint64_t header, bool central) {
@@ -64,14 +65,8 @@ HeaderFacts ReadHeader(PlanBuilder& out, uint64_t header, bool central) {
     const uint8_t* e = out.Read(f.extraAt, m);
     f.extra.assign(e, e + m);
   }
-  f.unicodePath = zip::FindExtraBlock(f.extra.data(), m, zip::kExtraUnicodePath);
-  if (f.unicodePath && le::Get16(&f.extra[*f.unicodePath + 2]) >= zip::kUnicodePathName) {
-    const uint8_t* name = out.Read(f.nameAt, f.nameLength);
-    f.unicodePathBelieved =
-        le::Get32(&f.extra[*f.unicodePath + zip::kUnicodePathCrcInBlock]) == Crc32Update(0, name, f.nameLength);
-  } else {
-    f.unicodePath.reset();
-  }
+  zip::ForEachUnicodePath(f.extra.data(), m, [&](const zip::UnicodePath& p) { f.unicodePaths.push_back(p); });
+  if (!f.unicodePaths.empty()) f.nameCrc = Crc32Update(0, out.Read(f.nameAt, f.nameLength), f.nameLength);
   return f;
 }
 
@@ -106,7 +101,6 @@ std::optional<uint64_t> Zip64OriginalAt(const HeaderFacts& f) {
 void PlanHeader(PlanBuilder& out, const HeaderFacts& f, bool entryZip64, uint32_t size, uint32_t crc) {
   const bool central = f.central;
   const uint64_t header = f.at;
-  const size_t m = f.extra.size();
   const uint16_t newFlags = static_cast<uint16_t>(f.flags & ~(kFlagEncrypted | kFlagStrongEncryption));
   const uint16_t newVersion = f.version <= kVersionStored ? f.version : entryZip64 ? kVersionZip64 : kVersionStored;
   if (newVersion != f.version) {
@@ -115,19 +109,16 @@ void PlanHeader(PlanBuilder& out, const HeaderFacts& f, bool entryZip64, uint32_
   if (newFlags != f.flags) out.Put16(Phase::Method, header + (central ? zip::kCentralFlags : zip::kLocalFlags), newFlags);
   out.Put16(Phase::Method, header + (central ? zip::kCentralMethod : zip::kLocalMethod), 0);
 
-  if (f.unicodePath) {
-    const size_t block = *f.unicodePath;
-    const size_t blockEnd = std::min(m, block + zip::kExtraBlockHeader + le::Get16(&f.extra[block + 2]));
-    const std::string_view name(reinterpret_cast<const char*>(&f.extra[block + zip::kUnicodePathNameInBlock]),
-                                blockEnd - (block + zip::kUnicodePathNameInBlock));
-    const size_t slash = name.rfind('/');
-    const size_t dot = name.rfind('.');
-    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) && dot + 1 < name.size()) {
-      out.Bytes(Phase::Names, f.extraAt + block + zip::kUnicodePathNameInBlock + name.size() - 1, "$");
-    }
-    if (f.unicodePathBelieved) {
+  // Every Unicode Path name is masked at its own extension, by the rules
+  // its header name gets (cut at a NUL, as Windows writes it); a CRC that
+  // readers believed is made to match the masked header name.
+  for (const zip::UnicodePath& p : f.unicodePaths) {
+    const std::string_view name(reinterpret_cast<const char*>(&f.extra[p.nameAt]), p.nameLength);
+    const size_t at = WindowsMaskAt(name, NameEncoding::Utf8);
+    if (at != std::string_view::npos) out.Bytes(Phase::Names, f.extraAt + p.nameAt + at, "$");
+    if (p.Believed(f.nameCrc)) {
       const uint8_t* masked = out.Read(f.nameAt, f.nameLength);
-      out.Put32(Phase::Names, f.extraAt + block + zip::kUnicodePathCrcInBlock, Crc32Update(0, masked, f.nameLength));
+      out.Put32(Phase::Names, f.extraAt + p.blockAt + zip::kUnicodePathCrcInBlock, Crc32Update(0, masked, f.nameLength));
     }
   }
 
@@ -292,6 +283,23 @@ void rewrite::PlanZipEntry(const ProgramState& s, PlanBuilder& out, size_t row) 
 
 namespace {
 
+// An entry inside another one's data (a streaming reader's view, a header
+// in an extra field): neutralising it changed the outer entry's bytes, so
+// its CRC no longer fits. The log names each such outer entry.
+void LogOuterEntries(ProgramState& s, const rewrite::EntryPlan& plan) {
+  const EntryTable& t = s.ListView1;
+  if (!(t.Marks(plan.row) & kMarkOverlap)) return;
+  const uint64_t from = t.Value(plan.row, kColOffset);
+  for (size_t r = 0; r < t.Count(); ++r) {
+    if (r == plan.row) continue;
+    const uint64_t start = t.Value(r, kColStart), end = start + t.Value(r, kColSize);
+    if (from < start || from >= end) continue;
+    std::string outer(t.Caption(r));
+    if (t.Encoding(r) == NameEncoding::Utf8) outer = Utf8ToCp932(outer);
+    s.Memo1.Append(plan.logName + FormatText(Ui().logOuterEntryChanged, outer));
+  }
+}
+
 void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
   s.Memo1.Append(plan.logName, Ui().logZeroed);
   rewrite::CrcProgressReport(s, plan.zerosLength);
@@ -299,6 +307,7 @@ void ReportZipEntry(ProgramState& s, const rewrite::EntryPlan& plan) {
     s.NameMask = plan.mask;
     s.Memo1.Append(plan.logName, Ui().logExtensionMasked);
   }
+  LogOuterEntries(s, plan);
 }
 
 }  // namespace

@@ -11,6 +11,9 @@
 #include "base/hex_cell.h"
 #include "base/le.h"
 #include "base/ui_texts.h"
+#include "base/byte_window.h"
+#include "base/file_stream.h"
+#include "formats/lzh_records.h"
 #include "formats/zip_records.h"
 #include "checksum/crc.h"
 #include "rewrite/rewrite_command.h"
@@ -78,6 +81,15 @@ std::vector<Range> WrittenRanges(const ProgramState& s, const Texts& r, const By
     if (level == "Level=2") w.push_back({p + 21, p + 23});
     else w.insert(w.end(), {{offsetI, offsetI + 2}, {p + 1, p + 2}});
     if (level != "Level=0" && extI != 0) w.push_back({extI, extI + 2});
+    // Each UTF-16 name record's last extension code unit.
+    const FileStream f = FileStream::Open(s.Label1.Caption(), FileStream::Mode::Read);
+    ByteWindow window(f);
+    lzh::Header h;
+    if (lzh::ReadHeader(window, p, original[p + 20], h) == lzh::Read::Header) {
+      for (const lzh::Span& span : h.utf16Names) {
+        if (const uint64_t at = lzh::Utf16MaskAt(window, span)) w.push_back({at, at + 2});
+      }
+    }
   }
   return w;
 }

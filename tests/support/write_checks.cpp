@@ -221,12 +221,12 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
           const auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraZip64);
           if (b && Get16(original, extraAt + *b + 2) >= 16) Allow(w, extraAt + *b + zip::kExtraBlockHeader, 8);
         }
-        // A Unicode Path field: its name CRC and the last byte of its name.
-        if (auto b = zip::FindExtraBlock(&original[extraAt], m, zip::kExtraUnicodePath)) {
-          const uint64_t at = extraAt + *b;
-          Allow(w, at + zip::kUnicodePathCrcInBlock, 4);
-          Allow(w, at + 4 + Get16(original, at + 2) - 1, 1);
-        }
+        // Every Unicode Path field: its name CRC and its name (the "$" goes
+        // where the name's own extension ends, by the Windows and NUL rules).
+        zip::ForEachUnicodePath(&original[extraAt], m, [&](const zip::UnicodePath& path) {
+          Allow(w, extraAt + path.blockAt + zip::kUnicodePathCrcInBlock, 4);
+          Allow(w, extraAt + path.nameAt, path.nameLength);
+        });
       }
       // The data descriptor gets the zeros' CRC and sizes.
       Allow(w, uint64_t{r->start} + r->size, s.ListView1.Descriptor(row));
@@ -251,8 +251,18 @@ std::vector<bool> WritableBytes(const ProgramState& s, const Bytes& original, st
         Allow(w, p + 1, 1);
       }
       if (level > 0 && r->extI != 0) Allow(w, r->extI, 2);
-      // Every other copy of the name is masked too.
+      // Every other copy of the name is masked too, each UTF-16 name record
+      // (0x44) at its own extension.
       for (const NameCopy& copy : s.ListView1.NameCopies(row)) Allow(w, copy.position, copy.bytes.size());
+      if (level > 0 && p + 22 <= original.size()) {
+        uint64_t q = level == 2 ? p + 24 : p + 22 + original[p + 21] + 3;
+        while (q + 3 <= r->start && q + 3 <= original.size()) {
+          const uint64_t size = Get16(original, q);
+          if (size < 3) break;
+          if (original[q + 2] == 0x44) Allow(w, q + 3, size - 3);
+          q += size;
+        }
+      }
     }
   }
   return w;
