@@ -38,10 +38,10 @@ bool DrawnApart(const EntryTable& entries, size_t row) {
   return (entries.Marks(row) & kMarkDirectoryOnly) != 0;
 }
 
-QString NameCopyText(const NameCopy& copy) { return NameOf(copy); }
+QString NameCopyText(const NameCopy& copy) { return NameOf(copy.bytes, copy.encoding); }
 
-QString NameCopyCaption(const NameCopy& copy) {
-  return Display(CopyKindText(copy.kind)) + QStringLiteral(": ") + NameOf(copy);
-}
+// The name as extractors would write it: where it is stored means nothing
+// to the people who read this menu.
+QString NameCopyCaption(const NameCopy& copy) { return NameOf(WrittenFileName(copy.bytes, copy.encoding), copy.encoding); }
 
 }  // namespace brim::qt

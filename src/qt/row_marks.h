@@ -13,8 +13,8 @@ QString RowMarksToolTip(const EntryTable& entries, size_t row);
 // Whether the row is drawn apart: grey and italic.
 bool DrawnApart(const EntryTable& entries, size_t row);
 
-// One copy of a name as text, and as the row menu names it (where it is
-// stored, then the name).
+// One copy of a name as text, and as the row menu names it (the name an
+// extractor would write).
 QString NameCopyText(const NameCopy& copy);
 QString NameCopyCaption(const NameCopy& copy);
 
